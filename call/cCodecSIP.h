@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+
+#include "util/cKytListSTR.h"
+
+// The user agent's enabled voice codecs, in the order they are offered.
+class cCodecSIP {
+ public:
+  static constexpr int32_t ERR_UNKNOWN_CODEC = 23;
+
+  cCodecSIP();
+  cCodecSIP(const cCodecSIP&) = delete;
+  cCodecSIP& operator=(const cCodecSIP&) = delete;
+
+  // Codec numbers as decimal texts, in priority order.
+  const cKytListSTR& GetCodecList() const { return m_pCodecNoList; }
+  void SelectAllVoiceCodec() { Reset(); }
+  void DeselectAllVoiceCodec() { m_pCodecNoList.DeleteAll(); }
+  // Moves the codec to the end of the list (adding it when absent).
+  bool SelectCodec(int32_t nCodec, int32_t& nError);
+  bool DeselectCodec(int32_t nCodec, int32_t& nError);
+  void Reset();
+
+  // The first of the remote's codecs, in the remote's order, that is enabled here, with the
+  // remote's payload number at the same position.
+  bool GetPriorityCodec(const cKytListSTR& remoteCodecNumbers,
+                        const cKytListSTR& remotePayloadNumbers, int32_t& nCodec,
+                        int32_t& nPayload) const;
+
+ private:
+  cKytListSTR m_pCodecNoList;
+};

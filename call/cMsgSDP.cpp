@@ -1,0 +1,251 @@
+#include "call/cMsgSDP.h"
+
+#include "platform/cRandom.h"
+
+std::atomic<uint32_t> cMsgSDP::m_nUniqueIdCountSDP{0};
+
+const char* const cMsgSDP::m_pCodecPayload[CODEC_COUNT] = {"0", "8", "3", "98"};
+const char* const cMsgSDP::m_pCodecAttribute[CODEC_COUNT] = {"PCMU/8000", "PCMA/8000", "GSM/8000",
+                                                             "iLBC/8000"};
+
+namespace {
+
+constexpr const char* kDtmfPayload = "101";
+
+// A codec number written exactly as the decimal text of 0..3; -1 for anything else.
+int32_t CodecNumberOf(const cKytSTR& text) {
+  for (int32_t n = 0; n < cMsgSDP::CODEC_COUNT; ++n) {
+    if (text.CompareTo(cKytSTR::IntToStr(n).GetDATA())) return n;
+  }
+  return -1;
+}
+
+// An RTP payload type: 1 to 3 digits, 0..127; -1 otherwise.
+int32_t PayloadTypeOf(const cKytSTR& text) {
+  uint32_t nLen = text.GetLEN();
+  if (nLen == 0 || nLen > 3) return -1;
+  for (uint32_t i = 0; i < nLen; ++i) {
+    if (text.GetDATA()[i] < '0' || text.GetDATA()[i] > '9') return -1;
+  }
+  int32_t nValue = text.ConvertToINT();
+  return nValue <= 127 ? nValue : -1;
+}
+
+// Text from nStart up to (not including) nEnd, cut at the end of the text.
+cKytSTR Slice(const cKytSTR& text, uint32_t nStart, uint32_t nEnd) {
+  cKytSTR out;
+  uint32_t nLen = text.GetLEN();
+  if (nEnd > nLen) nEnd = nLen;
+  if (nEnd > nStart) text.SubSTR(nStart, nEnd - nStart, out);
+  return out;
+}
+
+// The leading decimal digits of a port text ("5000" or "5000/2"); -1 unless 1..65535.
+int32_t PortOf(const cKytSTR& text) {
+  int32_t nValue = 0;
+  uint32_t nDigits = 0;
+  for (const char* p = text.GetDATA(); *p >= '0' && *p <= '9'; ++p) {
+    if (++nDigits > 5) return -1;
+    nValue = nValue * 10 + (*p - '0');
+  }
+  return (nDigits > 0 && nValue >= 1 && nValue <= 65535) ? nValue : -1;
+}
+
+cKytSTR Lowered(const cKytSTR& text) {
+  cKytSTR out(text);
+  out.MakeLower();
+  return out;
+}
+
+}  // namespace
+
+cMsgSDP::cMsgSDP() {
+  // The session id and version start somewhere unpredictable and then count up.
+  uint32_t nExpected = 0;
+  uint32_t nStart = cRandom::Next32();
+  m_nUniqueIdCountSDP.compare_exchange_strong(nExpected, nStart);
+}
+
+bool cMsgSDP::CodecToPayload(int32_t nCodec, cKytSTR& payload) {
+  if (nCodec < 0 || nCodec >= CODEC_COUNT) return false;
+  payload = m_pCodecPayload[nCodec];
+  return true;
+}
+
+bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttribute,
+                        const cKytSTR& connectionIP, const cKytSTR& originIP, int32_t nPort,
+                        const cKytListSTR& codecList, cKytSTR& text) {
+  for (auto& field : m_pFieldSDP) field.DeleteAll();
+  m_nMagicNoiLBC = -1;
+  int32_t nSession = static_cast<int32_t>(m_nUniqueIdCountSDP.fetch_add(1));
+
+  cKytSTR value;
+  m_pFieldSDP[cListFieldSDP::FIELD_V].AddTailSTR("0");
+  m_pFieldSDP[cListFieldSDP::FIELD_T].AddTailSTR("0 0");
+  value.Format("%s %d %d IN IP4 %s", originUser.GetDATA(), nSession, nSession, originIP.GetDATA());
+  m_pFieldSDP[cListFieldSDP::FIELD_O].AddTail(value);
+  m_pFieldSDP[cListFieldSDP::FIELD_S].AddTailSTR("KytSoft");
+
+  cKytSTR payloads;
+  for (int32_t i = 0; i < codecList.GetCount(); ++i) {
+    cKytSTR entry;
+    codecList.GetAt(i, entry);
+    int32_t nCodec = CodecNumberOf(entry);
+    if (nCodec < 0) continue;
+    payloads.AppendSTR(" ");
+    payloads.AppendSTR(m_pCodecPayload[nCodec]);
+    value.Format("rtpmap:%s %s", m_pCodecPayload[nCodec], m_pCodecAttribute[nCodec]);
+    m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
+  }
+  value.Format("audio %d RTP/AVP%s %s", nPort, payloads.GetDATA(), kDtmfPayload);
+  m_pFieldSDP[cListFieldSDP::FIELD_M].AddTail(value);
+  value.Format("IN IP4 %s", connectionIP.GetDATA());
+  m_pFieldSDP[cListFieldSDP::FIELD_C].AddTail(value);
+  value.Format("rtpmap:%s telephone-event/8000", kDtmfPayload);
+  m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
+  value.Format("fmtp:%s 0-16", kDtmfPayload);
+  m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
+  m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(directionAttribute);
+
+  text = "";
+  for (int32_t nField = 0; nField < cListFieldSDP::FIELD_COUNT; ++nField) {
+    cKytSTR name;
+    cListFieldSDP::IndexToField(nField, name);
+    const cKytListSTR& field = m_pFieldSDP[nField];
+    for (int32_t i = 0; i < field.GetCount(); ++i) {
+      field.GetAt(i, value);
+      cKytSTR line;
+      line.Format("%s=%s\r\n", name.GetDATA(), value.GetDATA());
+      text.AppendSTR(line.GetDATA());
+    }
+  }
+  return true;
+}
+
+bool cMsgSDP::initWithPacketSDP(const cKytSTR& text) {
+  for (auto& field : m_pFieldSDP) field.DeleteAll();
+  uint32_t nPos = 0;
+  uint32_t nLen = text.GetLEN();
+  while (nPos < nLen) {
+    uint32_t nEnd = text.FindSTR("\r\n", nPos);
+    if (nEnd == cKytSTR::KYT_NOT_FOUND || nEnd == nPos) break;
+    cKytSTR line = Slice(text, nPos, nEnd);
+    nPos = nEnd + 2;
+    uint32_t nEqual = line.FindSTR("=");
+    if (nEqual == cKytSTR::KYT_NOT_FOUND) break;
+    cKytSTR name = Slice(line, 0, nEqual);
+    cKytSTR value = Slice(line, nEqual + 1, line.GetLEN());
+    value.Trim(" ");
+    int32_t nField = cListFieldSDP::FieldToIndex(name.GetDATA());
+    if (nField >= 0) m_pFieldSDP[nField].AddTail(value);
+  }
+  m_nMagicNoiLBC = FindMagicNo(" ilbc/");
+  return true;
+}
+
+int32_t cMsgSDP::GetMagicNoDTMF() const { return FindMagicNo(" telephone-event/"); }
+
+int32_t cMsgSDP::FindMagicNo(const char* pKey) const {
+  const cKytListSTR& attributes = m_pFieldSDP[cListFieldSDP::FIELD_A];
+  for (int32_t i = 0; i < attributes.GetCount(); ++i) {
+    cKytSTR line;
+    attributes.GetAt(i, line);
+    line.MakeLower();
+    if (line.FindSTR(pKey) == cKytSTR::KYT_NOT_FOUND) continue;
+    uint32_t nColon = line.FindSTR(":");
+    if (nColon == cKytSTR::KYT_NOT_FOUND) return -1;
+    uint32_t nSpace = line.FindSTR(" ", nColon + 1);
+    if (nSpace == cKytSTR::KYT_NOT_FOUND) return -1;
+    return PayloadTypeOf(Slice(line, nColon + 1, nSpace));
+  }
+  return -1;
+}
+
+int32_t cMsgSDP::FindAudioLine(cKytSTR& line) const {
+  const cKytListSTR& media = m_pFieldSDP[cListFieldSDP::FIELD_M];
+  for (int32_t i = 0; i < media.GetCount(); ++i) {
+    media.GetAt(i, line);
+    cKytSTR head = Slice(line, 0, 5);
+    if (Lowered(head).CompareTo("audio")) return i;
+  }
+  return -1;
+}
+
+bool cMsgSDP::GetAudioConnectionIP(cKytSTR& ip) const {
+  const cKytListSTR& connections = m_pFieldSDP[cListFieldSDP::FIELD_C];
+  cKytSTR line;
+  if (connections.GetCount() == 1) {
+    connections.GetAt(0, line);
+  } else {
+    cKytSTR audio;
+    int32_t nAudio = FindAudioLine(audio);
+    if (nAudio < 0 || !connections.GetAt(nAudio, line)) return false;
+  }
+  uint32_t nMark = line.FindSTR("IP4 ");
+  if (nMark == cKytSTR::KYT_NOT_FOUND) return false;
+  ip = Slice(line, nMark + 4, line.GetLEN());
+  return true;
+}
+
+bool cMsgSDP::GetMediaAudio(int32_t& nPort, cKytListSTR& codecNumbers,
+                            cKytListSTR& payloadNumbers) const {
+  cKytSTR line;
+  if (FindAudioLine(line) < 0) return false;
+  cKytSTR lower = Lowered(line);
+  uint32_t nMark = lower.FindSTR("audio ");
+  if (nMark == cKytSTR::KYT_NOT_FOUND) return false;
+  uint32_t nPortStart = nMark + 6;
+  uint32_t nPortEnd = line.FindSTR(" ", nPortStart);
+  if (nPortEnd == cKytSTR::KYT_NOT_FOUND) return false;
+  uint32_t nSlash = line.FindSTR("/");
+  if (nSlash == cKytSTR::KYT_NOT_FOUND) return false;
+  // A port of 0 declines the stream; anything outside the port range cannot be sent to.
+  int32_t nValue = PortOf(Slice(line, nPortStart, nPortEnd));
+  if (nValue < 0) return false;
+  nPort = nValue;
+
+  cKytSTR iLBC = cKytSTR::IntToStr(m_nMagicNoiLBC);
+  uint32_t nPos = nSlash + 1;
+  uint32_t nLen = line.GetLEN();
+  while (nPos < nLen) {
+    uint32_t nEnd = line.FindSTR(" ", nPos);
+    if (nEnd == cKytSTR::KYT_NOT_FOUND) nEnd = nLen;
+    cKytSTR token = Slice(line, nPos, nEnd);
+    nPos = nEnd + 1;
+    int32_t nCodec = -1;
+    if (m_nMagicNoiLBC >= 0 && token.CompareTo(iLBC.GetDATA())) {
+      nCodec = CODEC_ILBC;
+    } else {
+      for (int32_t n = 0; n < CODEC_ILBC; ++n) {
+        if (token.CompareTo(m_pCodecPayload[n])) nCodec = n;
+      }
+    }
+    if (nCodec < 0) continue;
+    payloadNumbers.AddTail(token);
+    codecNumbers.AddTail(cKytSTR::IntToStr(nCodec));
+  }
+  return true;
+}
+
+bool cMsgSDP::GetHoldAttrib(cKytSTR& attribute) const {
+  const cKytListSTR& attributes = m_pFieldSDP[cListFieldSDP::FIELD_A];
+  for (int32_t i = 0; i < attributes.GetCount(); ++i) {
+    cKytSTR line;
+    attributes.GetAt(i, line);
+    line.MakeLower();
+    for (const char* pDirection : {"recvonly", "sendonly"}) {
+      if (line.FindSTR(pDirection) != cKytSTR::KYT_NOT_FOUND) {
+        attribute = pDirection;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool cMsgSDP::IsRemoteHold() const {
+  cKytSTR direction;
+  if (GetHoldAttrib(direction) && direction.CompareTo("sendonly")) return true;
+  cKytSTR ip;
+  return GetAudioConnectionIP(ip) && ip.CompareTo("0.0.0.0");
+}

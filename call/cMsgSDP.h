@@ -1,0 +1,58 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "call/cListFieldSDP.h"
+#include "util/cKytListSTR.h"
+#include "util/cKytSTR.h"
+
+// One session description: built for an offer or answer, or parsed from a received body. Only the
+// first audio stream matters; everything the media engine needs is read from it.
+class cMsgSDP {
+ public:
+  static constexpr int32_t CODEC_COUNT = 4;  // 0 PCMU, 1 PCMA, 2 GSM, 3 iLBC
+  static constexpr int32_t CODEC_ILBC = 3;
+
+  cMsgSDP();
+  cMsgSDP(const cMsgSDP&) = delete;
+  cMsgSDP& operator=(const cMsgSDP&) = delete;
+
+  // Builds a whole description into text. codecList holds codec numbers as decimal texts in the
+  // order they are to be offered; entries that are not a known codec number are skipped.
+  bool CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttribute,
+                 const cKytSTR& connectionIP, const cKytSTR& originIP, int32_t nPort,
+                 const cKytListSTR& codecList, cKytSTR& text);
+
+  // Reads a received description. Reading never fails: what could not be read is simply absent.
+  bool initWithPacketSDP(const cKytSTR& text);
+
+  bool GetAudioConnectionIP(cKytSTR& ip) const;
+  // Port of the audio stream and its payloads that map to our codecs, in the remote's order:
+  // codec numbers and payload numbers as decimal texts, position by position.
+  bool GetMediaAudio(int32_t& nPort, cKytListSTR& codecNumbers, cKytListSTR& payloadNumbers) const;
+  int32_t GetMagicNoDTMF() const;
+  int32_t GetMagicNoiLBC() const { return m_nMagicNoiLBC; }
+  // "recvonly" or "sendonly" when the description carries one of them.
+  bool GetHoldAttrib(cKytSTR& attribute) const;
+  // The remote puts us on hold: direction sendonly, or connection address 0.0.0.0.
+  bool IsRemoteHold() const;
+
+  // Values of one line type (index from cListFieldSDP).
+  const cKytListSTR& GetField(int32_t nIndex) const { return m_pFieldSDP[nIndex]; }
+
+  // Payload number offered for a codec number; false outside 0..3.
+  static bool CodecToPayload(int32_t nCodec, cKytSTR& payload);
+
+ private:
+  int32_t FindMagicNo(const char* pKey) const;
+  int32_t FindAudioLine(cKytSTR& line) const;
+
+  std::array<cKytListSTR, cListFieldSDP::FIELD_COUNT> m_pFieldSDP;
+  int32_t m_nMagicNoiLBC = -1;
+
+  static std::atomic<uint32_t> m_nUniqueIdCountSDP;
+  static const char* const m_pCodecPayload[CODEC_COUNT];
+  static const char* const m_pCodecAttribute[CODEC_COUNT];
+};
