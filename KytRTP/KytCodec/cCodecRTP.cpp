@@ -1,0 +1,56 @@
+#include "KytRTP/KytCodec/cCodecRTP.h"
+
+namespace {
+
+struct sCodecFrame {
+  int nSizePCM;
+  int nSizeCompressed;
+  int nMinFrameSize;
+  int nMinFrameDurationUs;
+};
+
+constexpr sCodecFrame kCodecFrames[] = {
+    {320, 160, 1, 125},    // G.711 u-law
+    {320, 160, 1, 125},    // G.711 A-law
+    {320, 33, 33, 20000},  // GSM 06.10
+    {480, 50, 50, 30000},  // iLBC, 30 ms
+};
+
+const sCodecFrame* FindFrame(int nCodecNo) {
+  if (nCodecNo < 0 || nCodecNo >= static_cast<int>(sizeof(kCodecFrames) / sizeof(kCodecFrames[0])))
+    return nullptr;
+  return &kCodecFrames[nCodecNo];
+}
+
+}  // namespace
+
+int cCodecRTP::GetFrameSizePCM(int nCodecNo) {
+  const sCodecFrame* pFrame = FindFrame(nCodecNo);
+  return pFrame ? pFrame->nSizePCM : -1;
+}
+
+int cCodecRTP::GetFrameSizeCOMPRESS(int nCodecNo) {
+  const sCodecFrame* pFrame = FindFrame(nCodecNo);
+  return pFrame ? pFrame->nSizeCompressed : -1;
+}
+
+int cCodecRTP::GetMinFrameSize(int nCodecNo) {
+  const sCodecFrame* pFrame = FindFrame(nCodecNo);
+  return pFrame ? pFrame->nMinFrameSize : -1;
+}
+
+int cCodecRTP::GetMinFrameDuration(int nCodecNo) {
+  const sCodecFrame* pFrame = FindFrame(nCodecNo);
+  return pFrame ? pFrame->nMinFrameDurationUs : -1;
+}
+
+int16_t cCodecRTP::GetSaturatedValue(int32_t nValue) {
+  if (nValue > INT16_MAX) return INT16_MAX;
+  if (nValue < INT16_MIN) return INT16_MIN;
+  return static_cast<int16_t>(nValue);
+}
+
+void cCodecRTP::MixTwoUnitSizeStream(const int16_t* pA, const int16_t* pB, int16_t* pOut) {
+  for (int i = 0; i < kUnitSamples; ++i)
+    pOut[i] = GetSaturatedValue(static_cast<int32_t>(pA[i]) + pB[i]);
+}

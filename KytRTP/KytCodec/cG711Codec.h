@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+// Table-driven G.711 coder; cG711uCodec and cG711aCodec supply the tables.
+// Encoding looks a sample up by its top 14 bits, decoding looks a byte up in a 256-entry table.
+// Both laws order their 128 magnitude levels the same way: level i is code i ^ mask when
+// positive and i ^ mask ^ 0x80 when negative.
+class cG711Codec {
+ public:
+  static constexpr int kCompTableSize = 16384;
+  static constexpr int kExpTableSize = 256;
+
+  // Half the PCM byte count when it is whole 20 ms units, else 0.
+  int EncodeOutPutSize(int nSizePCM) const;
+  // Encodes whole units; returns the bytes written.
+  int Encode(const int16_t* pPCM, int nSizePCM, uint8_t* pOut) const;
+  int DecodeOutPutSize(int nSizeCoded) const;
+  // Expands every byte; returns the PCM bytes written.
+  int Decode(const uint8_t* pCoded, int nSizeCoded, int16_t* pOut) const;
+
+  uint8_t EncodeSample(int16_t nSample) const;
+  int16_t DecodeSample(uint8_t nCode) const { return m_pExpTable[nCode]; }
+
+  // Fills the encoding table from the decoding table: each 14-bit value gets the level whose
+  // decoded value is nearest, with the decision points at the rounded midpoints between levels.
+  static void BuildCompTable(const int16_t* pExpTable, uint8_t nMask, uint8_t* pCompTable);
+
+ protected:
+  cG711Codec(const uint8_t* pCompTable, const int16_t* pExpTable)
+      : m_pCompTable(pCompTable), m_pExpTable(pExpTable) {}
+
+ private:
+  const uint8_t* m_pCompTable;
+  const int16_t* m_pExpTable;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "KytRTP/KytCodec/cG711Codec.h"
+
+// G.711 A-law.
+class cG711aCodec : public cG711Codec {
+ public:
+  cG711aCodec();
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class cIlbcEncoder;
+class cIlbcDecoder;
+
+// iLBC (RFC 3951) over the project's own coder. Modes are frame lengths in ms: 20 (160 samples,
+// 38 bytes) or 30 (240 samples, 50 bytes). A new object codes 30 ms frames both ways.
+class ciLBCCodec {
+ public:
+  ciLBCCodec();
+  ~ciLBCCodec();
+  ciLBCCodec(const ciLBCCodec&) = delete;
+  ciLBCCodec& operator=(const ciLBCCodec&) = delete;
+
+  // A change of mode starts a fresh coder for that side; the same mode again does nothing.
+  void SetEncodeMode(int nModeMs);
+  void SetDecodeMode(int nModeMs);
+  int GetEncodeMode() const { return m_nEncMode; }
+  int GetDecodeMode() const { return m_nDecMode; }
+  // 30 if the length is whole 30 ms frames, else 20 if whole 20 ms frames, else -1.
+  static int GetStreamMode(int nSizeCoded);
+
+  int EncodeOutPutSize(int nSizePCM) const;
+  int Encode(const int16_t* pPCM, int nSizePCM, uint8_t* pOut);
+  int DecodeOutPutSize(int nSizeCoded) const;
+  int Decode(const uint8_t* pCoded, int nSizeCoded, int16_t* pOut);
+  bool IsValid(int nSizeCoded) const;
+
+ private:
+  int m_nEncMode = -1;
+  int m_nDecMode = -1;
+  int m_nEncPCMBlockSize = -1;
+  int m_nEncILBCBlockSize = -1;
+  int m_nDecPCMBlockSize = -1;
+  int m_nDecILBCBlockSize = -1;
+  std::unique_ptr<cIlbcEncoder> m_Enc_Inst;
+  std::unique_ptr<cIlbcDecoder> m_Dec_Inst;
+};
