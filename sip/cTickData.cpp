@@ -1,0 +1,3 @@
+#include "sip/cTickData.h"
+
+void cTickData::Reset() { *this = cTickData(); }

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/cMainLoop.h"
+
+// The one repeating one-second timer of the user agent. Every SIP retransmission, time-out,
+// refresh and keep-alive is counted in its ticks. The action is the user agent object's
+// OnOneSecondTick; it runs on the main thread.
+class cTickTimer {
+ public:
+  cTickTimer(cMainLoop* pMainLoop, std::function<void()> onOneSecondTick);
+  cTickTimer(const cTickTimer&) = delete;
+  cTickTimer& operator=(const cTickTimer&) = delete;
+  ~cTickTimer();
+
+  // Starts the repeating timer; a running timer is left as it is. False when the loop refuses.
+  bool StartOneSecondTick();
+  void StopOneSecondTick();
+  bool IsRunning() const { return m_nTimerId != 0; }
+
+ private:
+  void OnTimerTicked();
+
+  cMainLoop* m_pMainLoop;
+  std::function<void()> m_OnOneSecondTick;
+  uint32_t m_nTimerId = 0;  // 0 while stopped
+};
