@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// One decoded packet waiting in a jitter queue.
+class cQueueObject {
+ public:
+  cQueueObject(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp, const void* pData,
+               int nDataSize);
+
+  std::unique_ptr<cQueueObject> CloneObject() const;
+
+  uint32_t m_nSeqNo;
+  int m_nKytCodecNo;
+  uint32_t m_uTimeStamp;
+  int m_nDataSize;
+  std::vector<uint8_t> m_pData;
+};

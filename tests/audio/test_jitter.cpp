@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "audio/cJitterBuffer.h"
+
+namespace {
+
+// A scenario is a line of events for one jitter buffer:
+//   ts=N        timestamps from here on are N + 160 * n (32-bit, so they may wrap)
+//   pN          put packet n: sequence number n mod 65536, one 20 ms unit whose samples carry n
+//   pA-B        put packets A to B in order
+//   pN*480      put packet n as a 30 ms packet (480 bytes)
+//   g / gK      get one unit / K units
+// Each unit got is written as the packet number its first sample carries (or "-" for none; a
+// unit made of two packets is written "A+B"), separated by spaces.
+struct sScenario {
+  const char* pName;
+  const char* pEvents;
+  const char* pExpected;
+  int nExpectedLost;
+};
+
+void PrintTo(const sScenario& s, std::ostream* pOut) { *pOut << s.pName << ": " << s.pEvents; }
+
+std::string Tag(int16_t nFirst, int16_t nLast) {
+  std::string s = std::to_string(static_cast<uint16_t>(nFirst));
+  if (nLast != nFirst) s += "+" + std::to_string(static_cast<uint16_t>(nLast));
+  return s;
+}
+
+std::string RunEvents(cJitterBuffer& jitter, const std::string& sEvents) {
+  std::istringstream in(sEvents);
+  std::string sEvent, sOut;
+  uint32_t uTsBase = 0;
+  auto put = [&](long n, int nBytes) {
+    std::vector<int16_t> pcm(nBytes / 2, static_cast<int16_t>(n));
+    jitter.InsertPacket(static_cast<uint32_t>(n) & 0xFFFF, 0,
+                        uTsBase + static_cast<uint32_t>(n) * 160u, pcm.data(), nBytes);
+  };
+  while (in >> sEvent) {
+    if (sEvent.rfind("ts=", 0) == 0) {
+      uTsBase = static_cast<uint32_t>(std::stoul(sEvent.substr(3)));
+    } else if (sEvent[0] == 'p') {
+      const std::string sArg = sEvent.substr(1);
+      const size_t nDash = sArg.find('-');
+      const size_t nStar = sArg.find('*');
+      if (nDash != std::string::npos) {
+        for (long n = std::stol(sArg.substr(0, nDash)); n <= std::stol(sArg.substr(nDash + 1)); ++n)
+          put(n, 320);
+      } else if (nStar != std::string::npos) {
+        put(std::stol(sArg.substr(0, nStar)), std::stoi(sArg.substr(nStar + 1)));
+      } else {
+        put(std::stol(sArg), 320);
+      }
+    } else if (sEvent[0] == 'g') {
+      const int nCount = sEvent.size() > 1 ? std::stoi(sEvent.substr(1)) : 1;
+      for (int i = 0; i < nCount; ++i) {
+        int16_t unit[160];
+        if (!sOut.empty()) sOut += ' ';
+        sOut += jitter.GetUnitLengthPCM(unit) ? Tag(unit[0], unit[159]) : "-";
+      }
+    } else {
+      ADD_FAILURE() << "bad event " << sEvent;
+    }
+  }
+  return sOut;
+}
+
+const sScenario kScenarios[] = {
+    {"WaitsForEightPackets", "p1-7 g2 p8 g", "- - 1", 0},
+    {"PlaysInOrder", "p1-8 g8", "1 2 3 4 5 6 7 8", 0},
+    {"ReorderedPacketsAreSorted", "p1 p3 p2 p5 p4 p6-8 g8", "1 2 3 4 5 6 7 8", 0},
+    {"OlderTimestampPlaysFirst", "p2-8 p1 g3", "1 2 3", 0},
+    {"MissingPacketRepeatsLastAndCountsALoss", "p10 p12-18 g4", "10 10 12 13", 1},
+    {"TwoMissingPacketsRepeatTwice", "p10 p13-19 g4", "10 10 10 13", 2},
+    {"UnderrunRepeatsFourTimesThenWaits", "p1-8 g8 g5 p9-15 g p16 g",
+     "1 2 3 4 5 6 7 8 8 8 8 8 - - 9", 0},
+    {"GapLongerThanFivePlaysFallsSilent", "p1 p20-26 g7 p27 g", "1 1 1 1 1 - - 20", 5},
+    {"DuplicateIsPlayedOnce", "p1 p2 p2 p3-8 g8", "1 2 3 4 5 6 7 8", 0},
+    {"DuplicateOfPlayedPacketIsDropped", "p1-8 g p1 g7", "1 2 3 4 5 6 7 8", 0},
+    {"SequenceWrapNeitherReordersNorLoses", "p65532-65539 g8", "65532 65533 65534 65535 0 1 2 3",
+     0},
+    {"LossAcrossSequenceWrapIsCounted", "p65533-65535 p65537-65541 g5", "65533 65534 65535 65535 1",
+     1},
+    {"TimestampWrapKeepsOrder", "ts=4294966816 p1 p2 p4 p3 p5-8 g8", "1 2 3 4 5 6 7 8", 0},
+    {"BothWrapTogether", "ts=4294966000 p65533 p65535 p65534 p65536-65540 g8",
+     "65533 65534 65535 0 1 2 3 4", 0},
+    {"ThirtyMsPacketsPlayAsTwentyMsUnits",
+     "p1*480 p2*480 p3*480 p4*480 p5*480 p6*480 p7*480 p8*480 g6", "1 1+2 2 3 3+4 4", 0},
+};
+
+class JitterScenario : public ::testing::TestWithParam<sScenario> {};
+
+TEST_P(JitterScenario, PlaysAsExpected) {
+  const sScenario& s = GetParam();
+  cJitterBuffer jitter;
+  EXPECT_EQ(RunEvents(jitter, s.pEvents), s.pExpected) << s.pEvents;
+  EXPECT_EQ(jitter.GetCountPacketLost(), s.nExpectedLost);
+  EXPECT_EQ(jitter.GetCountPacketLost(), 0) << "the lost count is read once";
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, JitterScenario, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.pName); });
+
+}  // namespace
+
+TEST(JitterBuffer, ResetReturnsToTheStartThresholdAndKeepsTheLostCount) {
+  cJitterBuffer jitter;
+  EXPECT_EQ(RunEvents(jitter, "p10 p12-18 g3"), "10 10 12");
+  EXPECT_EQ(jitter.GetCountPacketTotal(), 8);
+  jitter.ResetBuffer();
+  EXPECT_EQ(jitter.GetSizeJitterBuffer(), 0);
+  EXPECT_EQ(jitter.GetCountPacketTotal(), 0);
+  EXPECT_EQ(RunEvents(jitter, "p100-106 g p107 g"), "- 100");
+  EXPECT_EQ(jitter.GetCountPacketLost(), 1);
+}
+
+TEST(JitterBuffer, ThresholdRisesAfterUnderruns) {
+  cJitterBuffer jitter;
+  int16_t unit[160];
+  long n = 0;
+  // Bursts of 8 then a short pause: every burst ends in an underrun.
+  while (jitter.GetRestartThreshold() == 8 && n < 2000) {
+    for (int i = 0; i < 8; ++i, ++n) {
+      std::vector<int16_t> pcm(160, 1);
+      jitter.InsertPacket(n & 0xFFFF, 0, n * 160, pcm.data(), 320);
+    }
+    for (int i = 0; i < 10; ++i) jitter.GetUnitLengthPCM(unit);
+  }
+  EXPECT_EQ(jitter.GetRestartThreshold(), 9);
+}
+
+TEST(JitterBuffer, ThresholdFallsOnASteadyStreamButNotBelowTwo) {
+  cJitterBuffer jitter;
+  int16_t unit[160];
+  std::vector<int16_t> pcm(160, 1);
+  for (long n = 0; n < 8; ++n) jitter.InsertPacket(n, 0, n * 160, pcm.data(), 320);
+  int nLowest = 8;
+  for (long n = 8; n < 3000; ++n) {
+    ASSERT_TRUE(jitter.GetUnitLengthPCM(unit)) << n;
+    jitter.InsertPacket(n & 0xFFFF, 0, n * 160, pcm.data(), 320);
+    nLowest = std::min(nLowest, jitter.GetRestartThreshold());
+    EXPECT_LE(jitter.GetSizeJitterBuffer(), 9);
+  }
+  EXPECT_EQ(nLowest, 2);
+  EXPECT_EQ(jitter.GetRestartThreshold(), 2);
+  EXPECT_EQ(jitter.GetCountPacketLost(), 0);
+}
+
+TEST(JitterBuffer, FloodIsBoundedAndTrimmed) {
+  cJitterBuffer jitter;
+  std::vector<int16_t> pcm(160, 1);
+  for (long n = 0; n < 5000; ++n) jitter.InsertPacket(n & 0xFFFF, 0, n * 160, pcm.data(), 320);
+  EXPECT_EQ(jitter.GetSizeJitterBuffer(), cJitterBuffer::kMaxQueued);
+  int16_t unit[160];
+  for (int i = 0; i < 40; ++i) jitter.GetUnitLengthPCM(unit);
+  EXPECT_LT(jitter.GetSizeJitterBuffer(), cJitterBuffer::kMaxQueued - 40);
+}
