@@ -1,0 +1,201 @@
+#include "sip/cMsgSIP.h"
+
+#include "sip/cCSeq.h"
+#include "sip/cParseLineSIP.h"
+#include "sip/cTextSIP.h"
+#include "sip/cVia.h"
+
+namespace {
+
+// The application's User-Agent text; empty until the application sets one.
+cKytSTR& KytUserAgent() {
+  static cKytSTR s_UserAgent;
+  return s_UserAgent;
+}
+
+}  // namespace
+
+cMsgSIP::cMsgSIP() = default;
+
+std::unique_ptr<cMsgSIP> cMsgSIP::initWithPacketSIP(const cKytSTR& packet) {
+  uint32_t nBlank = packet.FindSTR("\r\n\r\n");
+  if (nBlank == cKytSTR::KYT_NOT_FOUND) return nullptr;
+
+  auto pMsg = std::make_unique<cMsgSIP>();
+  cKytSTR head;
+  cTextSIP::Mid(packet, 0, nBlank + 2, head);
+  if (!pMsg->ParseSIP(head)) return nullptr;
+
+  // The body is everything after the blank line; Content-Length is not trusted. Surrounding
+  // blank lines go, one closing CRLF stays.
+  cKytSTR body;
+  cTextSIP::From(packet, nBlank + 4, body);
+  body.TrimLEFT("\r\n");
+  if (body.TrimRIGHT("\r\n") && !body.IsZeroLEN()) body.AppendSTR("\r\n");
+  pMsg->m_pMsgSDP = std::move(body);
+  return pMsg;
+}
+
+bool cMsgSIP::ParseSIP(const cKytSTR& head) {
+  cParseLineSIP lines(head);
+  cKytSTR line;
+  if (!lines.ReadLine(line) || !ParseStartLine(line)) return false;
+
+  while (lines.ReadLine(line)) {
+    uint32_t nColon = line.FindSTR(":");
+    if (nColon == cKytSTR::KYT_NOT_FOUND) break;  // the rest of the head is not headers
+    cKytSTR name;
+    cKytSTR value;
+    cTextSIP::Mid(line, 0, nColon, name);
+    cTextSIP::From(line, nColon + 1, value);
+    value.Trim(" ");
+    int32_t nRow = cListFieldSIP::FieldToIndex(name.GetDATA());
+    if (nRow >= 0) Add(nRow, value);
+  }
+
+  if (!m_bIsReqSIP) {
+    cKytSTR cseq;
+    cKytSTR method;
+    cKytSTR number;
+    if (GetCSeq(cseq) && cCSeq::Parse(cseq, method, number)) m_pMethodSIP = method;
+  }
+  return true;
+}
+
+bool cMsgSIP::ParseStartLine(const cKytSTR& line) {
+  uint32_t nFirst = line.FindSTR(" ");
+  if (nFirst == cKytSTR::KYT_NOT_FOUND) return false;
+  uint32_t nSecond = line.FindSTR(" ", nFirst + 1);
+  if (nSecond == cKytSTR::KYT_NOT_FOUND) return false;
+
+  cKytSTR first;
+  cKytSTR second;
+  cKytSTR rest;
+  cTextSIP::Mid(line, 0, nFirst, first);
+  cTextSIP::Mid(line, nFirst + 1, nSecond, second);
+  cTextSIP::From(line, nSecond + 1, rest);
+
+  m_bIsReqSIP = cKytSTR::StrFind(line.GetDATA(), "SIP/") != 0;
+  if (m_bIsReqSIP) {
+    first.MakeUpper();
+    m_pMethodSIP = std::move(first);
+    m_pReqURI = std::move(second);
+  } else {
+    m_nStatusCode = cTextSIP::ToInt(second.GetDATA());
+    m_pReasonPhrase = std::move(rest);
+  }
+  return true;
+}
+
+void cMsgSIP::GetMsgText(cKytSTR& text) const {
+  // A parsed response keeps its CSeq method, so the kind of start line follows the message's
+  // origin rather than the method alone.
+  bool bRequest = m_bIsReqSIP || (m_nStatusCode < 0 && !m_pMethodSIP.IsZeroLEN());
+  if (bRequest) {
+    text.Format("%s %s SIP/2.0\r\n", m_pMethodSIP.GetDATA(), m_pReqURI.GetDATA());
+  } else {
+    text.Format("SIP/2.0 %d %s\r\n", m_nStatusCode, m_pReasonPhrase.GetDATA());
+  }
+
+  cKytSTR name;
+  cKytSTR value;
+  cKytSTR line;
+  for (int32_t nRow = 0; nRow < cListFieldSIP::FIELD_COUNT; ++nRow) {
+    cListFieldSIP::IndexToField(nRow, name);
+    if (nRow == cListFieldSIP::FIELD_CONTENT_LENGTH) {
+      // Exactly one Content-Length, and always the real one.
+      line.Format("%s: %u\r\n", name.GetDATA(), m_pMsgSDP.GetLEN());
+      text.AppendSTR(line.GetDATA());
+      continue;
+    }
+    int32_t nCount = m_pFieldSIP[nRow].GetCount();
+    for (int32_t i = 0; i < nCount; ++i) {
+      if (!m_pFieldSIP[nRow].GetAt(i, value)) break;
+      line.Format("%s: %s\r\n", name.GetDATA(), value.GetDATA());
+      text.AppendSTR(line.GetDATA());
+    }
+  }
+  text.AppendSTR("\r\n");
+  text.AppendSTR(m_pMsgSDP.GetDATA());
+}
+
+void cMsgSIP::SetMethod(const cKytSTR& method) { m_pMethodSIP = method; }
+
+void cMsgSIP::SetStatusCode(int32_t nStatusCode) { m_nStatusCode = nStatusCode; }
+
+bool cMsgSIP::GetBodySDP(cKytSTR& body) const {
+  body = m_pMsgSDP;
+  return !body.IsZeroLEN();
+}
+
+void cMsgSIP::SetVia(const cKytSTR& host, int32_t nPort, const cKytSTR& branch) {
+  cKytSTR value;
+  cVia::Construct(host, nPort, branch, value);
+  Add(cListFieldSIP::FIELD_VIA, value);
+}
+
+void cMsgSIP::SetVia(const cKytListSTR& values) { CopyRow(values, cListFieldSIP::FIELD_VIA); }
+
+bool cMsgSIP::GetVia(cKytListSTR& values) const {
+  return CopyOut(cListFieldSIP::FIELD_VIA, values);
+}
+
+void cMsgSIP::SetRecordRoute(const cKytListSTR& values) {
+  CopyRow(values, cListFieldSIP::FIELD_RECORD_ROUTE);
+}
+
+bool cMsgSIP::GetRecordRoute(cKytListSTR& values) const {
+  return CopyOut(cListFieldSIP::FIELD_RECORD_ROUTE, values);
+}
+
+void cMsgSIP::SetRoute(const cKytListSTR& values) { CopyRow(values, cListFieldSIP::FIELD_ROUTE); }
+
+void cMsgSIP::CopyRow(const cKytListSTR& values, int32_t nRow) {
+  int32_t nCount = values.GetCount();
+  cKytSTR value;
+  for (int32_t i = 0; i < nCount; ++i) {
+    if (values.GetAt(i, value)) Add(nRow, value);
+  }
+}
+
+bool cMsgSIP::CopyOut(int32_t nRow, cKytListSTR& values) const {
+  int32_t nCount = m_pFieldSIP[nRow].GetCount();
+  cKytSTR value;
+  for (int32_t i = 0; i < nCount; ++i) {
+    if (m_pFieldSIP[nRow].GetAt(i, value)) values.AddTail(value);
+  }
+  return nCount > 0;
+}
+
+void cMsgSIP::SetUserAgent(const cKytSTR& defaultValue) {
+  const cKytSTR& override = KytUserAgent();
+  Add(cListFieldSIP::FIELD_USER_AGENT, override.IsZeroLEN() ? defaultValue : override);
+}
+
+void cMsgSIP::SetExpires(int32_t nExpires) {
+  Add(cListFieldSIP::FIELD_EXPIRES, cKytSTR::IntToStr(nExpires));
+}
+
+int32_t cMsgSIP::GetExpires() const {
+  cKytSTR value;
+  if (!First(cListFieldSIP::FIELD_EXPIRES, value)) return -1;
+  return cTextSIP::ToInt(value.GetDATA());
+}
+
+int32_t cMsgSIP::GetContactExpires() const {
+  cKytSTR contact;
+  if (!GetContact(contact)) return 0;
+  contact.MakeLower();
+  uint32_t nAt = contact.FindSTR("expires=");
+  if (nAt == cKytSTR::KYT_NOT_FOUND) return -1;
+  cKytSTR value;
+  uint32_t nStart = nAt + 8;
+  uint32_t nEnd = contact.FindSTR(";", nStart);
+  cTextSIP::Mid(contact, nStart, nEnd == cKytSTR::KYT_NOT_FOUND ? contact.GetLEN() : nEnd, value);
+  int32_t nExpires = cTextSIP::ToInt(value.GetDATA());
+  return nExpires == 0 ? -1 : nExpires;
+}
+
+void cMsgSIP::SetKytUserAgent(const cKytSTR& value) { KytUserAgent() = value; }
+
+void cMsgSIP::GetKytUserAgent(cKytSTR& value) { value = KytUserAgent(); }

@@ -1,0 +1,68 @@
+#include "sip/cSocketSIP.h"
+
+#include <string>
+
+#include "platform/cNetInterfaces.h"
+#include "platform/cSysLog.h"
+#include "sip/cKytCoreSink.h"
+#include "sip/cKytEventSink.h"
+
+cSocketSIP::cSocketSIP(cMainLoop* pMainLoop) : m_pMainLoop(pMainLoop) {}
+
+cSocketSIP::~cSocketSIP() { CloseSocket(); }
+
+bool cSocketSIP::OpenSocket(const char* pLocalIP, int32_t nLocalPort, cKytCoreSink* pKytMainObj,
+                            cKytEventSink* pKytEventObj) {
+  m_pKytMainObj = pKytMainObj;
+  m_pKytEventObj = pKytEventObj;
+  if (m_objSocket || !m_pMainLoop || nLocalPort < 0 || nLocalPort > 65535) return false;
+  auto pSocket = std::make_unique<cUdpSocket>();
+  if (!pSocket->Bind(pLocalIP ? pLocalIP : "", static_cast<uint16_t>(nLocalPort))) return false;
+  bool bReading = pSocket->StartReader(
+      m_pMainLoop, [this](const std::string& data, const std::string&, uint16_t) {
+        SocketCallBackSIP(data.data(), data.size());
+      });
+  if (!bReading) return false;
+  m_objSocket = std::move(pSocket);
+  return true;
+}
+
+void cSocketSIP::SendData(const cKytSTR& text, const char* pHost, int32_t nPort) {
+  if (!m_objSocket || !pHost || nPort < 1 || nPort > 65535) return;
+  // Resolved here as well as in the send so that an unknown name raises and logs nothing.
+  std::string ip = cNetInterfaces::Resolve(pHost);
+  if (ip.empty()) return;
+  if (m_bDiagnosticLog && m_pKytEventObj) {
+    m_pKytEventObj->OnOutgoingDiagnostic(text, pHost, nPort);
+  }
+  cSysLog::Write("\nSend Packet: %s\n\n", text.GetDATA());
+  m_objSocket->SendTo(ip, static_cast<uint16_t>(nPort), text.GetDATA(), text.GetLEN());
+}
+
+void cSocketSIP::SocketCallBackSIP(const char* pData, size_t nLength) {
+  if (nLength < 1) return;
+  OnSocketRecv(pData, nLength);
+}
+
+void cSocketSIP::OnSocketRecv(const char* pData, size_t nLength) {
+  cKytSTR packet;
+  if (nLength > 0) packet.CopyFROM(std::string(pData, nLength).c_str());
+  cSysLog::Write("\nReceive Packet: %s\n\n", packet.GetDATA());
+  if (m_pKytMainObj) m_pKytMainObj->OnSocketRecv(packet);
+}
+
+void cSocketSIP::CloseSocket() {
+  if (!m_objSocket) return;
+  m_objSocket->Close();
+  m_objSocket.reset();
+}
+
+int32_t cSocketSIP::GetLocalPort() const {
+  return m_objSocket ? static_cast<int32_t>(m_objSocket->GetLocalPort()) : 0;
+}
+
+bool cSocketSIP::IsPortAvailable(const cKytSTR& ip, int32_t nPort) {
+  if (nPort < 0 || nPort > 65535) return false;
+  cUdpSocket probe;
+  return probe.Bind(ip.GetDATA(), static_cast<uint16_t>(nPort));
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "platform/cMainLoop.h"
+#include "platform/cUdpSocket.h"
+#include "util/cKytSTR.h"
+
+class cKytCoreSink;
+class cKytEventSink;
+
+// The one UDP socket of the SIP stack. Received datagrams reach the user agent object on the
+// main loop, in arrival order; sends are synchronous and resolve the destination every time.
+class cSocketSIP {
+ public:
+  explicit cSocketSIP(cMainLoop* pMainLoop);
+  cSocketSIP(const cSocketSIP&) = delete;
+  cSocketSIP& operator=(const cSocketSIP&) = delete;
+  ~cSocketSIP();
+
+  // Binds to pLocalIP (null or empty: any address) and nLocalPort (0: the system picks) and
+  // starts delivering datagrams to pKytMainObj. False, and closed, when the bind fails.
+  bool OpenSocket(const char* pLocalIP, int32_t nLocalPort, cKytCoreSink* pKytMainObj,
+                  cKytEventSink* pKytEventObj);
+  // Sends one datagram. An unresolvable host, a port outside 1..65535 or a closed socket drop
+  // the message silently; send errors are left to SIP retransmission.
+  void SendData(const cKytSTR& text, const char* pHost, int32_t nPort);
+  void CloseSocket();
+  bool IsOpen() const { return m_objSocket != nullptr; }
+  // The bound port (useful when the system picked it), 0 while closed.
+  int32_t GetLocalPort() const;
+
+  // Reports every outgoing message to the event object as well.
+  void DiagnosticLog(bool bOn) { m_bDiagnosticLog = bOn; }
+
+  // Logs a received datagram and hands exactly nLength bytes to the user agent object.
+  void OnSocketRecv(const char* pData, size_t nLength);
+
+  // Whether a UDP bind to ip (empty: any address) and port would succeed now.
+  static bool IsPortAvailable(const cKytSTR& ip, int32_t nPort);
+
+ private:
+  void SocketCallBackSIP(const char* pData, size_t nLength);
+
+  cMainLoop* m_pMainLoop;
+  std::unique_ptr<cUdpSocket> m_objSocket;
+  cKytCoreSink* m_pKytMainObj = nullptr;
+  cKytEventSink* m_pKytEventObj = nullptr;
+  bool m_bDiagnosticLog = false;
+};

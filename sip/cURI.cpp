@@ -1,0 +1,194 @@
+#include "sip/cURI.h"
+
+#include "sip/cTextSIP.h"
+
+namespace {
+
+constexpr uint32_t kNotFound = cKytSTR::KYT_NOT_FOUND;
+
+bool StartsWith(const cKytSTR& text, const char* pPrefix) {
+  return cKytSTR::StrFind(text.GetDATA(), pPrefix) == 0;
+}
+
+}  // namespace
+
+void cURI::PrepareParseURI(const cKytSTR& uri, cKytSTR& working) {
+  cKytSTR plain = cTextSIP::Lower(uri);
+  plain.RemoveSTR(" ");
+  if (StartsWith(plain, "sip:") || StartsWith(plain, "sips:")) {
+    working.Format("<%s>", uri.GetDATA());
+  } else if (plain.FindSTR("<sip:") != kNotFound || plain.FindSTR("<sips:") != kNotFound) {
+    working = uri;
+  } else {
+    working.Format("<sip:%s>", uri.GetDATA());
+  }
+}
+
+bool cURI::ParseURI(const cKytSTR& uri, cKytSTR& host, int32_t& nPort, cKytSTR& user,
+                    cKytSTR& displayName, cKytListSTR* pParamNames, cKytListSTR* pParamValues) {
+  const bool bParams = pParamNames && pParamValues;
+  if (bParams) {
+    pParamNames->DeleteAll();
+    pParamValues->DeleteAll();
+  }
+  host = "";
+  user = "";
+  nPort = 5060;
+
+  cKytSTR working;
+  PrepareParseURI(uri, working);
+  // The scheme is matched in any letter case; positions are the same in both texts.
+  const cKytSTR lower = cTextSIP::Lower(working);
+
+  uint32_t nCursor = working.FindSTR("<");
+  cTextSIP::Mid(working, 0, nCursor, displayName);
+  displayName.Trim(" ");
+  displayName.Trim("\"");
+
+  uint32_t nUser = lower.FindSTR("<sip:", nCursor);
+  if (nUser != kNotFound) {
+    nUser += 5;
+  } else {
+    nUser = lower.FindSTR("<sips:", nCursor);
+    if (nUser == kNotFound) return false;
+    nUser += 6;
+  }
+  nCursor = nUser;
+
+  // The URI proper ends at the first '>' after the scheme; nothing behind it (header
+  // parameters such as the tag) belongs to user, host or URI parameters.
+  uint32_t nClose = working.FindSTR(">", nCursor);
+  if (nClose == kNotFound) nClose = working.GetLEN();
+  cKytSTR inner;
+  cTextSIP::Mid(working, 0, nClose, inner);
+
+  uint32_t nAt = inner.FindSTR("@", nCursor);
+  if (nAt != kNotFound) {
+    cTextSIP::Mid(inner, nCursor, nAt, user);
+    user.Trim(" ");
+    uint32_t nUserParam = user.FindSTR(";");
+    if (nUserParam != kNotFound) cTextSIP::Mid(user, 0, nUserParam, user);
+    nCursor = nAt + 1;
+  }
+
+  uint32_t nSemi = inner.FindSTR(";", nCursor);
+  uint32_t nHostEnd = nSemi == kNotFound ? inner.GetLEN() : nSemi;
+  cKytSTR hostPort;
+  cTextSIP::Mid(inner, nCursor, nHostEnd, hostPort);
+  uint32_t nColon = hostPort.FindSTR(":");
+  if (nColon != kNotFound) {
+    cTextSIP::Mid(hostPort, 0, nColon, host);
+    nPort = cTextSIP::ToInt(hostPort.GetDATA() + nColon + 1);
+  } else {
+    host = hostPort;
+  }
+
+  if (bParams && nSemi != kNotFound) {
+    // name=value pairs separated by ';'; one without '=' ends the list.
+    uint32_t nStart = nSemi + 1;
+    while (nStart < inner.GetLEN()) {
+      uint32_t nEnd = inner.FindSTR(";", nStart);
+      if (nEnd == kNotFound) nEnd = inner.GetLEN();
+      cKytSTR param;
+      cTextSIP::Mid(inner, nStart, nEnd, param);
+      uint32_t nEqual = param.FindSTR("=");
+      if (nEqual == kNotFound) break;
+      cKytSTR name;
+      cKytSTR value;
+      cTextSIP::Mid(param, 0, nEqual, name);
+      cTextSIP::From(param, nEqual + 1, value);
+      pParamNames->AddTail(name);
+      pParamValues->AddTail(value);
+      nStart = nEnd + 1;
+    }
+  }
+  return !host.IsZeroLEN();
+}
+
+bool cURI::Parse(const cKytSTR& uri, cKytSTR& displayName, cKytSTR& user, cKytSTR& host,
+                 int32_t& nPort) {
+  return ParseURI(uri, host, nPort, user, displayName, nullptr, nullptr);
+}
+
+bool cURI::Parse(const cKytSTR& uri, cKytSTR& displayName, cKytSTR& user, cKytSTR& host,
+                 int32_t& nPort, cKytSTR& maddr) {
+  cKytListSTR names;
+  cKytListSTR values;
+  bool bOk = ParseURI(uri, host, nPort, user, displayName, &names, &values);
+  int32_t nIndex = names.FindNoCaseIndex("maddr");
+  if (nIndex >= 0) values.GetAt(nIndex, maddr);
+  return bOk;
+}
+
+void cURI::Construct(const cKytSTR& displayName, const cKytSTR& user, const cKytSTR& host,
+                     int32_t nPort, cKytSTR& text) {
+  ConstructURI(displayName, user, host, nPort, nullptr, nullptr, text);
+}
+
+void cURI::ConstructURI(const cKytSTR& displayName, const cKytSTR& user, const cKytSTR& host,
+                        int32_t nPort, const cKytListSTR* pParamNames,
+                        const cKytListSTR* pParamValues, cKytSTR& text) {
+  cKytSTR name(displayName);
+  name.Trim("\"");
+  cKytSTR display;
+  if (!name.IsZeroLEN()) display.Format("\"%s\" ", name.GetDATA());
+  cKytSTR userAt;
+  if (!user.IsZeroLEN()) userAt.Format("%s@", user.GetDATA());
+  cKytSTR port;
+  if (nPort != 0) port.Format(":%d", nPort);
+  cKytSTR params;
+  if (pParamNames) {
+    cKytSTR paramName;
+    cKytSTR paramValue;
+    cKytSTR pair;
+    for (int32_t i = 0; pParamNames->GetAt(i, paramName) && !paramName.IsZeroLEN(); ++i) {
+      paramValue = "";
+      if (pParamValues) pParamValues->GetAt(i, paramValue);
+      pair.Format(";%s=%s", paramName.GetDATA(), paramValue.GetDATA());
+      params.AppendSTR(pair.GetDATA());
+    }
+  }
+  text.Format("%s<sip:%s%s%s%s>", display.GetDATA(), userAt.GetDATA(), host.GetDATA(),
+              port.GetDATA(), params.GetDATA());
+}
+
+bool cURI::GetTag(const cKytSTR& value, cKytSTR& tag) {
+  uint32_t nAt = value.FindSTR(";tag=");
+  if (nAt == kNotFound) return false;
+  cTextSIP::From(value, nAt + 5, tag);
+  return true;
+}
+
+bool cURI::AdjustProxyURI(const cKytSTR& proxy, cKytSTR& uri) {
+  if (proxy.GetLEN() <= 4) return false;
+  if (StartsWith(cTextSIP::Lower(proxy), "sip:")) {
+    uri = proxy;
+  } else {
+    uri.Format("sip:%s", proxy.GetDATA());
+  }
+  return true;
+}
+
+void cURI::PrepareToURI(const cKytSTR& target, cKytSTR& to) {
+  cKytSTR displayName;
+  cKytSTR user;
+  cKytSTR host;
+  int32_t nPort = 0;
+  Parse(target, displayName, user, host, nPort);
+  Construct(displayName, user, host, 0, to);
+}
+
+void cURI::PrepareRequestURI(const cKytSTR& target, cKytSTR& requestURI) {
+  cKytSTR displayName;
+  cKytSTR user;
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytListSTR names;
+  cKytListSTR values;
+  ParseURI(target, host, nPort, user, displayName, &names, &values);
+  if (nPort == 5060) nPort = 0;
+  cKytSTR built;
+  ConstructURI("", user, host, nPort, &names, &values, built);
+  // Drop the angle brackets of the name-addr form.
+  cTextSIP::Mid(built, 1, built.GetLEN() - 1, requestURI);
+}
