@@ -124,30 +124,37 @@ class cEncryptDlgTest : public QObject {
   void emptyPasswordShowsTheMessageAndChangesNothing() {
     cEncryptDlg dlg;
     Show(dlg);
+    TypeAccount(dlg, "first");
+    Generate(dlg);
+    QStringList before;
+    for (int i = 0; i < cEncryptDlg::SETTING_COUNT; ++i) before << Output(dlg, i)->text();
+    Password(dlg)->clear();
     TypeAccount(dlg, "");
-    QString caption;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
+
+    QStringList captions;
+    QStringList texts;
+    QList<QMessageBox::Icon> icons;
     // The message box runs its own event loop; a timer finds it there and closes it.
     QTimer closer;
     connect(&closer, &QTimer::timeout, [&] {
       auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (pBox == nullptr) return;
-      caption = pBox->windowTitle();
-      text = pBox->text();
-      icon = pBox->icon();
+      captions << pBox->windowTitle();
+      texts << pBox->text();
+      icons << pBox->icon();
       pBox->accept();
     });
     closer.start(10);
     Generate(dlg);
     closer.stop();
-    QCOMPARE(caption, QString("KytVoIP SDK (Software Development Kit)"));
-    QCOMPARE(text, QString("Please enter a valid password!"));
-    QCOMPARE(icon, QMessageBox::Warning);
+    QCOMPARE(captions, QStringList({"KytVoIP SDK (Software Development Kit)"}));
+    QCOMPARE(texts, QStringList({"Please enter a valid password!"}));
+    QCOMPARE(icons, QList<QMessageBox::Icon>({QMessageBox::Warning}));
     for (int i = 0; i < cEncryptDlg::SETTING_COUNT; ++i) {
       QCOMPARE(Input(dlg, i)->text(), QString(kAccount[i]));
-      QCOMPARE(Output(dlg, i)->text(), QString());
+      QCOMPARE(Output(dlg, i)->text(), before[i]);
     }
+    QCOMPARE(Password(dlg)->text(), QString());
     QVERIFY(dlg.isVisible());
   }
 
