@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "sip/cRegTick.h"
+#include "util/cKytSTR.h"
+
+class cKytCoreSink;
+class cKytEventSink;
+class cMd5c;
+class cMsgSIP;
+
+// Keeps the agent registered with its registrar: REGISTER with resends every 2 s and a 16 s
+// time-out, digest challenges (at most 4 answered per attempt), refresh 3 s before the granted
+// expiry, redirects, unregistration and keep-alive packets, each step reported to the event
+// sink. Main thread only: responses come from the core's routing, seconds from OnMainTick.
+class cRegSIP : public cRegTick {
+ public:
+  static constexpr int32_t kErrorRegister = 26;    // REGISTER could not be built
+  static constexpr int32_t kErrorUnRegister = 27;  // the unregistering REGISTER could not be built
+  static constexpr int32_t kMaxAuthPerAttempt = 4;
+  static constexpr int32_t kDefaultGrantedExpire = 20;
+  static constexpr int32_t kRefreshAhead = 3;
+
+  cRegSIP();
+  ~cRegSIP() override;
+
+  // Keeps the session's addresses. The registrar is the SIP proxy (the outbound proxy when no
+  // SIP proxy is given), port 5060 when it names none; false when it does not parse.
+  bool InitOBJ(cKytCoreSink* pKytMainObj, cKytEventSink* pKytEvent, const cKytSTR& listenIP,
+               int32_t nListenPort, const cKytSTR& fromURI, const cKytSTR& outboundProxy,
+               const cKytSTR& sipProxy);
+  // Stops every pending attempt and the refresh; the agent counts as unregistered afterwards.
+  void UnInitOBJ();
+
+  // The application's register call: new From tag and Call-ID, keeps expiry and credentials.
+  bool RegisterToProxy(int32_t nExpire, const cKytSTR& loginId, const cKytSTR& loginPwd);
+  bool RegisterToProxy();
+  bool ReRegisterToProxy();
+  // A new attempt towards the Contact of a 3xx; false (and no attempt) when it does not parse.
+  bool RedirectRegisterToProxy(const cKytSTR& contact);
+  // Expires 0 with the registration's Call-ID; true without sending when not registered (and a
+  // registration still pending is given up).
+  bool UnRegisterToProxy();
+
+  // A response whose CSeq method is REGISTER. Responses to anything but the pending REGISTER
+  // (other Call-ID, other CSeq number, nothing pending) are ignored.
+  void OnResponse(const cMsgSIP& msg);
+
+  bool IsRegister() const { return m_bRegister; }
+  bool IsPending() const { return m_bPending; }
+  int32_t GetObjectError() const { return m_nLastError; }
+
+  // Hands the text to the user agent object towards the registrar.
+  void SendToSocket(const cKytSTR& text);
+
+  // Builds a REGISTER: From with the registration's tag, Contact on the listen address, the
+  // credentials given (Proxy-Authorization before Authorization), Expires nExpire, the next
+  // CSeq, a new branch. A new Call-ID when asked for, no credentials are given and nExpire is
+  // not 0. False (text empty) when the account URI does not parse.
+  bool REGISTER(int32_t nExpire, bool bNewCallId, const cKytSTR& authorization,
+                const cKytSTR& proxyAuthorization, cKytSTR& text);
+
+ protected:
+  void OnTickEvent(int32_t nTickId, const cKytSTR& text) override;
+
+ private:
+  // Sends a built request at once and arms the resend and time-out slots for it.
+  void StartAttempt(const cKytSTR& text);
+  void OnRepTrying();
+  void OnRepOK(const cMsgSIP& msg);
+  // Answers a 401 (bProxy false) or 407 challenge; false when it cannot.
+  bool OnRepAuthREG(const cKytSTR& challenge, bool bProxy);
+  void OnFailToRegister(int32_t nStatusCode, const cKytSTR& reason);
+  bool IsPendingResponse(const cMsgSIP& msg) const;
+  bool ParseAccount(cKytSTR& user, cKytSTR& host) const;
+
+  std::unique_ptr<cMd5c> m_pMd5;
+
+  cKytSTR m_pFromURI;
+  cKytSTR m_pFromTag;
+  cKytSTR m_pCallId;
+  int32_t m_nTranCount = 1;
+  int32_t m_nLastCSeq = 0;  // CSeq number of the REGISTER last built
+  int32_t m_nProxyExpire = 0;
+  cKytSTR m_pProxyLoginId;
+  cKytSTR m_pProxyLoginPwd;
+  int32_t m_nNonceCount = 1;
+  int32_t m_nRepAuthCount = 0;
+  cKytSTR m_pToIP;
+  int32_t m_nToPort = 5060;
+  cKytSTR m_pListenIP;
+  int32_t m_nListenPort = 0;
+  bool m_bRegister = false;
+  bool m_bPending = false;  // an attempt waits for its final response
+  bool m_bIsRegisterReq = true;
+  bool m_bIsFunctionCall = false;
+  bool m_bRegTryingCalled = false;
+  bool m_bUnRegTryingCalled = false;
+  int32_t m_nLastError = 0;
+  cKytEventSink* m_pKytEvent = nullptr;   // not owned
+  cKytCoreSink* m_pKytMainObj = nullptr;  // not owned
+};

@@ -1,0 +1,3 @@
+#include "sip/cRegTickData.h"
+
+void cRegTickData::Reset() { *this = cRegTickData(); }
