@@ -1,0 +1,777 @@
+#include "useragent/cKytSIPUserAgentObject.h"
+
+#include "KytRTP/cKytRTPLib.h"
+#include "call/cCallPool.h"
+#include "call/cCodecSIP.h"
+#include "call/cRequestSIP.h"
+#include "call/cSIPCall.h"
+#include "sip/cGenListenPortSIP.h"
+#include "sip/cMsgSIP.h"
+#include "sip/cMyIP.h"
+#include "sip/cRegSIP.h"
+#include "sip/cSocketSIP.h"
+#include "sip/cTickTimer.h"
+#include "sip/cURI.h"
+#include "useragent/cKytEventObj.h"
+
+namespace {
+constexpr int32_t STATUS_IDLE = 0;
+constexpr int32_t STATUS_CONNECTED = 6;
+}  // namespace
+
+cKytSIPUserAgentObject::cKytSIPUserAgentObject(cKytSIPUserAgentLib* pKytMainLib,
+                                               cMainLoop* pMainLoop)
+    : m_pKytMainLib(pKytMainLib),
+      m_pMainLoop(pMainLoop),
+      m_pKytRTPLib(std::make_unique<cKytRTPLib>(pMainLoop, this)),
+      m_pKytEventObj(std::make_unique<cKytEventObj>(this, pKytMainLib, m_pKytRTPLib.get())),
+      m_pSocketSIP(std::make_unique<cSocketSIP>(pMainLoop)),
+      m_pRegSIP(std::make_unique<cRegSIP>()),
+      m_pReqSIP(std::make_unique<cRequestSIP>()),
+      m_pObjCallPool(std::make_unique<cCallPool>()),
+      m_pCodecSIP(std::make_unique<cCodecSIP>()),
+      m_pObjTimerTick(std::make_unique<cTickTimer>(pMainLoop, [this] { OnOneSecondTick(); })),
+      mpListenSIP(std::make_unique<cGenListenPortSIP>()) {}
+
+cKytSIPUserAgentObject::~cKytSIPUserAgentObject() { UnInit(); }
+
+// ---------------------------------------------------------------------------------------------
+// Session
+
+bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
+                                  int32_t nListenPort, const cKytSTR& fromURI,
+                                  const cKytSTR& outboundProxy, const cKytSTR& proxySIP,
+                                  const cKytSTR& loginId, const cKytSTR& loginPwd,
+                                  bool bUseSoundDevice, int32_t nTotalLine) {
+  // The From URI is checked before anything is touched: a refused Init leaves a running
+  // session's addresses as they are, so its messages keep a valid Via and Contact.
+  cKytSTR displayName, user, host;
+  int32_t nPort = 0;
+  if (!cURI::Parse(fromURI, displayName, user, host, nPort)) {
+    m_nLastError = ERR_BAD_URI;
+    return false;
+  }
+  m_bForwardCall = false;
+  m_pForwardCallTo = "";
+  m_pListenIP = "";
+  m_nListenPort = -1;
+  m_pDomainRealm = host;
+
+  UnInit();
+  if (nTotalLine < 1) {
+    // A session without lines could not place a single call.
+    m_nLastError = ERR_LINE_RANGE;
+    return false;
+  }
+  AllocateLINES(nTotalLine);
+  m_nLastError = 0;
+  m_bDonotDisturb = false;
+  m_pCodecSIP->Reset();
+
+  if (proxySIP.IsZeroLEN()) {
+    m_nLastError = ERR_NO_PROXY;
+    return false;
+  }
+  if (!FillListenSIP(bBindToListenIP, listenIP, nListenPort)) return false;
+  if (!m_pSocketSIP->OpenSocket(bBindToListenIP ? m_pListenIP.GetDATA() : nullptr, m_nListenPort,
+                                this, m_pKytEventObj.get())) {
+    UnInit();
+    m_nLastError = ERR_SOCKET;
+    return false;
+  }
+  if (!m_pKytRTPLib->InitOBJECT(nTotalLine, bUseSoundDevice)) {
+    const int32_t nMediaError = m_pKytRTPLib->GetObjectError();
+    UnInit();
+    m_nLastError = nMediaError;
+    return false;
+  }
+
+  m_pProxyLoginId = loginId;
+  m_pProxyLoginPwd = loginPwd;
+  m_pProxySIP = proxySIP;
+  m_pFromURI = fromURI;
+  m_pSendToHost = "";
+  m_nSendToPort = 0;
+  const cKytSTR& sendTo = outboundProxy.IsZeroLEN() ? proxySIP : outboundProxy;
+  if (!cURI::Parse(sendTo, displayName, user, m_pSendToHost, m_nSendToPort)) {
+    // Nothing could be sent anywhere: do not leave a socket and media open behind a failure.
+    UnInit();
+    m_pSendToHost = "";
+    m_nSendToPort = 0;
+    m_nLastError = ERR_BAD_URI;
+    return false;
+  }
+
+  m_pRegSIP->InitOBJ(this, m_pKytEventObj.get(), m_pListenIP, m_nListenPort, m_pFromURI,
+                     outboundProxy, proxySIP);
+  m_pObjTimerTick->StartOneSecondTick();
+
+  m_bUseSoundDevice = bUseSoundDevice;
+  m_bIsInitialized = true;
+  return true;
+}
+
+bool cKytSIPUserAgentObject::InitEx(bool bBindToListenIP, const cKytSTR& listenIP,
+                                    int32_t nListenPort, const cKytSTR& userName,
+                                    const cKytSTR& loginId, const cKytSTR& loginPwd,
+                                    const cKytSTR& displayName, const cKytSTR& domainRealm,
+                                    const cKytSTR& proxySIP, const cKytSTR& outboundProxy,
+                                    bool bUseSoundDevice, int32_t nTotalLine) {
+  cKytSTR name(displayName.IsZeroLEN() ? userName : displayName);
+  name.Trim("\"");
+  cKytSTR fromURI;
+  cURI::Construct(name, userName, domainRealm, 0, fromURI);
+  return Init(bBindToListenIP, listenIP, nListenPort, fromURI, outboundProxy, proxySIP, loginId,
+              loginPwd, bUseSoundDevice, nTotalLine);
+}
+
+void cKytSIPUserAgentObject::UnInit() {
+  m_bIsInitialized = false;
+  m_pObjTimerTick->StopOneSecondTick();
+  m_pSocketSIP->CloseSocket();
+  m_pKytRTPLib->UnInitOBJECT();
+  m_pAllocLineSIP.clear();
+  m_pRegSIP->UnInitOBJ();
+  mpListenSIP->ResetOBJ();
+}
+
+void cKytSIPUserAgentObject::AllocateLINES(int32_t nTotalLine) {
+  m_nTotalLine = nTotalLine;
+  m_pAllocLineSIP.assign(static_cast<size_t>(nTotalLine), cKytSTR());
+}
+
+bool cKytSIPUserAgentObject::FillListenSIP(bool bBindToListenIP, const cKytSTR& listenIP,
+                                           int32_t nListenPort) {
+  const int32_t nFreePort = mpListenSIP->GenListenPort(bBindToListenIP, listenIP);
+  if (nFreePort == -1) {
+    UnInit();
+    m_nLastError = ERR_SOCKET;
+    return false;
+  }
+  m_pListenIP = listenIP;
+  if (m_pListenIP.IsZeroLEN()) cMyIP().GetMyIP(m_pListenIP);
+  m_nListenPort = (nListenPort != 0 && nListenPort != -1) ? nListenPort : nFreePort;
+  return true;
+}
+
+bool cKytSIPUserAgentObject::RegisterToProxy(int32_t nExpires) {
+  if (!NeedSession()) return false;
+  if (m_pRegSIP->RegisterToProxy(nExpires, m_pProxyLoginId, m_pProxyLoginPwd)) return true;
+  m_nLastError = m_pRegSIP->GetObjectError();
+  return false;
+}
+
+bool cKytSIPUserAgentObject::UnRegisterToProxy() {
+  if (!NeedSession()) return false;
+  if (m_pRegSIP->UnRegisterToProxy()) return true;
+  m_nLastError = m_pRegSIP->GetObjectError();
+  return false;
+}
+
+bool cKytSIPUserAgentObject::EnableKeepAlive(int32_t nSeconds) {
+  if (!NeedSession()) return false;
+  m_pRegSIP->SetTickKeepAlive(nSeconds);
+  return true;
+}
+
+void cKytSIPUserAgentObject::DisableKeepAlive() {
+  if (m_bIsInitialized) m_pRegSIP->KillTickKeepAlive();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checks and the line table
+
+bool cKytSIPUserAgentObject::NeedSession() {
+  if (m_bIsInitialized) return true;
+  m_nLastError = ERR_NOT_INITIALIZED;
+  return false;
+}
+
+bool cKytSIPUserAgentObject::LineInRange(int32_t nLine) {
+  if (nLine >= 0 && nLine < m_nTotalLine) return true;
+  m_nLastError = ERR_LINE_RANGE;
+  return false;
+}
+
+bool cKytSIPUserAgentObject::ObjectChecks(int32_t nLine) {
+  if (!NeedSession() || !LineInRange(nLine)) return false;
+  if (m_pKytRTPLib->IsLineOpen(nLine)) return true;
+  m_nLastError = ERR_LINE_NOT_OPEN;
+  return false;
+}
+
+cSIPCall* cKytSIPUserAgentObject::GetLineCall(int32_t nLine) const {
+  if (nLine < 0 || static_cast<size_t>(nLine) >= m_pAllocLineSIP.size()) return nullptr;
+  const cKytSTR& callId = m_pAllocLineSIP[static_cast<size_t>(nLine)];
+  if (callId.IsZeroLEN()) return nullptr;
+  return m_pObjCallPool->FindCall(callId);
+}
+
+bool cKytSIPUserAgentObject::IsCallBusy(const cSIPCall* pCall) const {
+  return pCall != nullptr && pCall->GetObjectStatus() != STATUS_IDLE;
+}
+
+bool cKytSIPUserAgentObject::FreeIdleSlot(int32_t nLine) {
+  cSIPCall* pCall = GetLineCall(nLine);
+  if (IsCallBusy(pCall)) {
+    m_nLastError = ERR_LINE_BUSY;
+    return false;
+  }
+  if (pCall != nullptr) {
+    pCall->UnInitCALL();
+    CloseCall(pCall);
+  }
+  m_pAllocLineSIP[static_cast<size_t>(nLine)] = "";
+  return true;
+}
+
+void cKytSIPUserAgentObject::PlaceCall(int32_t nLine, cSIPCall* pCall) {
+  cKytSTR callId;
+  pCall->GetCallId(callId);
+  m_pAllocLineSIP[static_cast<size_t>(nLine)] = callId;
+  pCall->SetLineNo(nLine);
+}
+
+bool cKytSIPUserAgentObject::TakeMediaError() {
+  m_nLastError = m_pKytRTPLib->GetObjectError();
+  return false;
+}
+
+bool cKytSIPUserAgentObject::TakeCallError(const cSIPCall* pCall) {
+  m_nLastError = pCall->GetObjectError();
+  return false;
+}
+
+void cKytSIPUserAgentObject::BuildToURI(const cKytSTR& displayName, const cKytSTR& number,
+                                        const cKytSTR& host, cKytSTR& uri) {
+  cURI::Construct(displayName, number, host, 0, uri);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lines and calls
+
+bool cKytSIPUserAgentObject::OpenLine(int32_t nLine, bool bBindToIP, const cKytSTR& ip,
+                                      int32_t nPort) {
+  if (!NeedSession() || !LineInRange(nLine)) return false;
+  if (IsCallBusy(GetLineCall(nLine))) {
+    m_nLastError = ERR_LINE_BUSY;
+    return false;
+  }
+  if (m_pKytRTPLib->IsLineOpen(nLine)) m_pKytRTPLib->CloseLine(nLine);
+  cKytSTR lineIP(ip);
+  if (lineIP.IsZeroLEN()) cMyIP().GetMyIP(lineIP);
+  if (m_pKytRTPLib->OpenLine(nLine, bBindToIP, lineIP, nPort)) return true;
+  return TakeMediaError();
+}
+
+bool cKytSIPUserAgentObject::CloseLine(int32_t nLine) {
+  if (!NeedSession() || !LineInRange(nLine)) return false;
+  Disconnect(nLine);
+  if (m_pKytRTPLib->CloseLine(nLine)) return true;
+  return TakeMediaError();
+}
+
+bool cKytSIPUserAgentObject::Connect(int32_t nLine, const cKytSTR& toURI, int32_t nInputDevice,
+                                     int32_t nOutputDevice) {
+  if (!ObjectChecks(nLine) || !FreeIdleSlot(nLine)) return false;
+  cSIPCall* pCall = m_pObjCallPool->CreateCall("", this, m_pKytEventObj.get());
+  PlaceCall(nLine, pCall);
+  m_pKytRTPLib->UnHoldLine(nLine);
+  if (m_bUseSoundDevice && !m_pKytRTPLib->OpenMEDIA(nLine, nInputDevice, nOutputDevice)) {
+    return TakeMediaError();
+  }
+  if (pCall->Connect(toURI, m_pCodecSIP->GetCodecList())) return true;
+  return TakeCallError(pCall);
+}
+
+bool cKytSIPUserAgentObject::DialCall(int32_t nLine, const cKytSTR& number, int32_t nInputDevice,
+                                      int32_t nOutputDevice) {
+  cKytSTR toURI;
+  BuildToURI(number, number, m_pDomainRealm, toURI);
+  return Connect(nLine, toURI, nInputDevice, nOutputDevice);
+}
+
+bool cKytSIPUserAgentObject::AcceptCall(int32_t nLine, const cKytSTR& callId, int32_t nInputDevice,
+                                        int32_t nOutputDevice) {
+  if (!ObjectChecks(nLine)) return false;
+  cSIPCall* pCall = m_pObjCallPool->FindCall(callId);
+  if (pCall == nullptr) {
+    m_nLastError = ERR_NO_SUCH_CALL;
+    return false;
+  }
+  if (GetLineCall(nLine) != pCall && !FreeIdleSlot(nLine)) return false;
+  if (m_bUseSoundDevice && !m_pKytRTPLib->OpenMEDIA(nLine, nInputDevice, nOutputDevice)) {
+    return TakeMediaError();
+  }
+  m_pKytRTPLib->UnHoldLine(nLine);
+  PlaceCall(nLine, pCall);
+  if (pCall->AcceptCall(m_pCodecSIP->GetCodecList())) return true;
+  pCall->SetLineNo(-1);
+  m_pAllocLineSIP[static_cast<size_t>(nLine)] = "";
+  return TakeCallError(pCall);
+}
+
+bool cKytSIPUserAgentObject::RejectCall(const cKytSTR& callId) {
+  cSIPCall* pCall = m_pObjCallPool->FindCall(callId);
+  if (pCall == nullptr) {
+    m_nLastError = ERR_NO_SUCH_CALL;
+    return false;
+  }
+  if (pCall->RejectCall()) return true;
+  return TakeCallError(pCall);
+}
+
+bool cKytSIPUserAgentObject::Disconnect(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return false;
+  cSIPCall* pCall = GetLineCall(nLine);
+  if (pCall == nullptr) return true;
+  if (IsCallBusy(pCall)) m_pKytRTPLib->CloseMEDIA(nLine);
+  if (pCall->Disconnect()) return true;
+  return TakeCallError(pCall);
+}
+
+bool cKytSIPUserAgentObject::HoldLine(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return false;
+  cSIPCall* pCall = GetLineCall(nLine);
+  if (pCall == nullptr) {
+    m_nLastError = ERR_NO_CALL_ON_LINE;
+    return false;
+  }
+  if (pCall->HoldCall()) return true;
+  return TakeCallError(pCall);
+}
+
+bool cKytSIPUserAgentObject::UnHoldLine(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return false;
+  cSIPCall* pCall = GetLineCall(nLine);
+  if (pCall == nullptr) {
+    m_nLastError = ERR_NO_CALL_ON_LINE;
+    return false;
+  }
+  if (pCall->UnHoldCall()) return true;
+  return TakeCallError(pCall);
+}
+
+bool cKytSIPUserAgentObject::TransferCall(int32_t nLine, const cKytSTR& toURI) {
+  if (!ObjectChecks(nLine)) return false;
+  cSIPCall* pCall = GetLineCall(nLine);
+  if (!IsCallBusy(pCall)) {
+    m_nLastError = ERR_NO_CALL_ON_LINE;
+    return false;
+  }
+  if (pCall->TransferCall(toURI, "")) return true;
+  return TakeCallError(pCall);
+}
+
+bool cKytSIPUserAgentObject::TransferCallEx(int32_t nLine, const cKytSTR& number) {
+  cKytSTR quoted;
+  quoted.Format("\"%s\"", number.GetDATA());
+  cKytSTR toURI;
+  BuildToURI(quoted, number, m_pDomainRealm, toURI);
+  return TransferCall(nLine, toURI);
+}
+
+bool cKytSIPUserAgentObject::JoinTwoLine(int32_t nLineA, int32_t nLineB) {
+  if (!ObjectChecks(nLineA)) return false;
+  cSIPCall* pCallA = GetLineCall(nLineA);
+  cSIPCall* pCallB = GetLineCall(nLineB);
+  if (!IsCallBusy(pCallA) || !IsCallBusy(pCallB)) {
+    m_nLastError = ERR_NO_CALL_ON_LINE;
+    return false;
+  }
+  cKytSTR callIdB, toTagB, fromTagB, toURIB;
+  pCallB->GetCallId(callIdB);
+  pCallB->GetToTag(toTagB);
+  pCallB->GetFromTag(fromTagB);
+  pCallB->GetToURI(toURIB);
+  cKytSTR replaces;
+  replaces.Format("%s;to-tag=%s;from-tag=%s", callIdB.GetDATA(), toTagB.GetDATA(),
+                  fromTagB.GetDATA());
+  if (pCallA->TransferCall(toURIB, replaces)) return true;
+  return TakeCallError(pCallA);
+}
+
+bool cKytSIPUserAgentObject::IsLineConnected(int32_t nLine) {
+  if (!NeedSession() || !LineInRange(nLine)) return false;
+  const cSIPCall* pCall = GetLineCall(nLine);
+  return pCall != nullptr && pCall->GetObjectStatus() == STATUS_CONNECTED;
+}
+
+bool cKytSIPUserAgentObject::IsLineBusy(int32_t nLine) {
+  if (!NeedSession() || !LineInRange(nLine)) return false;
+  return IsCallBusy(GetLineCall(nLine));
+}
+
+bool cKytSIPUserAgentObject::IsLineOpen(int32_t nLine) {
+  if (!NeedSession() || !LineInRange(nLine)) return false;
+  return m_pKytRTPLib->IsLineOpen(nLine);
+}
+
+bool cKytSIPUserAgentObject::IsLineHold(int32_t nLine) {
+  if (!NeedSession() || !LineInRange(nLine)) return false;
+  return m_pKytRTPLib->IsLineHold(nLine);
+}
+
+bool cKytSIPUserAgentObject::DigitDTMF(int32_t nLine, int32_t nEvent) {
+  if (!ObjectChecks(nLine)) return false;
+  const cSIPCall* pCall = GetLineCall(nLine);
+  if (!IsCallBusy(pCall) || pCall->GetMagicNoDTMF() == -1) return true;
+  return m_pKytRTPLib->GenRTPBasedDTMF(nLine, pCall->GetMagicNoDTMF(), nEvent);
+}
+
+bool cKytSIPUserAgentObject::DonotDisturb(bool bEnable) {
+  if (!NeedSession()) return false;
+  m_bDonotDisturb = bEnable;
+  return true;
+}
+
+bool cKytSIPUserAgentObject::ForwardCall(bool bEnable, const cKytSTR& forwardTo) {
+  m_bForwardCall = bEnable;
+  m_pForwardCallTo = bEnable ? forwardTo : cKytSTR();
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recording and wave playback: line checks, then the media engine.
+
+bool cKytSIPUserAgentObject::IsRecording(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return false;
+  return m_pKytRTPLib->IsRecording(nLine) || TakeMediaError();
+}
+
+bool cKytSIPUserAgentObject::StartRecording(int32_t nLine, int32_t nKind, bool bFlag) {
+  if (!ObjectChecks(nLine)) return false;
+  return m_pKytRTPLib->StartRecording(nLine, nKind, bFlag) || TakeMediaError();
+}
+
+bool cKytSIPUserAgentObject::StopRecording(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return false;
+  return m_pKytRTPLib->StopRecording(nLine) || TakeMediaError();
+}
+
+bool cKytSIPUserAgentObject::ResetRecording(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return false;
+  return m_pKytRTPLib->ResetRecording(nLine) || TakeMediaError();
+}
+
+bool cKytSIPUserAgentObject::SaveRecordingToWaveFile(int32_t nLine, const cKytSTR& fileName) {
+  if (!ObjectChecks(nLine)) return false;
+  return m_pKytRTPLib->SaveRecordingToWaveFile(nLine, fileName) || TakeMediaError();
+}
+
+bool cKytSIPUserAgentObject::PlayWaveOpen(int32_t nLine, const cKytSTR& fileName) {
+  if (!ObjectChecks(nLine)) return false;
+  return m_pKytRTPLib->PlayWaveOpen(nLine, fileName) || TakeMediaError();
+}
+
+bool cKytSIPUserAgentObject::PlayWaveClose(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return false;
+  return m_pKytRTPLib->PlayWaveClose(nLine);
+}
+
+bool cKytSIPUserAgentObject::PlayWaveSkipTo(int32_t nLine, int32_t nPosition) {
+  if (!ObjectChecks(nLine)) return false;
+  return m_pKytRTPLib->PlayWaveSkipTo(nLine, nPosition) || TakeMediaError();
+}
+
+int32_t cKytSIPUserAgentObject::PlayWaveTotalTime(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return -1;
+  return m_pKytRTPLib->PlayWaveTotalTime(nLine);
+}
+
+bool cKytSIPUserAgentObject::PlayWavePause(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return false;
+  return m_pKytRTPLib->PlayWavePause(nLine) || TakeMediaError();
+}
+
+bool cKytSIPUserAgentObject::PlayWaveStart(int32_t nLine, bool bFlag) {
+  if (!ObjectChecks(nLine)) return false;
+  if (!IsCallBusy(GetLineCall(nLine))) {
+    m_nLastError = ERR_NO_CALL_ON_LINE;
+    return false;
+  }
+  return m_pKytRTPLib->PlayWaveStart(nLine, bFlag) || TakeMediaError();
+}
+
+bool cKytSIPUserAgentObject::PlayWaveStop(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return false;
+  return m_pKytRTPLib->PlayWaveStop(nLine) || TakeMediaError();
+}
+
+int32_t cKytSIPUserAgentObject::PlayWavePosition(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return -1;
+  return m_pKytRTPLib->PlayWavePosition(nLine);
+}
+
+bool cKytSIPUserAgentObject::IsWaveFilePlaying(int32_t nLine) {
+  if (!ObjectChecks(nLine)) return false;
+  return m_pKytRTPLib->IsWaveFilePlaying(nLine);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Media settings
+
+bool cKytSIPUserAgentObject::MuteLineSPK(int32_t nLine, bool bMute) {
+  return NeedSession() && m_pKytRTPLib->LineMuteSpk(nLine, bMute);
+}
+
+bool cKytSIPUserAgentObject::MuteLineMIC(int32_t nLine, bool bMute) {
+  return NeedSession() && m_pKytRTPLib->LineMuteMic(nLine, bMute);
+}
+
+bool cKytSIPUserAgentObject::LineVoiceChannelSPK(int32_t nLine, int32_t nChannel) {
+  return NeedSession() && m_pKytRTPLib->LineVoiceChannelSPK(nLine, nChannel);
+}
+
+bool cKytSIPUserAgentObject::ConfAllowLine(int32_t nLine, bool bAllowListen, bool bAllowSpeak) {
+  return NeedSession() && m_pKytRTPLib->ConfAllowLine(nLine, bAllowListen, bAllowSpeak);
+}
+
+bool cKytSIPUserAgentObject::DetectAMD(int32_t nLine, bool bEnable, int32_t nParam1,
+                                       int32_t nParam2, int32_t nParam3) {
+  if (!NeedSession()) return false;
+  return m_pKytRTPLib->DetectAMD(nLine, bEnable, nParam1, nParam2, nParam3) || TakeMediaError();
+}
+
+int32_t cKytSIPUserAgentObject::GetOutboundCodec(int32_t nLine) {
+  if (!NeedSession()) return -1;
+  return m_pKytRTPLib->GetOutboundCodec(nLine);
+}
+
+int32_t cKytSIPUserAgentObject::GetInboundCodec(int32_t nLine) {
+  if (!NeedSession()) return -1;
+  return m_pKytRTPLib->GetInboundCodec(nLine);
+}
+
+bool cKytSIPUserAgentObject::MuteMic(bool bMute) {
+  m_pKytRTPLib->MuteMic(bMute);
+  return true;
+}
+
+bool cKytSIPUserAgentObject::MuteSpk(bool bMute) {
+  m_pKytRTPLib->MuteSpk(bMute);
+  return true;
+}
+
+bool cKytSIPUserAgentObject::VoiceChanger(int32_t nPitch) {
+  m_pKytRTPLib->VoiceChanger(nPitch);
+  return true;
+}
+
+bool cKytSIPUserAgentObject::MicSetSoftBoost(bool bEnable) {
+  m_pKytRTPLib->MicSetSoftBoost(bEnable);
+  return true;
+}
+
+bool cKytSIPUserAgentObject::MicGetSoftBoost() { return m_pKytRTPLib->MicGetSoftBoost(); }
+
+bool cKytSIPUserAgentObject::MicSetAutoGain(int32_t nLevel) {
+  m_pKytRTPLib->MicSetAutoGain(nLevel);
+  return true;
+}
+
+bool cKytSIPUserAgentObject::SetSpkSoftVolume(int32_t nVolume) {
+  m_pKytRTPLib->SetSpkSoftVolume(nVolume);
+  return true;
+}
+
+int32_t cKytSIPUserAgentObject::GetMicSoundLevel() { return m_pKytRTPLib->GetMicSoundLevel(); }
+
+int32_t cKytSIPUserAgentObject::GetSpkSoundLevel() { return m_pKytRTPLib->GetSpkSoundLevel(); }
+
+// ---------------------------------------------------------------------------------------------
+// Chat and presence
+
+// The chat manager has not joined the agent yet: with a session these fail without a code.
+
+bool cKytSIPUserAgentObject::ChatAddContact(const cKytSTR&) {
+  NeedSession();
+  return false;
+}
+
+bool cKytSIPUserAgentObject::ChatRemoveContact(const cKytSTR&) {
+  NeedSession();
+  return false;
+}
+
+bool cKytSIPUserAgentObject::ChatSetMyStatus(int32_t) {
+  NeedSession();
+  return false;
+}
+
+bool cKytSIPUserAgentObject::ChatSendMessageText(const cKytSTR&, const cKytSTR&, int32_t, int32_t) {
+  NeedSession();
+  return false;
+}
+
+bool cKytSIPUserAgentObject::ChatSendMessageTyping(const cKytSTR&, int32_t) {
+  NeedSession();
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Codecs, diagnostics, address
+
+void cKytSIPUserAgentObject::SelectAllVoiceCodec() { m_pCodecSIP->SelectAllVoiceCodec(); }
+
+void cKytSIPUserAgentObject::DeselectAllVoiceCodec() { m_pCodecSIP->DeselectAllVoiceCodec(); }
+
+bool cKytSIPUserAgentObject::SelectVoiceCodec(int32_t nCodec) {
+  return m_pCodecSIP->SelectCodec(nCodec, m_nLastError);
+}
+
+bool cKytSIPUserAgentObject::DeselectVoiceCodec(int32_t nCodec) {
+  return m_pCodecSIP->DeselectCodec(nCodec, m_nLastError);
+}
+
+bool cKytSIPUserAgentObject::DiagnosticLog(bool bEnable) {
+  if (!NeedSession()) return false;
+  m_pSocketSIP->DiagnosticLog(bEnable);
+  return true;
+}
+
+const cKytSTR& cKytSIPUserAgentObject::GetMyIP() {
+  cMyIP().GetMyIP(m_pResultMyIP);
+  return m_pResultMyIP;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Receive path
+
+void cKytSIPUserAgentObject::OnSocketRecv(const cKytSTR& text) {
+  const std::unique_ptr<cMsgSIP> pMsg = cMsgSIP::initWithPacketSIP(text);
+  if (!pMsg) return;
+  if (pMsg->IsRequest()) {
+    OnRequest(*pMsg, text);
+  } else {
+    OnResponse(*pMsg);
+  }
+}
+
+bool cKytSIPUserAgentObject::GeneralCheck(const cMsgSIP& msg) {
+  cKytSTR callId;
+  msg.GetCallId(callId);
+  if (cSIPCall* pCall = m_pObjCallPool->FindCall(callId)) return pCall->GeneralCheck(msg);
+  return cSIPCall(callId, this, m_pKytEventObj.get()).GeneralCheck(msg);
+}
+
+void cKytSIPUserAgentObject::OnRequest(const cMsgSIP& msg, const cKytSTR& text) {
+  if (!GeneralCheck(msg)) return;
+  cCallPool* pPool = m_pObjCallPool.get();
+  cKytEventObj* pEvent = m_pKytEventObj.get();
+  if (msg.Is_OPTIONS_Req()) {
+    m_pReqSIP->OnReqOPTIONS(msg, pPool, this, pEvent);
+  } else if (msg.Is_NOTIFY_Req()) {
+    m_pReqSIP->OnReqNOTIFY(msg, pPool, this, pEvent, [](const cMsgSIP&) {});
+  } else if (msg.Is_INVITE_Req()) {
+    m_pReqSIP->OnReqINVITE(text, msg, m_bDonotDisturb, pPool, this, pEvent);
+  } else if (msg.Is_ACK_Req()) {
+    m_pReqSIP->OnReqACK(msg, pPool, this, pEvent);
+  } else if (msg.Is_BYE_Req()) {
+    m_pReqSIP->OnReqBYE(msg, pPool, this, pEvent);
+  } else if (msg.Is_CANCEL_Req()) {
+    m_pReqSIP->OnReqCANCEL(msg, pPool, this, pEvent);
+  } else if (msg.Is_INFO_Req()) {
+    m_pReqSIP->OnReqINFO(msg, pPool, this, pEvent);
+  } else {
+    AnswerMethodNotAllowed(msg);
+  }
+}
+
+void cKytSIPUserAgentObject::AnswerMethodNotAllowed(const cMsgSIP& msg) {
+  cKytSTR callId, host, text;
+  int32_t nPort = 0;
+  msg.GetCallId(callId);
+  cSIPCall responder(callId, this, m_pKytEventObj.get());
+  if (responder.PrepareRESPONSE(msg, 405, "Method Not Allowed", "", host, nPort, text)) {
+    SendToSocket(text, host, nPort);
+  }
+}
+
+void cKytSIPUserAgentObject::OnResponse(const cMsgSIP& msg) {
+  if (msg.Is_Rep_For("REGISTER")) {
+    m_pRegSIP->OnResponse(msg);
+    return;
+  }
+  cKytSTR callId;
+  msg.GetCallId(callId);
+  cSIPCall* pCall = m_pObjCallPool->FindCall(callId);
+  if (pCall == nullptr) return;
+  if (msg.Is_Rep_For("INVITE")) {
+    pCall->OnRepINVITE(msg);
+  } else if (msg.Is_Rep_For("INFO")) {
+    pCall->OnRepINFO(msg);
+  } else if (msg.Is_Rep_For("CANCEL")) {
+    pCall->OnRepCANCEL(msg);
+  } else if (msg.Is_Rep_For("BYE")) {
+    pCall->OnRepBYE(msg);
+  } else if (msg.Is_Rep_For("REFER")) {
+    pCall->OnRepREFER(msg);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Send path, tick and the components' media requests
+
+void cKytSIPUserAgentObject::SendToSocket(const cKytSTR& text, const cKytSTR& /*host*/,
+                                          int32_t /*nPort*/) {
+  if (m_pSendToHost.IsZeroLEN()) return;
+  m_pSocketSIP->SendData(text, m_pSendToHost.GetDATA(), m_nSendToPort);
+}
+
+void cKytSIPUserAgentObject::OnOneSecondTick() {
+  // Each call is looked up afresh: an event raised by one call may re-enter the agent and
+  // change what sits on the other lines.
+  for (int32_t nLine = 0; nLine < m_nTotalLine; ++nLine) {
+    if (cSIPCall* pCall = GetLineCall(nLine)) pCall->OnOneSecondTick();
+  }
+  m_pRegSIP->OnMainTick();
+  m_pObjCallPool->OnOneSecondTick();
+}
+
+bool cKytSIPUserAgentObject::StartRTP(int32_t nLine, const cKytSTR& remoteIP, int32_t nRemotePort,
+                                      int32_t nCodec, int32_t nPayloadType, bool bOutbound,
+                                      bool bInbound) {
+  return m_pKytRTPLib->LineStartRTP(nLine, remoteIP, nRemotePort, nCodec, nPayloadType, bOutbound,
+                                    bInbound);
+}
+
+bool cKytSIPUserAgentObject::StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) {
+  return m_pKytRTPLib->LineStopRTP(nLine, bStopOutbound, bStopInbound);
+}
+
+bool cKytSIPUserAgentObject::GetRTPLineRx(int32_t nLine, cKytSTR& ip, int32_t& nPort) {
+  ip = m_pKytRTPLib->GetLineRxIP(nLine);
+  nPort = m_pKytRTPLib->GetLineRxPort(nLine);
+  return true;
+}
+
+bool cKytSIPUserAgentObject::ChoosePriorityCodec(const cKytListSTR& remoteCodecNumbers,
+                                                 const cKytListSTR& remotePayloadNumbers,
+                                                 int32_t& nCodec, int32_t& nPayloadType) {
+  return m_pCodecSIP->GetPriorityCodec(remoteCodecNumbers, remotePayloadNumbers, nCodec,
+                                       nPayloadType);
+}
+
+void cKytSIPUserAgentObject::CloseCall(cSIPCall* pCall) {
+  cKytSTR callId;
+  pCall->GetCallId(callId);
+  m_pObjCallPool->CloseCall(callId);
+}
+
+void cKytSIPUserAgentObject::OnDisconnectCall(int32_t nLine) { m_pKytRTPLib->CloseMEDIA(nLine); }
+
+void cKytSIPUserAgentObject::OnFailToConnect(int32_t nLine) { m_pKytRTPLib->CloseMEDIA(nLine); }
+
+void cKytSIPUserAgentObject::OnFailureResponse(int32_t nLine, int32_t /*nStatusCode*/,
+                                               const cKytSTR& /*reason*/) {
+  m_pKytRTPLib->CloseMEDIA(nLine);
+}
+
+void cKytSIPUserAgentObject::OnDetectedAMD(int32_t nLine, bool bDetected) {
+  m_pKytEventObj->OnDetectedAMD(nLine, bDetected);
+}
+
+void cKytSIPUserAgentObject::OnPlayWaveDone(int32_t nLine) {
+  m_pKytEventObj->OnPlayWaveDone(nLine);
+}
