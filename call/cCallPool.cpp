@@ -1,0 +1,55 @@
+#include "call/cCallPool.h"
+
+#include <vector>
+
+#include "call/cSIPCall.h"
+
+cCallPool::cCallPool() = default;
+
+cCallPool::~cCallPool() = default;
+
+cSIPCall* cCallPool::CreateCall(const cKytSTR& callId, cKytCoreSink* pKytMainObj,
+                                cKytEventSink* pKytEventObj) {
+  if (cSIPCall* pFound = FindCall(callId)) return pFound;
+  auto pCall = std::make_unique<cSIPCall>(callId, pKytMainObj, pKytEventObj);
+  cKytSTR key;
+  pCall->GetCallId(key);
+  cSIPCall* pResult = pCall.get();
+  m_pCallList[key.GetDATA()] = std::move(pCall);
+  return pResult;
+}
+
+cSIPCall* cCallPool::FindCall(const cKytSTR& callId) const {
+  if (callId.IsZeroLEN()) return nullptr;
+  auto it = m_pCallList.find(callId.GetDATA());
+  return it == m_pCallList.end() ? nullptr : it->second.get();
+}
+
+void cCallPool::CloseCall(const cKytSTR& callId) {
+  cSIPCall* pCall = FindCall(callId);
+  if (!pCall) return;
+  pCall->SetLineNo(-1);
+  // Closing twice keeps the first schedule.
+  m_pCloseList.try_emplace(callId.GetDATA(), std::make_unique<cCloseCallData>(callId));
+}
+
+bool cCallPool::IsClosing(const cKytSTR& callId) const {
+  return m_pCloseList.count(callId.GetDATA()) != 0;
+}
+
+void cCallPool::OnOneSecondTick() {
+  if (m_nSecondCount++ < SWEEP_INTERVAL) return;
+  m_nSecondCount = 0;
+  std::vector<std::string> collected;
+  for (auto& [key, pData] : m_pCloseList) {
+    if (pData->m_bDestroy) {
+      collected.push_back(key);
+    } else {
+      pData->m_bDestroy = true;
+    }
+  }
+  for (const std::string& key : collected) {
+    m_pCallList.erase(key);
+    m_pCloseList.erase(key);
+  }
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "call/cCloseCallData.h"
+#include "util/cKytSTR.h"
+
+class cKytCoreSink;
+class cKytEventSink;
+class cSIPCall;
+
+// Every call of the user agent, by Call-ID. A closed call stays findable for a while (so that late
+// retransmissions still meet their dialog) and is destroyed by the second sweep that sees it.
+class cCallPool {
+ public:
+  static constexpr int32_t SWEEP_INTERVAL = 20;  // a sweep on every 21st tick
+
+  cCallPool();
+  cCallPool(const cCallPool&) = delete;
+  cCallPool& operator=(const cCallPool&) = delete;
+  ~cCallPool();
+
+  // The call with this Call-ID, created when there is none (an empty Call-ID gets a new one).
+  cSIPCall* CreateCall(const cKytSTR& callId, cKytCoreSink* pKytMainObj,
+                       cKytEventSink* pKytEventObj);
+  cSIPCall* FindCall(const cKytSTR& callId) const;
+  // Unbinds the call from its line and queues it for destruction; it stays findable until then.
+  void CloseCall(const cKytSTR& callId);
+  bool IsClosing(const cKytSTR& callId) const;
+  int32_t GetCallCount() const { return static_cast<int32_t>(m_pCallList.size()); }
+  // The destruction sweep; once a second.
+  void OnOneSecondTick();
+
+ private:
+  std::unordered_map<std::string, std::unique_ptr<cSIPCall>> m_pCallList;
+  std::unordered_map<std::string, std::unique_ptr<cCloseCallData>> m_pCloseList;
+  int32_t m_nSecondCount = 0;
+};

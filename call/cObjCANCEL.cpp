@@ -1,0 +1,42 @@
+#include "call/cObjCANCEL.h"
+
+#include "call/cSIPCall.h"
+#include "sip/cMsgSIP.h"
+
+bool cObjCANCEL::SendReqCANCEL(cSIPCall* pCall, const cKytSTR& inviteBranch, int32_t& nError) {
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (!pCall->PrepareReqCANCEL(inviteBranch, host, nPort, text)) {
+    nError = cSIPCall::ERR_BUILD_CANCEL;
+    return false;
+  }
+  pCall->SendToTick(cSIPCall::TICK_CANCEL, text, host, nPort);
+  return true;
+}
+
+void cObjCANCEL::OnReqCANCEL(const cMsgSIP& request, cSIPCall* pCall,
+                             const cKytSTR& lastInviteText) {
+  if (pCall->GetObjectStatus() != cSIPCall::STATUS_RINGING_IN) return;
+  pCall->SetObjectStatus(cSIPCall::STATUS_IDLE);
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (pCall->PrepareRESPONSE_MSG_STR(lastInviteText, 487, "Request Terminated", "", host, nPort,
+                                     text)) {
+    pCall->SendToTick(cSIPCall::TICK_FINAL_ERROR, text, host, nPort);
+  }
+  pCall->SendResponse(request, 200, "OK");
+  pCall->OnIncomingCallRingingStop();
+  // A call that was never taken onto a line has nothing left to do: let the pool retire it once
+  // late retransmissions have had time to find it.
+  if (pCall->GetLineNo() < 0) pCall->CloseNewCallSIP();
+}
+
+void cObjCANCEL::OnRepCANCEL(const cMsgSIP& response, cSIPCall* pCall) {
+  if (response.Is_Status_2XX()) {
+    pCall->KillTickAll();
+  } else {
+    pCall->StatusResponse(response);
+  }
+}

@@ -1,0 +1,356 @@
+#include "call/cObjINVITE.h"
+
+#include <memory>
+
+#include "call/cMsgSDP.h"
+#include "call/cSIPCall.h"
+#include "sip/cCSeq.h"
+#include "sip/cDigestAuth.h"
+#include "sip/cKytCoreSink.h"
+#include "sip/cMsgSIP.h"
+#include "sip/cURI.h"
+#include "sip/cVia.h"
+
+namespace {
+
+// A description of the call's line: the line's receive address goes into the origin line, and
+// into the connection line unless the description puts the remote party on hold.
+bool BuildDescription(cKytCoreSink* pKytMainObj, const cSIPCall* pCall, const cKytSTR& loginId,
+                      const char* pDirection, bool bHoldConnection, const cKytListSTR& codecList,
+                      cKytSTR& body) {
+  cKytSTR ip;
+  int32_t nPort = 0;
+  if (!pKytMainObj->GetRTPLineRx(pCall->GetLineNo(), ip, nPort) || ip.IsZeroLEN()) return false;
+  cMsgSDP sdp;
+  return sdp.CreateSDP(loginId, pDirection, bHoldConnection ? cKytSTR("0.0.0.0") : ip, ip, nPort,
+                       codecList, body) &&
+         !body.IsZeroLEN();
+}
+
+cKytSTR BodyOf(const cMsgSIP& msg) {
+  cKytSTR body;
+  msg.GetBodySDP(body);
+  return body;
+}
+
+cKytSTR ReasonOf(const cMsgSIP& msg) {
+  cKytSTR reason;
+  msg.GetReasonPhrase(reason);
+  return reason;
+}
+
+void CopyList(const cKytListSTR& from, cKytListSTR& to) {
+  to.DeleteAll();
+  from.CopyTo(to);
+}
+
+}  // namespace
+
+bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
+                         const cKytListSTR& codecList, cSIPCall* pCall, cKytCoreSink* pKytMainObj,
+                         int32_t& nError) {
+  CopyList(codecList, m_pCodecNoList);
+  cKytSTR offer;
+  if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList, offer)) {
+    nError = cSIPCall::ERR_BUILD_SDP;
+    return false;
+  }
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (!pCall->PrepareReqINVITE(targetURI, offer, "", "", m_pLastINVITE_ViaBranch, host, nPort,
+                               text)) {
+    nError = cSIPCall::ERR_BUILD_INVITE;
+    return false;
+  }
+  pCall->GetDigestAuth()->ResetOBJ();
+  m_pLastSendReqINVITE = text;
+  m_nHoldMethodCall = HOLD_NONE;
+  pCall->SetObjectStatus(cSIPCall::STATUS_INVITE_SENT);
+  pCall->SendToTick(cSIPCall::TICK_INVITE, text, host, nPort);
+  pCall->OnConnecting();
+  return true;
+}
+
+bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList, cSIPCall* pCall,
+                            cKytCoreSink* pKytMainObj, int32_t& nError) {
+  if (pCall->GetObjectStatus() != cSIPCall::STATUS_RINGING_IN) return true;
+  CopyList(codecList, m_pCodecNoList);
+  cKytSTR answer;
+  if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList, answer)) {
+    // Nothing went out: the call keeps ringing and can still be accepted or refused.
+    nError = cSIPCall::ERR_BUILD_SDP;
+    return false;
+  }
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (!pCall->PrepareRESPONSE_MSG_STR(m_pLastRecvReqINVITE, 200, "OK", answer, host, nPort, text)) {
+    nError = cSIPCall::ERR_BUILD_SDP;
+    return false;
+  }
+  pCall->SetObjectStatus(cSIPCall::STATUS_ACCEPTED);
+  pCall->GetDigestAuth()->ResetOBJ();
+  pCall->SendToTick(cSIPCall::TICK_OK, text, host, nPort);
+  return true;
+}
+
+void cObjINVITE::RejectCall(cSIPCall* pCall) {
+  if (pCall->GetObjectStatus() != cSIPCall::STATUS_RINGING_IN) return;
+  pCall->SetObjectStatus(cSIPCall::STATUS_REJECTED);
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (pCall->PrepareRESPONSE_MSG_STR(m_pLastRecvReqINVITE, 486, "Busy Here", "", host, nPort,
+                                     text)) {
+    pCall->SendToTick(cSIPCall::TICK_FINAL_ERROR, text, host, nPort);
+  }
+}
+
+bool cObjINVITE::HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cKytCoreSink* pKytMainObj,
+                          int32_t& nError) {
+  return SendReINVITE(HOLD_HOLD, loginId, pCall, pKytMainObj, nError);
+}
+
+bool cObjINVITE::UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cKytCoreSink* pKytMainObj,
+                            int32_t& nError) {
+  return SendReINVITE(HOLD_UNHOLD, loginId, pCall, pKytMainObj, nError);
+}
+
+bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPCall* pCall,
+                              cKytCoreSink* pKytMainObj, int32_t& nError) {
+  if (pCall->GetObjectStatus() != cSIPCall::STATUS_CONNECTED) {
+    nError = cSIPCall::ERR_NOT_CONNECTED;
+    return false;
+  }
+  bool bHold = nHoldMethod == HOLD_HOLD;
+  cKytSTR offer;
+  if (!BuildDescription(pKytMainObj, pCall, loginId, bHold ? "sendonly" : "sendrecv", bHold,
+                        m_pCodecNoList, offer)) {
+    nError = cSIPCall::ERR_BUILD_SDP;
+    return false;
+  }
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (!pCall->PrepareReqReINVITE(offer, "", "", host, nPort, text)) {
+    nError = cSIPCall::ERR_BUILD_INVITE;
+    return false;
+  }
+  m_pLastSendReqINVITE = text;
+  m_nHoldMethodCall = nHoldMethod;
+  pCall->SendToTick(cSIPCall::TICK_INVITE, text, host, nPort);
+  if (bHold) {
+    pCall->OnTryingToHold();
+  } else {
+    pCall->OnTryingToUnHold();
+  }
+  return true;
+}
+
+void cObjINVITE::OnTimeOutREQ(cSIPCall* pCall) {
+  if (pCall->GetObjectStatus() == cSIPCall::STATUS_CONNECTED) {
+    if (m_nHoldMethodCall == HOLD_HOLD) pCall->OnFailToHold();
+    if (m_nHoldMethodCall == HOLD_UNHOLD) pCall->OnFailToUnHold();
+    return;
+  }
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (pCall->PrepareReqCANCEL(m_pLastINVITE_ViaBranch, host, nPort, text)) {
+    pCall->SendToTick(cSIPCall::TICK_ONCE, text, host, nPort);
+  }
+  pCall->OnFailToConnect();
+}
+
+void cObjINVITE::OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId,
+                             const cKytSTR& password, cSIPCall* pCall) {
+  pCall->KillTickAll();
+  int32_t nStatus = pCall->GetObjectStatus();
+  int32_t nCode = response.GetStatusCode();
+  bool bDialling =
+      nStatus == cSIPCall::STATUS_INVITE_SENT || nStatus == cSIPCall::STATUS_INVITE_AUTH_SENT;
+  if (nCode == 100) {
+    if (bDialling) pCall->SetObjectStatus(cSIPCall::STATUS_TRYING_OUT);
+    pCall->OnProvisionalResponse(nCode, ReasonOf(response));
+  } else if (nCode == 180) {
+    if (!bDialling && nStatus != cSIPCall::STATUS_TRYING_OUT) return;
+    pCall->ON_INVITE_RINGING(response);
+    pCall->SetObjectStatus(cSIPCall::STATUS_RINGING_OUT);
+    pCall->StartRTP(BodyOf(response), true, true);
+    pCall->OnProvisionalResponse(nCode, ReasonOf(response));
+  } else if (response.Is_Status_2XX()) {
+    OnRepOK(response, pCall);
+  } else if (nCode == 401 || nCode == 407) {
+    OnChallenge(response, loginId, password, pCall);
+  } else if (nCode == 183) {
+    pCall->ON_INVITE_SESSION_PROGRESS(response);
+    pCall->StartRTP(BodyOf(response), true, true);
+    pCall->OnProvisionalResponse(nCode, ReasonOf(response));
+  } else {
+    pCall->StatusResponse(response);
+  }
+}
+
+void cObjINVITE::SendACK(const cMsgSIP& response, cSIPCall* pCall) {
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (pCall->PrepareReqACK(response, m_pLastINVITE_ViaBranch, host, nPort, text)) {
+    pCall->SendToTick(cSIPCall::TICK_ONCE, text, host, nPort);
+  }
+}
+
+void cObjINVITE::OnRepOK(const cMsgSIP& response, cSIPCall* pCall) {
+  int32_t nStatus = pCall->GetObjectStatus();
+  pCall->ON_INVITE_OK(response);
+  SendACK(response, pCall);
+  if (nStatus == cSIPCall::STATUS_IDLE) {
+    // The call was already given up here (hung up, cancelled or timed out) when the far side
+    // answered: close the dialog it just opened instead of connecting a call nobody wants.
+    pCall->SendReqBYE();
+    return;
+  }
+  if (nStatus != cSIPCall::STATUS_CONNECTED) {
+    pCall->SetObjectStatus(cSIPCall::STATUS_CONNECTED);
+    int32_t nCodec = -1;
+    cKytSTR ip;
+    int32_t nPort = 0;
+    if (pCall->StartRTP(BodyOf(response), true, true, nCodec, ip, nPort)) {
+      pCall->OnConnected(nCodec, ip, nPort);
+    }
+  } else if (m_nHoldMethodCall == HOLD_HOLD) {
+    pCall->OnSuccessToHold();
+  } else if (m_nHoldMethodCall == HOLD_UNHOLD) {
+    pCall->StartRTP(BodyOf(response), true, true);
+    pCall->OnSuccessToUnHold();
+  }
+}
+
+void cObjINVITE::OnChallenge(const cMsgSIP& response, const cKytSTR& loginId,
+                             const cKytSTR& password, cSIPCall* pCall) {
+  int32_t nStatus = pCall->GetObjectStatus();
+  if (nStatus == cSIPCall::STATUS_INVITE_AUTH_SENT) return;
+  cKytSTR challenge;
+  if (!cSIPCall::GetChallenge(response, challenge) ||
+      !cMsgSIP::initWithPacketSIP(m_pLastSendReqINVITE)) {
+    return;
+  }
+  SendACK(response, pCall);
+  bool bReINVITE = nStatus == cSIPCall::STATUS_CONNECTED && m_nHoldMethodCall != HOLD_NONE;
+  cKytSTR authorization, proxyAuthorization, offer;
+  if (!pCall->AnswerChallenge(response, m_pLastSendReqINVITE, "INVITE", loginId, password,
+                              !bReINVITE, authorization, proxyAuthorization, offer)) {
+    return;
+  }
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (bReINVITE) {
+    if (!pCall->PrepareReqReINVITE(offer, authorization, proxyAuthorization, host, nPort, text)) {
+      return;
+    }
+  } else {
+    cKytSTR target;
+    pCall->GetToURI(target);
+    if (!pCall->PrepareReqINVITE(target, offer, authorization, proxyAuthorization,
+                                 m_pLastINVITE_ViaBranch, host, nPort, text)) {
+      return;
+    }
+    pCall->SetObjectStatus(cSIPCall::STATUS_INVITE_AUTH_SENT);
+  }
+  m_pLastSendReqINVITE = text;
+  pCall->SendToTick(cSIPCall::TICK_INVITE, text, host, nPort);
+}
+
+void cObjINVITE::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText,
+                             const cKytSTR& loginId, cKytCoreSink* pKytMainObj, cSIPCall* pCall) {
+  cKytListSTR vias;
+  cKytSTR topVia;
+  if (!request.GetVia(vias) || !vias.GetHead(topVia)) return;
+  cKytSTR viaHost;
+  int32_t nViaPort = 0;
+  cKytSTR branch;
+  if (!cVia::Parse(topVia, viaHost, nViaPort, branch)) return;
+  if (!pCall->ON_INVITE_REQ(request)) return;
+  m_pLastINVITE_ViaBranch = branch;
+  m_pLastRecvReqINVITE = requestText;
+  pCall->SendResponse(request, 100, "Trying");
+  int32_t nStatus = pCall->GetObjectStatus();
+  if (nStatus == cSIPCall::STATUS_CONNECTED) {
+    AnswerReINVITE(request, loginId, pKytMainObj, pCall);
+    return;
+  }
+  pCall->SendResponse(request, 180, "Ringing");
+  if (nStatus != cSIPCall::STATUS_IDLE) return;
+  pCall->SetObjectStatus(cSIPCall::STATUS_RINGING_IN);
+  TakeIncomingParties(request, pCall);
+}
+
+void cObjINVITE::TakeIncomingParties(const cMsgSIP& request, cSIPCall* pCall) {
+  cKytSTR toValue, fromValue;
+  request.GetTo(toValue);
+  request.GetFrom(fromValue);
+  cKytSTR toDisplay, toUser, toHost, toURI;
+  int32_t nToPort = 0;
+  cURI::Parse(toValue, toDisplay, toUser, toHost, nToPort);
+  cURI::Construct(toDisplay, toUser, toHost, nToPort == 5060 ? 0 : nToPort, toURI);
+  cKytSTR fromDisplay, fromUser, fromHost, fromURI;
+  int32_t nFromPort = 0;
+  cURI::Parse(fromValue, fromDisplay, fromUser, fromHost, nFromPort);
+  cURI::Construct(fromDisplay, fromUser, fromHost, nFromPort == 5060 ? 0 : nFromPort, fromURI);
+  fromDisplay.Trim("\"");
+  fromUser.Trim("\"");
+  pCall->OnIncomingCall(fromDisplay, fromUser, fromURI, toURI);
+  pCall->OnIncomingCallRingingStart();
+}
+
+void cObjINVITE::AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId,
+                                cKytCoreSink* pKytMainObj, cSIPCall* pCall) {
+  cMsgSDP offer;
+  offer.initWithPacketSDP(BodyOf(request));
+  cKytSTR direction;
+  bool bSendOnly = offer.GetHoldAttrib(direction) && direction.CompareTo("sendonly");
+  cKytSTR answer;
+  if (!BuildDescription(pKytMainObj, pCall, loginId, bSendOnly ? "recvonly" : "sendrecv", false,
+                        m_pCodecNoList, answer)) {
+    return;
+  }
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (pCall->PrepareRESPONSE(request, 200, "OK", answer, host, nPort, text)) {
+    pCall->SendToTick(cSIPCall::TICK_OK, text, host, nPort);
+  }
+}
+
+void cObjINVITE::OnReqACK(const cMsgSIP& request, cSIPCall* pCall) {
+  int32_t nStatus = pCall->GetObjectStatus();
+  if (nStatus == cSIPCall::STATUS_ACCEPTED) {
+    cKytSTR cseq, method, number;
+    if (!request.GetCSeq(cseq) || !cCSeq::Parse(cseq, method, number) ||
+        !pCall->IsSeqNoSameINVITE(number.ConvertToINT())) {
+      return;
+    }
+  }
+  pCall->KillTickAll();
+  std::unique_ptr<cMsgSIP> pInvite = cMsgSIP::initWithPacketSIP(m_pLastRecvReqINVITE);
+  cKytSTR offer = pInvite ? BodyOf(*pInvite) : cKytSTR();
+  cKytSTR description = BodyOf(request);
+  if (description.IsZeroLEN()) description = offer;
+  if (nStatus == cSIPCall::STATUS_ACCEPTED) {
+    pCall->SetObjectStatus(cSIPCall::STATUS_CONNECTED);
+    int32_t nCodec = -1;
+    cKytSTR ip;
+    int32_t nPort = 0;
+    if (pCall->StartRTP(description, true, true, nCodec, ip, nPort)) {
+      pCall->OnConnected(nCodec, ip, nPort);
+    }
+  } else if (nStatus == cSIPCall::STATUS_CONNECTED) {
+    cMsgSDP remote;
+    remote.initWithPacketSDP(offer);
+    pCall->StartRTP(description, !remote.IsRemoteHold(), true);
+  } else if (nStatus == cSIPCall::STATUS_REJECTED) {
+    pCall->CloseNewCallSIP();
+  }
+}

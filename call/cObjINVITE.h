@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+
+#include "util/cKytListSTR.h"
+#include "util/cKytSTR.h"
+
+class cKytCoreSink;
+class cMsgSIP;
+class cSIPCall;
+
+// The INVITE side of a call: dialling out with its responses and one digest challenge, ringing,
+// accepting and refusing an incoming call, hold and resume by re-INVITE, answering the other
+// side's re-INVITEs, and the ACKs that close these exchanges.
+class cObjINVITE {
+ public:
+  static constexpr int32_t HOLD_NONE = 0;
+  static constexpr int32_t HOLD_HOLD = 1;
+  static constexpr int32_t HOLD_UNHOLD = 2;
+
+  cObjINVITE() = default;
+  cObjINVITE(const cObjINVITE&) = delete;
+  cObjINVITE& operator=(const cObjINVITE&) = delete;
+
+  bool Connect(const cKytSTR& targetURI, const cKytSTR& loginId, const cKytListSTR& codecList,
+               cSIPCall* pCall, cKytCoreSink* pKytMainObj, int32_t& nError);
+  bool AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList, cSIPCall* pCall,
+                  cKytCoreSink* pKytMainObj, int32_t& nError);
+  void RejectCall(cSIPCall* pCall);
+  bool HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cKytCoreSink* pKytMainObj,
+                int32_t& nError);
+  bool UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cKytCoreSink* pKytMainObj,
+                  int32_t& nError);
+  void OnTimeOutREQ(cSIPCall* pCall);
+  void OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText, const cKytSTR& loginId,
+                   cKytCoreSink* pKytMainObj, cSIPCall* pCall);
+  void OnReqACK(const cMsgSIP& request, cSIPCall* pCall);
+  void OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId, const cKytSTR& password,
+                   cSIPCall* pCall);
+  void GetViaBranch(cKytSTR& branch) const { branch = m_pLastINVITE_ViaBranch; }
+  void GetLastRecvINVITE(cKytSTR& text) const { text = m_pLastRecvReqINVITE; }
+
+ private:
+  // Hold (sendonly, no connection address) or resume (sendrecv) by re-INVITE.
+  bool SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPCall* pCall,
+                    cKytCoreSink* pKytMainObj, int32_t& nError);
+  void AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId, cKytCoreSink* pKytMainObj,
+                      cSIPCall* pCall);
+  void OnChallenge(const cMsgSIP& response, const cKytSTR& loginId, const cKytSTR& password,
+                   cSIPCall* pCall);
+  void OnRepOK(const cMsgSIP& response, cSIPCall* pCall);
+  void SendACK(const cMsgSIP& response, cSIPCall* pCall);
+  static void TakeIncomingParties(const cMsgSIP& request, cSIPCall* pCall);
+
+  cKytSTR m_pLastINVITE_ViaBranch;
+  cKytSTR m_pLastSendReqINVITE;
+  cKytSTR m_pLastRecvReqINVITE;
+  int32_t m_nHoldMethodCall = HOLD_NONE;
+  cKytListSTR m_pCodecNoList;
+};

@@ -1,0 +1,192 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "sip/cPacketSIP.h"
+#include "sip/cTick.h"
+#include "util/cKytListSTR.h"
+#include "util/cKytSTR.h"
+
+class cDigestAuth;
+class cKytCoreSink;
+class cKytEventSink;
+class cMsgSIP;
+class cObjBYE;
+class cObjCANCEL;
+class cObjINVITE;
+class cObjNOTIFY;
+class cObjREFER;
+
+// One call: an INVITE dialog and the media it starts. The dialog identity and every message text
+// come from the packet base; one transaction object per method does the protocol work; the call
+// owns the single retransmission timer and the digest state, and turns what its transactions see
+// into events.
+class cSIPCall : public cPacketSIP, public cTickSink {
+ public:
+  // Call statuses.
+  static constexpr int32_t STATUS_IDLE = 0;
+  static constexpr int32_t STATUS_INVITE_SENT = 1;
+  static constexpr int32_t STATUS_INVITE_AUTH_SENT = 2;
+  static constexpr int32_t STATUS_RINGING_OUT = 3;
+  static constexpr int32_t STATUS_TRYING_OUT = 4;
+  static constexpr int32_t STATUS_RINGING_IN = 5;
+  static constexpr int32_t STATUS_CONNECTED = 6;
+  static constexpr int32_t STATUS_ACCEPTED = 7;
+  static constexpr int32_t STATUS_REJECTED = 8;
+
+  // Timer ids: what the single timer slot is resending.
+  static constexpr int32_t TICK_ONCE = -1;
+  static constexpr int32_t TICK_INVITE = 0;
+  static constexpr int32_t TICK_CANCEL = 1;
+  static constexpr int32_t TICK_BYE = 2;
+  static constexpr int32_t TICK_FINAL_ERROR = 3;
+  static constexpr int32_t TICK_OK = 4;
+  static constexpr int32_t TICK_REFER = 5;
+
+  // Error codes left in m_nLastError.
+  static constexpr int32_t ERR_BUILD_SDP = 24;
+  static constexpr int32_t ERR_BUILD_INVITE = 25;
+  static constexpr int32_t ERR_BUILD_BYE = 28;
+  static constexpr int32_t ERR_NOT_CONNECTED = 34;
+  static constexpr int32_t ERR_BUILD_CANCEL = 38;
+
+  // initWithParam: an empty callId makes the dialog generate one.
+  cSIPCall(const cKytSTR& callId, cKytCoreSink* pKytMainObj, cKytEventSink* pKytEventObj);
+  ~cSIPCall() override;
+
+  int32_t GetLineNo() const { return m_nLineNo; }
+  void SetLineNo(int32_t nLine) { m_nLineNo = nLine; }
+  int32_t GetObjectError() const { return m_nLastError; }
+  int32_t GetMagicNoDTMF() const { return m_nMagicNoDTMF; }
+  int32_t GetKytTxCodecNo() const { return m_nKytTxCodecNo; }
+  cDigestAuth* GetDigestAuth() const { return m_pDigestAuth.get(); }
+  cKytCoreSink* GetKytMainObj() const { return m_pKytMainObj; }
+
+  // User operations (through the user agent object).
+  bool Connect(const cKytSTR& targetURI, const cKytListSTR& codecList);
+  bool AcceptCall(const cKytListSTR& codecList);
+  bool RejectCall();
+  bool TransferCall(const cKytSTR& referToURI, const cKytSTR& replaces);
+  bool HoldCall();
+  bool UnHoldCall();
+  bool Disconnect();
+  void OnOneSecondTick();
+  void UnInitCALL() {}
+  bool GeneralCheck(const cMsgSIP& request) const;
+
+  // SIP traffic of this call's Call-ID.
+  void OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText);
+  void OnRepINVITE(const cMsgSIP& response);
+  void OnReqACK(const cMsgSIP& request);
+  void OnReqBYE(const cMsgSIP& request);
+  void OnRepBYE(const cMsgSIP& response);
+  void OnReqCANCEL(const cMsgSIP& request);
+  void OnRepCANCEL(const cMsgSIP& response);
+  void OnReqNOTIFY(const cMsgSIP& request);
+  void OnRepREFER(const cMsgSIP& response);
+  void OnReqINFO(const cMsgSIP& request);
+  void OnRepINFO(const cMsgSIP&) {}
+
+  // Services for the transaction objects.
+  // Sends at once; any id but TICK_ONCE also (re)starts the call's one timer with this text.
+  void SendToTick(int32_t nTimerId, const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort);
+  void KillTick(int32_t nTimerId);
+  void KillTickAll();
+  void ResetCALL();
+  void CloseNewCallSIP();
+
+  // Builders; credentials of the dialog are added when the caller passes none.
+  bool PrepareReqINVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKytSTR& authorization,
+                        const cKytSTR& proxyAuthorization, cKytSTR& branch, cKytSTR& toHost,
+                        int32_t& nToPort, cKytSTR& text);
+  bool PrepareReqReINVITE(const cKytSTR& bodySDP, const cKytSTR& authorization,
+                          const cKytSTR& proxyAuthorization, cKytSTR& toHost, int32_t& nToPort,
+                          cKytSTR& text);
+  bool PrepareReqACK(const cMsgSIP& response, const cKytSTR& inviteBranch, cKytSTR& toHost,
+                     int32_t& nToPort, cKytSTR& text);
+  bool PrepareReqCANCEL(const cKytSTR& inviteBranch, cKytSTR& toHost, int32_t& nToPort,
+                        cKytSTR& text);
+  bool PrepareReqBYE(const cKytSTR& authorization, const cKytSTR& proxyAuthorization,
+                     cKytSTR& toHost, int32_t& nToPort, cKytSTR& text);
+  bool PrepareReqREFER(const cKytSTR& referTo, const cKytSTR& replaces,
+                       const cKytSTR& authorization, const cKytSTR& proxyAuthorization,
+                       cKytSTR& toHost, int32_t& nToPort, cKytSTR& text);
+  bool PrepareRESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
+                       const cKytSTR& body, cKytSTR& toHost, int32_t& nToPort, cKytSTR& text);
+  bool PrepareRESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
+                       const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
+                       int32_t& nToPort, cKytSTR& text);
+  bool PrepareRESPONSE_MSG_STR(const cKytSTR& requestText, int32_t nStatusCode,
+                               const cKytSTR& reason, const cKytSTR& body, cKytSTR& toHost,
+                               int32_t& nToPort, cKytSTR& text);
+  // Builds a response and sends it once; false when it could not be built.
+  bool SendResponse(const cMsgSIP& request, int32_t nStatusCode, const char* pReason);
+  // Ends the dialog with BYE (resent until answered); false with the error set.
+  bool SendReqBYE();
+
+  // Credentials answering a 401 (Authorization) or 407 (Proxy-Authorization) to the request
+  // sentText, for the given method; the other output is emptied and sentBody receives the
+  // request's body. bStore keeps the challenge so that the dialog's later requests carry
+  // credentials. False when the request does not parse, the challenge header is missing or no
+  // credentials result.
+  bool AnswerChallenge(const cMsgSIP& response, const cKytSTR& sentText, const char* pMethod,
+                       const cKytSTR& loginId, const cKytSTR& password, bool bStore,
+                       cKytSTR& authorization, cKytSTR& proxyAuthorization, cKytSTR& sentBody);
+  static bool GetChallenge(const cMsgSIP& response, cKytSTR& challenge);
+
+  // Media from a remote description: the codec is chosen in the remote's order against the
+  // enabled list, and the line starts sending and/or receiving.
+  bool StartRTP(const cKytSTR& description, bool bOutbound, bool bInbound, int32_t& nCodec,
+                cKytSTR& remoteIP, int32_t& nRemotePort);
+  bool StartRTP(const cKytSTR& description, bool bOutbound, bool bInbound);
+  bool StopRTP(bool bOutbound, bool bInbound);
+
+  // Final and unclassified responses: ACK (for INVITE answers), reset and the failure event.
+  void StatusResponse(const cMsgSIP& response);
+
+  // Events, with what each implies for the call.
+  void OnConnecting();
+  void OnIncomingCall(const cKytSTR& displayName, const cKytSTR& userName, const cKytSTR& fromURI,
+                      const cKytSTR& toURI);
+  void OnIncomingCallRingingStart();
+  void OnIncomingCallRingingStop();
+  void OnConnected(int32_t nCodec, const cKytSTR& remoteIP, int32_t nRemotePort);
+  void OnFailToConnect();
+  void OnProvisionalResponse(int32_t nStatusCode, const cKytSTR& reason);
+  void OnDisconnectCall();
+  void OnTryingToHold();
+  void OnSuccessToHold();
+  void OnFailToHold();
+  void OnTryingToUnHold();
+  void OnSuccessToUnHold();
+  void OnFailToUnHold();
+  void OnCallTransferAccepted();
+  void OnFailToTransfer(int32_t nStatusCode, const cKytSTR& reason);
+
+  // Timer upcalls.
+  void OnTickEvent(int32_t nTickId, const cKytSTR& text, const cKytSTR& toIP,
+                   int32_t nToPort) override;
+  void OnTickEventTimeOut(int32_t nTickId) override;
+
+ private:
+  const cKytSTR& LoginId() const;
+  const cKytSTR& LoginPwd() const;
+  // Adds the dialog's stored credentials for a method when none were given.
+  void DialogCredentials(const char* pMethod, const cKytSTR& authorization,
+                         const cKytSTR& proxyAuthorization, cKytSTR& authOut,
+                         cKytSTR& proxyAuthOut) const;
+
+  cKytEventSink* m_pKytEventObj;  // not owned
+  int32_t m_nLineNo = -1;
+  int32_t m_nLastError = 0;
+  std::unique_ptr<cObjINVITE> m_pINVITE;
+  std::unique_ptr<cObjBYE> m_pBYE;
+  std::unique_ptr<cObjCANCEL> m_pCANCEL;
+  std::unique_ptr<cObjNOTIFY> m_pNOTIFY;
+  std::unique_ptr<cObjREFER> m_pREFER;
+  std::unique_ptr<cTick> m_pTick;
+  int32_t m_nKytTxCodecNo = -1;
+  int32_t m_nMagicNoDTMF = -1;
+  std::unique_ptr<cDigestAuth> m_pDigestAuth;
+};

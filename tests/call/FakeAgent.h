@@ -1,0 +1,189 @@
+#pragma once
+
+// A user agent reduced to what the call classes need: session settings, a send path that records
+// (or hands to a real socket), media calls that are only recorded, events that are only recorded,
+// and the routing of received messages to the request handler and the calls.
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "call/cCallPool.h"
+#include "call/cCodecSIP.h"
+#include "call/cRequestSIP.h"
+#include "call/cSIPCall.h"
+#include "sip/cKytCoreSink.h"
+#include "sip/cKytEventSink.h"
+#include "sip/cMsgSIP.h"
+
+struct RtpStart {
+  int32_t nLine;
+  std::string ip;
+  int32_t nPort;
+  int32_t nCodec;
+  int32_t nPayload;
+  bool bOutbound;
+  bool bInbound;
+};
+
+class FakeEvents : public cKytEventSink {
+ public:
+  std::vector<std::string> m_Log;
+
+  int Count(const std::string& prefix) const;
+  bool Has(const std::string& prefix) const { return Count(prefix) > 0; }
+  std::string Last() const { return m_Log.empty() ? "" : m_Log.back(); }
+  std::string All() const;
+
+  void OnTryingToRegister() override { Add("OnTryingToRegister"); }
+  void OnSuccessToRegister() override { Add("OnSuccessToRegister"); }
+  void OnFailToRegister(int32_t, const cKytSTR&) override { Add("OnFailToRegister"); }
+  void OnTryingToReRegister() override { Add("OnTryingToReRegister"); }
+  void OnSuccessToReRegister() override { Add("OnSuccessToReRegister"); }
+  void OnFailToReRegister(int32_t, const cKytSTR&) override { Add("OnFailToReRegister"); }
+  void OnTryingToUnRegister() override { Add("OnTryingToUnRegister"); }
+  void OnSuccessToUnRegister() override { Add("OnSuccessToUnRegister"); }
+  void OnFailToUnRegister(int32_t, const cKytSTR&) override { Add("OnFailToUnRegister"); }
+  void OnConnecting(int32_t nLine) override { Add("OnConnecting " + N(nLine)); }
+  void OnTryingToHold(int32_t nLine) override { Add("OnTryingToHold " + N(nLine)); }
+  void OnTryingToUnHold(int32_t nLine) override { Add("OnTryingToUnHold " + N(nLine)); }
+  void OnSuccessToHold(int32_t nLine) override { Add("OnSuccessToHold " + N(nLine)); }
+  void OnSuccessToUnHold(int32_t nLine) override { Add("OnSuccessToUnHold " + N(nLine)); }
+  void OnFailToHold(int32_t nLine) override { Add("OnFailToHold " + N(nLine)); }
+  void OnFailToUnHold(int32_t nLine) override { Add("OnFailToUnHold " + N(nLine)); }
+  void OnFailToConnect(int32_t nLine) override { Add("OnFailToConnect " + N(nLine)); }
+  void OnDisconnectCall(int32_t nLine) override { Add("OnDisconnectCall " + N(nLine)); }
+  void OnIncomingCall(const cKytSTR& callId, const cKytSTR& display, const cKytSTR& user,
+                      const cKytSTR& from, const cKytSTR& to) override {
+    m_LastIncomingCallId = callId.GetDATA();
+    Add("OnIncomingCall " + S(callId) + "|" + S(display) + "|" + S(user) + "|" + S(from) + "|" +
+        S(to));
+  }
+  void OnIncomingCallRingingStart(const cKytSTR& callId) override {
+    Add("OnIncomingCallRingingStart " + S(callId));
+  }
+  void OnIncomingCallRingingStop(const cKytSTR& callId) override {
+    Add("OnIncomingCallRingingStop " + S(callId));
+  }
+  void OnConnected(int32_t nLine, const cKytSTR& ip, int32_t nPort,
+                   const cKytSTR& callId) override {
+    Add("OnConnected " + N(nLine) + " " + S(ip) + " " + N(nPort) + " " + S(callId));
+  }
+  void OnProvisionalResponse(int32_t nLine, int32_t nCode, const cKytSTR& reason) override {
+    Add("OnProvisionalResponse " + N(nLine) + " " + N(nCode) + " " + S(reason));
+  }
+  void OnRequestFailureResponse(int32_t nLine, int32_t nCode, const cKytSTR& reason) override {
+    Add("OnRequestFailureResponse " + N(nLine) + " " + N(nCode) + " " + S(reason));
+  }
+  void OnServerFailureResponse(int32_t nLine, int32_t nCode, const cKytSTR& reason) override {
+    Add("OnServerFailureResponse " + N(nLine) + " " + N(nCode) + " " + S(reason));
+  }
+  void OnGeneralFailureResponse(int32_t nLine, int32_t nCode, const cKytSTR& reason) override {
+    Add("OnGeneralFailureResponse " + N(nLine) + " " + N(nCode) + " " + S(reason));
+  }
+  void OnRedirectResponse(int32_t nLine, int32_t nCode, const cKytSTR& reason,
+                          const cKytSTR& contact) override {
+    Add("OnRedirectResponse " + N(nLine) + " " + N(nCode) + " " + S(reason) + " " + S(contact));
+  }
+  void OnCallTransferAccepted(int32_t nLine) override { Add("OnCallTransferAccepted " + N(nLine)); }
+  void OnFailToTransfer(int32_t nLine, int32_t nCode, const cKytSTR& reason) override {
+    Add("OnFailToTransfer " + N(nLine) + " " + N(nCode) + " " + S(reason));
+  }
+  void OnChatContactStatus(const cKytSTR&, int32_t) override {}
+  void OnChatSendMsgTextSuccess(const cKytSTR&, const cKytSTR&, int32_t) override {}
+  void OnChatSendMsgTextFail(const cKytSTR&, int32_t, const cKytSTR&, const cKytSTR&,
+                             int32_t) override {}
+  void OnChatSendMsgTypingSuccess(const cKytSTR&, int32_t) override {}
+  void OnChatSendMsgTypingFail(const cKytSTR&, int32_t, const cKytSTR&, int32_t) override {}
+  void OnChatRecvMsgText(const cKytSTR&, const cKytSTR&) override {}
+  void OnChatRecvMsgTypingStart(const cKytSTR&) override {}
+  void OnChatRecvMsgTypingStop(const cKytSTR&) override {}
+  void OnIncomingDiagnostic(const cKytSTR&, const cKytSTR&, int32_t) override {}
+  void OnOutgoingDiagnostic(const cKytSTR&, const cKytSTR&, int32_t) override {}
+  void OnDetectedAMD(int32_t, bool) override {}
+  void OnPlayWaveDone(int32_t) override {}
+
+  std::string m_LastIncomingCallId;
+
+ private:
+  void Add(const std::string& entry) { m_Log.push_back(entry); }
+  static std::string N(int32_t n) { return std::to_string(n); }
+  static std::string S(const cKytSTR& s) { return s.GetDATA(); }
+};
+
+// One side of a call test. Messages it sends are queued in m_Outbox (and kept in m_Sent); a test
+// moves them to the other side with Deliver, or a real socket carries them when one is attached.
+class FakeAgent : public cKytCoreSink {
+ public:
+  FakeAgent(const std::string& user, int32_t nListenPort, int32_t nRtpPort);
+  ~FakeAgent() override;
+
+  // Settings.
+  const cKytSTR& GetListenIP() const override { return m_ListenIP; }
+  int32_t GetListenPort() const override { return m_nListenPort; }
+  const cKytSTR& GetFromURI() const override { return m_FromURI; }
+  const cKytSTR& GetProxySIP() const override { return m_ProxySIP; }
+  const cKytSTR& GetProxyLoginId() const override { return m_LoginId; }
+  const cKytSTR& GetProxyLoginPwd() const override { return m_LoginPwd; }
+  const cKytSTR& GetDomainRealm() const override { return m_Domain; }
+
+  void OnSocketRecv(const cKytSTR& text) override { Deliver(text.GetDATA()); }
+  void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override;
+  bool StartRTP(int32_t nLine, const cKytSTR& ip, int32_t nPort, int32_t nCodec, int32_t nPayload,
+                bool bOutbound, bool bInbound) override;
+  bool StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) override;
+  bool GetRTPLineRx(int32_t nLine, cKytSTR& ip, int32_t& nPort) override;
+  bool ChoosePriorityCodec(const cKytListSTR& codecNumbers, const cKytListSTR& payloadNumbers,
+                           int32_t& nCodec, int32_t& nPayload) override;
+  void CloseCall(cSIPCall* pCall) override;
+
+  // Routing of a received message, as the user agent object does it.
+  void Deliver(const std::string& text);
+  // One second: the call on the line, then the pool.
+  void Tick();
+
+  // Dials on line 0.
+  cSIPCall* Dial(const std::string& target);
+  // Takes the ringing call with the last incoming Call-ID onto line 0 and accepts it.
+  bool Accept();
+  cSIPCall* Line() const { return m_pLine; }
+  cSIPCall* Find(const std::string& callId) const { return m_Pool.FindCall(callId.c_str()); }
+  int32_t Status() const { return m_pLine ? m_pLine->GetObjectStatus() : -1; }
+
+  // Sent messages: count of those whose start line begins with prefix ("INVITE ", "SIP/2.0 200").
+  int CountSent(const std::string& prefix) const;
+  std::string LastSent(const std::string& prefix) const;
+  std::vector<std::string> TakeOutbox();
+
+  // When set, sends go here instead of the outbox (a real socket).
+  std::function<void(const std::string&)> m_SendHook;
+
+  cKytSTR m_ListenIP = "127.0.0.1";
+  int32_t m_nListenPort;
+  cKytSTR m_FromURI;
+  cKytSTR m_ProxySIP;
+  cKytSTR m_LoginId;
+  cKytSTR m_LoginPwd = "secret";
+  cKytSTR m_Domain = "127.0.0.1";
+  cKytSTR m_RtpIP = "127.0.0.1";
+  int32_t m_nRtpPort;
+  bool m_bDonotDisturb = false;
+
+  FakeEvents m_Events;
+  cCallPool m_Pool;
+  cRequestSIP m_Request;
+  cCodecSIP m_Codecs;
+  std::vector<RtpStart> m_RtpStarts;
+  std::vector<std::string> m_RtpStops;
+  std::vector<std::string> m_PresenceNotifies;
+  std::deque<std::string> m_Outbox;
+  std::vector<std::string> m_Sent;
+
+ private:
+  cSIPCall* m_pLine = nullptr;
+};
+
+// Moves messages back and forth until both sides are quiet; answers how many were moved.
+int Exchange(FakeAgent& a, FakeAgent& b);
