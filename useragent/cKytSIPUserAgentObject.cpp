@@ -1,6 +1,6 @@
 #include "useragent/cKytSIPUserAgentObject.h"
 
-#include "KytRTP/cKytRTPLib.h"
+#include "KytRTP/cKytRTP.h"
 #include "call/cCallPool.h"
 #include "call/cCodecSIP.h"
 #include "call/cRequestSIP.h"
@@ -23,7 +23,7 @@ cKytSIPUserAgentObject::cKytSIPUserAgentObject(cKytSIPUserAgentLib* pKytMainLib,
                                                cMainLoop* pMainLoop)
     : m_pKytMainLib(pKytMainLib),
       m_pMainLoop(pMainLoop),
-      m_pKytRTPLib(std::make_unique<cKytRTPLib>(pMainLoop, this)),
+      m_pKytRTPLib(std::make_unique<cKytRTP>(this, pMainLoop)),
       m_pKytEventObj(std::make_unique<cKytEventObj>(this, pKytMainLib, m_pKytRTPLib.get())),
       m_pSocketSIP(std::make_unique<cSocketSIP>(pMainLoop)),
       m_pRegSIP(std::make_unique<cRegSIP>()),

@@ -17,7 +17,7 @@ class cRequestSIP;
 class cCallPool;
 class cCodecSIP;
 class cTickTimer;
-class cKytRTPLib;
+class cKytRTP;
 class cGenListenPortSIP;
 class cMsgSIP;
 class cSIPCall;
@@ -183,7 +183,7 @@ class cKytSIPUserAgentObject : public cKytCoreSink, public cKytRTPEventSink {
 
   // Components, for hosts and tests.
   cKytEventObj* GetEventObj() const { return m_pKytEventObj.get(); }
-  cKytRTPLib* GetKytRTPLib() const { return m_pKytRTPLib.get(); }
+  cKytRTP* GetKytRTPLib() const { return m_pKytRTPLib.get(); }
   cCallPool* GetCallPool() const { return m_pObjCallPool.get(); }
   const cKytSTR& GetSendToHost() const { return m_pSendToHost; }
   int32_t GetSendToPort() const { return m_nSendToPort; }
@@ -211,7 +211,7 @@ class cKytSIPUserAgentObject : public cKytCoreSink, public cKytRTPEventSink {
   cKytSIPUserAgentLib* m_pKytMainLib;
   cMainLoop* m_pMainLoop;
 
-  std::unique_ptr<cKytRTPLib> m_pKytRTPLib;
+  std::unique_ptr<cKytRTP> m_pKytRTPLib;
   std::unique_ptr<cKytEventObj> m_pKytEventObj;
   std::unique_ptr<cSocketSIP> m_pSocketSIP;
   std::unique_ptr<cRegSIP> m_pRegSIP;
