@@ -1,0 +1,128 @@
+#include "host/cJsValue.h"
+
+#include <charconv>
+#include <cmath>
+
+cJsValue cJsValue::Null() {
+  cJsValue value;
+  value.m_Value = cNull{};
+  return value;
+}
+
+cJsValue cJsValue::Object() {
+  cJsValue value;
+  value.m_Value = cObject{};
+  return value;
+}
+
+cJsValue::eType cJsValue::GetType() const {
+  switch (m_Value.index()) {
+    case 1:
+      return eType::kNull;
+    case 2:
+      return eType::kBool;
+    case 3:
+      return eType::kInt;
+    case 4:
+      return eType::kDouble;
+    case 5:
+      return eType::kString;
+    case 6:
+      return eType::kObject;
+    default:
+      return eType::kVoid;
+  }
+}
+
+bool cJsValue::GetBool() const {
+  const bool* p = std::get_if<bool>(&m_Value);
+  return p && *p;
+}
+
+int32_t cJsValue::GetInt() const {
+  const int32_t* p = std::get_if<int32_t>(&m_Value);
+  return p ? *p : 0;
+}
+
+double cJsValue::GetDouble() const {
+  const double* p = std::get_if<double>(&m_Value);
+  return p ? *p : 0.0;
+}
+
+const std::string& cJsValue::GetString() const {
+  static const std::string empty;
+  const std::string* p = std::get_if<std::string>(&m_Value);
+  return p ? *p : empty;
+}
+
+namespace {
+
+void AppendJSONString(const std::string& text, std::string* out) {
+  static const char kHex[] = "0123456789abcdef";
+  out->push_back('"');
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"':
+        out->append("\\\"");
+        break;
+      case '\\':
+        out->append("\\\\");
+        break;
+      case '\n':
+        out->append("\\n");
+        break;
+      case '\r':
+        out->append("\\r");
+        break;
+      case '\t':
+        out->append("\\t");
+        break;
+      default:
+        if (c < 0x20 || c == 0x7f) {
+          out->append("\\u00");
+          out->push_back(kHex[c >> 4]);
+          out->push_back(kHex[c & 15]);
+        } else {
+          out->push_back(static_cast<char>(c));
+        }
+    }
+  }
+  out->push_back('"');
+}
+
+}  // namespace
+
+std::string cJsValue::ToJSON() const {
+  switch (GetType()) {
+    case eType::kBool:
+      return GetBool() ? "true" : "false";
+    case eType::kInt:
+      return std::to_string(GetInt());
+    case eType::kDouble: {
+      double d = GetDouble();
+      if (!std::isfinite(d)) return "null";
+      char buffer[64];
+      auto [end, ec] = std::to_chars(buffer, buffer + sizeof(buffer), d);
+      return ec == std::errc() ? std::string(buffer, end) : "null";
+    }
+    case eType::kString: {
+      std::string out;
+      AppendJSONString(GetString(), &out);
+      return out;
+    }
+    case eType::kObject:
+      return "{}";
+    default:
+      return "null";
+  }
+}
+
+std::string cJsValue::ToJSON(const std::vector<cJsValue>& values) {
+  std::string out = "[";
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) out.append(", ");
+    out.append(values[i].ToJSON());
+  }
+  out.push_back(']');
+  return out;
+}

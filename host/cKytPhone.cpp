@@ -1,0 +1,215 @@
+#include "host/cKytPhone.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+#include "host/cNPHost.h"
+#include "host/cScriptLine.h"
+
+namespace {
+
+std::chrono::milliseconds ToMilliseconds(double dSeconds) {
+  return std::chrono::milliseconds(static_cast<int64_t>(dSeconds * 1000.0 + 0.5));
+}
+
+}  // namespace
+
+bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* options,
+                             std::string* error) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "-h" || arg == "--help") {
+      options->bHelp = true;
+    } else if (arg == "--plugin") {
+      if (i + 1 >= args.size()) {
+        *error = "--plugin needs the path of npKytSIPUserAgent.so";
+        return false;
+      }
+      options->pluginPath = args[++i];
+    } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+      *error = "unknown option " + arg;
+      return false;
+    } else if (options->commandFile.empty()) {
+      options->commandFile = arg == "-" ? std::string() : arg;
+    } else {
+      *error = "only one command file can be given";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string cKytPhone::HelpText() {
+  return R"(Usage: kytphone [--plugin PATH] [COMMAND-FILE]
+
+The console phone: loads the softphone plug-in npKytSIPUserAgent.so the way a browser does and
+drives it as a web page would. It reads one line at a time from COMMAND-FILE, or from standard
+input when no file (or "-") is given; on a terminal it shows the prompt "kyt> ".
+
+Lines:
+  Name(arg, ...)          calls the plug-in's script function Name, for example
+                            InitializeEx(false, "", 0, "alice", "alice", "secret", "Alice",
+                                         "example.com", "sip:127.0.0.1:5060", "", true, 4)
+                          Arguments are JavaScript literals: strings in "..." or '...' (with
+                          \n \t \" \\ \xHH \uHHHH escapes), integers, decimals, true, false,
+                          null and undefined. A trailing ';' is allowed.
+                          The answer prints as   => <JSON value>   (null when there is none).
+  wait EventName [secs]   runs the phone until EventName fires (default 30 seconds). Each wait
+                          takes one firing; firings that happened since the last wait for the
+                          same event count, so a wait after the event still returns.
+  sleep secs              runs the phone for that many seconds (decimals allowed).
+  quit                    ends the run (so does the end of the input).
+  # ...                   a comment; empty lines are ignored too.
+
+Every event the plug-in fires prints as one line:
+  @EventName <JSON array of its arguments>      for example   @OnFailToRegisterEx [403, "Forbidden"]
+
+Options:
+  --plugin PATH           the plug-in to load (default: npKytSIPUserAgent.so beside this program,
+                          in ../plugin/ from it, or where the build put it)
+  -h, --help              this text
+
+Exit status: 0 after quit or the end of the input; when the lines come from a file or a pipe,
+1 when a wait timed out, 2 at a line that is not understood or a function the plug-in does not
+have; 3 when the plug-in cannot be loaded. On a terminal such problems are reported and the
+phone goes on.
+)";
+}
+
+cKytPhone::cKytPhone(cNPHost* pHost, const cNPPage::tAttributes& pageAttributes, std::ostream& out,
+                     std::ostream& err)
+    : m_pHost(pHost), m_Out(out), m_Err(err), m_Page(pHost, pageAttributes) {
+  m_Page.SetAnyEventFunction(
+      [this](const std::string& name, const cNPPage::tArgs& args) { OnEvent(name, args); });
+}
+
+void cKytPhone::OnEvent(const std::string& name, const cNPPage::tArgs& args) {
+  ++m_Fired[name];
+  m_Out << '@' << name << ' ' << cJsValue::ToJSON(args) << std::endl;
+}
+
+int cKytPhone::Problem(int nLineNo, const std::string& text, int nExitCode, bool bInteractive) {
+  if (bInteractive)
+    m_Err << "kytphone: " << text << std::endl;
+  else
+    m_Err << "kytphone: line " << nLineNo << ": " << text << std::endl;
+  return bInteractive ? -1 : nExitCode;
+}
+
+int cKytPhone::RunLine(const std::string& line, int nLineNo, bool bInteractive) {
+  cScriptLine parsed;
+  if (!parsed.Parse(line)) return Problem(nLineNo, parsed.GetError(), kExitBadLine, bInteractive);
+  switch (parsed.GetKind()) {
+    case cScriptLine::eKind::kCall:
+      return RunCall(parsed, nLineNo, bInteractive);
+    case cScriptLine::eKind::kWait:
+      return RunWait(parsed, nLineNo, bInteractive);
+    case cScriptLine::eKind::kSleep:
+      m_pHost->GetMainLoop().RunFor(ToMilliseconds(parsed.GetSeconds()));
+      return -1;
+    case cScriptLine::eKind::kQuit:
+      return kExitOk;
+    default:
+      return -1;
+  }
+}
+
+int cKytPhone::RunCall(const cScriptLine& line, int nLineNo, bool bInteractive) {
+  cJsValue result;
+  if (!m_Page.Invoke(line.GetName(), line.GetArgs(), &result))
+    return Problem(nLineNo, line.GetName() + " is not a function of the plug-in", kExitBadLine,
+                   bInteractive);
+  m_Out << "=> " << result.ToJSON() << std::endl;
+  return -1;
+}
+
+int cKytPhone::RunWait(const cScriptLine& line, int nLineNo, bool bInteractive) {
+  const std::string& name = line.GetName();
+  double dSeconds = line.GetSeconds() >= 0 ? line.GetSeconds() : kDefaultWaitSeconds;
+  auto fired = [this, &name] { return m_Fired[name] > m_Consumed[name]; };
+  if (!m_pHost->GetMainLoop().RunUntil(fired, ToMilliseconds(dSeconds)))
+    return Problem(nLineNo,
+                   "wait " + name + ": the event did not fire within " +
+                       cJsValue(dSeconds).ToJSON() + " seconds",
+                   kExitWaitTimedOut, bInteractive);
+  ++m_Consumed[name];
+  return -1;
+}
+
+int cKytPhone::RunFile(std::istream& in) {
+  int nLineNo = 0;
+  for (std::string line; std::getline(in, line);) {
+    int nExit = RunLine(line, ++nLineNo, false);
+    if (nExit >= 0) return nExit;
+  }
+  return kExitOk;
+}
+
+int cKytPhone::RunStdin(bool bInteractive) {
+  // The reader thread reads one line each time the phone asks for one, so no read is left
+  // blocking when the run ends.
+  std::mutex lock;
+  std::condition_variable wake;
+  bool bWanted = false, bDone = false, bEnd = false;
+  std::deque<std::string> lines;
+  std::thread reader([&] {
+    std::unique_lock<std::mutex> guard(lock);
+    for (;;) {
+      wake.wait(guard, [&] { return bWanted || bDone; });
+      if (bDone) return;
+      bWanted = false;
+      guard.unlock();
+      std::string line;
+      bool bGot = static_cast<bool>(std::getline(std::cin, line));
+      guard.lock();
+      if (bGot)
+        lines.push_back(std::move(line));
+      else
+        bEnd = true;
+      m_pHost->GetMainLoop().Post([] {});  // wakes the loop
+      if (!bGot) return;
+    }
+  });
+
+  int nExit = kExitOk;
+  for (int nLineNo = 1;; ++nLineNo) {
+    if (bInteractive) m_Out << "kyt> " << std::flush;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      bWanted = true;
+    }
+    wake.notify_one();
+    auto ready = [&] {
+      std::lock_guard<std::mutex> guard(lock);
+      return !lines.empty() || bEnd;
+    };
+    while (!m_pHost->GetMainLoop().RunUntil(ready, std::chrono::hours(1))) {
+    }
+    std::string line;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      if (lines.empty()) break;  // end of input
+      line = std::move(lines.front());
+      lines.pop_front();
+    }
+    int nResult = RunLine(line, nLineNo, bInteractive);
+    if (nResult >= 0) {
+      nExit = nResult;
+      break;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    bDone = true;
+  }
+  wake.notify_one();
+  reader.join();
+  if (bInteractive) m_Out << std::endl;
+  return nExit;
+}

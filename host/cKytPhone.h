@@ -1,0 +1,66 @@
+#pragma once
+
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host/cNPPage.h"
+
+class cNPHost;
+class cScriptLine;
+
+// The console phone: a page without a browser. Each script line calls one plug-in function and
+// prints its answer as "=> <JSON>"; every event prints as "@<EventName> <JSON array>".
+class cKytPhone {
+ public:
+  struct cOptions {
+    std::string pluginPath;   // empty: the plug-in built beside this program
+    std::string commandFile;  // empty: standard input
+    bool bHelp = false;
+    // Attributes of the embedding element, passed to the plug-in when the page is made (device
+    // choices go here).
+    cNPPage::tAttributes pageAttributes;
+  };
+
+  // Exit codes.
+  static constexpr int kExitOk = 0;
+  static constexpr int kExitWaitTimedOut = 1;
+  static constexpr int kExitBadLine = 2;
+  static constexpr int kExitNoPlugin = 3;
+
+  static bool ParseOptions(const std::vector<std::string>& args, cOptions* options,
+                           std::string* error);
+  static std::string HelpText();
+
+  // The seconds a wait without its own time-out gives its event.
+  static constexpr double kDefaultWaitSeconds = 30;
+
+  cKytPhone(cNPHost* pHost, const cNPPage::tAttributes& pageAttributes, std::ostream& out,
+            std::ostream& err);
+  cKytPhone(const cKytPhone&) = delete;
+  cKytPhone& operator=(const cKytPhone&) = delete;
+
+  // Runs a script to its end or to quit. bInteractive: a person types (prompt, errors do not end
+  // the run); otherwise a bad line or a wait that times out ends it with its exit code.
+  int RunFile(std::istream& in);
+  // Standard input; read on a thread of its own so the user agent keeps running between lines.
+  int RunStdin(bool bInteractive);
+  // One line; answers an exit code when the run should end, -1 to go on.
+  int RunLine(const std::string& line, int nLineNo, bool bInteractive);
+
+  cNPPage& GetPage() { return m_Page; }
+
+ private:
+  void OnEvent(const std::string& name, const cNPPage::tArgs& args);
+  int RunCall(const cScriptLine& line, int nLineNo, bool bInteractive);
+  int RunWait(const cScriptLine& line, int nLineNo, bool bInteractive);
+  int Problem(int nLineNo, const std::string& text, int nExitCode, bool bInteractive);
+
+  cNPHost* m_pHost;
+  std::ostream& m_Out;
+  std::ostream& m_Err;
+  cNPPage m_Page;
+  std::map<std::string, int> m_Fired;     // firings per event name
+  std::map<std::string, int> m_Consumed;  // of those, taken by a wait
+};

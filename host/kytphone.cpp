@@ -1,0 +1,59 @@
+// kytphone: the console phone. See cKytPhone::HelpText for what it reads and prints.
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+
+#include "host/cKytPhone.h"
+#include "host/cNPHost.h"
+
+namespace {
+
+// The plug-in beside this program, in ../plugin/ from it, or where the build put it.
+std::string FindPlugin() {
+  std::error_code ec;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    for (const auto& candidate : {self.parent_path() / "npKytSIPUserAgent.so",
+                                  self.parent_path() / ".." / "plugin" / "npKytSIPUserAgent.so"})
+      if (std::filesystem::exists(candidate, ec)) return candidate.string();
+  }
+  return KYT_PLUGIN_PATH;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  cKytPhone::cOptions options;
+  std::string error;
+  if (!cKytPhone::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+    std::cerr << "kytphone: " << error << "\n(kytphone --help tells how to use it)\n";
+    return cKytPhone::kExitBadLine;
+  }
+  if (options.bHelp) {
+    std::cout << cKytPhone::HelpText();
+    return cKytPhone::kExitOk;
+  }
+
+  std::optional<std::ifstream> file;
+  if (!options.commandFile.empty()) {
+    file.emplace(options.commandFile);
+    if (!*file) {
+      std::cerr << "kytphone: cannot read " << options.commandFile << "\n";
+      return cKytPhone::kExitBadLine;
+    }
+  }
+
+  cNPHost host;
+  std::string pluginPath = options.pluginPath.empty() ? FindPlugin() : options.pluginPath;
+  if (!host.Load(pluginPath)) {
+    std::cerr << "kytphone: " << host.GetLastError() << "\n";
+    return cKytPhone::kExitNoPlugin;
+  }
+  cKytPhone phone(&host, options.pageAttributes, std::cout, std::cerr);
+  if (file) return phone.RunFile(*file);
+  return phone.RunStdin(isatty(STDIN_FILENO) != 0);
+}
