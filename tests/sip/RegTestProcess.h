@@ -152,7 +152,12 @@ class cChildProcess {
     }
   }
 
-  bool IsRunning() const { return m_nPid > 0; }
+  // False once the process has ended (it is then reaped).
+  bool IsRunning() {
+    if (m_nPid <= 0) return false;
+    if (waitpid(m_nPid, nullptr, WNOHANG) == m_nPid) m_nPid = -1;
+    return m_nPid > 0;
+  }
 
  private:
   pid_t m_nPid = -1;
