@@ -35,8 +35,6 @@ class cDigestAuth {
   void ResetOBJ();
 
   bool IsAuthParamStored() const { return m_bAuthParamINVITE; }
-  int32_t GetAuthType() const { return m_nAuthTypeINVITE; }
-  int32_t GetNonceCount() const { return m_nNonceCount; }
 
  private:
   static void PrepareParam(cKytSTR& param);

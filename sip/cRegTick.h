@@ -49,7 +49,6 @@ class cRegTick {
   bool IsTickEnabled(int32_t nSlot) const;
   // Seconds until the slot fires next; -1 when the slot is off.
   int32_t GetSecondsToTrigger(int32_t nSlot) const;
-  int32_t GetSecondCount() const { return m_nSecondCount; }
 
  protected:
   virtual void OnTickEvent(int32_t nTickId, const cKytSTR& text) = 0;
