@@ -1,0 +1,32 @@
+#include "KytRTP/cGenListenPortRTP.h"
+
+#include "KytRTP/cSocketRTP.h"
+
+namespace {
+
+constexpr int kLowestPort = 1024;
+constexpr int kMaxOddSteps = 100;
+constexpr int kMaxTries = 5001;
+
+int IntoRange(int nPort) { return nPort < kLowestPort || nPort >= 65535 ? kLowestPort : nPort; }
+
+}  // namespace
+
+bool cGenListenPortRTP::GenPort(asio::io_context& context, bool bBindIP, const char* pListenIP,
+                                int& nPort) {
+  int nCandidate = IntoRange(m_nListenPortCounter);
+  for (int nStep = 0; nCandidate % 2 != 0; ++nStep) {
+    if (nStep >= kMaxOddSteps) return false;
+    nCandidate = IntoRange(nCandidate + 1);
+  }
+  const char* pProbeIP = bBindIP ? pListenIP : nullptr;
+  for (int nTry = 0; nTry < kMaxTries; ++nTry) {
+    if (cSocketRTP::IsPortAvailable(context, pProbeIP, nCandidate)) {
+      m_nListenPortCounter = nCandidate;
+      nPort = nCandidate;
+      return true;
+    }
+    nCandidate = IntoRange(nCandidate + 2);
+  }
+  return false;
+}

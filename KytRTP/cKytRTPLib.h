@@ -1,0 +1,120 @@
+#pragma once
+
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "KytRTP/cKytThreadDataRTPLib.h"
+#include "util/cKytSTR.h"
+
+class cAudioBackend;
+class cKytRTPObject;
+class cMainLoop;
+
+// The only door to the media thread. Construction starts the thread, which creates the media
+// object and runs an Asio context; every public operation packs its arguments into a parameter
+// block, runs against the media object on that thread and waits for it. Events raised on the
+// media thread travel to the main thread through the main loop, without waiting.
+class cKytRTPLib {
+ public:
+  // pMainLoop receives the events; it must outlive this object.
+  explicit cKytRTPLib(cMainLoop* pMainLoop);
+  virtual ~cKytRTPLib();
+  cKytRTPLib(const cKytRTPLib&) = delete;
+  cKytRTPLib& operator=(const cKytRTPLib&) = delete;
+
+  // Chooses where sound comes from and goes to (default: the desktop's audio server). Refused
+  // while the sound device is open; a host calls it before the first OpenMEDIA.
+  bool SetAudioBackend(std::unique_ptr<cAudioBackend> pBackend);
+
+  bool InitOBJECT(int nTotalLine, bool bMedia);
+  void UnInitOBJECT();
+  bool OpenMEDIA(int nLine, int nDeviceIn, int nDeviceOut);
+  void CloseMEDIA(int nLine);
+  bool HoldLine(int nLine);
+  bool UnHoldLine(int nLine);
+  // Empty on failure.
+  cKytSTR GetLineRxIP(int nLine);
+  int GetLineRxPort(int nLine);
+  bool IsLineOpen(int nLine);
+  bool IsLineHold(int nLine);
+  bool OpenLine(int nLine, bool bBindIP, const cKytSTR& sListenIP, int nListenPort);
+  bool CloseLine(int nLine);
+  bool LineStartRTP(int nLine, const cKytSTR& sRemoteIP, int nRemotePort, int nTxCodecNo,
+                    int nTxPayload, bool bOutbound, bool bInbound);
+  bool LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound);
+  int GetObjectError();
+  bool GenRTPBasedDTMF(int nLine, int nPayloadType, int nEvent);
+  bool MuteInboundVoiceStream(int nLine, bool bMute);
+  bool MuteOutboundVoiceStream(int nLine, bool bMute);
+  // Has no effect and answers false: the audio server's echo canceller works on its own.
+  bool EchoCancellation(bool bEnable);
+  bool IsRecording(int nLine);
+  bool StartRecording(int nLine, int nKind, bool bCompress);
+  bool StopRecording(int nLine);
+  bool ResetRecording(int nLine);
+  bool SaveRecordingToWaveFile(int nLine, const cKytSTR& sFileName);
+  void MuteMic(bool bMute);
+  void MuteSpk(bool bMute);
+  void VoiceChanger(int nValue);
+  void MicSetSoftBoost(bool bBoost);
+  bool MicGetSoftBoost();
+  void SpkSetSoftBoost(bool bBoost);
+  bool SpkGetSoftBoost();
+  void MicSetAutoGain(int nLevel);
+  int MicGetAutoGain();
+  void SpkSetAutoGain(int nLevel);
+  int SpkGetAutoGain();
+  void SetSpkSoftVolume(int nVolume);
+  bool ConfAllowLine(int nLine, bool bAllowListen, bool bAllowSpeak);
+  bool LineVoiceChannelSPK(int nLine, int nChannel);
+  bool LineMuteSpk(int nLine, bool bMute);
+  bool LineMuteMic(int nLine, bool bMute);
+  int GetMicSoundLevel();
+  int GetSpkSoundLevel();
+  int GetOutboundCodec(int nLine);
+  int GetInboundCodec(int nLine);
+  bool DetectAMD(int nLine, bool bEnable, int nAnalysisTime, int nSilenceTime, int nSilenceCount);
+  bool PlayWaveOpen(int nLine, const cKytSTR& sFileName);
+  bool PlayWaveClose(int nLine);
+  bool PlayWaveSkipTo(int nLine, int nSeconds);
+  int PlayWaveTotalTime(int nLine);
+  bool PlayWavePause(int nLine);
+  bool PlayWaveStart(int nLine, bool bListen);
+  bool PlayWaveStop(int nLine);
+  int PlayWavePosition(int nLine);
+  bool IsWaveFilePlaying(int nLine);
+
+  // Called on the media thread; the event reaches OnDetectedAMD / OnPlayWaveDone on the main
+  // thread later, in posting order. Events still pending when this object goes are dropped.
+  void TriggerOnDetectedAMD(int nLine, bool bResult);
+  void TriggerOnPlayWaveDone(int nLine);
+
+ protected:
+  // Main thread. These do nothing; cKytRTP forwards them to the core.
+  virtual void OnDetectedAMD(int, bool) {}
+  virtual void OnPlayWaveDone(int) {}
+
+ private:
+  using tWorker = std::function<void(cKytRTPObject&, cKytThreadDataRTPLib&)>;
+
+  // Runs the worker on the media thread with the block and waits for it.
+  void Marshal(cKytThreadDataRTPLib& block, const tWorker& worker);
+  void StartThread();
+  void StopThread();
+  void KytFuncThreadRunLoopLibRTP();
+  void MainThreadOnDetectedAMD(const cKytThreadDataRTPLib& block);
+  void MainThreadOnPlayWaveDone(const cKytThreadDataRTPLib& block);
+
+  cMainLoop* m_pMainLoop;
+  asio::io_context m_Context;
+  asio::executor_work_guard<asio::io_context::executor_type> m_Work;
+  std::unique_ptr<cKytRTPObject> m_pKytRTPObject;
+  std::unique_ptr<std::thread> m_pThread;
+  std::atomic<bool> m_bKeepThreadRunning{false};
+  // Main-thread calls posted by the media thread check this before touching the object.
+  std::shared_ptr<char> m_pAlive;
+};

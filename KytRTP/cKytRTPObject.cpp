@@ -1,0 +1,357 @@
+#include "KytRTP/cKytRTPObject.h"
+
+#include <algorithm>
+
+#include "KytRTP/KytCodec/cCodecRTP.h"
+#include "KytRTP/cGenListenPortRTP.h"
+#include "KytRTP/cKytRTPLib.h"
+#include "KytRTP/cLineRTP.h"
+#include "audio/cSound.h"
+
+namespace {
+
+constexpr int kUnitSamples = cCodecRTP::kUnitSamples;
+
+void Accumulate(int32_t* pSum, const int16_t* pUnit) {
+  for (int i = 0; i < kUnitSamples; ++i) pSum[i] += pUnit[i];
+}
+
+void Clamp(const int32_t* pSum, int16_t* pUnit) {
+  for (int i = 0; i < kUnitSamples; ++i) pUnit[i] = cCodecRTP::GetSaturatedValue(pSum[i]);
+}
+
+}  // namespace
+
+cKytRTPObject::cKytRTPObject(asio::io_context& context)
+    : m_Context(context),
+      m_pSound(std::make_unique<cSound>(context, this)),
+      mpListenPortRTP(std::make_unique<cGenListenPortRTP>()) {}
+
+cKytRTPObject::~cKytRTPObject() { UnInitOBJECT(); }
+
+bool cKytRTPObject::InitOBJECT(int nTotalLine, bool, cKytRTPLib* pKytRTPLib) {
+  m_pKytRTPLib = pKytRTPLib;
+  UnInitOBJECT();
+  nTotalLine = std::max(nTotalLine, 0);
+  for (int i = 0; i < nTotalLine; ++i) {
+    m_pLineRTP.push_back(std::make_unique<cLineRTP>(m_Context));
+    m_pLineRTP.back()->SetLineNo(i);
+  }
+  m_nTotalLine = nTotalLine;
+  const int nCode = m_pSound->InitOBJ(nTotalLine);
+  if (nCode != 0) {
+    m_nLastError = nCode;
+    return false;
+  }
+  m_bIsInitOBJECT = true;
+  return true;
+}
+
+void cKytRTPObject::UnInitOBJECT() {
+  m_bIsInitOBJECT = false;
+  m_pSound->UnInitOBJ();
+  for (auto& pLine : m_pLineRTP) pLine->Close();
+  m_pLineRTP.clear();
+  m_nTotalLine = -1;
+}
+
+bool cKytRTPObject::SetAudioBackend(std::unique_ptr<cAudioBackend> pBackend) {
+  return m_pSound->SetAudioBackend(std::move(pBackend));
+}
+
+bool cKytRTPObject::CheckRange(int nLine) {
+  if (nLine < 0 || nLine >= static_cast<int>(m_pLineRTP.size())) {
+    m_nLastError = kErrorLineRange;
+    return false;
+  }
+  return true;
+}
+
+bool cKytRTPObject::CheckLine(int nLine) {
+  if (!CheckRange(nLine)) return false;
+  if (!m_pLineRTP[nLine]->IsOpen()) {
+    m_nLastError = kErrorLineClosed;
+    return false;
+  }
+  return true;
+}
+
+bool cKytRTPObject::OpenMEDIA(int nLine, int nDeviceIn, int nDeviceOut) {
+  const int nCode = m_pSound->StartMEDIA(nLine, nDeviceIn, nDeviceOut);
+  if (nCode != 0) {
+    m_nLastError = nCode;
+    return false;
+  }
+  return true;
+}
+
+void cKytRTPObject::CloseMEDIA(int nLine) { m_pSound->StopMEDIA(nLine); }
+
+bool cKytRTPObject::GenListenPort(bool bBindIP, const char* pListenIP, int nRequestedPort,
+                                  int& nPort) {
+  if (!mpListenPortRTP->GenPort(m_Context, bBindIP, pListenIP, nPort)) {
+    m_nLastError = kErrorPort;
+    return false;
+  }
+  // A requested port wins; the search only showed that ports are to be had.
+  if (nRequestedPort != 0 && nRequestedPort != -1) nPort = nRequestedPort;
+  return true;
+}
+
+bool cKytRTPObject::OpenLine(int nLine, bool bBindIP, const cKytSTR& sListenIP, int nListenPort) {
+  if (!m_bIsInitOBJECT) {
+    m_nLastError = kErrorNotInit;
+    return false;
+  }
+  if (!CheckRange(nLine)) return false;
+  int nPort = 0;
+  if (!GenListenPort(bBindIP, sListenIP.GetDATA(), nListenPort, nPort)) return false;
+  if (!m_pLineRTP[nLine]->Open(bBindIP, sListenIP.GetDATA(), nPort, this)) {
+    m_nLastError = m_pLineRTP[nLine]->GetLineLastError();
+    return false;
+  }
+  return true;
+}
+
+bool cKytRTPObject::CloseLine(int nLine) {
+  if (!m_bIsInitOBJECT) {
+    m_nLastError = kErrorNotInit;
+    return false;
+  }
+  if (!CheckRange(nLine)) return false;
+  m_pLineRTP[nLine]->Close();
+  return true;
+}
+
+bool cKytRTPObject::HoldLine(int nLine) {
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->Hold();
+  return true;
+}
+
+bool cKytRTPObject::UnHoldLine(int nLine) {
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->UnHold();
+  return true;
+}
+
+bool cKytRTPObject::GetLineRxIP(int nLine, cKytSTR& sIP) {
+  sIP = "";
+  if (!CheckLine(nLine)) return false;
+  sIP = m_pLineRTP[nLine]->GetRxIP();
+  return true;
+}
+
+int cKytRTPObject::GetLineRxPort(int nLine) {
+  return CheckLine(nLine) ? m_pLineRTP[nLine]->GetRxPort() : -1;
+}
+
+bool cKytRTPObject::IsLineOpen(int nLine) {
+  return CheckRange(nLine) && m_pLineRTP[nLine]->IsOpen();
+}
+
+bool cKytRTPObject::IsLineHold(int nLine) {
+  return CheckRange(nLine) && m_pLineRTP[nLine]->IsHold();
+}
+
+bool cKytRTPObject::LineStartRTP(int nLine, const cKytSTR& sRemoteIP, int nRemotePort,
+                                 int nTxCodecNo, int nTxPayload, bool bOutbound, bool bInbound) {
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->StartRTP(sRemoteIP.GetDATA(), nRemotePort, nTxCodecNo, nTxPayload, bOutbound,
+                              bInbound);
+  return true;
+}
+
+bool cKytRTPObject::LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound) {
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->StopRTP(bStopOutbound, bStopInbound);
+  return true;
+}
+
+// Telephone events are not sent yet.
+bool cKytRTPObject::GenRTPBasedDTMF(int nLine, int, int) {
+  CheckLine(nLine);
+  return false;
+}
+
+bool cKytRTPObject::MuteInboundVoiceStream(int nLine, bool bMute) {
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->MuteInboundVoiceStream(bMute);
+  return true;
+}
+
+bool cKytRTPObject::MuteOutboundVoiceStream(int nLine, bool bMute) {
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->MuteOutboundVoiceStream(bMute);
+  return true;
+}
+
+bool cKytRTPObject::LineMuteSpk(int nLine, bool bMute) {
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->MuteLineSpk(bMute);
+  return true;
+}
+
+bool cKytRTPObject::LineMuteMic(int nLine, bool bMute) {
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->MuteLineMic(bMute);
+  return true;
+}
+
+bool cKytRTPObject::ConfAllowLine(int nLine, bool bAllowListen, bool bAllowSpeak) {
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->ConfAllow(bAllowListen, bAllowSpeak);
+  return true;
+}
+
+bool cKytRTPObject::LineVoiceChannelSPK(int nLine, int nChannel) {
+  return CheckLine(nLine) && m_pLineRTP[nLine]->VoiceChannelSPK(nChannel);
+}
+
+int cKytRTPObject::GetOutboundCodec(int nLine) {
+  return CheckLine(nLine) ? m_pLineRTP[nLine]->GetTxCodecNo() : -1;
+}
+
+int cKytRTPObject::GetInboundCodec(int nLine) {
+  return CheckLine(nLine) ? m_pLineRTP[nLine]->GetRxCodecNo() : -1;
+}
+
+// Recording, answering-machine detection and wave playback are not built yet: after the line
+// checks they answer as a recorder, detector or player that cannot do the work would.
+bool cKytRTPObject::IsRecording(int nLine) {
+  CheckLine(nLine);
+  return false;
+}
+
+bool cKytRTPObject::StartRecording(int nLine, int nKind, bool) {
+  if (!CheckLine(nLine)) return false;
+  if (nKind < 0 || nKind > 2) m_nLastError = kErrorRecordKind;
+  return false;
+}
+
+bool cKytRTPObject::StopRecording(int nLine) {
+  CheckLine(nLine);
+  return false;
+}
+
+bool cKytRTPObject::ResetRecording(int nLine) {
+  CheckLine(nLine);
+  return false;
+}
+
+bool cKytRTPObject::SaveRecordingToWaveFile(int nLine, const cKytSTR&) {
+  if (CheckLine(nLine)) m_nLastError = kErrorSave;
+  return false;
+}
+
+bool cKytRTPObject::DetectAMD(int nLine, bool, int, int, int) {
+  CheckLine(nLine);
+  return false;
+}
+
+bool cKytRTPObject::PlayWaveOpen(int nLine, const cKytSTR&) {
+  if (CheckLine(nLine)) m_nLastError = kErrorSave;
+  return false;
+}
+
+bool cKytRTPObject::PlayWaveClose(int nLine) {
+  CheckLine(nLine);
+  return false;
+}
+
+bool cKytRTPObject::PlayWaveSkipTo(int nLine, int) {
+  CheckLine(nLine);
+  return false;
+}
+
+int cKytRTPObject::PlayWaveTotalTime(int nLine) {
+  if (CheckLine(nLine)) m_nLastError = kErrorSave;
+  return -1;
+}
+
+bool cKytRTPObject::PlayWavePause(int nLine) {
+  CheckLine(nLine);
+  return false;
+}
+
+bool cKytRTPObject::PlayWaveStart(int nLine, bool) {
+  CheckLine(nLine);
+  return false;
+}
+
+bool cKytRTPObject::PlayWaveStop(int nLine) {
+  CheckLine(nLine);
+  return false;
+}
+
+int cKytRTPObject::PlayWavePosition(int nLine) { return CheckLine(nLine) ? 0 : -1; }
+
+bool cKytRTPObject::IsWaveFilePlaying(int nLine) {
+  CheckLine(nLine);
+  return false;
+}
+
+void cKytRTPObject::MuteMic(bool bMute) { m_pSound->MuteMic(bMute); }
+void cKytRTPObject::MuteSpk(bool bMute) { m_pSound->MuteSpk(bMute); }
+void cKytRTPObject::VoiceChanger(int nValue) { m_pSound->VoiceChanger(nValue); }
+void cKytRTPObject::MicSetSoftBoost(bool bBoost) { m_pSound->MicSetSoftBoost(bBoost); }
+bool cKytRTPObject::MicGetSoftBoost() { return m_pSound->MicGetSoftBoost(); }
+void cKytRTPObject::SpkSetSoftBoost(bool bBoost) { m_pSound->SpkSetSoftBoost(bBoost); }
+bool cKytRTPObject::SpkGetSoftBoost() { return m_pSound->SpkGetSoftBoost(); }
+void cKytRTPObject::MicSetAutoGain(int nLevel) { m_pSound->MicSetAutoGain(nLevel); }
+int cKytRTPObject::MicGetAutoGain() { return m_pSound->MicGetAutoGain(); }
+void cKytRTPObject::SetSpkSoftVolume(int nVolume) { m_pSound->SetSpkSoftVolume(nVolume); }
+int cKytRTPObject::GetMicSoundLevel() { return m_pSound->GetMicVoiceLevel(); }
+int cKytRTPObject::GetSpkSoundLevel() { return m_pSound->GetSpkVoiceLevel(); }
+
+void cKytRTPObject::OnMicData(const int16_t* pUnit) {
+  for (auto& pLine : m_pLineRTP) pLine->OnMicData(pUnit);
+}
+
+bool cKytRTPObject::GetSpkPlay(int16_t* pSpkUnit, int16_t* pChannel0, int16_t* pChannel1) {
+  int32_t conf[kUnitSamples] = {}, spk[kUnitSamples] = {}, ch0[kUnitSamples] = {},
+          ch1[kUnitSamples] = {};
+  const size_t nLines = m_pLineRTP.size();
+  std::vector<int16_t>& own = m_OwnConf;
+  std::vector<uint8_t>& contributed = m_Contributed;
+  own.resize(nLines * kUnitSamples);
+  contributed.assign(nLines, 0);
+  bool bAnySound = false;
+  for (size_t n = 0; n < nLines; ++n) {
+    int16_t lineConf[kUnitSamples], lineSpk[kUnitSamples], line0[kUnitSamples], line1[kUnitSamples];
+    if (!m_pLineRTP[n]->GenUnitPCM(lineConf, lineSpk, line0, line1)) continue;
+    contributed[n] = 1;
+    bAnySound = true;
+    std::copy(lineConf, lineConf + kUnitSamples, &own[n * kUnitSamples]);
+    Accumulate(conf, lineConf);
+    Accumulate(spk, lineSpk);
+    Accumulate(ch0, line0);
+    Accumulate(ch1, line1);
+  }
+  if (!bAnySound) return false;
+  Clamp(spk, pSpkUnit);
+  Clamp(ch0, pChannel0);
+  Clamp(ch1, pChannel1);
+  int16_t confUnit[kUnitSamples];
+  Clamp(conf, confUnit);
+  for (size_t n = 0; n < nLines; ++n) {
+    if (!contributed[n]) {
+      m_pLineRTP[n]->AddMixedUnitData(confUnit);
+      continue;
+    }
+    // Everyone but the line itself, from the exact sums, so a loud conference cannot wrap.
+    int16_t others[kUnitSamples];
+    for (int i = 0; i < kUnitSamples; ++i)
+      others[i] = cCodecRTP::GetSaturatedValue(conf[i] - own[n * kUnitSamples + i]);
+    m_pLineRTP[n]->AddMixedUnitData(others);
+  }
+  return true;
+}
+
+void cKytRTPObject::OnDetectedAMD(int nLine, bool bResult) {
+  if (m_pKytRTPLib) m_pKytRTPLib->TriggerOnDetectedAMD(nLine, bResult);
+}
+
+void cKytRTPObject::OnPlayWaveDone(int nLine) {
+  if (m_pKytRTPLib) m_pKytRTPLib->TriggerOnPlayWaveDone(nLine);
+}

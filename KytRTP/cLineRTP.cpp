@@ -1,0 +1,232 @@
+#include "KytRTP/cLineRTP.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "KytRTP/KytCodec/cCodecRTP.h"
+#include "KytRTP/KytCodec/cG610Codec.h"
+#include "KytRTP/KytCodec/cG711aCodec.h"
+#include "KytRTP/KytCodec/cG711uCodec.h"
+#ifdef KYT_WITH_ILBC
+#include "KytRTP/KytCodec/ciLBCCodec.h"
+#endif
+#include "KytRTP/cPacketRTP.h"
+#include "KytRTP/cSocketRTP.h"
+#include "audio/cCircularBUFF.h"
+#include "audio/cJitterBuffer.h"
+
+namespace {
+
+constexpr int kUnitBytes = cCodecRTP::kUnitBytes;
+constexpr int kUnitSamples = cCodecRTP::kUnitSamples;
+constexpr int kLineBufferBytes = 3 * kUnitBytes;
+// The largest frame the line sends: one 30 ms iLBC frame, 50 bytes after a 12-byte header.
+constexpr int kMaxFramePCM = 480;
+constexpr int kMaxDatagram = cPacketRTP::kHeaderSize + 160;
+
+// The codec a received payload type stands for (-1: not a voice payload we decode).
+int CodecOfPayloadType(int nPayloadType) {
+  switch (nPayloadType) {
+    case 0:
+      return cCodecRTP::kCodecG711u;
+    case 8:
+      return cCodecRTP::kCodecG711a;
+    case 3:
+      return cCodecRTP::kCodecGSM;
+    case 98:
+      return cCodecRTP::kCodeciLBC;
+    default:
+      return cCodecRTP::kCodecNone;
+  }
+}
+
+}  // namespace
+
+cLineRTP::cLineRTP(asio::io_context& context)
+    : m_pPacketRTP(std::make_unique<cPacketRTP>()),
+      m_pJitterBuffer(std::make_unique<cJitterBuffer>()),
+      m_pG711aCodec(std::make_unique<cG711aCodec>()),
+      m_pG711uCodec(std::make_unique<cG711uCodec>()),
+      m_pG610Codec(std::make_unique<cG610Codec>()),
+#ifdef KYT_WITH_ILBC
+      m_piLBCCodec(std::make_unique<ciLBCCodec>()),
+#endif
+      m_pSocketRTP(std::make_unique<cSocketRTP>(context, this)),
+      m_pMixedPCM(std::make_unique<cCircularBUFF>(kLineBufferBytes)),
+      m_pSendFillBuff(std::make_unique<cCircularBUFF>(kLineBufferBytes)) {
+}
+
+cLineRTP::~cLineRTP() = default;
+
+bool cLineRTP::Open(bool bBindIP, const char* pListenIP, int nListenPort,
+                    cKytRTPObject* pKytRTPObject) {
+  mpKytRTPObject = pKytRTPObject;
+  m_pRTPRxIP = pListenIP;
+  m_nRTPRxPort = nListenPort;
+  if (!m_pSocketRTP->OpenSocket(bBindIP ? pListenIP : nullptr, nListenPort)) {
+    m_nLastError = 11;
+    return false;
+  }
+  m_bOpen = true;
+  return true;
+}
+
+void cLineRTP::Close() {
+  m_bOpen = false;
+  m_pSocketRTP->CloseSocket();
+  m_pMixedPCM->ResetBUFF();
+}
+
+void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, int nTxPayload,
+                        bool bOutbound, bool bInbound) {
+  m_pToIP = pRemoteIP;
+  m_nToPort = nRemotePort;
+  m_nTxCodecNo = nTxCodecNo;
+  m_nTxPayload = nTxPayload;
+  m_pSendFillBuff->ResetBUFF();
+  m_pMixedPCM->ResetBUFF();
+  m_pJitterBuffer->ResetBuffer();
+  m_pPacketRTP->ResetOBJ();
+  m_bOutboundRTP = bOutbound;
+  m_bInboundRTP = bInbound;
+}
+
+void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
+  m_nRxCodecNo = -1;
+  m_nTxCodecNo = -1;
+  m_bOutboundRTP = !bStopOutbound;
+  m_bInboundRTP = !bStopInbound;
+  m_pMixedPCM->ResetBUFF();
+  m_pJitterBuffer->ResetBuffer();
+}
+
+void cLineRTP::Hold() {
+  m_bHold = true;
+  m_pMixedPCM->ResetBUFF();
+}
+
+void cLineRTP::ConfAllow(bool bAllowListen, bool bAllowSpeak) {
+  m_bConfAllowListen = bAllowListen;
+  m_bConfAllowSpeak = bAllowSpeak;
+}
+
+bool cLineRTP::VoiceChannelSPK(int nChannel) {
+  if (nChannel < 0 || nChannel > 2) return false;
+  m_nVoiceChannelSPK = nChannel;
+  return true;
+}
+
+int cLineRTP::GetTxFrameSizePCM() const { return cCodecRTP::GetFrameSizePCM(m_nTxCodecNo); }
+
+int cLineRTP::GetTxFrameSizeCOMPRESS() const {
+  return cCodecRTP::GetFrameSizeCOMPRESS(m_nTxCodecNo);
+}
+
+int cLineRTP::Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, int16_t* pPCM) {
+  switch (nCodecNo) {
+    case cCodecRTP::kCodecG711u:
+      if (m_pG711uCodec->DecodeOutPutSize(nPayloadLength) > kMaxPacketPCM) return 0;
+      return m_pG711uCodec->Decode(pPayload, nPayloadLength, pPCM);
+    case cCodecRTP::kCodecG711a:
+      if (m_pG711aCodec->DecodeOutPutSize(nPayloadLength) > kMaxPacketPCM) return 0;
+      return m_pG711aCodec->Decode(pPayload, nPayloadLength, pPCM);
+    case cCodecRTP::kCodecGSM:
+      if (!m_pG610Codec->IsValid(nPayloadLength) ||
+          m_pG610Codec->DecodeOutPutSize(nPayloadLength) > kMaxPacketPCM)
+        return 0;
+      return m_pG610Codec->Decode(pPayload, nPayloadLength, pPCM);
+#ifdef KYT_WITH_ILBC
+    case cCodecRTP::kCodeciLBC:
+      if (!m_piLBCCodec->IsValid(nPayloadLength)) return 0;
+      m_piLBCCodec->SetDecodeMode(ciLBCCodec::GetStreamMode(nPayloadLength));
+      if (m_piLBCCodec->DecodeOutPutSize(nPayloadLength) > kMaxPacketPCM) return 0;
+      return m_piLBCCodec->Decode(pPayload, nPayloadLength, pPCM);
+#endif
+    default:
+      return 0;
+  }
+}
+
+void cLineRTP::OnSocketRecv(uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp,
+                            const uint8_t* pPayload, int nPayloadLength) {
+  if (!m_bOpen || m_bHold || !m_bInboundRTP) return;
+  const int nCodecNo = CodecOfPayloadType(nPayloadType);
+  if (nCodecNo == cCodecRTP::kCodecNone) return;
+  int16_t pcm[kMaxPacketPCM / 2];
+  const int nPCMBytes = Decode(nCodecNo, pPayload, nPayloadLength, pcm);
+  if (nPCMBytes <= 0) return;
+  m_nRxCodecNo = nCodecNo;
+  if (m_bMuteInboundVoice) std::memset(pcm, 0, nPCMBytes);
+  m_pJitterBuffer->InsertPacket(nSeqNo, 0, uTimeStamp, pcm, nPCMBytes);
+}
+
+bool cLineRTP::GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChannel0,
+                          int16_t* pChannel1) {
+  std::fill(pConfUnit, pConfUnit + kUnitSamples, 0);
+  const bool bVoice = m_pJitterBuffer->GetUnitLengthPCM(pConfUnit);
+  std::copy(pConfUnit, pConfUnit + kUnitSamples, pSpkUnit);
+  if (!m_bConfAllowSpeak) std::fill(pConfUnit, pConfUnit + kUnitSamples, 0);
+  if (m_bMuteLineSPK) std::fill(pSpkUnit, pSpkUnit + kUnitSamples, 0);
+  std::fill(pChannel0, pChannel0 + kUnitSamples, 0);
+  std::fill(pChannel1, pChannel1 + kUnitSamples, 0);
+  if (m_nVoiceChannelSPK != 1) std::copy(pSpkUnit, pSpkUnit + kUnitSamples, pChannel0);
+  if (m_nVoiceChannelSPK != 0) std::copy(pSpkUnit, pSpkUnit + kUnitSamples, pChannel1);
+  return bVoice;
+}
+
+void cLineRTP::AddMixedUnitData(const int16_t* pUnit) {
+  if (m_bHold || !m_bOutboundRTP || !m_bOpen) return;
+  m_pMixedPCM->WriteToBUFF(pUnit, kUnitBytes);
+}
+
+void cLineRTP::OnMicData(const int16_t* pUnit) {
+  if (!m_bOpen || m_bHold || !m_bOutboundRTP) return;
+  int16_t send[kUnitSamples];
+  int16_t mixed[kUnitSamples];
+  if (m_pMixedPCM->ReadToBUFF(mixed, kUnitBytes) && m_bConfAllowListen)
+    cCodecRTP::MixTwoUnitSizeStream(pUnit, mixed, send);
+  else
+    std::copy(pUnit, pUnit + kUnitSamples, send);
+  if (m_bMuteLineMIC) std::fill(send, send + kUnitSamples, 0);
+  SendTo(send);
+}
+
+void cLineRTP::SendTo(const int16_t* pUnit) {
+  m_pSendFillBuff->WriteToBUFF(pUnit, kUnitBytes);
+  const int nFrame = GetTxFrameSizePCM();
+  if (nFrame <= 0 || nFrame > kMaxFramePCM) return;
+  int16_t frame[kMaxFramePCM / 2];
+  if (m_pSendFillBuff->ReadToBUFF(frame, nFrame))
+    SendToSocket(frame, nFrame, m_nTxCodecNo, m_nTxPayload);
+}
+
+void cLineRTP::SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPayloadType) {
+  if (m_bMuteOutboundVoice) std::fill(pPCM, pPCM + nLength / 2, 0);
+  uint8_t packet[kMaxDatagram];
+  uint8_t* pPayload = packet + cPacketRTP::kHeaderSize;
+  int nPayload = 0;
+  switch (nCodecNo) {
+    case cCodecRTP::kCodecG711u:
+      nPayload = m_pG711uCodec->Encode(pPCM, nLength, pPayload);
+      break;
+    case cCodecRTP::kCodecG711a:
+      nPayload = m_pG711aCodec->Encode(pPCM, nLength, pPayload);
+      break;
+    case cCodecRTP::kCodecGSM:
+      nPayload = m_pG610Codec->Encode(pPCM, nLength, pPayload);
+      break;
+#ifdef KYT_WITH_ILBC
+    case cCodecRTP::kCodeciLBC:
+      nPayload = m_piLBCCodec->Encode(pPCM, nLength, pPayload);
+      break;
+#endif
+    default:
+      return;
+  }
+  if (nPayload <= 0) return;
+  m_pPacketRTP->CreatePacket(cCodecRTP::GetMinFrameSize(nCodecNo),
+                             cCodecRTP::GetMinFrameDuration(nCodecNo), nPayload, nPayloadType,
+                             packet);
+  m_pSocketRTP->SendToSocket(packet, cPacketRTP::kHeaderSize + nPayload, m_pToIP.GetDATA(),
+                             m_nToPort);
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <cstdint>
+#include <memory>
+
+#include "util/cKytSTR.h"
+
+class cCircularBUFF;
+class cG610Codec;
+class cG711aCodec;
+class cG711uCodec;
+class ciLBCCodec;
+class cJitterBuffer;
+class cKytRTPObject;
+class cPacketRTP;
+class cSocketRTP;
+
+// One voice channel: one UDP socket, one outgoing and one incoming RTP stream, with its own
+// codecs and jitter buffer. The media object drives it from the 20 ms sound tick.
+class cLineRTP {
+ public:
+  // Received packets whose PCM would not fit the jitter buffer's cut buffer (80 ms) could never
+  // be played; they are dropped before decoding.
+  static constexpr int kMaxPacketPCM = 1280;
+
+  explicit cLineRTP(asio::io_context& context);
+  ~cLineRTP();
+  cLineRTP(const cLineRTP&) = delete;
+  cLineRTP& operator=(const cLineRTP&) = delete;
+
+  void SetLineNo(int nLineNo) { m_nLineNo = nLineNo; }
+  int GetLineNo() const { return m_nLineNo; }
+
+  bool Open(bool bBindIP, const char* pListenIP, int nListenPort, cKytRTPObject* pKytRTPObject);
+  void Close();
+  void StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, int nTxPayload,
+                bool bOutbound, bool bInbound);
+  void StopRTP(bool bStopOutbound, bool bStopInbound);
+  void Hold();
+  void UnHold() { m_bHold = false; }
+
+  bool IsHold() const { return m_bHold; }
+  bool IsOpen() const { return m_bOpen; }
+  bool IsInboundRTP() const { return m_bInboundRTP; }
+  bool IsOutboundRTP() const { return m_bOutboundRTP; }
+  const cKytSTR& GetRxIP() const { return m_pRTPRxIP; }
+  int GetRxPort() const { return m_nRTPRxPort; }
+  int GetTxCodecNo() const { return m_nTxCodecNo; }
+  int GetRxCodecNo() const { return m_nRxCodecNo; }
+  int GetLineLastError() const { return m_nLastError; }
+
+  void MuteInboundVoiceStream(bool bMute) { m_bMuteInboundVoice = bMute; }
+  void MuteOutboundVoiceStream(bool bMute) { m_bMuteOutboundVoice = bMute; }
+  void MuteLineSpk(bool bMute) { m_bMuteLineSPK = bMute; }
+  void MuteLineMic(bool bMute) { m_bMuteLineMIC = bMute; }
+  void ConfAllow(bool bAllowListen, bool bAllowSpeak);
+  // Accepts channel 0, 1 or 2; anything else is refused and the channel stays.
+  bool VoiceChannelSPK(int nChannel);
+
+  int GetTxFrameSizePCM() const;
+  int GetTxFrameSizeCOMPRESS() const;
+
+  // A parsed RTP packet from the socket.
+  void OnSocketRecv(uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp, const uint8_t* pPayload,
+                    int nPayloadLength);
+  // The line's share of this tick's mix; true if it had received sound.
+  bool GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChannel0, int16_t* pChannel1);
+  // What the other lines said this tick, to be sent with the next microphone unit.
+  void AddMixedUnitData(const int16_t* pUnit);
+  // One 20 ms microphone unit: mixed with the other lines, encoded and sent.
+  void OnMicData(const int16_t* pUnit);
+
+ private:
+  void SendTo(const int16_t* pUnit);
+  void SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPayloadType);
+  int Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, int16_t* pPCM);
+
+  std::unique_ptr<cPacketRTP> m_pPacketRTP;
+  std::unique_ptr<cJitterBuffer> m_pJitterBuffer;
+  std::unique_ptr<cG711aCodec> m_pG711aCodec;
+  std::unique_ptr<cG711uCodec> m_pG711uCodec;
+  std::unique_ptr<cG610Codec> m_pG610Codec;
+#ifdef KYT_WITH_ILBC
+  std::unique_ptr<ciLBCCodec> m_piLBCCodec;
+#endif
+  std::unique_ptr<cSocketRTP> m_pSocketRTP;
+  std::unique_ptr<cCircularBUFF> m_pMixedPCM;
+  std::unique_ptr<cCircularBUFF> m_pSendFillBuff;
+
+  int m_nLastError = 0;
+  int m_nLineNo = -1;
+  bool m_bOpen = false;
+  bool m_bHold = false;
+  cKytSTR m_pRTPRxIP;
+  int m_nRTPRxPort = 0;
+  cKytSTR m_pToIP;
+  int m_nToPort = 0;
+  int m_nRxCodecNo = -1;
+  int m_nTxCodecNo = -1;
+  int m_nTxPayload = -1;
+  bool m_bOutboundRTP = false;
+  bool m_bInboundRTP = false;
+  bool m_bMuteInboundVoice = false;
+  bool m_bMuteOutboundVoice = false;
+  int m_nVoiceChannelSPK = 2;
+  bool m_bConfAllowSpeak = true;
+  bool m_bConfAllowListen = true;
+  bool m_bMuteLineSPK = false;
+  bool m_bMuteLineMIC = false;
+  cKytRTPObject* mpKytRTPObject = nullptr;
+};

@@ -1,0 +1,110 @@
+#include "KytRTP/cSocketRTP.h"
+
+#include <asio/ip/address_v4.hpp>
+
+#include "KytRTP/cLineRTP.h"
+#include "KytRTP/cPacketRTP.h"
+
+namespace {
+
+// Larger than any UDP datagram over IPv4, so nothing is ever cut short.
+constexpr size_t kMaxDatagram = 65536;
+
+bool MakeEndpoint(const char* pIP, int nPort, asio::ip::udp::endpoint& endpoint) {
+  if (nPort < 0 || nPort > 65535) return false;
+  asio::ip::address_v4 address = asio::ip::address_v4::any();
+  if (pIP && *pIP) {
+    asio::error_code ec;
+    address = asio::ip::make_address_v4(pIP, ec);
+    if (ec) return false;
+  }
+  endpoint = asio::ip::udp::endpoint(address, static_cast<uint16_t>(nPort));
+  return true;
+}
+
+}  // namespace
+
+cSocketRTP::cSocketRTP(asio::io_context& context, cLineRTP* pLineRTP)
+    : m_Context(context), m_pLineRTP(pLineRTP), m_RecvBuffer(kMaxDatagram) {}
+
+cSocketRTP::~cSocketRTP() { CloseSocket(); }
+
+bool cSocketRTP::OpenSocket(const char* pIP, int nPort) {
+  CloseSocket();
+  asio::ip::udp::endpoint endpoint;
+  if (!MakeEndpoint(pIP, nPort, endpoint)) return false;
+  auto pSocket = std::make_unique<asio::ip::udp::socket>(m_Context);
+  asio::error_code ec;
+  pSocket->open(asio::ip::udp::v4(), ec);
+  if (!ec) pSocket->bind(endpoint, ec);
+  if (!ec) pSocket->non_blocking(true, ec);
+  if (ec) return false;
+  m_objSocket = std::move(pSocket);
+  m_pAlive = std::make_shared<char>(0);
+  StartReceive();
+  return true;
+}
+
+void cSocketRTP::StartReceive() {
+  std::weak_ptr<char> alive = m_pAlive;
+  m_objSocket->async_receive_from(asio::buffer(m_RecvBuffer), m_RecvFrom,
+                                  [this, alive](const asio::error_code& ec, size_t nLength) {
+                                    if (alive.expired()) return;
+                                    if (!ec && nLength > 0)
+                                      OnSocketRecv(m_RecvBuffer.data(), nLength);
+                                    // The line may have closed the socket while handling the
+                                    // datagram.
+                                    if (!alive.expired() && ec != asio::error::operation_aborted)
+                                      StartReceive();
+                                  });
+}
+
+void cSocketRTP::OnSocketRecv(const uint8_t* pData, size_t nLength) {
+  cPacketRTP::sParsed parsed;
+  if (!cPacketRTP::ParsePacket(pData, nLength, parsed)) return;
+  m_pLineRTP->OnSocketRecv(parsed.nSeqNo, parsed.nPayloadType, parsed.uTimeStamp, parsed.pPayload,
+                           parsed.nPayloadLength);
+}
+
+bool cSocketRTP::ResolveDestination(const char* pIP, int nPort) {
+  const std::string sKey = std::string(pIP ? pIP : "") + ":" + std::to_string(nPort);
+  if (sKey == m_sDestKey) return m_bDestValid;
+  m_sDestKey = sKey;
+  m_bDestValid = false;
+  if (!pIP || !*pIP || nPort <= 0 || nPort > 65535) return false;
+  if (MakeEndpoint(pIP, nPort, m_Dest)) {
+    m_bDestValid = true;
+    return true;
+  }
+  asio::ip::udp::resolver resolver(m_Context);
+  asio::error_code ec;
+  const auto results = resolver.resolve(asio::ip::udp::v4(), pIP, std::to_string(nPort), ec);
+  if (ec || results.empty()) return false;
+  m_Dest = results.begin()->endpoint();
+  m_bDestValid = true;
+  return true;
+}
+
+void cSocketRTP::SendToSocket(const uint8_t* pData, int nLength, const char* pIP, int nPort) {
+  if (!m_objSocket || nLength <= 0 || !ResolveDestination(pIP, nPort)) return;
+  asio::error_code ec;
+  m_objSocket->send_to(asio::buffer(pData, nLength), m_Dest, 0, ec);
+}
+
+void cSocketRTP::CloseSocket() {
+  m_pAlive.reset();
+  if (!m_objSocket) return;
+  asio::error_code ec;
+  m_objSocket->close(ec);
+  m_objSocket.reset();
+}
+
+bool cSocketRTP::IsPortAvailable(asio::io_context& context, const char* pIP, int nPort) {
+  asio::ip::udp::endpoint endpoint;
+  if (!MakeEndpoint(pIP, nPort, endpoint)) return false;
+  asio::ip::udp::socket probe(context);
+  asio::error_code ec;
+  probe.open(asio::ip::udp::v4(), ec);
+  if (!ec) probe.bind(endpoint, ec);
+  return !ec;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "audio/cAudioBackend.h"
+
+struct pa_context;
+struct pa_stream;
+struct pa_threaded_mainloop;
+
+// The desktop's audio server through the PulseAudio client library (also served by PipeWire):
+// one capture and one playback stream of 8000 Hz signed 16-bit mono, so the server converts
+// rates, with the media role "phone" so that the server's echo canceller applies. The server is
+// the one the environment names (PULSE_SERVER), else the user's own.
+class cPulseAudioBackend : public cAudioBackend {
+ public:
+  cPulseAudioBackend() = default;
+  ~cPulseAudioBackend() override;
+  cPulseAudioBackend(const cPulseAudioBackend&) = delete;
+  cPulseAudioBackend& operator=(const cPulseAudioBackend&) = delete;
+
+  int Open(cSound* pSound) override;
+  void Close() override;
+
+ private:
+  bool ConnectContext();
+  pa_stream* ConnectStream(bool bRecord);
+  static void OnContextState(pa_context* pContext, void* pUser);
+  static void OnStreamState(pa_stream* pStream, void* pUser);
+  static void OnRead(pa_stream* pStream, size_t nBytes, void* pUser);
+  static void OnWrite(pa_stream* pStream, size_t nBytes, void* pUser);
+
+  pa_threaded_mainloop* m_pMainLoop = nullptr;
+  pa_context* m_pContext = nullptr;
+  pa_stream* m_pRecord = nullptr;
+  pa_stream* m_pPlay = nullptr;
+  cSound* m_pSound = nullptr;
+  // Captured bytes short of a whole unit; touched only on the audio server's thread.
+  std::vector<uint8_t> m_RawMic;
+  std::vector<uint8_t> m_PlayChunk;
+};

@@ -1,0 +1,160 @@
+#include "audio/cSound.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "KytRTP/KytCodec/cCodecRTP.h"
+#include "audio/cPulseAudioBackend.h"
+#include "audio/cSoundSink.h"
+
+namespace {
+
+constexpr int kErrorLineRange = 29;
+// A tick that falls this far behind (a stalled machine) restarts the clock instead of catching up.
+constexpr auto kMaxLag = std::chrono::milliseconds(500);
+
+}  // namespace
+
+cSound::cSound(asio::io_context& context, cSoundSink* pSink)
+    : m_Context(context),
+      m_pSink(pSink),
+      m_pBackend(std::make_unique<cPulseAudioBackend>()),
+      m_pMicBUFF(std::make_unique<cCircularBUFF>(kDeviceBufferBytes)),
+      m_pSpkBUFF(std::make_unique<cCircularBUFF>(kDeviceBufferBytes)),
+      m_pMicVAD(std::make_unique<cVAD>()),
+      m_pSpkVAD(std::make_unique<cVAD>()) {}
+
+cSound::~cSound() { CloseAudioDevice(); }
+
+bool cSound::SetAudioBackend(std::unique_ptr<cAudioBackend> pBackend) {
+  if (m_bDeviceOpened || !pBackend) return false;
+  m_pBackend = std::move(pBackend);
+  return true;
+}
+
+int cSound::InitOBJ(int nTotalLine) {
+  m_nTotalLine = std::max(nTotalLine, 0);
+  mLineMediaStarted.assign(m_nTotalLine, 0);
+  CloseAudioDevice();
+  return 0;
+}
+
+void cSound::UnInitOBJ() {
+  mLineMediaStarted.clear();
+  m_nTotalLine = 0;
+  CloseAudioDevice();
+}
+
+bool cSound::IsMediaStarted() const {
+  return std::any_of(mLineMediaStarted.begin(), mLineMediaStarted.end(),
+                     [](uint8_t b) { return b != 0; });
+}
+
+int cSound::StartMEDIA(int nLine, int, int) {
+  if (nLine < 0 || nLine >= m_nTotalLine) return kErrorLineRange;
+  const bool bFirst = !IsMediaStarted();
+  mLineMediaStarted[nLine] = 1;
+  return bFirst ? OpenAudioDevice(nLine) : 0;
+}
+
+void cSound::StopMEDIA(int nLine) {
+  if (nLine < 0 || nLine >= m_nTotalLine) return;
+  mLineMediaStarted[nLine] = 0;
+  if (!IsMediaStarted()) CloseAudioDevice();
+}
+
+int cSound::OpenAudioDevice(int nLine) {
+  if (m_bDeviceOpened) return 0;
+  m_pMicBUFF->ResetBUFF();
+  m_pSpkBUFF->ResetBUFF();
+  const int nCode = m_pBackend->Open(this);
+  if (nCode != 0) {
+    mLineMediaStarted[nLine] = 0;
+    return nCode;
+  }
+  m_bDeviceOpened = true;
+  m_pMicVAD->InitOBJ();
+  m_pSpkVAD->InitOBJ();
+  m_pObjTimer = std::make_unique<asio::steady_timer>(m_Context);
+  m_pTimerAlive = std::make_shared<char>(0);
+  m_NextTick = asio::steady_timer::clock_type::now() + std::chrono::milliseconds(kTickMs);
+  ArmTimer();
+  return 0;
+}
+
+void cSound::ArmTimer() {
+  m_pObjTimer->expires_at(m_NextTick);
+  std::weak_ptr<char> alive = m_pTimerAlive;
+  m_pObjTimer->async_wait([this, alive](const asio::error_code& ec) {
+    if (ec || alive.expired()) return;
+    OnTimerPCM();
+    if (alive.expired()) return;
+    // The next deadline follows from the last one, so the clock does not drift.
+    m_NextTick += std::chrono::milliseconds(kTickMs);
+    const auto now = asio::steady_timer::clock_type::now();
+    if (m_NextTick + kMaxLag < now) m_NextTick = now + std::chrono::milliseconds(kTickMs);
+    ArmTimer();
+  });
+}
+
+void cSound::CloseAudioDevice() {
+  if (!m_bDeviceOpened) return;
+  m_bDeviceOpened = false;
+  m_pBackend->Close();
+  m_pTimerAlive.reset();
+  m_pObjTimer.reset();
+  m_pMicBUFF->ResetBUFF();
+  m_pSpkBUFF->ResetBUFF();
+}
+
+void cSound::SetSpkSoftVolume(int nVolume) { m_nSpkSoftVolume = std::clamp(nVolume, 0, 25); }
+
+void cSound::VoiceChanger(int nValue) {
+  m_nPitchShiftValue = nValue == -1 ? -1 : std::clamp(nValue, 0, 20);
+}
+
+void cSound::OnRecordDone(const void* pData, int nSize) { m_pMicBUFF->WriteToBUFF(pData, nSize); }
+
+void cSound::OnPlayFillData(void* pOut, int nSize) {
+  if (nSize <= 0) return;
+  if (!m_pSpkBUFF->ReadToBUFF(pOut, nSize)) std::fill_n(static_cast<uint8_t*>(pOut), nSize, 0);
+}
+
+void cSound::BoostVolumeUnitPCM(const int16_t* pIn, int16_t* pOut, int nFactor) {
+  for (int i = 0; i < kUnitSamples; ++i)
+    pOut[i] = cCodecRTP::GetSaturatedValue(static_cast<int32_t>(pIn[i]) * nFactor);
+}
+
+void cSound::SetStreamVol(int16_t* pSamples, int nCount, int nVolume) {
+  if (nVolume == 0) return;
+  for (int i = 0; i < nCount; ++i)
+    pSamples[i] =
+        cCodecRTP::GetSaturatedValue(pSamples[i] + static_cast<int32_t>(pSamples[i]) * nVolume);
+}
+
+void cSound::OnTimerPCM() {
+  m_pBackend->OnSoundTick();
+  int16_t unit[kUnitSamples];
+  for (int i = 0; i < 2 && m_pMicBUFF->ReadToBUFF(unit, kUnitBytes); ++i) {
+    if (m_bMuteMic) {
+      std::fill_n(unit, kUnitSamples, 0);
+    } else {
+      mMicAutoGainControl.ApplyAutoGain(unit, kUnitSamples);
+      if (m_bMicBoostSoft) BoostVolumeUnitPCM(unit, unit, kBoostFactor);
+    }
+    m_pMicVAD->IsSilence(unit, kUnitSamples);
+    m_pSink->OnMicData(unit);
+  }
+
+  int16_t channel0[kUnitSamples], channel1[kUnitSamples];
+  if (!m_pSink->GetSpkPlay(unit, channel0, channel1)) return;
+  if (m_bMuteSpk) {
+    std::fill_n(unit, kUnitSamples, 0);
+  } else {
+    mSpkAutoGainControl.ApplyAutoGain(unit, kUnitSamples);
+    if (m_bSpkBoostSoft) BoostVolumeUnitPCM(unit, unit, kBoostFactor);
+    SetStreamVol(unit, kUnitSamples, m_nSpkSoftVolume);
+  }
+  m_pSpkVAD->IsSilence(unit, kUnitSamples);
+  m_pSpkBUFF->WriteToBUFF(unit, kUnitBytes);
+}

@@ -1,0 +1,99 @@
+#include "audio/cVAD.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kSubFrame = 40;
+constexpr int kHangoverSamples = 4000;
+constexpr int kNoiseTimerSamples = 12000;
+constexpr int kSilentLevelDb = 58;
+
+double LevelDb(uint64_t nEnergy) {
+  return 10.0 * std::log10(static_cast<double>(std::max<uint64_t>(nEnergy, 1))) - 93.32;
+}
+
+}  // namespace
+
+void cVAD::InitOBJ() {
+  vadd.nEnabled = 1;
+  vadd.nShortTermEnergy = 10000;
+  vadd.nSpeechState = 2;
+  vadd.nHangover = kHangoverSamples;
+  vadd.fMargin = 10.0f;
+  vadd.nNoiseTimer = kNoiseTimerSamples;
+  vadd.fNoiseFloor = -74.0f;
+  vadd.nRising = 1;
+  vadd.nTransitions = 0;
+  m_nVoiceLevel = 0;
+  m_nPrev = 1700;
+  m_nDataCount = 0;
+}
+
+bool cVAD::IsSilence(const int16_t* pSamples, int nCount) { return !vadProcess(pSamples, nCount); }
+
+bool cVAD::vadProcess(const int16_t* pSamples, int nCount) {
+  m_nDataCount = std::max(m_nDataCount - 1, 0);
+  if (vadd.nEnabled != 1) return true;
+  bool bVoice = false;
+  for (int nPos = 0; nPos < nCount; nPos += kSubFrame)
+    bVoice |= vadSubProcess(pSamples + nPos, std::min(kSubFrame, nCount - nPos));
+  return bVoice;
+}
+
+bool cVAD::vadSubProcess(const int16_t* pSamples, int nCount) {
+  uint64_t nEnergy = vadd.nShortTermEnergy;
+  uint64_t nHigh = nEnergy, nLow = nEnergy;
+  for (int i = 0; i < nCount; ++i) {
+    const int64_t y = static_cast<int64_t>(pSamples[i]) - m_nPrev;  // difference filter
+    m_nPrev = pSamples[i];
+    const int64_t nSquare = y * y;
+    const int64_t nEnergyNow = static_cast<int64_t>(nEnergy);
+    const int64_t nDelta =
+        vadd.nRising ? (nSquare >> 5) - (nEnergyNow >> 6) : (nSquare >> 8) - (nEnergyNow >> 9);
+    vadd.nRising = nDelta > 0;
+    nEnergy = static_cast<uint64_t>(nEnergyNow + nDelta);
+    nHigh = std::max(nHigh, nEnergy);
+    nLow = std::min(nLow, nEnergy);
+  }
+  vadd.nShortTermEnergy = nEnergy;
+
+  const double dLow = LevelDb(nLow);
+  const double dHigh = LevelDb(nHigh);
+  m_nVoiceLevel = static_cast<int>(dLow);
+
+  if (vadd.fNoiseFloor >= dLow) {
+    vadd.fNoiseFloor = static_cast<float>(dLow);
+    vadd.nNoiseTimer = kNoiseTimerSamples;
+  } else if (vadd.nNoiseTimer >= nCount) {
+    vadd.nNoiseTimer -= nCount;
+  } else {
+    vadd.fNoiseFloor += 1.0f;
+    vadd.nNoiseTimer = vadd.nNoiseTimer + kNoiseTimerSamples - nCount;
+  }
+
+  if (dHigh > vadd.fNoiseFloor + vadd.fMargin) {
+    vadd.nHangover = kHangoverSamples;
+    if (vadd.nSpeechState == 0) ++vadd.nTransitions;
+    vadd.nSpeechState = 1;
+    return true;
+  }
+  if (vadd.nHangover >= nCount) {
+    vadd.nHangover -= nCount;
+    return true;
+  }
+  vadd.nHangover = 0;
+  if (vadd.nSpeechState == 1) ++vadd.nTransitions;
+  vadd.nSpeechState = 0;
+  return false;
+}
+
+int cVAD::GetSoundLevel() {
+  if (++m_nDataCount > 10) {
+    m_nDataCount = 0;
+    m_nVoiceLevel = kSilentLevelDb;
+  }
+  return std::min(100, 2 * (kSilentLevelDb - std::min(std::abs(m_nVoiceLevel), kSilentLevelDb)));
+}

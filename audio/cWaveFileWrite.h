@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+class cG711uCodec;
+
+// Writes 8000 Hz mono WAVE files, 16-bit PCM or G.711 mu-law, from 20 ms units. The header is
+// rewritten at every flush of the cache, so the file on disk is valid every 500 ms.
+class cWaveFileWrite {
+ public:
+  static constexpr int kHeaderSize = 46;
+  static constexpr int kCacheBytes = 8000;
+
+  cWaveFileWrite();
+  ~cWaveFileWrite();
+  cWaveFileWrite(const cWaveFileWrite&) = delete;
+  cWaveFileWrite& operator=(const cWaveFileWrite&) = delete;
+
+  // Creates (or truncates) the file; false if it cannot be created.
+  bool Open(const std::string& sPath, bool bCompressed);
+  // Appends one 320-byte unit.
+  void WriteUnitPCM(const int16_t* pUnit);
+  void Close();
+
+ private:
+  void FlushCache();
+  void WriteHeader();
+
+  FILE* m_fp = nullptr;
+  bool m_bCompressed = false;
+  std::unique_ptr<cG711uCodec> m_pG711uCodec;
+  uint32_t m_nTotalWriteDataSize = 0;
+  int m_nCacheIndex = 0;
+  int16_t m_sWriteCache[kCacheBytes / 2];
+};
