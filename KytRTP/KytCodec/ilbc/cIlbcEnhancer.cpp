@@ -1,0 +1,194 @@
+#include "KytRTP/KytCodec/ilbc/cIlbcEnhancer.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "KytRTP/KytCodec/ilbc/cIlbcFilter.h"
+#include "KytRTP/KytCodec/ilbc/cIlbcTables.h"
+
+namespace {
+constexpr int kDsTaps = 7;
+constexpr int kDsDelay = 3;
+constexpr float kAlpha = 0.05f;   // allowed relative change of a block
+constexpr float kTiny = 0.0001f;  // guards the divisions of the mixing rule
+constexpr int kTaps = 7;          // fractional-delay filter length
+
+// Phase p of the fractional filters, p = 0..3.
+const float* Phase(int p) { return cIlbcTables::kPolyphaser + p * kTaps; }
+}  // namespace
+
+cIlbcEnhancer::cIlbcEnhancer(const cIlbcMode& mode)
+    : m_mode(mode), m_nDelay(mode.m_nModeMs == 20 ? 40 : 80) {
+  for (float& fPeriod : m_arrPeriod) fPeriod = 40.0f;
+}
+
+void cIlbcEnhancer::EstimatePeriods(int nNewBlocks) {
+  // Low-pass and decimate the new blocks plus the longest lag before them.
+  const int nLen = nNewBlocks * kBlockL + kMaxLag;
+  const int nStart = kBufL - nLen;
+  float arrDs[(3 * kBlockL + kMaxLag) / 2];
+  const float* pC = cIlbcTables::kLpfiltCoefs;
+  for (int i = 0; i < nLen / 2; i++) {
+    float fSum = 0.0f;
+    for (int j = 0; j < kDsTaps; j++) {
+      const int n = nStart + 2 * i + kDsDelay - j;
+      if (n < kBufL) fSum += pC[j] * m_arrBuf[n];
+    }
+    arrDs[i] = fSum;
+  }
+  std::memmove(m_arrPeriod, m_arrPeriod + nNewBlocks,
+               sizeof(float) * static_cast<size_t>(kBlocks - nNewBlocks));
+  // Per new block, the lag with the best positive normalised correlation.
+  const int nHalf = kBlockL / 2;
+  for (int b = 0; b < nNewBlocks; b++) {
+    const float* pBlk = arrDs + (kMaxLag + b * kBlockL) / 2;
+    int nBest = kMinLag / 2;
+    float fBest = 0.0f;
+    for (int nLag = kMinLag / 2; nLag < kMaxLag / 2; nLag++) {
+      const float* pReg = pBlk - nLag;
+      const float fCorr = cIlbcFilter::Dot(pBlk, pReg, nHalf);
+      const float fEn = cIlbcFilter::Dot(pReg, pReg, nHalf);
+      const float fMeasure = fCorr > 0.0f && fEn > 0.0f ? fCorr * fCorr / fEn : 0.0f;
+      if (nLag == kMinLag / 2 || fMeasure > fBest) {
+        fBest = fMeasure;
+        nBest = nLag;
+      }
+    }
+    m_arrPeriod[kBlocks - nNewBlocks + b] = static_cast<float>(2 * nBest);
+  }
+}
+
+int cIlbcEnhancer::NearestBlock(const float* pLocs, float fPos) {
+  int nBest = 0;
+  for (int i = 1; i < kBlocks; i++) {
+    if (std::fabs(pLocs[i] - fPos) < std::fabs(pLocs[nBest] - fPos)) nBest = i;
+  }
+  return nBest;
+}
+
+float cIlbcEnhancer::Refine(int nCentreStart, float fEstimate, float* pSeg) const {
+  const int nRounded = static_cast<int>(fEstimate - 0.5f);
+  int nFirst = nRounded - kSlop;
+  if (nFirst < 0) nFirst = 0;
+  int nLast = nRounded + kSlop;
+  if (nLast + kBlockL >= kBufL) nLast = kBufL - kBlockL - 1;
+  const int nDim = nLast - nFirst + 1;
+  float arrCorr[2 * kSlop + 1];
+  for (int i = 0; i < nDim; i++) {
+    arrCorr[i] = cIlbcFilter::Dot(m_arrBuf + nCentreStart, m_arrBuf + nFirst + i, kBlockL);
+  }
+  // Quarter-sample interpolation of the correlation with the inner five
+  // taps of each phase filter; phase p gives the value p/4 after a lag.
+  int nBestUps = 0;
+  float fBest = 0.0f;
+  for (int u = 0; u < nDim * kUps; u++) {
+    const int i = u / kUps;
+    const float* pH = Phase(u % kUps);
+    float fSum = 0.0f;
+    for (int k = 1; k < kTaps - 1; k++) {
+      const int n = i + kFiltHalf - k;
+      if (n >= 0 && n < nDim) fSum += pH[k] * arrCorr[n];
+    }
+    if (u == 0 || fSum > fBest) {
+      fBest = fSum;
+      nBestUps = u;
+    }
+  }
+  // Extract the neighbour: lag l + p/4 is read as l + 1 delayed by (4-p)/4.
+  const int nFrac = nBestUps % kUps;
+  const int nInt = nFirst + (nBestUps + kUps - 1) / kUps;
+  const float* pH = Phase((kUps - nFrac) % kUps);
+  for (int j = 0; j < kBlockL; j++) {
+    float fSum = 0.0f;
+    for (int k = 0; k < kTaps; k++) {
+      const int n = nInt - kFiltHalf + j + k;
+      if (n >= 0 && n < kBufL) fSum += pH[k] * m_arrBuf[n];
+    }
+    pSeg[j] = fSum;
+  }
+  return static_cast<float>(nFirst) + static_cast<float>(nBestUps) / static_cast<float>(kUps);
+}
+
+void cIlbcEnhancer::EnhanceBlock(int nStart, float* pOut) const {
+  constexpr float fHalf = 0.5f * kBlockL;
+  float arrSeq[kSeqLen][kBlockL];
+  float arrPos[kSeqLen];
+  int arrBlk[kSeqLen];
+  arrPos[kHalfSeq] = static_cast<float>(nStart);
+  arrBlk[kHalfSeq] = NearestBlock(cIlbcTables::kEnhPlocs, arrPos[kHalfSeq] + fHalf);
+  std::memcpy(arrSeq[kHalfSeq], m_arrBuf + nStart, sizeof(float) * kBlockL);
+
+  // Earlier neighbours: one period back from the last one found.
+  for (int q = kHalfSeq - 1; q >= 0; q--) {
+    const float fPeriod = m_arrPeriod[arrBlk[q + 1]];
+    arrPos[q] = arrPos[q + 1] - fPeriod;
+    arrBlk[q] = NearestBlock(cIlbcTables::kEnhPlocs, arrPos[q] + fHalf - fPeriod);
+    if (arrPos[q] - kOverhang >= 0.0f) {
+      arrPos[q] = Refine(nStart, arrPos[q], arrSeq[q]);
+    } else {
+      std::memset(arrSeq[q], 0, sizeof arrSeq[q]);
+    }
+  }
+  // Later neighbours: the period is taken from the block whose centre, one
+  // period earlier, is nearest.
+  float arrLocs[kBlocks];
+  for (int i = 0; i < kBlocks; i++) arrLocs[i] = cIlbcTables::kEnhPlocs[i] - m_arrPeriod[i];
+  for (int q = kHalfSeq + 1; q < kSeqLen; q++) {
+    arrBlk[q] = NearestBlock(arrLocs, arrPos[q - 1] + fHalf);
+    arrPos[q] = arrPos[q - 1] + m_arrPeriod[arrBlk[q]];
+    if (arrPos[q] + kBlockL + kOverhang < kBufL) {
+      arrPos[q] = Refine(nStart, arrPos[q], arrSeq[q]);
+    } else {
+      std::memset(arrSeq[q], 0, sizeof arrSeq[q]);
+    }
+  }
+
+  // Raised-cosine weighted sum of the neighbours.
+  float arrSmooth[kBlockL] = {};
+  for (int q = 0; q < kSeqLen; q++) {
+    if (q == kHalfSeq) continue;
+    const float fW =
+        0.5f * (1.0f - std::cos(2.0f * static_cast<float>(M_PI) * static_cast<float>(q + 1) /
+                                static_cast<float>(2 * kHalfSeq + 2)));
+    for (int j = 0; j < kBlockL; j++) arrSmooth[j] += fW * arrSeq[q][j];
+  }
+  const float* pX = arrSeq[kHalfSeq];
+  const float fXX = cIlbcFilter::Dot(pX, pX, kBlockL);
+  const float fYY = cIlbcFilter::Dot(arrSmooth, arrSmooth, kBlockL);
+  const float fXY = cIlbcFilter::Dot(pX, arrSmooth, kBlockL);
+  if (fYY < kTiny) {
+    std::memcpy(pOut, pX, sizeof(float) * kBlockL);
+    return;
+  }
+  // The smoothed block scaled to the block's energy, if close enough...
+  const float fC = std::sqrt(fXX / fYY);
+  float fErr = 0.0f;
+  for (int j = 0; j < kBlockL; j++) {
+    const float fD = pX[j] - fC * arrSmooth[j];
+    fErr += fD * fD;
+  }
+  if (fErr < kAlpha * fXX) {
+    for (int j = 0; j < kBlockL; j++) pOut[j] = fC * arrSmooth[j];
+    return;
+  }
+  // ...otherwise the mix of both that keeps the energy and sits exactly at
+  // the allowed distance.
+  const float fDen = fYY * fXX - fXY * fXY;
+  float fA = 0.0f;
+  float fB = 1.0f;
+  if (fDen > kTiny) {
+    fA = std::sqrt((kAlpha - kAlpha * kAlpha / 4.0f) * fXX * fXX / fDen);
+    fB = 1.0f - kAlpha / 2.0f - fA * fXY / fXX;
+  }
+  for (int j = 0; j < kBlockL; j++) pOut[j] = fA * arrSmooth[j] + fB * pX[j];
+}
+
+void cIlbcEnhancer::Process(const float* pResidual, float* pOut) {
+  const int nNew = m_mode.m_nBlockL;
+  std::memmove(m_arrBuf, m_arrBuf + nNew, sizeof(float) * static_cast<size_t>(kBufL - nNew));
+  std::memcpy(m_arrBuf + kBufL - nNew, pResidual, sizeof(float) * static_cast<size_t>(nNew));
+  const int nNewBlocks = nNew / kBlockL;
+  EstimatePeriods(nNewBlocks);
+  const int nFirst = kBufL - nNew - m_nDelay;
+  for (int b = 0; b < nNewBlocks; b++) EnhanceBlock(nFirst + b * kBlockL, pOut + b * kBlockL);
+}
