@@ -1,0 +1,48 @@
+#include "chat/cChatContactTick.h"
+
+#include "chat/cChatMessageTick.h"
+
+cChatContactTick::~cChatContactTick() = default;
+
+bool cChatContactTick::IsTickActive(int32_t nSlot) const {
+  return IsSlot(nSlot) && m_pTickData[nSlot].m_nTrigIndex >= 0;
+}
+
+void cChatContactTick::StartTick(int32_t nSlot, const cKytSTR& text, const cKytSTR& toIP,
+                                 int32_t nToPort) {
+  if (!IsSlot(nSlot)) return;
+  cChatContactTickData& slot = m_pTickData[nSlot];
+  slot.m_pTickData = text;
+  slot.m_pToIP = toIP;
+  slot.m_nToPort = nToPort;
+  slot.m_nTrigIndex = 0;
+  slot.m_nTickCount = 0;
+}
+
+void cChatContactTick::StopTick(int32_t nSlot) {
+  if (!IsSlot(nSlot)) return;
+  m_pTickData[nSlot] = cChatContactTickData();
+}
+
+void cChatContactTick::OnContactTick() {
+  for (int32_t nSlot = 0; nSlot < kSlots; ++nSlot) {
+    cChatContactTickData& slot = m_pTickData[nSlot];
+    if (slot.m_nTrigIndex < 0) continue;
+    switch (
+        cChatMessageTick::StepTick(m_nChatContactTrigger, slot.m_nTrigIndex, slot.m_nTickCount)) {
+      case cChatMessageTick::eTickStep::RESEND: {
+        // Copies: the send may deliver an answer at once, which stops this slot.
+        cKytSTR text = slot.m_pTickData;
+        cKytSTR toIP = slot.m_pToIP;
+        OnTickEvent(text, toIP, slot.m_nToPort);
+        break;
+      }
+      case cChatMessageTick::eTickStep::TIMEOUT:
+        StopTick(nSlot);
+        OnTickEventTimeOut(nSlot);
+        break;
+      case cChatMessageTick::eTickStep::NONE:
+        break;
+    }
+  }
+}

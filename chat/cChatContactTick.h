@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+#include "chat/cChatContactTickData.h"
+#include "util/cKytSTR.h"
+
+// The two retransmission slots of a presence contact, slot 0 for its SUBSCRIBE and slot 1 for
+// its NOTIFY: each request is resent at the 1st, 3rd, 5th, 7th and 9th tick after sending and
+// times out at the 10th.
+class cChatContactTick {
+ public:
+  static constexpr int32_t SLOT_SUBSCRIBE = 0;
+  static constexpr int32_t SLOT_NOTIFY = 1;
+  static constexpr int32_t kSlots = 2;
+  static constexpr int32_t m_nChatContactTrigger[] = {0, 2, 4, 6, 8, -1};
+
+  cChatContactTick(const cChatContactTick&) = delete;
+  cChatContactTick& operator=(const cChatContactTick&) = delete;
+  virtual ~cChatContactTick();
+
+  bool IsTickActive(int32_t nSlot) const;
+
+ protected:
+  cChatContactTick() = default;
+
+  // Arming replaces whatever the slot held.
+  void StartTick(int32_t nSlot, const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort);
+  void StopTick(int32_t nSlot);
+  // Once a second, both slots.
+  void OnContactTick();
+
+  virtual void OnTickEvent(const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort) = 0;
+  virtual void OnTickEventTimeOut(int32_t nSlot) = 0;
+
+ private:
+  static bool IsSlot(int32_t nSlot) { return nSlot >= 0 && nSlot < kSlots; }
+
+  cChatContactTickData m_pTickData[kSlots];
+};

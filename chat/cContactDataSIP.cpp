@@ -1,0 +1,9 @@
+#include "chat/cContactDataSIP.h"
+
+void cContactDataSIP::ResetOBJ() {
+  m_pToTag = "";
+  m_pCallId = "";
+  m_pFromTagURI = "";
+  m_pToTagURI = "";
+  m_pObjRoute.DeleteAll();
+}
