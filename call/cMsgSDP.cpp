@@ -66,12 +66,6 @@ cMsgSDP::cMsgSDP() {
   m_nUniqueIdCountSDP.compare_exchange_strong(nExpected, nStart);
 }
 
-bool cMsgSDP::CodecToPayload(int32_t nCodec, cKytSTR& payload) {
-  if (nCodec < 0 || nCodec >= CODEC_COUNT) return false;
-  payload = m_pCodecPayload[nCodec];
-  return true;
-}
-
 bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttribute,
                         const cKytSTR& connectionIP, const cKytSTR& originIP, int32_t nPort,
                         const cKytListSTR& codecList, cKytSTR& text) {

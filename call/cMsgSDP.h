@@ -42,9 +42,6 @@ class cMsgSDP {
   // Values of one line type (index from cListFieldSDP).
   const cKytListSTR& GetField(int32_t nIndex) const { return m_pFieldSDP[nIndex]; }
 
-  // Payload number offered for a codec number; false outside 0..3.
-  static bool CodecToPayload(int32_t nCodec, cKytSTR& payload);
-
  private:
   int32_t FindMagicNo(const char* pKey) const;
   int32_t FindAudioLine(cKytSTR& line) const;

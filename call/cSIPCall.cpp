@@ -116,8 +116,6 @@ void cSIPCall::SendToTick(int32_t nTimerId, const cKytSTR& text, const cKytSTR& 
   if (nTimerId != TICK_ONCE) m_pTick->SetTick(nTimerId, text, toIP, nToPort);
 }
 
-void cSIPCall::KillTick(int32_t) { m_pTick->KillTick(); }
-
 void cSIPCall::KillTickAll() { m_pTick->KillTickAll(); }
 
 void cSIPCall::ResetCALL() {

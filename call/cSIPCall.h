@@ -61,7 +61,6 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   int32_t GetMagicNoDTMF() const { return m_nMagicNoDTMF; }
   int32_t GetKytTxCodecNo() const { return m_nKytTxCodecNo; }
   cDigestAuth* GetDigestAuth() const { return m_pDigestAuth.get(); }
-  cKytCoreSink* GetKytMainObj() const { return m_pKytMainObj; }
 
   // User operations (through the user agent object).
   bool Connect(const cKytSTR& targetURI, const cKytListSTR& codecList);
@@ -91,7 +90,6 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   // Services for the transaction objects.
   // Sends at once; any id but TICK_ONCE also (re)starts the call's one timer with this text.
   void SendToTick(int32_t nTimerId, const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort);
-  void KillTick(int32_t nTimerId);
   void KillTickAll();
   void ResetCALL();
   void CloseNewCallSIP();

@@ -589,3 +589,109 @@ TEST_F(TwoAgents, SecondTimerReplacesTheFirst) {
   EXPECT_EQ(bob.CountSent("SIP/2.0 200 OK"), 2);
   EXPECT_GT(bob.CountSent("BYE "), 1);
 }
+
+namespace {
+
+// A NOTIFY of the transfer's progress as the far side sends it in the dialog.
+std::string TransferNotify(const std::string& callId, const std::string& event,
+                           const std::string& body) {
+  return "NOTIFY sip:alice@127.0.0.1:5061 SIP/2.0\r\n"
+         "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=z9hG4bKn1\r\n"
+         "From: <sip:bob@127.0.0.1>;tag=b1\r\nTo: <sip:alice@127.0.0.1>;tag=a1\r\n"
+         "Call-ID: " +
+         callId + "\r\nCSeq: 7 NOTIFY\r\nEvent: " + event +
+         "\r\nContent-Type: message/sipfrag\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\n\r\n" + body;
+}
+
+}  // namespace
+
+TEST_F(TwoAgents, BlindTransferAcceptedAndCompleted) {
+  Connect();
+  ASSERT_TRUE(alice.Line()->TransferCall("<sip:carol@127.0.0.1>", ""));
+  std::string refer = alice.TakeOutbox().front();
+  EXPECT_EQ(StartLineOf(refer).substr(0, 6), "REFER ");
+  EXPECT_EQ(HeaderOf(refer, "Refer-To"), "<sip:carol@127.0.0.1>");
+  alice.Deliver(ResponseTo(refer, 202, "Accepted"));
+  EXPECT_EQ(alice.m_Events.Last(), "OnCallTransferAccepted 0");
+  for (int i = 0; i < 20; ++i) alice.Tick();
+  EXPECT_EQ(alice.CountSent("REFER "), 1);
+
+  alice.Deliver(TransferNotify(callId, "refer;id=7", "SIP/2.0 100 Trying\r\n"));
+  EXPECT_EQ(StartLineOf(alice.LastSent("SIP/2.0")), "SIP/2.0 200 OK");
+  EXPECT_EQ(alice.m_Events.Last(), "OnCallTransferAccepted 0");
+  alice.Deliver(TransferNotify(callId, "dialog", "SIP/2.0 200 OK\r\n"));
+  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_CONNECTED);
+  alice.Deliver(TransferNotify(callId, "refer", "SIP/2.0 200 OK\r\n"));
+  EXPECT_EQ(alice.m_Events.Last(), "OnDisconnectCall 0");
+  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_IDLE);
+  EXPECT_EQ(alice.CountSent("BYE "), 1);
+  EXPECT_EQ(alice.CountSent("SIP/2.0 200 OK"), 3);
+}
+
+TEST_F(TwoAgents, TransferFailures) {
+  Connect();
+  alice.Line()->TransferCall("<sip:carol@127.0.0.1>", "");
+  alice.Deliver(TransferNotify(callId, "refer", "SIP/2.0 603 Declined\r\n"));
+  EXPECT_EQ(alice.m_Events.Last(), "OnFailToTransfer 0 603 Declined");
+  alice.Deliver(TransferNotify(callId, "refer", "SIP/2.0 486 Busy Here"));
+  EXPECT_EQ(alice.m_Events.Last(), "OnFailToTransfer 0 486 Busy Here");
+  size_t nEvents = alice.m_Events.m_Log.size();
+  alice.Deliver(TransferNotify(callId, "refer", "nospace"));
+  alice.Deliver(TransferNotify(callId, "refer", "SIP/2.0 180"));
+  EXPECT_EQ(alice.m_Events.m_Log.size(), nEvents);
+  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_CONNECTED);
+
+  // A refused REFER ends the call through the common handling, without an ACK.
+  std::string refer = alice.LastSent("REFER ");
+  alice.Deliver(ResponseTo(refer, 403, "Forbidden"));
+  EXPECT_EQ(alice.m_Events.Last(), "OnRequestFailureResponse 0 403 Forbidden");
+  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_IDLE);
+  EXPECT_EQ(alice.CountSent("ACK "), 1);
+}
+
+TEST_F(TwoAgents, AttendedTransferAndItsChallenges) {
+  Connect();
+  ASSERT_TRUE(alice.Line()->TransferCall("<sip:carol@127.0.0.1>", "x@h;to-tag=1;from-tag=2"));
+  std::string refer = alice.TakeOutbox().front();
+  EXPECT_EQ(HeaderOf(refer, "Refer-To"),
+            "<sip:carol@127.0.0.1?Replaces=x%40h%3Bto-tag%3D1%3Bfrom-tag%3D2>");
+  for (int nRound = 0; nRound < 2; ++nRound) {
+    alice.Deliver(ResponseTo(
+        refer, 407, "Proxy Authentication Required", "",
+        "Proxy-Authenticate: Digest realm=\"p\", nonce=\"r" + std::to_string(nRound) + "\"\r\n"));
+    auto sent = alice.TakeOutbox();
+    ASSERT_EQ(sent.size(), 1u);
+    refer = sent[0];
+    EXPECT_NE(HeaderOf(refer, "Proxy-Authorization"), "");
+    EXPECT_EQ(HeaderOf(refer, "Refer-To"),
+              "<sip:carol@127.0.0.1?Replaces=x%40h%3Bto-tag%3D1%3Bfrom-tag%3D2>");
+  }
+  // An unanswered REFER is given up silently.
+  for (int i = 0; i < 18; ++i) alice.Tick();
+  EXPECT_EQ(alice.CountSent("REFER "), 11);
+  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_CONNECTED);
+  EXPECT_FALSE(alice.m_Events.Has("OnFailToTransfer"));
+}
+
+TEST_F(TwoAgents, RouteSetsOfBothSides) {
+  alice.Dial("sip:bob@127.0.0.1:5062");
+  std::string invite = alice.TakeOutbox().front();
+  std::string routed = ReplaceAll(invite, "Call-ID:",
+                                  "Record-Route: <sip:r1.example;lr>\r\n"
+                                  "Record-Route: <sip:r2.example;lr>\r\nCall-ID:");
+  bob.Deliver(routed);
+  callId = bob.m_Events.m_LastIncomingCallId;
+  ASSERT_TRUE(bob.Accept());
+  std::string ok = bob.LastSent("SIP/2.0 200 OK");
+  EXPECT_EQ(HeadersOf(ok, "Record-Route"),
+            (std::vector<std::string>{"<sip:r1.example;lr>", "<sip:r2.example;lr>"}));
+  alice.Deliver(ok);
+  bob.Deliver(alice.LastSent("ACK "));
+  // The caller walks the route backwards, the called side forwards.
+  EXPECT_EQ(HeadersOf(alice.LastSent("ACK "), "Route"),
+            (std::vector<std::string>{"<sip:r2.example;lr>", "<sip:r1.example;lr>"}));
+  bob.Line()->Disconnect();
+  EXPECT_EQ(HeadersOf(bob.LastSent("BYE "), "Route"),
+            (std::vector<std::string>{"<sip:r1.example;lr>", "<sip:r2.example;lr>"}));
+}
