@@ -118,7 +118,8 @@ TEST_F(UserAgentReceive, SippSeesOptionsAnsweredAndUnknownMethodsRefused) {
        "-trace_err", "-error_file", ::testing::TempDir() + "ua_sipp_options_err.log"},
       sLog);
   ASSERT_TRUE(sipp.Started()) << "sipp (package sip-tester) is needed";
-  ASSERT_TRUE(m_Loop.RunUntil([&] { return sipp.Done(); }, 20s));
+  ASSERT_TRUE(uatest::WaitUntil(
+      m_Loop, [&] { return sipp.Done(); }, 20s));
   EXPECT_EQ(0, sipp.ExitCode()) << uatest::ReadText(::testing::TempDir() +
                                                     "ua_sipp_options_err.log");
 }

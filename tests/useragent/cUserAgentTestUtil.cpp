@@ -1,12 +1,16 @@
 #include "cUserAgentTestUtil.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <strings.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -40,10 +44,25 @@ void cRawPeer::SendTo(uint16_t nPort, const std::string& sText) {
   m_Socket.SendTo("127.0.0.1", nPort, sText.data(), sText.size());
 }
 
+bool WaitUntil(cAsioMainLoop& loop, const std::function<bool()>& pred,
+               std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    loop.RunFor(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
 uint16_t FreeUdpPort() {
   cUdpSocket probe;
   probe.Bind("127.0.0.1", 0);
   return probe.GetLocalPort();
+}
+
+bool IsUdpPortTaken(uint16_t nPort) {
+  cUdpSocket probe;
+  return !probe.Bind("127.0.0.1", nPort);
 }
 
 cChildProcess::cChildProcess(const std::vector<std::string>& argv, const std::string& sLogFile) {
@@ -84,6 +103,88 @@ bool cChildProcess::Done() {
 
 std::string DataFile(const std::string& sName) {
   return std::string(KYT_UA_TEST_DATA) + "/" + sName;
+}
+
+cScratchDir::cScratchDir() {
+  std::string sTemplate = ::testing::TempDir() + "ua_XXXXXX";
+  if (char* pDir = mkdtemp(sTemplate.data())) m_sPath = pDir;
+}
+
+cScratchDir::~cScratchDir() {
+  std::error_code ec;
+  if (!m_sPath.empty()) std::filesystem::remove_all(m_sPath, ec);
+}
+
+namespace {
+void Put32(std::ofstream& out, uint32_t v) {
+  const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+  out.write(b, 4);
+}
+void Put16(std::ofstream& out, uint16_t v) {
+  const char b[2] = {char(v), char(v >> 8)};
+  out.write(b, 2);
+}
+uint32_t Get32(const std::string& s, size_t at) {
+  return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 |
+         uint32_t(uint8_t(s[at + 2])) << 16 | uint32_t(uint8_t(s[at + 3])) << 24;
+}
+}  // namespace
+
+void WriteWave(const std::string& sPath, const std::vector<int16_t>& samples) {
+  std::ofstream out(sPath, std::ios::binary);
+  const uint32_t nData = static_cast<uint32_t>(samples.size() * 2);
+  out.write("RIFF", 4);
+  Put32(out, 36 + nData);
+  out.write("WAVEfmt ", 8);
+  Put32(out, 16);
+  Put16(out, 1);
+  Put16(out, 1);
+  Put32(out, 8000);
+  Put32(out, 16000);
+  Put16(out, 2);
+  Put16(out, 16);
+  out.write("data", 4);
+  Put32(out, nData);
+  for (int16_t v : samples) Put16(out, static_cast<uint16_t>(v));
+}
+
+std::vector<int16_t> ReadWave(const std::string& sPath) {
+  const std::string s = ReadText(sPath);
+  std::vector<int16_t> samples;
+  if (s.size() < 12 || s.compare(0, 4, "RIFF") != 0 || s.compare(8, 4, "WAVE") != 0) {
+    return samples;
+  }
+  for (size_t at = 12; at + 8 <= s.size();) {
+    const uint32_t nSize = Get32(s, at + 4);
+    if (s.compare(at, 4, "data") == 0) {
+      const size_t nBytes = std::min<size_t>(nSize, s.size() - at - 8);
+      samples.resize(nBytes / 2);
+      std::memcpy(samples.data(), s.data() + at + 8, samples.size() * 2);
+      return samples;
+    }
+    at += 8 + nSize + (nSize & 1);
+  }
+  return samples;
+}
+
+std::vector<int16_t> Tone(double dFreqHz, int nAmplitude, int nSamples) {
+  std::vector<int16_t> out(static_cast<size_t>(nSamples));
+  for (int i = 0; i < nSamples; ++i) {
+    out[static_cast<size_t>(i)] =
+        static_cast<int16_t>(nAmplitude * std::sin(2.0 * M_PI * dFreqHz * i / 8000.0));
+  }
+  return out;
+}
+
+double ToneLevel(const int16_t* pSamples, size_t nSamples, double dFreqHz) {
+  const double dCoeff = 2.0 * std::cos(2.0 * M_PI * dFreqHz / 8000.0);
+  double s1 = 0, s2 = 0;
+  for (size_t i = 0; i < nSamples; ++i) {
+    const double s0 = pSamples[i] + dCoeff * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+  }
+  return (s1 * s1 + s2 * s2 - dCoeff * s1 * s2) / (double(nSamples) * double(nSamples));
 }
 
 std::string ReadText(const std::string& sPath) {

@@ -2,7 +2,9 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -150,8 +152,15 @@ class cRawPeer {
   cUdpSocket m_Socket;
 };
 
+// Runs the loop until pred() holds or the time is up, looking at pred() at least every 10 ms
+// (for conditions that no handler of the loop changes, like another process binding a port).
+bool WaitUntil(cAsioMainLoop& loop, const std::function<bool()>& pred,
+               std::chrono::milliseconds timeout);
+
 // A UDP port on 127.0.0.1 that was free a moment ago.
 uint16_t FreeUdpPort();
+// Whether some socket holds this UDP port of 127.0.0.1 now.
+bool IsUdpPortTaken(uint16_t nPort);
 
 // An external program started by a test; killed and reaped on destruction when still running.
 class cChildProcess {
@@ -173,6 +182,23 @@ class cChildProcess {
 };
 
 std::string DataFile(const std::string& sName);
+// A fresh directory under the test temp dir, removed with the object.
+class cScratchDir {
+ public:
+  cScratchDir();
+  ~cScratchDir();
+  std::string File(const std::string& sName) const { return m_sPath + "/" + sName; }
+
+ private:
+  std::string m_sPath;
+};
+
+// 16-bit mono PCM WAVE files at 8000 Hz.
+void WriteWave(const std::string& sPath, const std::vector<int16_t>& samples);
+std::vector<int16_t> ReadWave(const std::string& sPath);
+std::vector<int16_t> Tone(double dFreqHz, int nAmplitude, int nSamples);
+// Power of one frequency in a block (Goertzel), relative units.
+double ToneLevel(const int16_t* pSamples, size_t nSamples, double dFreqHz);
 std::string ReadText(const std::string& sPath);
 
 // Value of the first header named sName (case-insensitive, compact form not handled) in a SIP
