@@ -695,3 +695,18 @@ TEST_F(TwoAgents, RouteSetsOfBothSides) {
   EXPECT_EQ(HeadersOf(bob.LastSent("BYE "), "Route"),
             (std::vector<std::string>{"<sip:r1.example;lr>", "<sip:r2.example;lr>"}));
 }
+
+TEST_F(TwoAgents, CancelOfAJustDialledCallIsResentUntilAnswered) {
+  alice.Dial("sip:bob@127.0.0.1:5062");
+  std::string invite = alice.TakeOutbox().front();
+  ASSERT_TRUE(alice.Line()->Disconnect());
+  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_IDLE);
+  EXPECT_EQ(BranchOf(alice.LastSent("CANCEL ")), BranchOf(invite));
+  for (int i = 0; i < 17; ++i) alice.Tick();
+  EXPECT_EQ(alice.CountSent("CANCEL "), 9);
+  EXPECT_EQ(alice.CountSent("INVITE "), 1);  // the CANCEL took the INVITE's timer
+  alice.Tick();
+  for (int i = 0; i < 20; ++i) alice.Tick();
+  EXPECT_EQ(alice.CountSent("CANCEL "), 9);
+  EXPECT_FALSE(alice.m_Events.Has("OnFailToConnect"));
+}
