@@ -230,14 +230,19 @@ void cObjINVITE::OnRepOK(const cMsgSIP& response, cSIPCall* pCall) {
 void cObjINVITE::OnChallenge(const cMsgSIP& response, const cKytSTR& loginId,
                              const cKytSTR& password, cSIPCall* pCall) {
   int32_t nStatus = pCall->GetObjectStatus();
-  if (nStatus == cSIPCall::STATUS_INVITE_AUTH_SENT) return;
+  bool bReINVITE = nStatus == cSIPCall::STATUS_CONNECTED && m_nHoldMethodCall != HOLD_NONE;
+  // Answered once per INVITE (status 2). A call given up here (status 0), or a connected call
+  // whose last INVITE was not a hold or resume, must not be dialled again by a late challenge.
+  bool bDialling = nStatus == cSIPCall::STATUS_INVITE_SENT ||
+                   nStatus == cSIPCall::STATUS_RINGING_OUT ||
+                   nStatus == cSIPCall::STATUS_TRYING_OUT;
+  if (!bDialling && !bReINVITE) return;
   cKytSTR challenge;
   if (!cSIPCall::GetChallenge(response, challenge) ||
       !cMsgSIP::initWithPacketSIP(m_pLastSendReqINVITE)) {
     return;
   }
   SendACK(response, pCall);
-  bool bReINVITE = nStatus == cSIPCall::STATUS_CONNECTED && m_nHoldMethodCall != HOLD_NONE;
   cKytSTR authorization, proxyAuthorization, offer;
   if (!pCall->AnswerChallenge(response, m_pLastSendReqINVITE, "INVITE", loginId, password,
                               !bReINVITE, authorization, proxyAuthorization, offer)) {

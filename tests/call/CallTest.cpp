@@ -710,3 +710,47 @@ TEST_F(TwoAgents, CancelOfAJustDialledCallIsResentUntilAnswered) {
   EXPECT_EQ(alice.CountSent("CANCEL "), 9);
   EXPECT_FALSE(alice.m_Events.Has("OnFailToConnect"));
 }
+
+TEST_F(TwoAgents, LateChallengesDoNotRedial) {
+  // Hung up before the challenge came: nothing is sent again.
+  alice.Dial("sip:bob@127.0.0.1:5062");
+  std::string invite = alice.TakeOutbox().front();
+  alice.Line()->Disconnect();
+  alice.TakeOutbox();
+  alice.Deliver(ResponseTo(invite, 407, "Proxy Authentication Required", "c1",
+                           "Proxy-Authenticate: Digest realm=\"p\", nonce=\"n\"\r\n"));
+  EXPECT_TRUE(alice.m_Outbox.empty());
+  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_IDLE);
+
+  // A challenge after a proxy's 100 Trying is answered as usual.
+  FakeAgent caller("alice", kAlicePort, 4000);
+  caller.Dial("sip:bob@127.0.0.1:5062");
+  std::string first = caller.TakeOutbox().front();
+  caller.Deliver(ResponseTo(first, 100, "Trying"));
+  caller.Deliver(ResponseTo(first, 407, "Proxy Authentication Required", "c1",
+                            "Proxy-Authenticate: Digest realm=\"p\", nonce=\"n\"\r\n"));
+  EXPECT_EQ(caller.CountSent("INVITE "), 2);
+  EXPECT_EQ(caller.Status(), cSIPCall::STATUS_INVITE_AUTH_SENT);
+
+  // A connected call is not turned back into a new INVITE by a stray challenge.
+  Connect();
+  size_t nSent = alice.m_Sent.size();
+  alice.Deliver(ResponseTo(alice.LastSent("INVITE "), 401, "Unauthorized", "x",
+                           "WWW-Authenticate: Digest realm=\"p\", nonce=\"n\"\r\n"));
+  EXPECT_EQ(alice.m_Sent.size(), nSent);
+  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_CONNECTED);
+  // But a challenge to its hold re-INVITE is answered, every time.
+  alice.Line()->HoldCall();
+  std::string hold = alice.TakeOutbox().front();
+  for (int nRound = 0; nRound < 2; ++nRound) {
+    alice.Deliver(ResponseTo(hold, 401, "Unauthorized", "",
+                             "WWW-Authenticate: Digest realm=\"p\", nonce=\"h\"\r\n"));
+    auto sent = alice.TakeOutbox();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(StartLineOf(sent[0]).substr(0, 4), "ACK ");
+    hold = sent[1];
+    EXPECT_NE(HeaderOf(hold, "Authorization"), "");
+    EXPECT_NE(BodyOf(hold).find("a=sendonly"), std::string::npos);
+  }
+  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_CONNECTED);
+}
