@@ -6,6 +6,7 @@
 
 #include "KytRTP/KytCodec/ilbc/cIlbcCodebook.h"
 #include "KytRTP/KytCodec/ilbc/cIlbcFilter.h"
+#include "KytRTP/KytCodec/ilbc/cIlbcFrameWalker.h"
 #include "KytRTP/KytCodec/ilbc/cIlbcLsf.h"
 #include "KytRTP/KytCodec/ilbc/cIlbcStateCoder.h"
 #include "KytRTP/KytCodec/ilbc/cIlbcTables.h"
@@ -14,11 +15,6 @@ namespace {
 constexpr int kOrder = cIlbcMode::kOrder;
 constexpr int kSubL = cIlbcMode::kSubL;
 constexpr int kStages = cIlbcMode::kStages;
-constexpr int kMemL = cIlbcMode::kMemL;
-
-void Reverse(const float* pIn, int nLen, float* pOut) {
-  for (int i = 0; i < nLen; i++) pOut[i] = pIn[nLen - 1 - i];
-}
 }  // namespace
 
 cIlbcDecoderCore::cIlbcDecoderCore(int nModeMs, bool bEnhancer)
@@ -49,76 +45,27 @@ bool cIlbcDecoderCore::IsDecodable(const cIlbcFrameParams& params) const {
 
 void cIlbcDecoderCore::DecodeResidual(const cIlbcFrameParams& params, const float* pLpc,
                                       float* pResidual) const {
-  const int nShort = m_mode.m_nStateShort;
-  const int nExtraL = cIlbcMode::kStateLen - nShort;
-  const int nStateStart = (params.m_nStart - 1) * kSubL;
-
-  // Scalar-coded part of the start state.
   float arrState[cIlbcMode::kMaxStateShort];
   cIlbcStateCoder::Decode(m_mode, params.m_nScale, params.m_arrState,
                           pLpc + (params.m_nStart - 1) * kLpcStride, arrState);
-
-  // The rest of the 80 samples, coded from an 85-sample memory that ends
-  // with the state (time-reversed when the rest precedes it).
-  float arrMem[kMemL] = {};
-  float arrVec[kSubL];
-  const int nStMemL = cIlbcMode::kStateMemL;
-  if (params.m_nStateFirst) {
-    std::memcpy(pResidual + nStateStart, arrState, sizeof(float) * static_cast<size_t>(nShort));
-    std::memcpy(arrMem + nStMemL - nShort, arrState, sizeof(float) * static_cast<size_t>(nShort));
-    cIlbcCodebook::Decode(arrMem, nStMemL, nExtraL, params.m_arrExtraCb, params.m_arrExtraGain,
-                          arrVec);
-    std::memcpy(pResidual + nStateStart + nShort, arrVec,
-                sizeof(float) * static_cast<size_t>(nExtraL));
-  } else {
-    std::memcpy(pResidual + nStateStart + nExtraL, arrState,
-                sizeof(float) * static_cast<size_t>(nShort));
-    Reverse(arrState, nShort, arrMem + nStMemL - nShort);
-    cIlbcCodebook::Decode(arrMem, nStMemL, nExtraL, params.m_arrExtraCb, params.m_arrExtraGain,
-                          arrVec);
-    Reverse(arrVec, nExtraL, pResidual + nStateStart);
-  }
-
-  int nCoded = 0;  // 40-sample sub-blocks decoded so far, in coding order
-  auto decodeSub = [&](float* pMem, float* pOut) {
+  auto decode = [&](const cIlbcFrameWalker::sStep& step, float* pOut) {
+    if (step.nCoded < 0) {
+      cIlbcCodebook::Decode(step.pMem, step.nMemL, step.nTargetL, params.m_arrExtraCb,
+                            params.m_arrExtraGain, pOut);
+      return;
+    }
     int arrIndex[kStages];
     for (int k = 0; k < kStages; k++) {
-      const int nIdx = params.m_arrCb[nCoded * kStages + k];
-      arrIndex[k] = (nCoded == 0 && k > 0) ? cIlbcCodebook::WidenIndex(nIdx, kMemL, kSubL) : nIdx;
+      const int nIdx = params.m_arrCb[step.nCoded * kStages + k];
+      arrIndex[k] = (step.nCoded == 0 && k > 0)
+                        ? cIlbcCodebook::WidenIndex(nIdx, step.nMemL, step.nTargetL)
+                        : nIdx;
     }
-    cIlbcCodebook::Decode(pMem, kMemL, kSubL, arrIndex, params.m_arrGain + nCoded * kStages, pOut);
-    nCoded++;
+    cIlbcCodebook::Decode(step.pMem, step.nMemL, step.nTargetL, arrIndex,
+                          params.m_arrGain + step.nCoded * kStages, pOut);
   };
-
-  // Forward sub-blocks: memory ends with the 80-sample state.
-  const int nForward = m_mode.m_nSub - params.m_nStart - 1;
-  if (nForward > 0) {
-    std::fill(std::begin(arrMem), std::end(arrMem), 0.0f);
-    std::memcpy(arrMem + kMemL - cIlbcMode::kStateLen, pResidual + nStateStart,
-                sizeof(float) * cIlbcMode::kStateLen);
-    for (int s = 0; s < nForward; s++) {
-      float* pOut = pResidual + nStateStart + cIlbcMode::kStateLen + s * kSubL;
-      decodeSub(arrMem, pOut);
-      std::memmove(arrMem, arrMem + kSubL, sizeof(float) * (kMemL - kSubL));
-      std::memcpy(arrMem + kMemL - kSubL, pOut, sizeof(float) * kSubL);
-    }
-  }
-
-  // Backward sub-blocks: everything is time-reversed, the memory ends with
-  // the reversed samples that follow the target.
-  const int nBackward = params.m_nStart - 1;
-  if (nBackward > 0) {
-    std::fill(std::begin(arrMem), std::end(arrMem), 0.0f);
-    const int nAvail = std::min(kMemL, m_mode.m_nBlockL - nStateStart);
-    Reverse(pResidual + nStateStart, nAvail, arrMem + kMemL - nAvail);
-    for (int s = 0; s < nBackward; s++) {
-      float* pOut = pResidual + nStateStart - (s + 1) * kSubL;
-      decodeSub(arrMem, arrVec);
-      Reverse(arrVec, kSubL, pOut);
-      std::memmove(arrMem, arrMem + kSubL, sizeof(float) * (kMemL - kSubL));
-      std::memcpy(arrMem + kMemL - kSubL, arrVec, sizeof(float) * kSubL);
-    }
-  }
+  cIlbcFrameWalker::Walk(m_mode, params.m_nStart, params.m_nStateFirst != 0, arrState, pResidual,
+                         decode);
 }
 
 void cIlbcDecoderCore::Synthesize(const float* pExcitation, float* pOut) {
