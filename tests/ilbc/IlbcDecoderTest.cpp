@@ -143,3 +143,88 @@ TEST(IlbcDecoder, RandomFramesDecodeSafely) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every 7th frame lost, as in the reference run with chan*_speech_loss7.chn.
+class IlbcDecoderLoss : public ::testing::TestWithParam<int> {};
+
+double FramesSnr(const std::vector<int16_t>& ref, const std::vector<int16_t>& test,
+                 const std::vector<size_t>& frames, size_t nFrameL) {
+  std::vector<int16_t> a;
+  std::vector<int16_t> b;
+  for (size_t f : frames) {
+    a.insert(a.end(), ref.begin() + static_cast<long>(f * nFrameL),
+             ref.begin() + static_cast<long>((f + 1) * nFrameL));
+    b.insert(b.end(), test.begin() + static_cast<long>(f * nFrameL),
+             test.begin() + static_cast<long>((f + 1) * nFrameL));
+  }
+  return IlbcTestData::Snr(a, b);
+}
+
+TEST_P(IlbcDecoderLoss, ConcealsLostFramesAsWellAsTheReference) {
+  const int nMode = GetParam();
+  const std::string sMode = std::to_string(nMode);
+  const size_t nFrameL = static_cast<size_t>(nMode * 8);
+  const std::vector<uint8_t> bits = IlbcTestData::ReadBytes("vectors/enc" + sMode + "_speech.bit");
+  const std::vector<bool> lost =
+      IlbcTestData::ReadLossFlags("vectors/chan" + sMode + "_speech_loss7.chn");
+  const std::vector<int16_t> refLoss =
+      IlbcTestData::ReadPcm("vectors/dec" + sMode + "_speech_loss7.pcm");
+  const std::vector<int16_t> refFull = IlbcTestData::ReadPcm("vectors/dec" + sMode + "_speech.pcm");
+  const std::vector<int16_t> ours = IlbcTestData::Decode(nMode, true, bits, lost);
+  const std::vector<int16_t> oursFull = IlbcTestData::Decode(nMode, true, bits);
+  ASSERT_EQ(ours.size(), refLoss.size());
+  ASSERT_EQ(lost.size() * nFrameL, ours.size());
+
+  std::vector<size_t> lostFrames;
+  std::vector<size_t> untouched;
+  for (size_t f = 0; f < lost.size(); f++) {
+    if (lost[f]) {
+      lostFrames.push_back(f);
+    } else if (f == 0 || !lost[f - 1]) {
+      untouched.push_back(f);
+    }
+  }
+  EXPECT_EQ(lostFrames.size(), nMode == 20 ? 37u : 25u);
+  // Away from losses the output is the normal decode.
+  EXPECT_GE(FramesSnr(refLoss, ours, untouched, nFrameL), 18.0);
+  // A concealed frame resembles the frame that was lost about as well as
+  // the reference's concealment does.
+  const double fOurs = FramesSnr(oursFull, ours, lostFrames, nFrameL);
+  const double fRef = FramesSnr(refFull, refLoss, lostFrames, nFrameL);
+  EXPECT_GE(fOurs, fRef - 1.0) << "ours " << fOurs << " dB, reference " << fRef << " dB";
+  // And overall the two loss decodes stay close.
+  EXPECT_GE(IlbcTestData::Snr(refLoss, ours), nMode == 20 ? 12.0 : 6.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, IlbcDecoderLoss, ::testing::Values(20, 30));
+
+TEST(IlbcDecoder, LongLossBurstsFadeToSilence) {
+  for (int nMode : {20, 30}) {
+    const std::vector<uint8_t> bits =
+        IlbcTestData::ReadBytes("vectors/enc" + std::to_string(nMode) + "_speech.bit");
+    cIlbcDecoder dec(nMode);
+    const size_t nBytes = static_cast<size_t>(dec.GetFrameBytes());
+    std::vector<float> out(static_cast<size_t>(dec.GetFrameSamples()));
+    // Into the loud middle of the sentence, then 400 ms of nothing.
+    for (size_t f = 0; f < 60; f++) dec.Decode(bits.data() + f * nBytes, out.data());
+    float fFirst = 0.0f;
+    float fLast = 0.0f;
+    const int nLost = 400 / nMode;
+    for (int n = 0; n < nLost; n++) {
+      dec.DecodeLost(out.data());
+      float fPeak = 0.0f;
+      for (float v : out) fPeak = std::max(fPeak, std::fabs(v));
+      if (n == 0) fFirst = fPeak;
+      fLast = fPeak;
+    }
+    EXPECT_GT(fFirst, 100.0f) << nMode;
+    EXPECT_LT(fLast, 1.0f) << nMode;
+    // Decoding resumes normally afterwards.
+    dec.Decode(bits.data() + 60 * nBytes, out.data());
+    for (float v : out) ASSERT_TRUE(std::isfinite(v));
+  }
+}
+
+}  // namespace
