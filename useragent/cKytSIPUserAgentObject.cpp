@@ -5,6 +5,7 @@
 #include "call/cCodecSIP.h"
 #include "call/cRequestSIP.h"
 #include "call/cSIPCall.h"
+#include "chat/cChatSIP.h"
 #include "sip/cGenListenPortSIP.h"
 #include "sip/cMsgSIP.h"
 #include "sip/cMyIP.h"
@@ -31,6 +32,7 @@ cKytSIPUserAgentObject::cKytSIPUserAgentObject(cKytSIPUserAgentLib* pKytMainLib,
       m_pObjCallPool(std::make_unique<cCallPool>()),
       m_pCodecSIP(std::make_unique<cCodecSIP>()),
       m_pObjTimerTick(std::make_unique<cTickTimer>(pMainLoop, [this] { OnOneSecondTick(); })),
+      m_pChatSIP(std::make_unique<cChatSIP>()),
       mpListenSIP(std::make_unique<cGenListenPortSIP>()) {}
 
 cKytSIPUserAgentObject::~cKytSIPUserAgentObject() { UnInit(); }
@@ -104,6 +106,7 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
 
   m_pRegSIP->InitOBJ(this, m_pKytEventObj.get(), m_pListenIP, m_nListenPort, m_pFromURI,
                      outboundProxy, proxySIP);
+  m_pChatSIP->InitOBJ(this, m_pKytEventObj.get());
   m_pObjTimerTick->StartOneSecondTick();
 
   m_bUseSoundDevice = bUseSoundDevice;
@@ -582,30 +585,37 @@ int32_t cKytSIPUserAgentObject::GetSpkSoundLevel() { return m_pKytRTPLib->GetSpk
 // ---------------------------------------------------------------------------------------------
 // Chat and presence
 
-// The chat manager has not joined the agent yet: with a session these fail without a code.
-
-bool cKytSIPUserAgentObject::ChatAddContact(const cKytSTR&) {
-  NeedSession();
+bool cKytSIPUserAgentObject::ChatAddContact(const cKytSTR& contactURI) {
+  if (!NeedSession()) return false;
+  if (m_pChatSIP->AddContact(contactURI)) return true;
+  m_nLastError = m_pChatSIP->GetObjectError();
   return false;
 }
 
-bool cKytSIPUserAgentObject::ChatRemoveContact(const cKytSTR&) {
-  NeedSession();
+bool cKytSIPUserAgentObject::ChatRemoveContact(const cKytSTR& contactURI) {
+  if (!NeedSession()) return false;
+  m_pChatSIP->RemoveContact(contactURI);
+  return true;
+}
+
+bool cKytSIPUserAgentObject::ChatSetMyStatus(int32_t nStatus) {
+  if (!NeedSession()) return false;
+  m_pChatSIP->SetMyStatus(nStatus);
+  return true;
+}
+
+bool cKytSIPUserAgentObject::ChatSendMessageText(const cKytSTR& recipient, const cKytSTR& text,
+                                                 int32_t nContentKind, int32_t nNumber) {
+  if (!NeedSession()) return false;
+  if (m_pChatSIP->SendMsgText(recipient, text, nContentKind, nNumber)) return true;
+  m_nLastError = m_pChatSIP->GetObjectError();
   return false;
 }
 
-bool cKytSIPUserAgentObject::ChatSetMyStatus(int32_t) {
-  NeedSession();
-  return false;
-}
-
-bool cKytSIPUserAgentObject::ChatSendMessageText(const cKytSTR&, const cKytSTR&, int32_t, int32_t) {
-  NeedSession();
-  return false;
-}
-
-bool cKytSIPUserAgentObject::ChatSendMessageTyping(const cKytSTR&, int32_t) {
-  NeedSession();
+bool cKytSIPUserAgentObject::ChatSendMessageTyping(const cKytSTR& recipient, int32_t nNumber) {
+  if (!NeedSession()) return false;
+  if (m_pChatSIP->SendMsgTyping(recipient, nNumber)) return true;
+  m_nLastError = m_pChatSIP->GetObjectError();
   return false;
 }
 
@@ -662,7 +672,8 @@ void cKytSIPUserAgentObject::OnRequest(const cMsgSIP& msg, const cKytSTR& text) 
   if (msg.Is_OPTIONS_Req()) {
     m_pReqSIP->OnReqOPTIONS(msg, pPool, this, pEvent);
   } else if (msg.Is_NOTIFY_Req()) {
-    m_pReqSIP->OnReqNOTIFY(msg, pPool, this, pEvent, [](const cMsgSIP&) {});
+    m_pReqSIP->OnReqNOTIFY(msg, pPool, this, pEvent,
+                           [this](const cMsgSIP& request) { m_pChatSIP->OnReqNOTIFY(request); });
   } else if (msg.Is_INVITE_Req()) {
     m_pReqSIP->OnReqINVITE(text, msg, m_bDonotDisturb, pPool, this, pEvent);
   } else if (msg.Is_ACK_Req()) {
@@ -673,6 +684,10 @@ void cKytSIPUserAgentObject::OnRequest(const cMsgSIP& msg, const cKytSTR& text) 
     m_pReqSIP->OnReqCANCEL(msg, pPool, this, pEvent);
   } else if (msg.Is_INFO_Req()) {
     m_pReqSIP->OnReqINFO(msg, pPool, this, pEvent);
+  } else if (msg.Is_MESSAGE_Req()) {
+    m_pChatSIP->OnReqMESSAGE(msg);
+  } else if (msg.Is_SUBSCRIBE_Req()) {
+    m_pChatSIP->OnReqSUBSCRIBE(msg);
   } else {
     AnswerMethodNotAllowed(msg);
   }
@@ -691,6 +706,18 @@ void cKytSIPUserAgentObject::AnswerMethodNotAllowed(const cMsgSIP& msg) {
 void cKytSIPUserAgentObject::OnResponse(const cMsgSIP& msg) {
   if (msg.Is_Rep_For("REGISTER")) {
     m_pRegSIP->OnResponse(msg);
+    return;
+  }
+  if (msg.Is_Rep_For("MESSAGE")) {
+    m_pChatSIP->OnRepMESSAGE(msg);
+    return;
+  }
+  if (msg.Is_Rep_For("SUBSCRIBE")) {
+    m_pChatSIP->OnRepSUBSCRIBE(msg);
+    return;
+  }
+  if (msg.Is_Rep_For("NOTIFY")) {
+    m_pChatSIP->OnRepNOTIFY(msg);
     return;
   }
   cKytSTR callId;
@@ -727,6 +754,7 @@ void cKytSIPUserAgentObject::OnOneSecondTick() {
   }
   m_pRegSIP->OnMainTick();
   m_pObjCallPool->OnOneSecondTick();
+  m_pChatSIP->OnOneSecondTick();
 }
 
 bool cKytSIPUserAgentObject::StartRTP(int32_t nLine, const cKytSTR& remoteIP, int32_t nRemotePort,

@@ -18,6 +18,7 @@ class cCallPool;
 class cCodecSIP;
 class cTickTimer;
 class cKytRTP;
+class cChatSIP;
 class cGenListenPortSIP;
 class cMsgSIP;
 class cSIPCall;
@@ -223,6 +224,7 @@ class cKytSIPUserAgentObject : public cKytCoreSink, public cKytRTPEventSink {
   // pool, which may destroy a closed call while a slot still names it; resolving through the
   // pool at each use never reaches a destroyed call.
   std::vector<cKytSTR> m_pAllocLineSIP;
+  std::unique_ptr<cChatSIP> m_pChatSIP;
   bool m_bIsInitialized = false;
   int32_t m_nLastError = 0;
   int32_t m_nTotalLine = 0;

@@ -174,6 +174,17 @@ TEST_F(TwoAgents, RejectedCallReachesTheCallerAsAFailureOnItsLine) {
   EXPECT_FALSE(m_A.IsLineBusy(0));
 }
 
+TEST_F(TwoAgents, InstantMessagesAndTypingGoAcross) {
+  ASSERT_TRUE(m_A.ChatSendMessageTyping("bob", 11)) << m_A.GetKytObjectError();
+  ASSERT_TRUE(m_Loop.RunUntil([&] { return m_A.Heard("OnChatSendMsgTypingSuccess"); }, 5s));
+  EXPECT_TRUE(m_B.Heard("OnChatRecvMsgTypingStart"));
+  ASSERT_TRUE(m_A.ChatSendMessageText("bob", "Hello Bob", 101, 12));
+  ASSERT_TRUE(m_Loop.RunUntil([&] { return m_A.Heard("OnChatSendMsgTextSuccess"); }, 5s));
+  EXPECT_EQ("OnChatSendMsgTextSuccess bob Hello Bob 12", m_A.m_Events.back());
+  EXPECT_EQ(1u, m_B.Count("OnChatRecvMsgText "));
+  EXPECT_NE(std::string::npos, m_B.m_Events.back().find(" Hello Bob"));
+}
+
 TEST(UserAgentTick, AnUnansweredInviteIsResentByTheTickAndThenFails) {
   cAsioMainLoop loop;
   cRawPeer proxy(&loop);
