@@ -152,7 +152,7 @@ bool cKytSIPUserAgentObject::FillListenSIP(bool bBindToListenIP, const cKytSTR& 
     return false;
   }
   m_pListenIP = listenIP;
-  if (m_pListenIP.IsZeroLEN()) cMyIP().GetMyIP(m_pListenIP);
+  if (m_pListenIP.IsZeroLEN()) LocalAddress(m_pListenIP);
   m_nListenPort = (nListenPort != 0 && nListenPort != -1) ? nListenPort : nFreePort;
   return true;
 }
@@ -245,6 +245,13 @@ bool cKytSIPUserAgentObject::TakeCallError(const cSIPCall* pCall) {
   return false;
 }
 
+void cKytSIPUserAgentObject::LocalAddress(cKytSTR& ip) {
+  // With nothing but the loopback interface up no address qualifies; announcing loopback then
+  // beats announcing an empty host in Via, Contact and SDP.
+  ip = "127.0.0.1";
+  cMyIP().GetMyIP(ip);
+}
+
 void cKytSIPUserAgentObject::BuildToURI(const cKytSTR& displayName, const cKytSTR& number,
                                         const cKytSTR& host, cKytSTR& uri) {
   cURI::Construct(displayName, number, host, 0, uri);
@@ -262,7 +269,7 @@ bool cKytSIPUserAgentObject::OpenLine(int32_t nLine, bool bBindToIP, const cKytS
   }
   if (m_pKytRTPLib->IsLineOpen(nLine)) m_pKytRTPLib->CloseLine(nLine);
   cKytSTR lineIP(ip);
-  if (lineIP.IsZeroLEN()) cMyIP().GetMyIP(lineIP);
+  if (lineIP.IsZeroLEN()) LocalAddress(lineIP);
   if (m_pKytRTPLib->OpenLine(nLine, bBindToIP, lineIP, nPort)) return true;
   return TakeMediaError();
 }

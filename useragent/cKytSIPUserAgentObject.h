@@ -201,6 +201,7 @@ class cKytSIPUserAgentObject : public cKytCoreSink, public cKytRTPEventSink {
   void PlaceCall(int32_t nLine, cSIPCall* pCall);
   bool TakeMediaError();
   bool TakeCallError(const cSIPCall* pCall);
+  static void LocalAddress(cKytSTR& ip);
   static void BuildToURI(const cKytSTR& displayName, const cKytSTR& number, const cKytSTR& host,
                          cKytSTR& uri);
 

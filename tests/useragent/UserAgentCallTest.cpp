@@ -174,6 +174,17 @@ TEST_F(TwoAgents, RejectedCallReachesTheCallerAsAFailureOnItsLine) {
   EXPECT_FALSE(m_A.IsLineBusy(0));
 }
 
+TEST_F(TwoAgents, DoNotDisturbRefusesTheCallerWith480) {
+  m_B.EnableDonotDisturb();
+  ASSERT_TRUE(m_A.DialCall(0, "bob", 0, 0));
+  ASSERT_TRUE(m_Loop.RunUntil([&] { return m_A.Heard("OnRequestFailureResponse"); }, 5s));
+  EXPECT_EQ("OnRequestFailureResponse 0 480 Temporarily Unavailable", m_A.m_Events.back());
+  EXPECT_FALSE(m_B.Heard("OnIncomingCall"));
+  m_B.DisableDonotDisturb();
+  ASSERT_TRUE(m_A.DialCall(0, "bob", 0, 0));
+  ASSERT_TRUE(m_Loop.RunUntil([&] { return m_B.Heard("OnIncomingCall"); }, 5s));
+}
+
 TEST_F(TwoAgents, InstantMessagesAndTypingGoAcross) {
   ASSERT_TRUE(m_A.ChatSendMessageTyping("bob", 11)) << m_A.GetKytObjectError();
   ASSERT_TRUE(m_Loop.RunUntil([&] { return m_A.Heard("OnChatSendMsgTypingSuccess"); }, 5s));

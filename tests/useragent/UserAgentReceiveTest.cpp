@@ -107,6 +107,45 @@ TEST_F(UserAgentReceive, JunkAndStrayResponsesGetNoAnswer) {
   EXPECT_TRUE(m_UA.m_Events.empty());
 }
 
+TEST_F(UserAgentReceive, RequestsWithoutTheirHeadersDoNotUpsetTheAgent) {
+  cRawPeer proxy(&m_Loop);
+  StartWithProxy(proxy.Port());
+  proxy.SendTo(m_nAgentPort, "UPDATE sip:alice@127.0.0.1 SIP/2.0\r\n\r\n");
+  proxy.SendTo(m_nAgentPort, "OPTIONS sip:alice@127.0.0.1 SIP/2.0\r\nCSeq: x\r\n\r\n");
+  proxy.SendTo(m_nAgentPort, "ACK sip:alice@127.0.0.1 SIP/2.0\r\nVia: \r\n\r\n");
+  proxy.SendTo(m_nAgentPort, "BYE sip:alice@127.0.0.1 SIP/2.0\r\nCall-ID:\r\n\r\n");
+  proxy.SendTo(m_nAgentPort,
+               "INVITE sip:alice@127.0.0.1 SIP/2.0\r\nContent-Length: 99999\r\n\r\nv=");
+  proxy.SendTo(m_nAgentPort, "SIP/2.0 200 OK\r\n\r\n");
+  proxy.SendTo(m_nAgentPort, Request("REFER", "marker@127.0.0.1", proxy.Port()));
+  ASSERT_TRUE(m_Loop.RunUntil(
+      [&] {
+        return !proxy.m_Received.empty() &&
+               HeaderOf(proxy.m_Received.back(), "Call-ID") == "marker@127.0.0.1";
+      },
+      5s));
+  EXPECT_EQ("SIP/2.0 405 Method Not Allowed", StartLineOf(proxy.m_Received.back()));
+}
+
+TEST_F(UserAgentReceive, DiagnosticsReportEveryOutgoingMessageToThePage) {
+  cRawPeer proxy(&m_Loop);
+  StartWithProxy(proxy.Port());
+  proxy.SendTo(m_nAgentPort, Request("UPDATE", "diag-1@127.0.0.1", proxy.Port()));
+  ASSERT_TRUE(WaitFor(proxy, 1));
+  EXPECT_FALSE(m_UA.Heard("OnOutgoingDiagnostic"));
+  ASSERT_TRUE(m_UA.DiagnosticLog(true));
+  proxy.SendTo(m_nAgentPort, Request("UPDATE", "diag-2@127.0.0.1", proxy.Port()));
+  ASSERT_TRUE(WaitFor(proxy, 2));
+  ASSERT_EQ(1u, m_UA.Count("OnOutgoingDiagnostic"));
+  EXPECT_EQ(
+      "OnOutgoingDiagnostic 127.0.0.1:" + std::to_string(proxy.Port()) + " " + proxy.m_Received[1],
+      m_UA.m_Events[0]);
+  ASSERT_TRUE(m_UA.DiagnosticLog(false));
+  proxy.SendTo(m_nAgentPort, Request("UPDATE", "diag-3@127.0.0.1", proxy.Port()));
+  ASSERT_TRUE(WaitFor(proxy, 3));
+  EXPECT_EQ(1u, m_UA.Count("OnOutgoingDiagnostic"));
+}
+
 TEST_F(UserAgentReceive, SippSeesOptionsAnsweredAndUnknownMethodsRefused) {
   const uint16_t nSippPort = uatest::FreeUdpPort();
   StartWithProxy(nSippPort);

@@ -53,6 +53,19 @@ TEST_F(UserAgentSession, AnExplicitListenPortIsUsedAsGiven) {
   EXPECT_FALSE(other.Bind("127.0.0.1", nPort)) << "the SIP socket holds the port";
 }
 
+TEST_F(UserAgentSession, WithoutAListenAddressALocalOneIsAnnounced) {
+  ASSERT_TRUE(m_UA.Initialize(false, "", 0, "sip:alice@example.com", "", "sip:127.0.0.1:5999", "",
+                              "", true, 1));
+  const cKytSTR& ip = m_UA.GetKytMainObj()->GetListenIP();
+  EXPECT_FALSE(ip.IsZeroLEN());
+  EXPECT_STREQ(m_UA.GetMyIP(), ip.GetDATA());
+  ASSERT_TRUE(m_UA.OpenLine(0, false, "", 0));
+  cKytSTR lineIP;
+  int32_t nPort = 0;
+  ASSERT_TRUE(m_UA.GetKytMainObj()->GetRTPLineRx(0, lineIP, nPort));
+  EXPECT_STREQ(ip.GetDATA(), lineIP.GetDATA());
+}
+
 TEST_F(UserAgentSession, OutboundProxyIsWhereEverythingGoesWhenGiven) {
   ASSERT_TRUE(Start(m_UA, "sip:alice@example.com", "sip:127.0.0.1:5999", "sip:127.0.0.1:6001"));
   EXPECT_EQ(6001, m_UA.GetKytMainObj()->GetSendToPort());
