@@ -1,0 +1,332 @@
+#include <gtest/gtest.h>
+
+#include <asio/io_context.hpp>
+#include <asio/ip/udp.hpp>
+#include <chrono>
+#include <vector>
+
+#include "KytRTP/KytCodec/cG711uCodec.h"
+#include "KytRTP/cGenListenPortRTP.h"
+#include "KytRTP/cKytRTPObject.h"
+#include "KytRTP/cPacketRTP.h"
+#include "KytRTP/cSocketRTP.h"
+#include "audio/cVirtualAudioBackend.h"
+
+namespace {
+
+using asio::ip::udp;
+
+// A media object run on the test thread, with a UDP peer standing for every far end.
+struct MediaObject : ::testing::Test {
+  MediaObject() : peer(context, udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), 0)) {
+    peer.non_blocking(true);
+    object.SetAudioBackend(std::make_unique<cVirtualAudioBackend>("", ""));
+  }
+
+  int PeerPort() const { return peer.local_endpoint().port(); }
+
+  // Opens and starts line n towards the peer with G.711 u-law.
+  int StartLine(int nLine) {
+    EXPECT_TRUE(object.OpenLine(nLine, true, "127.0.0.1", 0)) << object.GetObjectError();
+    EXPECT_TRUE(object.LineStartRTP(nLine, "127.0.0.1", PeerPort(), 0, 0, true, true));
+    return object.GetLineRxPort(nLine);
+  }
+
+  // Sends one u-law packet whose samples all decode to about nValue.
+  void SendVoice(int nPort, uint16_t nSeq, int16_t nValue, int nPayloadType = 0,
+                 int nPayloadBytes = 160) {
+    std::vector<uint8_t> packet(12 + nPayloadBytes, ulaw.EncodeSample(nValue));
+    packet[0] = 0x80;
+    packet[1] = static_cast<uint8_t>(nPayloadType);
+    packet[2] = static_cast<uint8_t>(nSeq >> 8);
+    packet[3] = static_cast<uint8_t>(nSeq);
+    const uint32_t uTs = nSeq * 160u;
+    for (int i = 0; i < 4; ++i) packet[4 + i] = static_cast<uint8_t>(uTs >> (24 - 8 * i));
+    peer.send_to(asio::buffer(packet),
+                 udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), nPort));
+  }
+
+  void Pump() {
+    context.restart();
+    context.poll();
+  }
+
+  // Everything the lines sent to the peer since the last call.
+  std::vector<std::vector<uint8_t>> Received() {
+    std::vector<std::vector<uint8_t>> packets;
+    std::vector<uint8_t> buf(2048);
+    udp::endpoint from;
+    asio::error_code ec;
+    for (;;) {
+      const size_t n = peer.receive_from(asio::buffer(buf), from, 0, ec);
+      if (ec) break;
+      packets.emplace_back(buf.begin(), buf.begin() + n);
+    }
+    return packets;
+  }
+
+  asio::io_context context;
+  udp::socket peer;
+  cKytRTPObject object{context};
+  cG711uCodec ulaw;
+};
+
+const std::vector<int16_t> kSilence(160, 0);
+
+}  // namespace
+
+TEST_F(MediaObject, LineOperationsBeforeInitialisation) {
+  EXPECT_FALSE(object.OpenLine(0, false, "", 0));
+  EXPECT_EQ(object.GetObjectError(), 10);
+  EXPECT_FALSE(object.HoldLine(0));
+  EXPECT_EQ(object.GetObjectError(), 29);
+  EXPECT_FALSE(object.CloseLine(0));
+  EXPECT_EQ(object.GetObjectError(), 10);
+  EXPECT_EQ(object.GetLineRxPort(0), -1);
+  EXPECT_EQ(object.GetObjectError(), 29);
+  EXPECT_FALSE(object.OpenMEDIA(0, 0, 0));
+  EXPECT_EQ(object.GetObjectError(), 29);
+}
+
+TEST_F(MediaObject, GuardsOnLineNumberAndOpenState) {
+  ASSERT_TRUE(object.InitOBJECT(2, true, nullptr));
+  EXPECT_FALSE(object.HoldLine(2));
+  EXPECT_EQ(object.GetObjectError(), 29);
+  EXPECT_FALSE(object.UnHoldLine(-1));
+  EXPECT_EQ(object.GetObjectError(), 29);
+  EXPECT_FALSE(object.HoldLine(0));
+  EXPECT_EQ(object.GetObjectError(), 31);
+  EXPECT_FALSE(object.IsLineOpen(5));
+  EXPECT_EQ(object.GetObjectError(), 29);
+  EXPECT_EQ(object.GetOutboundCodec(1), -1);
+  EXPECT_EQ(object.GetObjectError(), 31);
+  EXPECT_TRUE(object.CloseLine(1)) << "closing a closed line is fine";
+  EXPECT_EQ(object.GetObjectError(), 31) << "a success leaves the last code";
+  cKytSTR sIP = "x";
+  EXPECT_FALSE(object.GetLineRxIP(0, sIP));
+  EXPECT_TRUE(sIP.IsZeroLEN());
+  for (bool bResult : {object.MuteInboundVoiceStream(0, true), object.LineMuteMic(0, true),
+                       object.ConfAllowLine(0, true, true), object.LineVoiceChannelSPK(0, 1),
+                       object.LineStartRTP(0, "127.0.0.1", 4000, 0, 0, true, true),
+                       object.LineStopRTP(0, true, true)})
+    EXPECT_FALSE(bResult);
+  object.UnInitOBJECT();
+  EXPECT_FALSE(object.OpenLine(0, false, "", 0));
+  EXPECT_EQ(object.GetObjectError(), 10);
+  EXPECT_FALSE(object.IsLineHold(0));
+  EXPECT_EQ(object.GetObjectError(), 29);
+}
+
+TEST_F(MediaObject, OpenLineChoosesEvenPortsOrTheRequestedOne) {
+  ASSERT_TRUE(object.InitOBJECT(3, true, nullptr));
+  ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", 0));
+  ASSERT_TRUE(object.OpenLine(1, true, "127.0.0.1", -1));
+  const int nPort0 = object.GetLineRxPort(0), nPort1 = object.GetLineRxPort(1);
+  EXPECT_EQ(nPort0 % 2, 0);
+  EXPECT_EQ(nPort1 % 2, 0);
+  EXPECT_GE(nPort0, 6000);
+  EXPECT_GT(nPort1, nPort0);
+  EXPECT_TRUE(object.IsLineOpen(1));
+  cKytSTR sIP;
+  ASSERT_TRUE(object.GetLineRxIP(0, sIP));
+  EXPECT_TRUE(sIP.CompareTo("127.0.0.1"));
+
+  // A port of the caller's choosing wins.
+  int nFree = 0;
+  {
+    udp::socket probe(context, udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), 0));
+    nFree = probe.local_endpoint().port();
+  }
+  ASSERT_TRUE(object.OpenLine(2, true, "127.0.0.1", nFree));
+  EXPECT_EQ(object.GetLineRxPort(2), nFree);
+  // A port already taken cannot be bound: code 11.
+  ASSERT_TRUE(object.CloseLine(2));
+  EXPECT_FALSE(object.OpenLine(2, true, "127.0.0.1", nPort0));
+  EXPECT_EQ(object.GetObjectError(), 11);
+  EXPECT_FALSE(object.IsLineOpen(2));
+}
+
+TEST(ListenPort, SearchStartsEvenAndInRange) {
+  asio::io_context context;
+  int nPort = 0;
+  cGenListenPortRTP odd(6001);
+  ASSERT_TRUE(odd.GenPort(context, false, nullptr, nPort));
+  EXPECT_GE(nPort, 6002);
+  EXPECT_EQ(nPort % 2, 0);
+  for (int nStart : {65535, 70000, 500}) {
+    cGenListenPortRTP chooser(nStart);
+    ASSERT_TRUE(chooser.GenPort(context, false, nullptr, nPort));
+    EXPECT_GE(nPort, 1024);
+    EXPECT_LT(nPort, 1200) << "restarts at 1024";
+    EXPECT_EQ(nPort % 2, 0);
+  }
+  // A port still free is handed out again; a taken one is skipped.
+  cGenListenPortRTP chooser(20000);
+  int nFirst = 0, nAgain = 0, nNext = 0;
+  ASSERT_TRUE(chooser.GenPort(context, true, "127.0.0.1", nFirst));
+  ASSERT_TRUE(chooser.GenPort(context, true, "127.0.0.1", nAgain));
+  EXPECT_EQ(nAgain, nFirst);
+  udp::socket taken(context, udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), nFirst));
+  ASSERT_TRUE(chooser.GenPort(context, true, "127.0.0.1", nNext));
+  EXPECT_GT(nNext, nFirst);
+  EXPECT_FALSE(cSocketRTP::IsPortAvailable(context, "127.0.0.1", nFirst));
+  EXPECT_FALSE(cSocketRTP::IsPortAvailable(context, "not an address", 7000));
+}
+
+TEST_F(MediaObject, SendsEncodedMicrophoneWithMarkerOnlyOnTheFirstPacket) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  StartLine(0);
+  const std::vector<int16_t> unit(160, 1000);
+  object.OnMicData(unit.data());
+  object.OnMicData(unit.data());
+  const auto packets = Received();
+  ASSERT_EQ(packets.size(), 2u);
+  cPacketRTP::sParsed first, second;
+  ASSERT_TRUE(cPacketRTP::ParsePacket(packets[0].data(), packets[0].size(), first));
+  ASSERT_TRUE(cPacketRTP::ParsePacket(packets[1].data(), packets[1].size(), second));
+  EXPECT_TRUE(first.bMarker);
+  EXPECT_FALSE(second.bMarker);
+  EXPECT_EQ(first.nPayloadLength, 160);
+  EXPECT_EQ(second.uTimeStamp, first.uTimeStamp + 160);
+  EXPECT_EQ(second.nSeqNo, static_cast<uint16_t>(first.nSeqNo + 1));
+  EXPECT_EQ(first.pPayload[0], ulaw.EncodeSample(1000));
+  EXPECT_EQ(object.GetOutboundCodec(0), 0);
+}
+
+TEST_F(MediaObject, HoldStopsVoiceBothWaysAndSequenceContinues) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  const int nPort = StartLine(0);
+  const std::vector<int16_t> unit(160, 1000);
+  object.OnMicData(unit.data());
+  ASSERT_TRUE(object.HoldLine(0));
+  EXPECT_TRUE(object.IsLineHold(0));
+  object.OnMicData(unit.data());
+  for (uint16_t s = 0; s < 10; ++s) SendVoice(nPort, s, 5000);
+  Pump();
+  int16_t spk[160], c0[160], c1[160];
+  EXPECT_FALSE(object.GetSpkPlay(spk, c0, c1)) << "received voice is ignored on hold";
+  ASSERT_TRUE(object.UnHoldLine(0));
+  object.OnMicData(unit.data());
+  const auto packets = Received();
+  ASSERT_EQ(packets.size(), 2u);
+  cPacketRTP::sParsed a, b;
+  cPacketRTP::ParsePacket(packets[0].data(), packets[0].size(), a);
+  cPacketRTP::ParsePacket(packets[1].data(), packets[1].size(), b);
+  EXPECT_EQ(b.nSeqNo, static_cast<uint16_t>(a.nSeqNo + 1));
+}
+
+TEST_F(MediaObject, ReceivedVoiceReachesTheSpeakerAfterTheJitterWait) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  const int nPort = StartLine(0);
+  int16_t spk[160], c0[160], c1[160];
+  for (uint16_t s = 0; s < 7; ++s) SendVoice(nPort, s, 4000);
+  SendVoice(nPort, 7, 4000, 101, 4);  // a telephone event is not voice
+  Pump();
+  EXPECT_FALSE(object.GetSpkPlay(spk, c0, c1));
+  SendVoice(nPort, 8, 4000);
+  Pump();
+  ASSERT_TRUE(object.GetSpkPlay(spk, c0, c1));
+  EXPECT_EQ(spk[10], ulaw.DecodeSample(ulaw.EncodeSample(4000)));
+  EXPECT_EQ(c0[10], spk[10]);
+  EXPECT_EQ(c1[10], spk[10]);
+  EXPECT_EQ(object.GetInboundCodec(0), 0);
+  ASSERT_TRUE(object.LineVoiceChannelSPK(0, 1));
+  EXPECT_FALSE(object.LineVoiceChannelSPK(0, 3));
+  ASSERT_TRUE(object.GetSpkPlay(spk, c0, c1));
+  EXPECT_EQ(c0[10], 0);
+  EXPECT_EQ(c1[10], spk[10]) << "channel 3 was refused; channel 1 stays";
+  ASSERT_TRUE(object.LineMuteSpk(0, true));
+  ASSERT_TRUE(object.GetSpkPlay(spk, c0, c1));
+  EXPECT_EQ(spk[10], 0);
+}
+
+TEST_F(MediaObject, MutesAndMalformedPayloads) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  const int nPort = StartLine(0);
+  ASSERT_TRUE(object.MuteOutboundVoiceStream(0, true));
+  const std::vector<int16_t> unit(160, 1000);
+  object.OnMicData(unit.data());
+  auto packets = Received();
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(packets[0][12], ulaw.EncodeSample(0)) << "muted outbound sends silence";
+  ASSERT_TRUE(object.MuteInboundVoiceStream(0, true));
+  // GSM payloads must be whole 33-byte frames; the others are dropped.
+  for (uint16_t s = 0; s < 8; ++s) SendVoice(nPort, s, 4000, 3, 34);
+  Pump();
+  int16_t spk[160], c0[160], c1[160];
+  EXPECT_FALSE(object.GetSpkPlay(spk, c0, c1));
+  for (uint16_t s = 0; s < 8; ++s) SendVoice(nPort, s, 4000);
+  Pump();
+  ASSERT_TRUE(object.GetSpkPlay(spk, c0, c1));
+  EXPECT_EQ(spk[0], 0) << "muted inbound plays silence";
+}
+
+// Three lines that all hear voice: each line sends the sum of the two others with its microphone.
+TEST_F(MediaObject, ConferenceMixSendsEachLineTheOthers) {
+  ASSERT_TRUE(object.InitOBJECT(3, true, nullptr));
+  const int16_t values[3] = {1000, 2000, 4000};
+  int nPorts[3];
+  for (int n = 0; n < 3; ++n) nPorts[n] = StartLine(n);
+  for (int n = 0; n < 3; ++n)
+    for (uint16_t s = 0; s < 8; ++s) SendVoice(nPorts[n], s, values[n]);
+  Pump();
+  int16_t spk[160], c0[160], c1[160];
+  ASSERT_TRUE(object.GetSpkPlay(spk, c0, c1));
+  int nExpectedSpk = 0;
+  int16_t heard[3];
+  for (int n = 0; n < 3; ++n) {
+    heard[n] = ulaw.DecodeSample(ulaw.EncodeSample(values[n]));
+    nExpectedSpk += heard[n];
+  }
+  EXPECT_EQ(spk[0], nExpectedSpk);
+  Received();
+  object.OnMicData(kSilence.data());
+  const auto packets = Received();
+  ASSERT_EQ(packets.size(), 3u);
+  for (int n = 0; n < 3; ++n) {
+    const int nOthers = heard[0] + heard[1] + heard[2] - heard[n];
+    EXPECT_EQ(ulaw.DecodeSample(packets[n][12]), ulaw.DecodeSample(ulaw.EncodeSample(nOthers)))
+        << "line " << n;
+  }
+  // A line not allowed to speak is left out of the others' mix; one not allowed to listen
+  // sends its microphone alone.
+  ASSERT_TRUE(object.ConfAllowLine(0, false, false));
+  ASSERT_TRUE(object.GetSpkPlay(spk, c0, c1));
+  Received();
+  object.OnMicData(kSilence.data());
+  const auto next = Received();
+  ASSERT_EQ(next.size(), 3u);
+  EXPECT_EQ(ulaw.DecodeSample(next[0][12]), 0);
+  EXPECT_EQ(ulaw.DecodeSample(next[1][12]), ulaw.DecodeSample(ulaw.EncodeSample(heard[2])));
+}
+
+TEST_F(MediaObject, LoudConferenceDoesNotWrapAround) {
+  ASSERT_TRUE(object.InitOBJECT(3, true, nullptr));
+  const int16_t values[3] = {-12000, 24000, 24000};
+  int nPorts[3];
+  for (int n = 0; n < 3; ++n) nPorts[n] = StartLine(n);
+  for (int n = 0; n < 3; ++n)
+    for (uint16_t s = 0; s < 8; ++s) SendVoice(nPorts[n], s, values[n]);
+  Pump();
+  int16_t spk[160], c0[160], c1[160];
+  ASSERT_TRUE(object.GetSpkPlay(spk, c0, c1));
+  Received();
+  object.OnMicData(kSilence.data());
+  const auto packets = Received();
+  ASSERT_EQ(packets.size(), 3u);
+  // Line 0 hears the two loud ones: clipped at full scale, never wrapped to a negative value.
+  EXPECT_GT(ulaw.DecodeSample(packets[0][12]), 30000);
+}
+
+TEST_F(MediaObject, LaterFeaturesAnswerAsUnavailable) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  StartLine(0);
+  EXPECT_FALSE(object.StartRecording(0, 5, false));
+  EXPECT_EQ(object.GetObjectError(), 33);
+  EXPECT_FALSE(object.PlayWaveOpen(0, "/tmp/x.wav"));
+  EXPECT_EQ(object.GetObjectError(), 21);
+  EXPECT_EQ(object.PlayWaveTotalTime(0), -1);
+  EXPECT_FALSE(object.IsWaveFilePlaying(0));
+  EXPECT_FALSE(object.GenRTPBasedDTMF(0, 101, 5));
+  EXPECT_EQ(object.SpkGetAutoGain(), 1);
+}
