@@ -1,5 +1,7 @@
 #include "sip/cMsgSIP.h"
 
+#include <string>
+
 #include "sip/cCSeq.h"
 #include "sip/cParseLineSIP.h"
 #include "sip/cTextSIP.h"
@@ -91,32 +93,33 @@ void cMsgSIP::GetMsgText(cKytSTR& text) const {
   // A parsed response keeps its CSeq method, so the kind of start line follows the message's
   // origin rather than the method alone.
   bool bRequest = m_bIsReqSIP || (m_nStatusCode < 0 && !m_pMethodSIP.IsZeroLEN());
+  cKytSTR line;
   if (bRequest) {
-    text.Format("%s %s SIP/2.0\r\n", m_pMethodSIP.GetDATA(), m_pReqURI.GetDATA());
+    line.Format("%s %s SIP/2.0\r\n", m_pMethodSIP.GetDATA(), m_pReqURI.GetDATA());
   } else {
-    text.Format("SIP/2.0 %d %s\r\n", m_nStatusCode, m_pReasonPhrase.GetDATA());
+    line.Format("SIP/2.0 %d %s\r\n", m_nStatusCode, m_pReasonPhrase.GetDATA());
   }
+  // One buffer for the whole text: a head of many lines must not cost a copy per line.
+  std::string out(line.GetDATA());
 
   cKytSTR name;
   cKytSTR value;
-  cKytSTR line;
   for (int32_t nRow = 0; nRow < cListFieldSIP::FIELD_COUNT; ++nRow) {
     cListFieldSIP::IndexToField(nRow, name);
     if (nRow == cListFieldSIP::FIELD_CONTENT_LENGTH) {
       // Exactly one Content-Length, and always the real one.
-      line.Format("%s: %u\r\n", name.GetDATA(), m_pMsgSDP.GetLEN());
-      text.AppendSTR(line.GetDATA());
+      out.append(name.GetDATA()).append(": ").append(std::to_string(m_pMsgSDP.GetLEN()));
+      out.append("\r\n");
       continue;
     }
     int32_t nCount = m_pFieldSIP[nRow].GetCount();
     for (int32_t i = 0; i < nCount; ++i) {
       if (!m_pFieldSIP[nRow].GetAt(i, value)) break;
-      line.Format("%s: %s\r\n", name.GetDATA(), value.GetDATA());
-      text.AppendSTR(line.GetDATA());
+      out.append(name.GetDATA()).append(": ").append(value.GetDATA()).append("\r\n");
     }
   }
-  text.AppendSTR("\r\n");
-  text.AppendSTR(m_pMsgSDP.GetDATA());
+  out.append("\r\n").append(m_pMsgSDP.GetDATA());
+  text = out.c_str();
 }
 
 void cMsgSIP::SetMethod(const cKytSTR& method) { m_pMethodSIP = method; }

@@ -7,7 +7,8 @@
 // Cuts the head of a SIP message into lines separated by CRLF.
 class cParseLineSIP {
  public:
-  explicit cParseLineSIP(const cKytSTR& packet) : m_pPacketSIP(packet) {}
+  explicit cParseLineSIP(const cKytSTR& packet)
+      : m_pPacketSIP(packet), m_nLength(m_pPacketSIP.GetLEN()) {}
 
   // The next line without its CRLF. False when no CRLF follows or the line is empty: both end
   // the head.
@@ -15,5 +16,6 @@ class cParseLineSIP {
 
  private:
   cKytSTR m_pPacketSIP;
+  uint32_t m_nLength;  // kept so that each line costs its own length, not the whole head's
   uint32_t m_nStartIndex = 0;
 };

@@ -1,5 +1,8 @@
 #include "sip/cURI.h"
 
+#include <string>
+#include <string_view>
+
 #include "sip/cTextSIP.h"
 
 namespace {
@@ -85,21 +88,16 @@ bool cURI::ParseURI(const cKytSTR& uri, cKytSTR& host, int32_t& nPort, cKytSTR& 
 
   if (bParams && nSemi != kNotFound) {
     // name=value pairs separated by ';'; one without '=' ends the list.
-    uint32_t nStart = nSemi + 1;
-    while (nStart < inner.GetLEN()) {
-      uint32_t nEnd = inner.FindSTR(";", nStart);
-      if (nEnd == kNotFound) nEnd = inner.GetLEN();
-      cKytSTR param;
-      cTextSIP::Mid(inner, nStart, nEnd, param);
-      uint32_t nEqual = param.FindSTR("=");
-      if (nEqual == kNotFound) break;
-      cKytSTR name;
-      cKytSTR value;
-      cTextSIP::Mid(param, 0, nEqual, name);
-      cTextSIP::From(param, nEqual + 1, value);
-      pParamNames->AddTail(name);
-      pParamValues->AddTail(value);
-      nStart = nEnd + 1;
+    std::string_view rest(inner.GetDATA() + nSemi + 1, inner.GetLEN() - nSemi - 1);
+    while (!rest.empty()) {
+      size_t nEnd = rest.find(';');
+      std::string_view param = rest.substr(0, nEnd);
+      size_t nEqual = param.find('=');
+      if (nEqual == std::string_view::npos) break;
+      pParamNames->AddTailSTR(std::string(param.substr(0, nEqual)).c_str());
+      pParamValues->AddTailSTR(std::string(param.substr(nEqual + 1)).c_str());
+      if (nEnd == std::string_view::npos) break;
+      rest.remove_prefix(nEnd + 1);
     }
   }
   return !host.IsZeroLEN();
@@ -136,20 +134,18 @@ void cURI::ConstructURI(const cKytSTR& displayName, const cKytSTR& user, const c
   if (!user.IsZeroLEN()) userAt.Format("%s@", user.GetDATA());
   cKytSTR port;
   if (nPort != 0) port.Format(":%d", nPort);
-  cKytSTR params;
+  std::string params;
   if (pParamNames) {
     cKytSTR paramName;
     cKytSTR paramValue;
-    cKytSTR pair;
     for (int32_t i = 0; pParamNames->GetAt(i, paramName) && !paramName.IsZeroLEN(); ++i) {
       paramValue = "";
       if (pParamValues) pParamValues->GetAt(i, paramValue);
-      pair.Format(";%s=%s", paramName.GetDATA(), paramValue.GetDATA());
-      params.AppendSTR(pair.GetDATA());
+      params.append(";").append(paramName.GetDATA()).append("=").append(paramValue.GetDATA());
     }
   }
   text.Format("%s<sip:%s%s%s%s>", display.GetDATA(), userAt.GetDATA(), host.GetDATA(),
-              port.GetDATA(), params.GetDATA());
+              port.GetDATA(), params.c_str());
 }
 
 bool cURI::GetTag(const cKytSTR& value, cKytSTR& tag) {

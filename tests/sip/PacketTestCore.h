@@ -1,0 +1,191 @@
+#pragma once
+
+// Stand-ins for the user agent object and its event relay for driving the message, packet and
+// socket classes alone, and small readers of message texts.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sip/cKytCoreSink.h"
+#include "sip/cKytEventSink.h"
+#include "sip/cMsgSIP.h"
+
+namespace sipmsgtest {
+
+// Session settings as the user agent object would give them; received datagrams and messages
+// handed over for sending are kept in order.
+class cTestCore : public cKytCoreSink {
+ public:
+  cKytSTR m_ListenIP = "10.0.0.5";
+  int32_t m_nListenPort = 5062;
+  cKytSTR m_FromURI = "\"Alice\" <sip:alice@example.org>";
+  cKytSTR m_ProxySIP = "sip:proxy.example.org:5070";
+  cKytSTR m_Empty;
+
+  struct Sent {
+    std::string text;
+    std::string host;
+    int32_t nPort;
+  };
+  std::vector<std::string> m_Received;
+  std::vector<Sent> m_Sent;
+
+  const cKytSTR& GetListenIP() const override { return m_ListenIP; }
+  int32_t GetListenPort() const override { return m_nListenPort; }
+  const cKytSTR& GetFromURI() const override { return m_FromURI; }
+  const cKytSTR& GetProxySIP() const override { return m_ProxySIP; }
+  const cKytSTR& GetProxyLoginId() const override { return m_Empty; }
+  const cKytSTR& GetProxyLoginPwd() const override { return m_Empty; }
+  const cKytSTR& GetDomainRealm() const override { return m_Empty; }
+
+  void OnSocketRecv(const cKytSTR& text) override { m_Received.emplace_back(text.GetDATA()); }
+  void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override {
+    m_Sent.push_back({text.GetDATA(), host.GetDATA(), nPort});
+  }
+
+  bool StartRTP(int32_t, const cKytSTR&, int32_t, int32_t, int32_t, bool, bool) override {
+    return false;
+  }
+  bool StopRTP(int32_t, bool, bool) override { return false; }
+  bool GetRTPLineRx(int32_t, cKytSTR&, int32_t&) override { return false; }
+  bool ChoosePriorityCodec(const cKytListSTR&, const cKytListSTR&, int32_t&, int32_t&) override {
+    return false;
+  }
+  void CloseCall(cSIPCall*) override {}
+};
+
+// Keeps the outgoing diagnostics; every other event is counted as unexpected.
+class cTestEvents : public cKytEventSink {
+ public:
+  struct Diagnostic {
+    std::string text;
+    std::string address;
+    int32_t nPort;
+  };
+  std::vector<Diagnostic> m_Outgoing;
+  int m_nUnexpected = 0;
+
+  void OnOutgoingDiagnostic(const cKytSTR& message, const cKytSTR& address,
+                            int32_t nPort) override {
+    m_Outgoing.push_back({message.GetDATA(), address.GetDATA(), nPort});
+  }
+
+  void OnTryingToRegister() override { ++m_nUnexpected; }
+  void OnSuccessToRegister() override { ++m_nUnexpected; }
+  void OnFailToRegister(int32_t, const cKytSTR&) override { ++m_nUnexpected; }
+  void OnTryingToReRegister() override { ++m_nUnexpected; }
+  void OnSuccessToReRegister() override { ++m_nUnexpected; }
+  void OnFailToReRegister(int32_t, const cKytSTR&) override { ++m_nUnexpected; }
+  void OnTryingToUnRegister() override { ++m_nUnexpected; }
+  void OnSuccessToUnRegister() override { ++m_nUnexpected; }
+  void OnFailToUnRegister(int32_t, const cKytSTR&) override { ++m_nUnexpected; }
+  void OnConnecting(int32_t) override { ++m_nUnexpected; }
+  void OnTryingToHold(int32_t) override { ++m_nUnexpected; }
+  void OnTryingToUnHold(int32_t) override { ++m_nUnexpected; }
+  void OnSuccessToHold(int32_t) override { ++m_nUnexpected; }
+  void OnSuccessToUnHold(int32_t) override { ++m_nUnexpected; }
+  void OnFailToHold(int32_t) override { ++m_nUnexpected; }
+  void OnFailToUnHold(int32_t) override { ++m_nUnexpected; }
+  void OnFailToConnect(int32_t) override { ++m_nUnexpected; }
+  void OnDisconnectCall(int32_t) override { ++m_nUnexpected; }
+  void OnIncomingCall(const cKytSTR&, const cKytSTR&, const cKytSTR&, const cKytSTR&,
+                      const cKytSTR&) override {
+    ++m_nUnexpected;
+  }
+  void OnIncomingCallRingingStart(const cKytSTR&) override { ++m_nUnexpected; }
+  void OnIncomingCallRingingStop(const cKytSTR&) override { ++m_nUnexpected; }
+  void OnConnected(int32_t, const cKytSTR&, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
+  void OnProvisionalResponse(int32_t, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
+  void OnRequestFailureResponse(int32_t, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
+  void OnServerFailureResponse(int32_t, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
+  void OnGeneralFailureResponse(int32_t, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
+  void OnRedirectResponse(int32_t, int32_t, const cKytSTR&, const cKytSTR&) override {
+    ++m_nUnexpected;
+  }
+  void OnCallTransferAccepted(int32_t) override { ++m_nUnexpected; }
+  void OnFailToTransfer(int32_t, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
+  void OnChatContactStatus(const cKytSTR&, int32_t) override { ++m_nUnexpected; }
+  void OnChatSendMsgTextSuccess(const cKytSTR&, const cKytSTR&, int32_t) override {
+    ++m_nUnexpected;
+  }
+  void OnChatSendMsgTextFail(const cKytSTR&, int32_t, const cKytSTR&, const cKytSTR&,
+                             int32_t) override {
+    ++m_nUnexpected;
+  }
+  void OnChatSendMsgTypingSuccess(const cKytSTR&, int32_t) override { ++m_nUnexpected; }
+  void OnChatSendMsgTypingFail(const cKytSTR&, int32_t, const cKytSTR&, int32_t) override {
+    ++m_nUnexpected;
+  }
+  void OnChatRecvMsgText(const cKytSTR&, const cKytSTR&) override { ++m_nUnexpected; }
+  void OnChatRecvMsgTypingStart(const cKytSTR&) override { ++m_nUnexpected; }
+  void OnChatRecvMsgTypingStop(const cKytSTR&) override { ++m_nUnexpected; }
+  void OnIncomingDiagnostic(const cKytSTR&, const cKytSTR&, int32_t) override { ++m_nUnexpected; }
+  void OnDetectedAMD(int32_t, bool) override { ++m_nUnexpected; }
+  void OnPlayWaveDone(int32_t) override { ++m_nUnexpected; }
+};
+
+inline std::unique_ptr<cMsgSIP> Parse(const std::string& text) {
+  return cMsgSIP::initWithPacketSIP(text.c_str());
+}
+
+inline std::string Render(const cMsgSIP& msg) {
+  cKytSTR text;
+  msg.GetMsgText(text);
+  return text.GetDATA();
+}
+
+// The head of a message text: everything before the first blank line.
+inline std::string Head(const std::string& text) {
+  size_t nBlank = text.find("\r\n\r\n");
+  return nBlank == std::string::npos ? text : text.substr(0, nBlank + 2);
+}
+
+// Every value of a header, in order, read from the head's lines "Name: value".
+inline std::vector<std::string> Values(const std::string& text, const std::string& name) {
+  std::vector<std::string> values;
+  std::string head = Head(text);
+  std::string key = "\r\n" + name + ": ";
+  for (size_t nPos = head.find(key); nPos != std::string::npos; nPos = head.find(key, nPos + 1)) {
+    size_t nStart = nPos + key.size();
+    values.push_back(head.substr(nStart, head.find("\r\n", nStart) - nStart));
+  }
+  return values;
+}
+
+// The one value of a header; "" when absent.
+inline std::string Value(const std::string& text, const std::string& name) {
+  std::vector<std::string> values = Values(text, name);
+  return values.empty() ? "" : values.front();
+}
+
+// The header names of the head, in the order written.
+inline std::vector<std::string> Names(const std::string& text) {
+  std::vector<std::string> names;
+  std::string head = Head(text);
+  for (size_t nPos = head.find("\r\n"); nPos != std::string::npos && nPos + 2 < head.size();
+       nPos = head.find("\r\n", nPos + 2)) {
+    size_t nColon = head.find(':', nPos + 2);
+    names.push_back(head.substr(nPos + 2, nColon - nPos - 2));
+  }
+  return names;
+}
+
+// A text that parses renders to a text which parses again to the same text, with a single
+// Content-Length that tells the body's real length.
+inline void ExpectRoundTrip(const std::string& text) {
+  std::unique_ptr<cMsgSIP> pFirst = Parse(text);
+  ASSERT_TRUE(pFirst) << text;
+  std::string rendered = Render(*pFirst);
+  std::unique_ptr<cMsgSIP> pSecond = Parse(rendered);
+  ASSERT_TRUE(pSecond) << rendered;
+  EXPECT_EQ(Render(*pSecond), rendered);
+  std::vector<std::string> lengths = Values(rendered, "Content-Length");
+  ASSERT_EQ(lengths.size(), 1u) << rendered;
+  size_t nBlank = rendered.find("\r\n\r\n");
+  EXPECT_EQ(lengths[0], std::to_string(rendered.size() - nBlank - 4)) << rendered;
+}
+
+}  // namespace sipmsgtest
