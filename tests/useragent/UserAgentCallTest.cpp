@@ -10,6 +10,8 @@
 #include "KytRTP/cKytRTP.h"
 #include "audio/cVirtualAudioBackend.h"
 #include "cUserAgentTestUtil.h"
+#include "call/cCallPool.h"
+#include "call/cSIPCall.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
 using namespace std::chrono_literals;
@@ -172,6 +174,25 @@ TEST_F(TwoAgents, RejectedCallReachesTheCallerAsAFailureOnItsLine) {
   ASSERT_TRUE(m_B.RejectCall(sRinging.substr(sRinging.find(' ') + 1).c_str()));
   ASSERT_TRUE(m_Loop.RunUntil([&] { return m_A.Heard("OnRequestFailureResponse 0 486"); }, 5s));
   EXPECT_FALSE(m_A.IsLineBusy(0));
+}
+
+TEST_F(TwoAgents, ALineOutlivesItsCallBeingDestroyedByThePool) {
+  Connect();
+  ASSERT_TRUE(m_A.Disconnect(0));
+  ASSERT_TRUE(m_Loop.RunUntil([&] { return m_B.Heard("OnDisconnectCall 1"); }, 5s));
+  cKytSIPUserAgentObject* pCore = m_A.GetKytMainObj();
+  cCallPool* pPool = pCore->GetCallPool();
+  ASSERT_EQ(1, pPool->GetCallCount());
+  cKytSTR callId;
+  pCore->GetLineCall(0)->GetCallId(callId);
+  pPool->CloseCall(callId);
+  for (int i = 0; i < 43; ++i) pCore->OnOneSecondTick();
+  ASSERT_EQ(0, pPool->GetCallCount()) << "the pool destroyed the closed call";
+  EXPECT_EQ(nullptr, pCore->GetLineCall(0));
+  EXPECT_FALSE(m_A.IsLineBusy(0));
+  EXPECT_TRUE(m_A.Disconnect(0));
+  ASSERT_TRUE(m_A.DialCall(0, "bob", 0, 0));
+  EXPECT_TRUE(m_A.IsLineBusy(0));
 }
 
 TEST_F(TwoAgents, DoNotDisturbRefusesTheCallerWith480) {
