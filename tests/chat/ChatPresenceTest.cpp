@@ -9,6 +9,7 @@
 #include "chat/cChatContact.h"
 #include "chat/cChatContactList.h"
 #include "chat/cChatSIP.h"
+#include "sip/cMsgSIP.h"
 
 using namespace chattest;
 
@@ -569,4 +570,33 @@ TEST_F(ChatPresenceTest, PageMayReplaceOrRemoveAContactFromInsideItsStatusEvent)
   EXPECT_TRUE(Contact("bob")->IsTickActive(cChatContactTick::SLOT_SUBSCRIBE));
   m_Alice.Tick(2);
   EXPECT_FALSE(Contact("carol"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Without a session
+
+TEST(ChatPresenceNoSession, RequestsThatCannotBeBuiltLeaveTheirCodes) {
+  cChatSIP chat;
+  ASSERT_TRUE(chat.AddContact("bob"));
+  auto bob = chat.GetChatContactList()->FindContact("bob");
+  EXPECT_FALSE(bob->SendReqSUBSCRIBE(3600, "", ""));
+  EXPECT_EQ(cChatSIP::ERR_SUBSCRIBE_NOT_BUILT, bob->GetObjectError());
+  EXPECT_FALSE(bob->IsTickActive(cChatContactTick::SLOT_SUBSCRIBE));
+
+  // A subscription from bob is taken, but neither our NOTIFY nor the subscribe-back can go.
+  auto request = cMsgSIP::initWithPacketSIP(
+      RequestFrom("SUBSCRIBE", "bob", "s@peer", 1, "Expires: 3600\r\nEvent: presence\r\n").c_str());
+  ASSERT_TRUE(request);
+  chat.OnReqSUBSCRIBE(*request);
+  EXPECT_TRUE(bob->IsSendNOTIFY());
+  EXPECT_FALSE(bob->SendReqNOTIFY(0));
+  EXPECT_EQ(cChatSIP::ERR_NOTIFY_NOT_BUILT, bob->GetObjectError());
+  EXPECT_FALSE(bob->IsTickActive(cChatContactTick::SLOT_NOTIFY));
+  chat.OnOneSecondTick();
+}
+
+TEST(ChatPresenceNoSession, AnAccountWithoutAHostIsRefused) {
+  cChatTestAgent agent("alice");
+  agent.SetFromURI("");
+  EXPECT_FALSE(agent.Init());
 }

@@ -92,6 +92,7 @@ class cChatTestAgent : public cKytCoreSink {
   // Where everything goes: the SIP proxy of the session. Call before Init.
   void SetProxyPort(uint16_t nPort);
   void SetLogin(const std::string& sLogin, const std::string& sPassword);
+  void SetFromURI(const std::string& sFromURI) { m_FromURI = sFromURI.c_str(); }
   // The chat manager's InitOBJ with this agent and its event log.
   bool Init();
   uint16_t GetPort() const { return static_cast<uint16_t>(m_nListenPort); }
