@@ -3,57 +3,9 @@
 #include <charconv>
 #include <cmath>
 
-cJsValue cJsValue::Null() {
-  cJsValue value;
-  value.m_Value = cNull{};
-  return value;
-}
+cJsValue cJsValue::Null() { return cJsValue(eType::kNull); }
 
-cJsValue cJsValue::Object() {
-  cJsValue value;
-  value.m_Value = cObject{};
-  return value;
-}
-
-cJsValue::eType cJsValue::GetType() const {
-  switch (m_Value.index()) {
-    case 1:
-      return eType::kNull;
-    case 2:
-      return eType::kBool;
-    case 3:
-      return eType::kInt;
-    case 4:
-      return eType::kDouble;
-    case 5:
-      return eType::kString;
-    case 6:
-      return eType::kObject;
-    default:
-      return eType::kVoid;
-  }
-}
-
-bool cJsValue::GetBool() const {
-  const bool* p = std::get_if<bool>(&m_Value);
-  return p && *p;
-}
-
-int32_t cJsValue::GetInt() const {
-  const int32_t* p = std::get_if<int32_t>(&m_Value);
-  return p ? *p : 0;
-}
-
-double cJsValue::GetDouble() const {
-  const double* p = std::get_if<double>(&m_Value);
-  return p ? *p : 0.0;
-}
-
-const std::string& cJsValue::GetString() const {
-  static const std::string empty;
-  const std::string* p = std::get_if<std::string>(&m_Value);
-  return p ? *p : empty;
-}
+cJsValue cJsValue::Object() { return cJsValue(eType::kObject); }
 
 namespace {
 

@@ -16,7 +16,7 @@ typedef char* NPMIMEType;
 typedef char NPUTF8;
 typedef void* NPIdentifier;
 
-// Major version 0; minor versions that added what we use: timers (23).
+// The browser interface version our host announces (0.27 has the timer functions).
 #define NP_VERSION_MAJOR 0
 #define NP_VERSION_MINOR 27
 
@@ -27,26 +27,15 @@ typedef void* NPIdentifier;
 #define NPERR_GENERIC_ERROR 1
 #define NPERR_INVALID_INSTANCE_ERROR 2
 #define NPERR_INVALID_FUNCTABLE_ERROR 3
-#define NPERR_MODULE_LOAD_FAILED_ERROR 4
 #define NPERR_OUT_OF_MEMORY_ERROR 5
-#define NPERR_INVALID_PLUGIN_ERROR 6
-#define NPERR_INVALID_PLUGIN_DIR_ERROR 7
-#define NPERR_INCOMPATIBLE_VERSION_ERROR 8
 #define NPERR_INVALID_PARAM 9
-#define NPERR_INVALID_URL 10
-#define NPERR_FILE_NOT_FOUND 11
-#define NPERR_NO_DATA 12
-#define NPERR_STREAM_NOT_SEEKABLE 13
 
 // Stream types.
 #define NP_NORMAL 1
-#define NP_SEEK 2
-#define NP_ASFILE 3
 #define NP_ASFILEONLY 4
 
 // Plug-in modes.
 #define NP_EMBED 1
-#define NP_FULL 2
 
 typedef struct _NPP {
   void* pdata;  // the plug-in's data
@@ -333,17 +322,9 @@ typedef NPError (*NP_ShutdownFunc)(void);
 
 // Variant helpers with the published names.
 #define NPVARIANT_IS_VOID(v) ((v).type == NPVariantType_Void)
-#define NPVARIANT_IS_NULL(v) ((v).type == NPVariantType_Null)
-#define NPVARIANT_IS_BOOLEAN(v) ((v).type == NPVariantType_Bool)
-#define NPVARIANT_IS_INT32(v) ((v).type == NPVariantType_Int32)
-#define NPVARIANT_IS_DOUBLE(v) ((v).type == NPVariantType_Double)
 #define NPVARIANT_IS_STRING(v) ((v).type == NPVariantType_String)
 #define NPVARIANT_IS_OBJECT(v) ((v).type == NPVariantType_Object)
 
-#define NPVARIANT_TO_BOOLEAN(v) ((v).value.boolValue)
-#define NPVARIANT_TO_INT32(v) ((v).value.intValue)
-#define NPVARIANT_TO_DOUBLE(v) ((v).value.doubleValue)
-#define NPVARIANT_TO_STRING(v) ((v).value.stringValue)
 #define NPVARIANT_TO_OBJECT(v) ((v).value.objectValue)
 
 #define VOID_TO_NPVARIANT(v) ((v).type = NPVariantType_Void, (v).value.objectValue = nullptr)

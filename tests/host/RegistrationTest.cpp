@@ -6,7 +6,7 @@
 
 namespace {
 
-class RegistrationTest : public HostTestFixture {
+class HostRegistrationTest : public HostTestFixture {
  protected:
   void StartRegistrar(const std::string& scenario) {
     std::string error;
@@ -32,7 +32,7 @@ class RegistrationTest : public HostTestFixture {
 
 const std::vector<cJsValue> kNone;
 
-TEST_F(RegistrationTest, RegistersWithDigestAndUnregisters) {
+TEST_F(HostRegistrationTest, RegistersWithDigestAndUnregisters) {
   StartRegistrar("registrar.xml");
   cNPPage page(&m_Host);
   RecordEvents(page);
@@ -52,7 +52,7 @@ TEST_F(RegistrationTest, RegistersWithDigestAndUnregisters) {
   Call(page, "UnInitialize");
 }
 
-TEST_F(RegistrationTest, WrongPasswordIsRefusedWithCodeAndReason) {
+TEST_F(HostRegistrationTest, WrongPasswordIsRefusedWithCodeAndReason) {
   StartRegistrar("registrar.xml");
   cNPPage page(&m_Host);
   RecordEvents(page);
@@ -68,7 +68,7 @@ TEST_F(RegistrationTest, WrongPasswordIsRefusedWithCodeAndReason) {
 }
 
 // The reason phrase reaches the page byte for byte, whatever characters it holds.
-TEST_F(RegistrationTest, RefusalReasonArrivesWholeAfterTheArgumentlessEvent) {
+TEST_F(HostRegistrationTest, RefusalReasonArrivesWholeAfterTheArgumentlessEvent) {
   StartRegistrar("registrar_refuse.xml");
   cNPPage page(&m_Host);
   RecordEvents(page);
@@ -88,7 +88,7 @@ TEST_F(RegistrationTest, RefusalReasonArrivesWholeAfterTheArgumentlessEvent) {
 
 // Page functions run on the main thread inside the SIP processing that raised them and may call
 // the plug-in again; what they change is there when the event returns.
-TEST_F(RegistrationTest, PageFunctionsCallBackIntoThePlugin) {
+TEST_F(HostRegistrationTest, PageFunctionsCallBackIntoThePlugin) {
   StartRegistrar("registrar.xml");
   cNPPage page(&m_Host);
   std::vector<std::string> heard;
@@ -116,7 +116,7 @@ TEST_F(RegistrationTest, PageFunctionsCallBackIntoThePlugin) {
 }
 
 // A page hears only the events it defines functions for, and only its own.
-TEST_F(RegistrationTest, APageHearsOnlyWhatItDefines) {
+TEST_F(HostRegistrationTest, APageHearsOnlyWhatItDefines) {
   StartRegistrar("registrar.xml");
   cNPPage page(&m_Host);
   int nSuccess = 0;
@@ -131,7 +131,7 @@ TEST_F(RegistrationTest, APageHearsOnlyWhatItDefines) {
   EXPECT_TRUE(m_Events.empty()) << Diagnose();
 }
 
-TEST_F(RegistrationTest, TheSessionRunsOnBrowserTimers) {
+TEST_F(HostRegistrationTest, TheSessionRunsOnBrowserTimers) {
   cNPPage page(&m_Host);
   EXPECT_EQ(page.GetTimerCount(), 0u);
   std::vector<cJsValue> account = {

@@ -5,7 +5,7 @@
 
 namespace {
 
-using ConversionTest = PluginTest;
+using ScriptConversionTest = PluginTest;
 
 // A session on the loopback address with two lines; the bind flag is the value under test.
 std::vector<cJsValue> SessionArgs(const cJsValue& bindFlag, const cJsValue& listenIP,
@@ -18,7 +18,7 @@ std::vector<cJsValue> SessionArgs(const cJsValue& bindFlag, const cJsValue& list
 
 // The index of the device-name functions shows how a value was read as an integer: index 0 is
 // the one device, "Default".
-TEST_F(ConversionTest, IntegersFromStringsNumbersAndOtherValues) {
+TEST_F(ScriptConversionTest, IntegersFromStringsNumbersAndOtherValues) {
   cNPPage page(&m_Host);
   const std::vector<std::pair<cJsValue, bool>> readsAsZero = {
       {"0abc", true},     {"1abc", false}, {"abc", true},          {"", true},
@@ -31,11 +31,12 @@ TEST_F(ConversionTest, IntegersFromStringsNumbersAndOtherValues) {
   for (const auto& [index, bZero] : readsAsZero)
     EXPECT_EQ(Call(page, "GetAudioOutDevName", {index}), cJsValue(bZero ? "Default" : ""))
         << index.ToJSON();
+  EXPECT_EQ(Call(page, "GetAudioOutDevName", {cJsValue()}), cJsValue("Default"));  // undefined
 }
 
 // DigitDTMF refuses anything but one digit by itself; a digit that passes goes on to the user
 // agent, which has no session and leaves code 10. So the code shows what text a value became.
-TEST_F(ConversionTest, TextsFromNumbersAreTheirPrintedForm) {
+TEST_F(ScriptConversionTest, TextsFromNumbersAreTheirPrintedForm) {
   const std::vector<std::pair<cJsValue, bool>> isOneDigit = {
       {"5", true}, {5, true},    {5.0, true}, {"#", true},   {"55", false},
       {55, false}, {0.5, false}, {-1, false}, {true, false}, {cJsValue::Null(), false},
@@ -49,7 +50,7 @@ TEST_F(ConversionTest, TextsFromNumbersAreTheirPrintedForm) {
 
 // With the bind flag set the agent must bind to 192.0.2.1, an address this machine does not
 // have, and fails with code 11; with the flag clear it listens on any address and succeeds.
-TEST_F(ConversionTest, BooleansFromStringsAndNumbers) {
+TEST_F(ScriptConversionTest, BooleansFromStringsAndNumbers) {
   const std::vector<std::pair<cJsValue, bool>> isTrue = {
       {"Y", true},    {"yes", true},
       {"t", true},    {"True", true},
@@ -73,7 +74,7 @@ TEST_F(ConversionTest, BooleansFromStringsAndNumbers) {
 }
 
 // Browsers that pass every script number as a double still reach the right lines.
-TEST_F(ConversionTest, DoublesAsTheBrowserPassesNumbers) {
+TEST_F(ScriptConversionTest, DoublesAsTheBrowserPassesNumbers) {
   cNPPage page(&m_Host);
   std::vector<cJsValue> args = SessionArgs(false, "127.0.0.1", 2.0);
   args[2] = 0.0;  // listen port
