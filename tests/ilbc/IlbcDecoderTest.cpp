@@ -16,6 +16,7 @@ namespace {
 struct sVector {
   int nMode;
   const char* pName;
+  double fMinEnhancedSnr;  // dB against the reference's enhanced output
 };
 
 void PrintTo(const sVector& v, std::ostream* pOut) { *pOut << v.nMode << " ms " << v.pName; }
@@ -24,8 +25,12 @@ std::string Name(const ::testing::TestParamInfo<sVector>& info) {
   return std::string(info.param.pName) + std::to_string(info.param.nMode);
 }
 
-const sVector kVectors[] = {{20, "speech"}, {20, "sweep"}, {20, "noise"}, {20, "silence"},
-                            {30, "speech"}, {30, "sweep"}, {30, "noise"}, {30, "silence"}};
+// The enhancer follows the reference to within float rounding except where
+// near-equal correlations of a pure tone tip a quarter-sample choice the
+// other way (a few blocks of the sweeps).
+const sVector kVectors[] = {{20, "speech", 75.0},   {20, "sweep", 40.0},   {20, "noise", 75.0},
+                            {20, "silence", 200.0}, {30, "speech", 75.0},  {30, "sweep", 70.0},
+                            {30, "noise", 75.0},    {30, "silence", 200.0}};
 
 class IlbcDecoderVectors : public ::testing::TestWithParam<sVector> {
  protected:
@@ -53,7 +58,7 @@ TEST_P(IlbcDecoderVectors, WithEnhancerFollowsReference) {
   const std::vector<int16_t> ref = IlbcTestData::ReadPcm(File("dec", ".pcm"));
   const std::vector<int16_t> out = IlbcTestData::Decode(GetParam().nMode, true, bits);
   ASSERT_EQ(out.size(), ref.size());
-  EXPECT_GE(IlbcTestData::Snr(ref, out), 19.0);
+  EXPECT_GE(IlbcTestData::Snr(ref, out), GetParam().fMinEnhancedSnr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Vectors, IlbcDecoderVectors, ::testing::ValuesIn(kVectors), Name);

@@ -77,8 +77,9 @@ float cIlbcEnhancer::Refine(int nCentreStart, float fEstimate, float* pSeg) cons
   for (int i = 0; i < nDim; i++) {
     arrCorr[i] = cIlbcFilter::Dot(m_arrBuf + nCentreStart, m_arrBuf + nFirst + i, kBlockL);
   }
-  // Quarter-sample interpolation of the correlation with the inner five
-  // taps of each phase filter; phase p gives the value p/4 after a lag.
+  // Quarter-sample interpolation of the correlation; phase p gives the value
+  // p/4 after a lag. The sequence is shorter than the filters, so only their
+  // inner taps are used, with nothing beyond the searched lags.
   int nBestUps = 0;
   float fBest = 0.0f;
   for (int u = 0; u < nDim * kUps; u++) {
@@ -94,7 +95,8 @@ float cIlbcEnhancer::Refine(int nCentreStart, float fEstimate, float* pSeg) cons
       nBestUps = u;
     }
   }
-  // Extract the neighbour: lag l + p/4 is read as l + 1 delayed by (4-p)/4.
+  // Extract the neighbour: lag l + p/4 is read as lag l + 1 delayed by
+  // (4 - p)/4 samples.
   const int nFrac = nBestUps % kUps;
   const int nInt = nFirst + (nBestUps + kUps - 1) / kUps;
   const float* pH = Phase((kUps - nFrac) % kUps);
@@ -106,7 +108,10 @@ float cIlbcEnhancer::Refine(int nCentreStart, float fEstimate, float* pSeg) cons
     }
     pSeg[j] = fSum;
   }
-  return static_cast<float>(nFirst) + static_cast<float>(nBestUps) / static_cast<float>(kUps);
+  // The next neighbour is sought from one sample after the lag found, as the
+  // reference decoder does (its pitch-synchronous chain runs one sample late).
+  return static_cast<float>(nFirst) + static_cast<float>(nBestUps) / static_cast<float>(kUps) +
+         1.0f;
 }
 
 void cIlbcEnhancer::EnhanceBlock(int nStart, float* pOut) const {
