@@ -7,9 +7,7 @@
 #include "KytRTP/KytCodec/cG610Codec.h"
 #include "KytRTP/KytCodec/cG711aCodec.h"
 #include "KytRTP/KytCodec/cG711uCodec.h"
-#ifdef KYT_WITH_ILBC
 #include "KytRTP/KytCodec/ciLBCCodec.h"
-#endif
 #include "KytRTP/cPacketRTP.h"
 #include "KytRTP/cSocketRTP.h"
 #include "audio/cCircularBUFF.h"
@@ -48,13 +46,10 @@ cLineRTP::cLineRTP(asio::io_context& context)
       m_pG711aCodec(std::make_unique<cG711aCodec>()),
       m_pG711uCodec(std::make_unique<cG711uCodec>()),
       m_pG610Codec(std::make_unique<cG610Codec>()),
-#ifdef KYT_WITH_ILBC
       m_piLBCCodec(std::make_unique<ciLBCCodec>()),
-#endif
       m_pSocketRTP(std::make_unique<cSocketRTP>(context, this)),
       m_pMixedPCM(std::make_unique<cCircularBUFF>(kLineBufferBytes)),
-      m_pSendFillBuff(std::make_unique<cCircularBUFF>(kLineBufferBytes)) {
-}
+      m_pSendFillBuff(std::make_unique<cCircularBUFF>(kLineBufferBytes)) {}
 
 cLineRTP::~cLineRTP() = default;
 
@@ -135,13 +130,11 @@ int cLineRTP::Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, 
           m_pG610Codec->DecodeOutPutSize(nPayloadLength) > kMaxPacketPCM)
         return 0;
       return m_pG610Codec->Decode(pPayload, nPayloadLength, pPCM);
-#ifdef KYT_WITH_ILBC
     case cCodecRTP::kCodeciLBC:
       if (!m_piLBCCodec->IsValid(nPayloadLength)) return 0;
       m_piLBCCodec->SetDecodeMode(ciLBCCodec::GetStreamMode(nPayloadLength));
       if (m_piLBCCodec->DecodeOutPutSize(nPayloadLength) > kMaxPacketPCM) return 0;
       return m_piLBCCodec->Decode(pPayload, nPayloadLength, pPCM);
-#endif
     default:
       return 0;
   }
@@ -215,11 +208,9 @@ void cLineRTP::SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPaylo
     case cCodecRTP::kCodecGSM:
       nPayload = m_pG610Codec->Encode(pPCM, nLength, pPayload);
       break;
-#ifdef KYT_WITH_ILBC
     case cCodecRTP::kCodeciLBC:
       nPayload = m_piLBCCodec->Encode(pPCM, nLength, pPayload);
       break;
-#endif
     default:
       return;
   }

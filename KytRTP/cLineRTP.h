@@ -81,9 +81,7 @@ class cLineRTP {
   std::unique_ptr<cG711aCodec> m_pG711aCodec;
   std::unique_ptr<cG711uCodec> m_pG711uCodec;
   std::unique_ptr<cG610Codec> m_pG610Codec;
-#ifdef KYT_WITH_ILBC
   std::unique_ptr<ciLBCCodec> m_piLBCCodec;
-#endif
   std::unique_ptr<cSocketRTP> m_pSocketRTP;
   std::unique_ptr<cCircularBUFF> m_pMixedPCM;
   std::unique_ptr<cCircularBUFF> m_pSendFillBuff;

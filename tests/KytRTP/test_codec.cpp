@@ -8,10 +8,8 @@
 #include "KytRTP/KytCodec/cG610Codec.h"
 #include "KytRTP/KytCodec/cG711aCodec.h"
 #include "KytRTP/KytCodec/cG711uCodec.h"
-#include "cMediaTestUtil.h"
-#ifdef KYT_WITH_ILBC
 #include "KytRTP/KytCodec/ciLBCCodec.h"
-#endif
+#include "cMediaTestUtil.h"
 
 using namespace mediatest;
 
@@ -206,7 +204,6 @@ TEST(G610, FrameWithoutGsmSignatureDecodesToSilence) {
   EXPECT_EQ(out, std::vector<int16_t>(160, 0));
 }
 
-#ifdef KYT_WITH_ILBC
 TEST(iLBC, StreamModeFromPayloadLength) {
   EXPECT_EQ(ciLBCCodec::GetStreamMode(50), 30);
   EXPECT_EQ(ciLBCCodec::GetStreamMode(100), 30);
@@ -252,4 +249,3 @@ TEST(iLBC, ToneSurvivesBothModes) {
     EXPECT_GT(dTone, 100 * dOther) << nMode;
   }
 }
-#endif

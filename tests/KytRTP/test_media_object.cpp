@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "KytRTP/KytCodec/cG711uCodec.h"
+#include "KytRTP/KytCodec/ciLBCCodec.h"
 #include "KytRTP/cGenListenPortRTP.h"
 #include "KytRTP/cKytRTPObject.h"
 #include "KytRTP/cPacketRTP.h"
@@ -329,4 +330,58 @@ TEST_F(MediaObject, LaterFeaturesAnswerAsUnavailable) {
   EXPECT_FALSE(object.IsWaveFilePlaying(0));
   EXPECT_FALSE(object.GenRTPBasedDTMF(0, 101, 5));
   EXPECT_EQ(object.SpkGetAutoGain(), 1);
+}
+
+TEST_F(MediaObject, IlbcSendsThirtyMsFramesOnTwoTicksOfThree) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", 0));
+  ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", PeerPort(), 3, 98, true, true));
+  const std::vector<int16_t> unit(160, 500);
+  object.OnMicData(unit.data());
+  EXPECT_TRUE(Received().empty());
+  object.OnMicData(unit.data());
+  object.OnMicData(unit.data());
+  const auto packets = Received();
+  ASSERT_EQ(packets.size(), 2u);
+  cPacketRTP::sParsed a, b;
+  ASSERT_TRUE(cPacketRTP::ParsePacket(packets[0].data(), packets[0].size(), a));
+  ASSERT_TRUE(cPacketRTP::ParsePacket(packets[1].data(), packets[1].size(), b));
+  EXPECT_EQ(a.nPayloadType, 98);
+  EXPECT_EQ(a.nPayloadLength, 50);
+  EXPECT_EQ(b.uTimeStamp, a.uTimeStamp + 240);
+}
+
+TEST_F(MediaObject, IlbcReceiveModeFollowsThePayloadLength) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  const int nPort = StartLine(0);
+  ciLBCCodec encoder;
+  encoder.SetEncodeMode(20);
+  std::vector<int16_t> tone(160);
+  for (int i = 0; i < 160; ++i) tone[i] = static_cast<int16_t>(i % 16 < 8 ? 8000 : -8000);
+  auto send = [&](uint16_t nSeq, const uint8_t* pPayload, int nLength) {
+    std::vector<uint8_t> packet(12, 0);
+    packet[0] = 0x80;
+    packet[1] = 98;
+    packet[2] = static_cast<uint8_t>(nSeq >> 8);
+    packet[3] = static_cast<uint8_t>(nSeq);
+    const uint32_t uTs = nSeq * 160u;
+    for (int i = 0; i < 4; ++i) packet[4 + i] = static_cast<uint8_t>(uTs >> (24 - 8 * i));
+    packet.insert(packet.end(), pPayload, pPayload + nLength);
+    peer.send_to(asio::buffer(packet),
+                 udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), nPort));
+  };
+  uint8_t frame[38];
+  // 40 bytes is neither 20 ms nor 30 ms frames: dropped.
+  const std::vector<uint8_t> odd(40, 0x55);
+  for (uint16_t s = 0; s < 8; ++s) send(s, odd.data(), 40);
+  Pump();
+  int16_t spk[160], c0[160], c1[160];
+  EXPECT_FALSE(object.GetSpkPlay(spk, c0, c1));
+  for (uint16_t s = 0; s < 8; ++s) {
+    ASSERT_EQ(encoder.Encode(tone.data(), 320, frame), 38);
+    send(s, frame, 38);
+  }
+  Pump();
+  ASSERT_TRUE(object.GetSpkPlay(spk, c0, c1)) << "38-byte payloads decode as 20 ms frames";
+  EXPECT_EQ(object.GetInboundCodec(0), 3);
 }

@@ -8,9 +8,7 @@
 #include "KytRTP/KytCodec/cG610Codec.h"
 #include "KytRTP/KytCodec/cG711aCodec.h"
 #include "KytRTP/KytCodec/cG711uCodec.h"
-#ifdef KYT_WITH_ILBC
 #include "KytRTP/KytCodec/ciLBCCodec.h"
-#endif
 #include "cMediaEngine.h"
 #include "cMediaTestUtil.h"
 
@@ -37,9 +35,7 @@ std::vector<int16_t> ThroughCodec(int nCodecNo, std::vector<int16_t> pcm) {
   cG711uCodec ulaw;
   cG711aCodec alaw;
   cG610Codec gsm;
-#ifdef KYT_WITH_ILBC
   ciLBCCodec ilbc;
-#endif
   for (size_t n = 0; n < pcm.size(); n += nFrame) {
     const int nBytes = nFrame * 2;
     switch (nCodecNo) {
@@ -52,11 +48,9 @@ std::vector<int16_t> ThroughCodec(int nCodecNo, std::vector<int16_t> pcm) {
       case cCodecRTP::kCodecGSM:
         gsm.Decode(coded.data(), gsm.Encode(&pcm[n], nBytes, coded.data()), &out[n]);
         break;
-#ifdef KYT_WITH_ILBC
       case cCodecRTP::kCodeciLBC:
         ilbc.Decode(coded.data(), ilbc.Encode(&pcm[n], nBytes, coded.data()), &out[n]);
         break;
-#endif
       default:
         ADD_FAILURE() << "codec " << nCodecNo;
         return out;
@@ -141,9 +135,7 @@ const sCodecCase kCodecCases[] = {
     {"PCMU", 0, 0, 40.0},
     {"PCMA", 1, 8, 40.0},
     {"GSM", 2, 3, 40.0},
-#ifdef KYT_WITH_ILBC
     {"iLBC", 3, 98, 40.0},
-#endif
 };
 
 INSTANTIATE_TEST_SUITE_P(Codecs, TwoEngines, ::testing::ValuesIn(kCodecCases),
