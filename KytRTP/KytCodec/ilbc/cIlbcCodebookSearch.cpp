@@ -31,6 +31,8 @@ void cIlbcCodebookSearch::Search(const float* pMem, int nMemL, const float* pTar
 
   const int nBase = nMemL - nTargetL + 1;
   const int nSection = cIlbcCodebook::SectionSize(nMemL, nTargetL);
+  const float fTargetEn = cIlbcFilter::Dot(arrTarget, arrTarget, nTargetL);
+  float arrCoded[kSubL] = {};
   float fPrevGain = 1.0f;
   for (int k = 0; k < kStages; k++) {
     const int nTried = pRange[k] < nBase ? pRange[k] : nBase;
@@ -61,24 +63,22 @@ void cIlbcCodebookSearch::Search(const float* pMem, int nMemL, const float* pTar
     const float fEn = cIlbcFilter::Dot(arrVec, arrVec, nTargetL);
     const float fGain = fEn > 0.0f ? cIlbcFilter::Dot(arrTarget, arrVec, nTargetL) / fEn : 0.0f;
     const float fQuant = cIlbcGain::Quantize(fGain, fPrevGain, k, &pGainIndex[k]);
-    for (int j = 0; j < nTargetL; j++) arrTarget[j] -= fQuant * arrVec[j];
+    for (int j = 0; j < nTargetL; j++) {
+      arrTarget[j] -= fQuant * arrVec[j];
+      arrCoded[j] += fQuant * arrVec[j];
+    }
     pIndex[k] = nBest;
     fPrevGain = fQuant;
   }
-  ScaleGain(pMem, nMemL, pTarget, nTargetL, pIndex, pGainIndex);
+  ScaleGain(fTargetEn, cIlbcFilter::Dot(arrCoded, arrCoded, nTargetL), pGainIndex);
 }
 
-void cIlbcCodebookSearch::ScaleGain(const float* pMem, int nMemL, const float* pTarget,
-                                    int nTargetL, const int* pIndex, int* pGainIndex) {
+void cIlbcCodebookSearch::ScaleGain(float fTargetEn, float fCodedEn, int* pGainIndex) {
   // Squared-error matching loses power on poorly predicted targets; raise
   // the first gain (the others scale with it) while the coded power stays
   // below the target's, to at most twice the searched gain.
-  float arrCoded[kSubL];
-  cIlbcCodebook::Decode(pMem, nMemL, nTargetL, pIndex, pGainIndex, arrCoded);
-  const float fTargetEn = cIlbcFilter::Dot(pTarget, pTarget, nTargetL);
-  const float fCodedEn = cIlbcFilter::Dot(arrCoded, arrCoded, nTargetL);
-  const float fGain = cIlbcTables::kGainSq5[pGainIndex[0]];
   if (!(fCodedEn > 0.0f)) return;
+  const float fGain = cIlbcTables::kGainSq5[pGainIndex[0]];
   int nIdx = pGainIndex[0];
   while (nIdx + 1 < cIlbcGain::Levels(0)) {
     const float fNext = cIlbcTables::kGainSq5[nIdx + 1];

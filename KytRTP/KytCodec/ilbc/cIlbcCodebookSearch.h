@@ -16,6 +16,6 @@ class cIlbcCodebookSearch {
                      const float* pWeight, const int* pRange, int* pIndex, int* pGainIndex);
 
  private:
-  static void ScaleGain(const float* pMem, int nMemL, const float* pTarget, int nTargetL,
-                        const int* pIndex, int* pGainIndex);
+  // Energies in the weighted domain: of the target and of its coded version.
+  static void ScaleGain(float fTargetEn, float fCodedEn, int* pGainIndex);
 };
