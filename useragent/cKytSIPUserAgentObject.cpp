@@ -778,7 +778,7 @@ bool cKytSIPUserAgentObject::StopRTP(int32_t nLine, bool bStopOutbound, bool bSt
 bool cKytSIPUserAgentObject::GetRTPLineRx(int32_t nLine, cKytSTR& ip, int32_t& nPort) {
   ip = m_pKytRTPLib->GetLineRxIP(nLine);
   nPort = m_pKytRTPLib->GetLineRxPort(nLine);
-  return true;
+  return !ip.IsZeroLEN() && nPort > 0;  // a closed line has no receive address
 }
 
 bool cKytSIPUserAgentObject::ChoosePriorityCodec(const cKytListSTR& remoteCodecNumbers,
