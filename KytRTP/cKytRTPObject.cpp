@@ -168,10 +168,8 @@ bool cKytRTPObject::LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound
   return true;
 }
 
-// Telephone events are not sent yet.
-bool cKytRTPObject::GenRTPBasedDTMF(int nLine, int, int) {
-  CheckLine(nLine);
-  return false;
+bool cKytRTPObject::GenRTPBasedDTMF(int nLine, int nPayloadType, int nEvent) {
+  return CheckLine(nLine) && m_pLineRTP[nLine]->GenRTPBasedDTMF(nPayloadType, nEvent);
 }
 
 bool cKytRTPObject::MuteInboundVoiceStream(int nLine, bool bMute) {

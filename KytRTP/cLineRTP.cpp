@@ -8,6 +8,7 @@
 #include "KytRTP/KytCodec/cG711aCodec.h"
 #include "KytRTP/KytCodec/cG711uCodec.h"
 #include "KytRTP/KytCodec/ciLBCCodec.h"
+#include "KytRTP/cGenRTPBasedDTMF.h"
 #include "KytRTP/cPacketRTP.h"
 #include "KytRTP/cSocketRTP.h"
 #include "audio/cCircularBUFF.h"
@@ -41,7 +42,8 @@ int CodecOfPayloadType(int nPayloadType) {
 }  // namespace
 
 cLineRTP::cLineRTP(asio::io_context& context)
-    : m_pPacketRTP(std::make_unique<cPacketRTP>()),
+    : m_pRTPBasedDTMF(std::make_unique<cGenRTPBasedDTMF>()),
+      m_pPacketRTP(std::make_unique<cPacketRTP>()),
       m_pJitterBuffer(std::make_unique<cJitterBuffer>()),
       m_pG711aCodec(std::make_unique<cG711aCodec>()),
       m_pG711uCodec(std::make_unique<cG711uCodec>()),
@@ -80,6 +82,7 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
   m_nTxPayload = nTxPayload;
   m_pSendFillBuff->ResetBUFF();
   m_pMixedPCM->ResetBUFF();
+  m_pRTPBasedDTMF->DeleteAll();
   m_pJitterBuffer->ResetBuffer();
   m_pPacketRTP->ResetOBJ();
   m_bOutboundRTP = bOutbound;
@@ -93,6 +96,7 @@ void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
   m_bInboundRTP = !bStopInbound;
   m_pMixedPCM->ResetBUFF();
   m_pJitterBuffer->ResetBuffer();
+  m_pRTPBasedDTMF->DeleteAll();
 }
 
 void cLineRTP::Hold() {
@@ -108,6 +112,11 @@ void cLineRTP::ConfAllow(bool bAllowListen, bool bAllowSpeak) {
 bool cLineRTP::VoiceChannelSPK(int nChannel) {
   if (nChannel < 0 || nChannel > 2) return false;
   m_nVoiceChannelSPK = nChannel;
+  return true;
+}
+
+bool cLineRTP::GenRTPBasedDTMF(int nPayloadType, int nEvent) {
+  m_pRTPBasedDTMF->DigitDTMF(nEvent, nPayloadType);
   return true;
 }
 
@@ -172,11 +181,37 @@ void cLineRTP::AddMixedUnitData(const int16_t* pUnit) {
   m_pMixedPCM->WriteToBUFF(pUnit, kUnitBytes);
 }
 
+void cLineRTP::OnTickPlayWaveFile() {
+  if (!m_bOutboundRTP || !m_bOpen) {
+    m_bStopMicSend = false;
+    return;
+  }
+  cRTPBasedDTMFObj event;
+  if (m_pRTPBasedDTMF->GenDigitDTMF(event)) {
+    m_bStopMicSend = true;
+    uint8_t packet[cPacketRTP::kHeaderSize + 4];
+    m_pPacketRTP->CreatePacketDTMF(event.m_bFirstPacket, event.m_bLastPacket, event.m_nMagicNo,
+                                   event.m_bUpdateRTP, packet);
+    std::copy(event.m_arrDigitRTP, event.m_arrDigitRTP + 4, packet + cPacketRTP::kHeaderSize);
+    m_pSocketRTP->SendToSocket(packet, sizeof(packet), m_pToIP.GetDATA(), m_nToPort);
+    return;
+  }
+  if (m_pRTPBasedDTMF->IsStopVoice()) {
+    m_bStopMicSend = true;
+    m_pSendFillBuff->ResetBUFF();
+    return;
+  }
+  m_bStopMicSend = false;
+}
+
 void cLineRTP::OnMicData(const int16_t* pUnit) {
+  OnTickPlayWaveFile();
   if (!m_bOpen || m_bHold || !m_bOutboundRTP) return;
   int16_t send[kUnitSamples];
   int16_t mixed[kUnitSamples];
-  if (m_pMixedPCM->ReadToBUFF(mixed, kUnitBytes) && m_bConfAllowListen)
+  const bool bMixed = m_pMixedPCM->ReadToBUFF(mixed, kUnitBytes);
+  if (m_bStopMicSend) return;
+  if (bMixed && m_bConfAllowListen)
     cCodecRTP::MixTwoUnitSizeStream(pUnit, mixed, send);
   else
     std::copy(pUnit, pUnit + kUnitSamples, send);

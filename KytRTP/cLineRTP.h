@@ -8,6 +8,7 @@
 
 class cCircularBUFF;
 class cG610Codec;
+class cGenRTPBasedDTMF;
 class cG711aCodec;
 class cG711uCodec;
 class ciLBCCodec;
@@ -57,6 +58,8 @@ class cLineRTP {
   void ConfAllow(bool bAllowListen, bool bAllowSpeak);
   // Accepts channel 0, 1 or 2; anything else is refused and the channel stays.
   bool VoiceChannelSPK(int nChannel);
+  // Queues one RFC 2833 event; it replaces the microphone from the next unit on.
+  bool GenRTPBasedDTMF(int nPayloadType, int nEvent);
 
   int GetTxFrameSizePCM() const;
   int GetTxFrameSizeCOMPRESS() const;
@@ -72,10 +75,14 @@ class cLineRTP {
   void OnMicData(const int16_t* pUnit);
 
  private:
+  // The per-unit work that may replace the microphone: queued telephone events and the silence
+  // after them.
+  void OnTickPlayWaveFile();
   void SendTo(const int16_t* pUnit);
   void SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPayloadType);
   int Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, int16_t* pPCM);
 
+  std::unique_ptr<cGenRTPBasedDTMF> m_pRTPBasedDTMF;
   std::unique_ptr<cPacketRTP> m_pPacketRTP;
   std::unique_ptr<cJitterBuffer> m_pJitterBuffer;
   std::unique_ptr<cG711aCodec> m_pG711aCodec;
@@ -97,6 +104,7 @@ class cLineRTP {
   int m_nRxCodecNo = -1;
   int m_nTxCodecNo = -1;
   int m_nTxPayload = -1;
+  bool m_bStopMicSend = false;
   bool m_bOutboundRTP = false;
   bool m_bInboundRTP = false;
   bool m_bMuteInboundVoice = false;

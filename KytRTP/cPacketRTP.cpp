@@ -30,13 +30,29 @@ void cPacketRTP::ResetOBJ() {
   m_bSetMarkerBit = true;
 }
 
+void cPacketRTP::WriteHeader(bool bMarker, uint32_t uTimeStamp, int nPayloadType,
+                             uint8_t* pBuffer) const {
+  pBuffer[0] = 0x80;
+  pBuffer[1] = static_cast<uint8_t>((bMarker ? 0x80 : 0x00) | (nPayloadType & 0x7F));
+  Put16(pBuffer + 2, m_nOutboundSeqno);
+  Put32(pBuffer + 4, uTimeStamp);
+  Put32(pBuffer + 8, m_uOutboundSsrc);
+}
+
+void cPacketRTP::CreatePacketDTMF(bool bFirst, bool bLast, int nPayloadType, bool bAdvance,
+                                  uint8_t* pBuffer) {
+  WriteHeader(bFirst, m_uOutboundTimeStampDTMF, nPayloadType, pBuffer);
+  if (bAdvance) ++m_nOutboundSeqno;
+  if (bLast) {
+    m_uOutboundTimeStamp = m_uOutboundTimeStampDTMF + 2880;
+    m_uOutboundTimeStampDTMF += 960;
+    ++m_nOutboundSeqno;
+  }
+}
+
 void cPacketRTP::CreatePacket(int nMinFrameSize, int nMinFrameDurationUs, int nPayloadSize,
                               int nPayloadType, uint8_t* pBuffer) {
-  pBuffer[0] = 0x80;
-  pBuffer[1] = static_cast<uint8_t>((m_bSetMarkerBit ? 0x80 : 0x00) | (nPayloadType & 0x7F));
-  Put16(pBuffer + 2, m_nOutboundSeqno);
-  Put32(pBuffer + 4, m_uOutboundTimeStamp);
-  Put32(pBuffer + 8, m_uOutboundSsrc);
+  WriteHeader(m_bSetMarkerBit, m_uOutboundTimeStamp, nPayloadType, pBuffer);
   m_bSetMarkerBit = false;
   m_uOutboundTimeStampDTMF = m_uOutboundTimeStamp;
   const int nDurationMs =

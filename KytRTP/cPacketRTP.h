@@ -27,6 +27,11 @@ class cPacketRTP {
   void CreatePacket(int nMinFrameSize, int nMinFrameDurationUs, int nPayloadSize, int nPayloadType,
                     uint8_t* pBuffer);
 
+  // Writes the 12-byte header of one telephone-event packet: it carries the timestamp of the
+  // last voice packet. The last packet of an event moves the voice timestamp on by the event's
+  // length and advances the sequence number.
+  void CreatePacketDTMF(bool bFirst, bool bLast, int nPayloadType, bool bAdvance, uint8_t* pBuffer);
+
   // Refuses (false) a packet shorter than a header, of a version other than 2, with a header
   // extension, whose CSRC list or padding runs past its end, whose padding count is 0, or
   // without payload. Reads nothing outside pPacket[0, nLength).
@@ -37,6 +42,8 @@ class cPacketRTP {
   uint32_t GetOutboundSsrc() const { return m_uOutboundSsrc; }
 
  private:
+  void WriteHeader(bool bMarker, uint32_t uTimeStamp, int nPayloadType, uint8_t* pBuffer) const;
+
   uint32_t m_uOutboundTimeStamp = 0;
   uint32_t m_uOutboundTimeStampDTMF = 0;
   uint16_t m_nOutboundSeqno = 0;

@@ -8,6 +8,7 @@
 #include "KytRTP/KytCodec/cG711uCodec.h"
 #include "KytRTP/KytCodec/ciLBCCodec.h"
 #include "KytRTP/cGenListenPortRTP.h"
+#include "KytRTP/cGenRTPBasedDTMF.h"
 #include "KytRTP/cKytRTPObject.h"
 #include "KytRTP/cPacketRTP.h"
 #include "KytRTP/cSocketRTP.h"
@@ -328,7 +329,6 @@ TEST_F(MediaObject, LaterFeaturesAnswerAsUnavailable) {
   EXPECT_EQ(object.GetObjectError(), 21);
   EXPECT_EQ(object.PlayWaveTotalTime(0), -1);
   EXPECT_FALSE(object.IsWaveFilePlaying(0));
-  EXPECT_FALSE(object.GenRTPBasedDTMF(0, 101, 5));
   EXPECT_EQ(object.SpkGetAutoGain(), 1);
 }
 
@@ -384,4 +384,81 @@ TEST_F(MediaObject, IlbcReceiveModeFollowsThePayloadLength) {
   Pump();
   ASSERT_TRUE(object.GetSpkPlay(spk, c0, c1)) << "38-byte payloads decode as 20 ms frames";
   EXPECT_EQ(object.GetInboundCodec(0), 3);
+}
+
+TEST(TelephoneEvents, OneEventIsEightPackets) {
+  cGenRTPBasedDTMF queue;
+  queue.DigitDTMF(11, 101);
+  cRTPBasedDTMFObj p;
+  const bool first[8] = {true, true, true, false, false, false, false, false};
+  const bool advance[8] = {false, false, true, true, true, false, false, false};
+  for (int n = 0; n < 8; ++n) {
+    ASSERT_TRUE(queue.GenDigitDTMF(p)) << n;
+    EXPECT_EQ(p.m_arrDigitRTP[0], 11);
+    EXPECT_EQ(p.m_arrDigitRTP[1], n < 5 ? 0x0A : 0x8A);
+    EXPECT_EQ(p.m_arrDigitRTP[2], n < 5 ? 0 : 0x06);
+    EXPECT_EQ(p.m_arrDigitRTP[3], n < 5 ? 0 : 0x40);
+    EXPECT_EQ(p.m_nMagicNo, 101);
+    EXPECT_EQ(p.m_bFirstPacket, first[n]);
+    EXPECT_EQ(p.m_bUpdateRTP, advance[n]);
+    EXPECT_EQ(p.m_bLastPacket, n == 7);
+  }
+  EXPECT_FALSE(queue.IsDigitAvail());
+  int nSilent = 0;
+  while (queue.IsStopVoice()) ++nSilent;
+  EXPECT_EQ(nSilent, 54);
+}
+
+// One digit in the stream: the burst, the silence after it, and voice resuming where the event
+// left the sequence number and timestamp.
+TEST_F(MediaObject, TelephoneEventReplacesTheMicrophone) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  StartLine(0);
+  const std::vector<int16_t> unit(160, 1000);
+  object.OnMicData(unit.data());
+  auto voice = Received();
+  ASSERT_EQ(voice.size(), 1u);
+  cPacketRTP::sParsed before;
+  ASSERT_TRUE(cPacketRTP::ParsePacket(voice[0].data(), voice[0].size(), before));
+  ASSERT_TRUE(object.GenRTPBasedDTMF(0, 101, 5));
+  ASSERT_TRUE(object.HoldLine(0)) << "events are sent on hold too";
+  for (int i = 0; i < 8; ++i) object.OnMicData(unit.data());
+  ASSERT_TRUE(object.UnHoldLine(0));
+  const auto events = Received();
+  ASSERT_EQ(events.size(), 8u);
+  const uint16_t s = static_cast<uint16_t>(before.nSeqNo + 1);
+  const uint16_t seqs[8] = {
+      s, s, s, uint16_t(s + 1), uint16_t(s + 2), uint16_t(s + 3), uint16_t(s + 3), uint16_t(s + 3)};
+  for (int n = 0; n < 8; ++n) {
+    ASSERT_EQ(events[n].size(), 16u);
+    cPacketRTP::sParsed e;
+    ASSERT_TRUE(cPacketRTP::ParsePacket(events[n].data(), events[n].size(), e));
+    EXPECT_EQ(e.nPayloadType, 101);
+    EXPECT_EQ(e.bMarker, n < 3) << n;
+    EXPECT_EQ(e.nSeqNo, seqs[n]) << n;
+    EXPECT_EQ(e.uTimeStamp, before.uTimeStamp) << n;
+    EXPECT_EQ(e.pPayload[0], 5);
+  }
+  for (int i = 0; i < 54; ++i) object.OnMicData(unit.data());
+  EXPECT_TRUE(Received().empty()) << "the microphone stays silent after the event";
+  object.OnMicData(unit.data());
+  const auto after = Received();
+  ASSERT_EQ(after.size(), 1u);
+  cPacketRTP::sParsed resumed;
+  ASSERT_TRUE(cPacketRTP::ParsePacket(after[0].data(), after[0].size(), resumed));
+  EXPECT_EQ(resumed.nSeqNo, static_cast<uint16_t>(s + 4));
+  EXPECT_EQ(resumed.uTimeStamp, before.uTimeStamp + 2880);
+  EXPECT_EQ(resumed.nPayloadType, 0);
+}
+
+TEST_F(MediaObject, RestartingTheStreamDropsQueuedEvents) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  StartLine(0);
+  ASSERT_TRUE(object.GenRTPBasedDTMF(0, 101, 10));
+  ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", PeerPort(), 0, 0, true, true));
+  const std::vector<int16_t> unit(160, 1000);
+  object.OnMicData(unit.data());
+  const auto packets = Received();
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(packets[0].size(), 172u) << "voice, not an event";
 }
