@@ -1,0 +1,227 @@
+#include "cBaresipPeer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const char* const kModulePath = "/usr/lib/baresip/modules";
+// g711 and gsm for the codecs, aufile as microphone, sndfile to keep what was heard, account
+// for the accounts file, menu for auto-answer and dialling, ctrl_tcp to steer it.
+const char* const kModules[] = {"g711", "gsm", "aufile", "sndfile", "account", "menu", "ctrl_tcp"};
+
+uint16_t FreeTcpPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return 0;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t nLen = sizeof addr;
+  uint16_t nPort = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen) == 0) {
+    nPort = ntohs(addr.sin_port);
+  }
+  close(fd);
+  return nPort;
+}
+
+// The value of "type" in one JSON event text, or empty.
+std::string EventType(const std::string& sJson) {
+  if (sJson.find("\"event\":true") == std::string::npos) return "";
+  const std::string sKey = "\"type\":\"";
+  const size_t nAt = sJson.find(sKey);
+  if (nAt == std::string::npos) return "";
+  const size_t nStart = nAt + sKey.size();
+  const size_t nEnd = sJson.find('"', nStart);
+  return nEnd == std::string::npos ? "" : sJson.substr(nStart, nEnd - nStart);
+}
+
+// JSON string contents for the texts we send (addresses and command names).
+std::string JsonEscape(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+cBaresipPeer::cBaresipPeer(std::string sDir, std::string sUser, std::string sCodecs,
+                           std::string sSourceWave)
+    : m_sDir(std::move(sDir)),
+      m_sUser(std::move(sUser)),
+      m_sCodecs(std::move(sCodecs)),
+      m_sSourceWave(std::move(sSourceWave)) {}
+
+cBaresipPeer::~cBaresipPeer() {
+  if (m_nControlFd >= 0) close(m_nControlFd);
+}
+
+std::string cBaresipPeer::Uri() const {
+  return "sip:" + m_sUser + "@127.0.0.1:" + std::to_string(m_nSipPort);
+}
+
+void cBaresipPeer::WriteConfig() const {
+  std::ofstream config(m_sDir + "/config");
+  config << "poll_method epoll\n"
+         << "sip_listen 127.0.0.1:" << m_nSipPort << "\n"
+         << "net_interface 127.0.0.1\n"
+         << "call_local_timeout 120\n"
+         << "call_max_calls 4\n"
+         // No sound card here: the file is the microphone; what is heard is kept by sndfile.
+         << "audio_source aufile," << m_sSourceWave << "\n"
+         << "ausrc_srate 8000\n"
+         << "ausrc_channels 1\n"
+         << "auplay_srate 8000\n"
+         << "auplay_channels 1\n"
+         << "rtcp_mux no\n"
+         << "jitter_buffer_delay 1-10\n"
+         << "module_path " << kModulePath << "\n";
+  for (const char* pModule : {"g711", "gsm", "aufile", "sndfile"}) {
+    config << "module " << pModule << ".so\n";
+  }
+  config << "module_tmp account.so\n"
+         << "module_app menu.so\n"
+         << "module_app ctrl_tcp.so\n"
+         << "ctrl_tcp_listen 127.0.0.1:" << m_nControlPort << "\n"
+         << "snd_path " << m_sDir << "\n";
+  std::ofstream accounts(m_sDir + "/accounts");
+  accounts << "<sip:" << m_sUser
+           << "@127.0.0.1>;regint=0;answermode=auto;audio_codecs=" << m_sCodecs << "\n";
+}
+
+bool cBaresipPeer::Start(cAsioMainLoop& loop) {
+  for (const char* pModule : kModules) {
+    const std::string sPath = std::string(kModulePath) + "/" + pModule + ".so";
+    if (!std::filesystem::exists(sPath)) {
+      m_sFailure = "baresip module " + sPath + " is missing (package baresip-core)";
+      return false;
+    }
+  }
+  m_nSipPort = uatest::FreeUdpPort();
+  m_nControlPort = FreeTcpPort();
+  WriteConfig();
+  // -s: SIP trace in the log, shown when a test fails.
+  m_pProcess = std::make_unique<uatest::cChildProcess>(
+      std::vector<std::string>{"baresip", "-f", m_sDir, "-s"}, m_sDir + "/baresip.log");
+  if (!m_pProcess->Started()) {
+    m_sFailure = "baresip cannot be run (package baresip-core)";
+    return false;
+  }
+  const bool bUp = uatest::WaitUntil(
+      loop, [&] { return m_pProcess->Done() || ConnectControl(); }, 10s);
+  if (m_nControlFd < 0) {
+    m_sFailure = m_pProcess->Done()
+                     ? "baresip ended with code " + std::to_string(m_pProcess->ExitCode())
+                     : std::string(bUp ? "" : "baresip's control port did not open in time");
+    return false;
+  }
+  // The SIP socket is bound before the control module loads, but check rather than trust.
+  if (!uatest::IsUdpPortTaken(m_nSipPort)) {
+    m_sFailure = "baresip did not bind its SIP port";
+    return false;
+  }
+  return true;
+}
+
+bool cBaresipPeer::ConnectControl() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(m_nControlPort);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    close(fd);
+    return false;
+  }
+  m_nControlFd = fd;
+  return true;
+}
+
+bool cBaresipPeer::Stop(cAsioMainLoop& loop) {
+  if (!m_pProcess) return false;
+  Command("quit");
+  const bool bEnded = uatest::WaitUntil(
+      loop, [&] { return m_pProcess->Done(); }, 10s);
+  m_pProcess.reset();
+  if (m_nControlFd >= 0) close(m_nControlFd);
+  m_nControlFd = -1;
+  return bEnded;
+}
+
+bool cBaresipPeer::Command(const std::string& sCommand, const std::string& sParams) {
+  if (m_nControlFd < 0) return false;
+  const std::string sJson = "{\"command\":\"" + JsonEscape(sCommand) + "\",\"params\":\"" +
+                            JsonEscape(sParams) + "\",\"token\":\"test\"}";
+  const std::string sFrame = std::to_string(sJson.size()) + ":" + sJson + ",";
+  size_t nSent = 0;
+  while (nSent < sFrame.size()) {
+    const ssize_t n =
+        send(m_nControlFd, sFrame.data() + nSent, sFrame.size() - nSent, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    nSent += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void cBaresipPeer::Pump() {
+  if (m_nControlFd < 0) return;
+  char buf[4096];
+  ssize_t n;
+  while ((n = recv(m_nControlFd, buf, sizeof buf, MSG_DONTWAIT)) > 0) {
+    m_sControlBuffer.append(buf, static_cast<size_t>(n));
+  }
+  // Netstrings: "<length>:<payload>,".
+  for (;;) {
+    const size_t nColon = m_sControlBuffer.find(':');
+    if (nColon == std::string::npos || nColon == 0 || nColon > 9) return;
+    if (m_sControlBuffer.find_first_not_of("0123456789") != nColon) {
+      m_sControlBuffer.clear();
+      return;
+    }
+    const size_t nLen = std::stoul(m_sControlBuffer.substr(0, nColon));
+    if (m_sControlBuffer.size() < nColon + 1 + nLen + 1) return;
+    m_Messages.push_back(m_sControlBuffer.substr(nColon + 1, nLen));
+    m_sControlBuffer.erase(0, nColon + 1 + nLen + 1);
+  }
+}
+
+bool cBaresipPeer::HeardEvent(const std::string& sType) {
+  Pump();
+  return !EventText(sType).empty();
+}
+
+std::string cBaresipPeer::EventText(const std::string& sType) const {
+  for (const auto& sJson : m_Messages) {
+    if (EventType(sJson) == sType) return sJson;
+  }
+  return "";
+}
+
+std::string cBaresipPeer::DecodedWave() const {
+  std::string sNewest;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(m_sDir, ec)) {
+    const std::string sName = entry.path().filename().string();
+    if (sName.rfind("dump-", 0) == 0 && sName.size() > 8 &&
+        sName.compare(sName.size() - 8, 8, "-dec.wav") == 0 && entry.path().string() > sNewest) {
+      sNewest = entry.path().string();
+    }
+  }
+  return sNewest;
+}
+
+std::string cBaresipPeer::Log() const { return uatest::ReadText(m_sDir + "/baresip.log"); }

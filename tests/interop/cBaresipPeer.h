@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cUserAgentTestUtil.h"
+
+// baresip as the far end of a call: started on 127.0.0.1 with a private configuration folder,
+// its own SIP port and a TCP control port, with one account that answers by itself. It plays
+// a WAVE file as its microphone (the aufile source) and writes what it decodes to a WAVE file
+// (the sndfile filter); the test dials, hangs up and hears its call events over the control
+// connection (netstrings of JSON).
+class cBaresipPeer {
+ public:
+  // sDir: an empty folder that becomes baresip's configuration and dump folder.
+  // sUser: the account's user part; sCodecs: baresip's audio_codecs list ("pcmu", "gsm,pcma");
+  // sSourceWave: 8000 Hz mono 16-bit WAVE file played into every call.
+  cBaresipPeer(std::string sDir, std::string sUser, std::string sCodecs, std::string sSourceWave);
+  ~cBaresipPeer();
+  cBaresipPeer(const cBaresipPeer&) = delete;
+  cBaresipPeer& operator=(const cBaresipPeer&) = delete;
+
+  // Writes the configuration, starts baresip and connects to its control port; false (with
+  // the reason in Failure()) when the program or one of its modules is missing or it does not
+  // come up in time.
+  bool Start(cAsioMainLoop& loop);
+  // Asks baresip to quit and waits for it; true when it ended by itself.
+  bool Stop(cAsioMainLoop& loop);
+
+  uint16_t SipPort() const { return m_nSipPort; }
+  // The account's address, reachable without a registrar: sip:user@127.0.0.1:port.
+  std::string Uri() const;
+
+  // Sends one control command ("dial", "hangup", ...) with its parameter text.
+  bool Command(const std::string& sCommand, const std::string& sParams = "");
+  // Reads what the control connection has brought so far (call it while waiting).
+  void Pump();
+  // Whether an event of this type ("CALL_ESTABLISHED", "CALL_CLOSED") has come, and the whole
+  // JSON text of the first one.
+  bool HeardEvent(const std::string& sType);
+  std::string EventText(const std::string& sType) const;
+
+  // What baresip decoded from the last call (its sndfile "-dec" dump); empty when none.
+  std::string DecodedWave() const;
+  std::string Log() const;
+  const std::string& Failure() const { return m_sFailure; }
+
+ private:
+  void WriteConfig() const;
+  bool ConnectControl();
+
+  std::string m_sDir;
+  std::string m_sUser;
+  std::string m_sCodecs;
+  std::string m_sSourceWave;
+  uint16_t m_nSipPort = 0;
+  uint16_t m_nControlPort = 0;
+  int m_nControlFd = -1;
+  std::string m_sControlBuffer;
+  std::vector<std::string> m_Messages;
+  std::unique_ptr<uatest::cChildProcess> m_pProcess;
+  std::string m_sFailure;
+};
