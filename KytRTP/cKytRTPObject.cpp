@@ -214,41 +214,49 @@ int cKytRTPObject::GetInboundCodec(int nLine) {
   return CheckLine(nLine) ? m_pLineRTP[nLine]->GetRxCodecNo() : -1;
 }
 
-// Recording, answering-machine detection and wave playback are not built yet: after the line
-// checks they answer as a recorder, detector or player that cannot do the work would.
 bool cKytRTPObject::IsRecording(int nLine) {
-  CheckLine(nLine);
-  return false;
+  return CheckLine(nLine) && m_pLineRTP[nLine]->IsRecording();
 }
 
-bool cKytRTPObject::StartRecording(int nLine, int nKind, bool) {
+bool cKytRTPObject::StartRecording(int nLine, int nKind, bool bCompress) {
   if (!CheckLine(nLine)) return false;
-  if (nKind < 0 || nKind > 2) m_nLastError = kErrorRecordKind;
-  return false;
+  if (!m_pLineRTP[nLine]->StartRecording(nKind, bCompress)) {
+    m_nLastError = m_pLineRTP[nLine]->GetLineLastError();
+    return false;
+  }
+  return true;
 }
 
 bool cKytRTPObject::StopRecording(int nLine) {
-  CheckLine(nLine);
-  return false;
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->StopRecording();
+  return true;
 }
 
 bool cKytRTPObject::ResetRecording(int nLine) {
-  CheckLine(nLine);
-  return false;
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->ResetRecording();
+  return true;
 }
 
-bool cKytRTPObject::SaveRecordingToWaveFile(int nLine, const cKytSTR&) {
-  if (CheckLine(nLine)) m_nLastError = kErrorSave;
-  return false;
+bool cKytRTPObject::SaveRecordingToWaveFile(int nLine, const cKytSTR& sFileName) {
+  if (!CheckLine(nLine)) return false;
+  if (!m_pLineRTP[nLine]->SaveToWaveFile(sFileName.GetDATA())) {
+    m_nLastError = m_pLineRTP[nLine]->GetLineLastError();
+    return false;
+  }
+  return true;
 }
 
+// Answering-machine detection and wave playback are not built yet: after the line checks they
+// answer as a detector or player that cannot do the work would.
 bool cKytRTPObject::DetectAMD(int nLine, bool, int, int, int) {
   CheckLine(nLine);
   return false;
 }
 
 bool cKytRTPObject::PlayWaveOpen(int nLine, const cKytSTR&) {
-  if (CheckLine(nLine)) m_nLastError = kErrorSave;
+  if (CheckLine(nLine)) m_nLastError = kErrorWaveFile;
   return false;
 }
 
@@ -263,7 +271,7 @@ bool cKytRTPObject::PlayWaveSkipTo(int nLine, int) {
 }
 
 int cKytRTPObject::PlayWaveTotalTime(int nLine) {
-  if (CheckLine(nLine)) m_nLastError = kErrorSave;
+  if (CheckLine(nLine)) m_nLastError = kErrorWaveFile;
   return -1;
 }
 

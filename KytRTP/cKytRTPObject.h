@@ -21,10 +21,9 @@ class cKytRTPObject : public cSoundSink {
  public:
   static constexpr int kErrorNotInit = 10;
   static constexpr int kErrorPort = 11;
-  static constexpr int kErrorSave = 21;
+  static constexpr int kErrorWaveFile = 21;
   static constexpr int kErrorLineRange = 29;
   static constexpr int kErrorLineClosed = 31;
-  static constexpr int kErrorRecordKind = 33;
 
   explicit cKytRTPObject(asio::io_context& context);
   ~cKytRTPObject() override;

@@ -13,6 +13,7 @@
 #include "KytRTP/cSocketRTP.h"
 #include "audio/cCircularBUFF.h"
 #include "audio/cJitterBuffer.h"
+#include "audio/cRecordFile.h"
 
 namespace {
 
@@ -51,7 +52,8 @@ cLineRTP::cLineRTP(asio::io_context& context)
       m_piLBCCodec(std::make_unique<ciLBCCodec>()),
       m_pSocketRTP(std::make_unique<cSocketRTP>(context, this)),
       m_pMixedPCM(std::make_unique<cCircularBUFF>(kLineBufferBytes)),
-      m_pSendFillBuff(std::make_unique<cCircularBUFF>(kLineBufferBytes)) {}
+      m_pSendFillBuff(std::make_unique<cCircularBUFF>(kLineBufferBytes)),
+      m_pRecordFile(std::make_unique<cRecordFile>()) {}
 
 cLineRTP::~cLineRTP() = default;
 
@@ -64,6 +66,7 @@ bool cLineRTP::Open(bool bBindIP, const char* pListenIP, int nListenPort,
     m_nLastError = 11;
     return false;
   }
+  m_pRecordFile->Init();
   m_bOpen = true;
   return true;
 }
@@ -72,6 +75,7 @@ void cLineRTP::Close() {
   m_bOpen = false;
   m_pSocketRTP->CloseSocket();
   m_pMixedPCM->ResetBUFF();
+  m_pRecordFile->UnInit();
 }
 
 void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, int nTxPayload,
@@ -87,9 +91,11 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
   m_pPacketRTP->ResetOBJ();
   m_bOutboundRTP = bOutbound;
   m_bInboundRTP = bInbound;
+  m_pRecordFile->ResetBuff();
 }
 
 void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
+  m_pRecordFile->ResetBuff();
   m_nRxCodecNo = -1;
   m_nTxCodecNo = -1;
   m_bOutboundRTP = !bStopOutbound;
@@ -102,6 +108,7 @@ void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
 void cLineRTP::Hold() {
   m_bHold = true;
   m_pMixedPCM->ResetBUFF();
+  m_pRecordFile->ResetBuff();
 }
 
 void cLineRTP::ConfAllow(bool bAllowListen, bool bAllowSpeak) {
@@ -117,6 +124,29 @@ bool cLineRTP::VoiceChannelSPK(int nChannel) {
 
 bool cLineRTP::GenRTPBasedDTMF(int nPayloadType, int nEvent) {
   m_pRTPBasedDTMF->DigitDTMF(nEvent, nPayloadType);
+  return true;
+}
+
+bool cLineRTP::IsRecording() const { return m_pRecordFile->IsRecording(); }
+
+bool cLineRTP::StartRecording(int nKind, bool bCompress) {
+  if (nKind < cRecordFile::kRecordSent || nKind > cRecordFile::kRecordBoth) {
+    m_nLastError = 33;
+    return false;
+  }
+  m_pRecordFile->StartRecord(nKind, bCompress);
+  return true;
+}
+
+void cLineRTP::StopRecording() { m_pRecordFile->StopRecord(); }
+
+void cLineRTP::ResetRecording() { m_pRecordFile->ResetTempFile(); }
+
+bool cLineRTP::SaveToWaveFile(const char* pFileName) {
+  if (!m_pRecordFile->SaveToWaveFile(pFileName ? pFileName : "")) {
+    m_nLastError = 21;
+    return false;
+  }
   return true;
 }
 
@@ -160,6 +190,7 @@ void cLineRTP::OnSocketRecv(uint16_t nSeqNo, int nPayloadType, uint32_t uTimeSta
   m_nRxCodecNo = nCodecNo;
   if (m_bMuteInboundVoice) std::memset(pcm, 0, nPCMBytes);
   m_pJitterBuffer->InsertPacket(nSeqNo, 0, uTimeStamp, pcm, nPCMBytes);
+  m_pRecordFile->OnSocketRecv(nSeqNo, 0, uTimeStamp, pcm, nPCMBytes);
 }
 
 bool cLineRTP::GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChannel0,
@@ -206,6 +237,7 @@ void cLineRTP::OnTickPlayWaveFile() {
 
 void cLineRTP::OnMicData(const int16_t* pUnit) {
   OnTickPlayWaveFile();
+  if (m_bOpen && !m_bHold && (m_bInboundRTP || m_bOutboundRTP)) m_pRecordFile->OnTimerTick();
   if (!m_bOpen || m_bHold || !m_bOutboundRTP) return;
   int16_t send[kUnitSamples];
   int16_t mixed[kUnitSamples];
@@ -215,6 +247,7 @@ void cLineRTP::OnMicData(const int16_t* pUnit) {
     cCodecRTP::MixTwoUnitSizeStream(pUnit, mixed, send);
   else
     std::copy(pUnit, pUnit + kUnitSamples, send);
+  m_pRecordFile->OnMicUnitPCM(send);
   if (m_bMuteLineMIC) std::fill(send, send + kUnitSamples, 0);
   SendTo(send);
 }

@@ -15,6 +15,7 @@ class ciLBCCodec;
 class cJitterBuffer;
 class cKytRTPObject;
 class cPacketRTP;
+class cRecordFile;
 class cSocketRTP;
 
 // One voice channel: one UDP socket, one outgoing and one incoming RTP stream, with its own
@@ -61,6 +62,14 @@ class cLineRTP {
   // Queues one RFC 2833 event; it replaces the microphone from the next unit on.
   bool GenRTPBasedDTMF(int nPayloadType, int nEvent);
 
+  // Call recording: kinds 0 (sent), 1 (received), 2 (both); another kind is refused with 33.
+  bool IsRecording() const;
+  bool StartRecording(int nKind, bool bCompress);
+  void StopRecording();
+  void ResetRecording();
+  // False with 21 when the file cannot be created.
+  bool SaveToWaveFile(const char* pFileName);
+
   int GetTxFrameSizePCM() const;
   int GetTxFrameSizeCOMPRESS() const;
 
@@ -92,6 +101,7 @@ class cLineRTP {
   std::unique_ptr<cSocketRTP> m_pSocketRTP;
   std::unique_ptr<cCircularBUFF> m_pMixedPCM;
   std::unique_ptr<cCircularBUFF> m_pSendFillBuff;
+  std::unique_ptr<cRecordFile> m_pRecordFile;
 
   int m_nLastError = 0;
   int m_nLineNo = -1;

@@ -3,6 +3,10 @@
 #include <asio/io_context.hpp>
 #include <asio/ip/udp.hpp>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "KytRTP/KytCodec/cG711uCodec.h"
@@ -323,8 +327,6 @@ TEST_F(MediaObject, LoudConferenceDoesNotWrapAround) {
 TEST_F(MediaObject, LaterFeaturesAnswerAsUnavailable) {
   ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
   StartLine(0);
-  EXPECT_FALSE(object.StartRecording(0, 5, false));
-  EXPECT_EQ(object.GetObjectError(), 33);
   EXPECT_FALSE(object.PlayWaveOpen(0, "/tmp/x.wav"));
   EXPECT_EQ(object.GetObjectError(), 21);
   EXPECT_EQ(object.PlayWaveTotalTime(0), -1);
@@ -461,4 +463,70 @@ TEST_F(MediaObject, RestartingTheStreamDropsQueuedEvents) {
   const auto packets = Received();
   ASSERT_EQ(packets.size(), 1u);
   EXPECT_EQ(packets[0].size(), 172u) << "voice, not an event";
+}
+
+namespace {
+
+std::vector<int16_t> ReadRecording(const std::string& sPath, int& nFormatTag) {
+  std::ifstream in(sPath, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+  nFormatTag = bytes.size() >= 46 ? bytes[20] : -1;
+  std::vector<int16_t> pcm;
+  if (bytes.size() < 46 || nFormatTag != 1) return pcm;
+  pcm.resize((bytes.size() - 46) / 2);
+  std::memcpy(pcm.data(), bytes.data() + 46, pcm.size() * 2);
+  return pcm;
+}
+
+}  // namespace
+
+TEST_F(MediaObject, RecordingKindsAndFailures) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  StartLine(0);
+  EXPECT_FALSE(object.StartRecording(0, 3, false));
+  EXPECT_EQ(object.GetObjectError(), 33);
+  EXPECT_FALSE(object.IsRecording(0));
+  ASSERT_TRUE(object.StartRecording(0, 0, false));
+  EXPECT_TRUE(object.IsRecording(0));
+  EXPECT_FALSE(object.SaveRecordingToWaveFile(0, "/nonexistent/dir/call.wav"));
+  EXPECT_EQ(object.GetObjectError(), 21);
+  ASSERT_TRUE(object.StopRecording(0));
+  EXPECT_FALSE(object.IsRecording(0));
+}
+
+TEST_F(MediaObject, RecordsSentAndReceivedSoundMixed) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  const int nPort = StartLine(0);
+  const std::string sPath = ::testing::TempDir() + "kyt_record_both.wav";
+  ASSERT_TRUE(object.StartRecording(0, 2, false));
+  for (uint16_t s = 0; s < 8; ++s) SendVoice(nPort, s, 4000);
+  Pump();
+  const std::vector<int16_t> unit(160, 1000);
+  for (int i = 0; i < 5; ++i) object.OnMicData(unit.data());
+  ASSERT_TRUE(object.SaveRecordingToWaveFile(0, sPath.c_str()));
+  int nTag = 0;
+  std::vector<int16_t> pcm = ReadRecording(sPath, nTag);
+  EXPECT_EQ(nTag, 1);
+  // Five ticks: the first has only received sound, the others both sides.
+  ASSERT_EQ(pcm.size(), 5u * 160);
+  const int16_t nHeard = ulaw.DecodeSample(ulaw.EncodeSample(4000));
+  EXPECT_EQ(pcm[0], nHeard);
+  EXPECT_EQ(pcm[4 * 160], nHeard + 1000);
+
+  // Kind 0 keeps the sent side only and appends to what is stored; a reset empties it.
+  ASSERT_TRUE(object.StartRecording(0, 0, true));
+  for (uint16_t s = 8; s < 16; ++s) SendVoice(nPort, s, 4000);
+  Pump();
+  for (int i = 0; i < 4; ++i) object.OnMicData(unit.data());
+  ASSERT_TRUE(object.SaveRecordingToWaveFile(0, sPath.c_str()));
+  pcm = ReadRecording(sPath, nTag);
+  EXPECT_EQ(nTag, 7) << "saved as mu-law";
+  std::ifstream in(sPath, std::ios::binary | std::ios::ate);
+  EXPECT_EQ(static_cast<int>(in.tellg()), 46 + (5 + 3) * 160);
+  ASSERT_TRUE(object.ResetRecording(0));
+  ASSERT_TRUE(object.SaveRecordingToWaveFile(0, sPath.c_str()));
+  std::ifstream empty(sPath, std::ios::binary | std::ios::ate);
+  EXPECT_EQ(static_cast<int>(empty.tellg()), 46);
+  std::remove(sPath.c_str());
 }

@@ -1,0 +1,80 @@
+#include "audio/cRecordFile.h"
+
+#include <algorithm>
+
+#include "KytRTP/KytCodec/cCodecRTP.h"
+#include "audio/cCircularBUFF.h"
+#include "audio/cJitterBuffer.h"
+#include "audio/cWaveFileWrite.h"
+
+namespace {
+
+constexpr int kUnitSamples = 160;
+constexpr int kUnitBytes = 320;
+constexpr int kSentBufferBytes = 2560;
+
+}  // namespace
+
+cRecordFile::cRecordFile() = default;
+
+cRecordFile::~cRecordFile() { UnInit(); }
+
+void cRecordFile::Init() {
+  UnInit();
+  m_nRecordVoice = kRecordBoth;
+  m_bRecordCompress = false;
+}
+
+void cRecordFile::UnInit() {
+  StopRecord();
+  m_pStoreDataPCM.clear();
+}
+
+void cRecordFile::StartRecord(int nKind, bool bCompress) {
+  StopRecord();
+  m_pMicBUFF = std::make_unique<cCircularBUFF>(kSentBufferBytes);
+  m_pJitterBuffer = std::make_unique<cJitterBuffer>();
+  m_nRecordVoice = nKind;
+  m_bRecordCompress = bCompress;
+  m_bRecord = true;
+}
+
+void cRecordFile::StopRecord() {
+  m_bRecord = false;
+  m_pMicBUFF.reset();
+  m_pJitterBuffer.reset();
+}
+
+void cRecordFile::ResetBuff() {
+  if (m_pMicBUFF) m_pMicBUFF->ResetBUFF();
+  if (m_pJitterBuffer) m_pJitterBuffer->ResetBuffer();
+}
+
+void cRecordFile::OnMicUnitPCM(const int16_t* pUnit) {
+  if (m_bRecord && m_nRecordVoice != kRecordReceived) m_pMicBUFF->WriteToBUFF(pUnit, kUnitBytes);
+}
+
+void cRecordFile::OnSocketRecv(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp,
+                               const void* pPCM, int nSize) {
+  if (m_bRecord && m_nRecordVoice != kRecordSent)
+    m_pJitterBuffer->InsertPacket(nSeqNo, nKytCodecNo, uTimeStamp, pPCM, nSize);
+}
+
+void cRecordFile::OnTimerTick() {
+  if (!m_bRecord) return;
+  int16_t sent[kUnitSamples] = {}, received[kUnitSamples] = {};
+  const bool bSent = m_pMicBUFF->ReadToBUFF(sent, kUnitBytes);
+  const bool bReceived = m_pJitterBuffer->GetUnitLengthPCM(received);
+  if (!bSent && !bReceived) return;
+  int16_t mixed[kUnitSamples];
+  cCodecRTP::MixTwoUnitSizeStream(sent, received, mixed);
+  m_pStoreDataPCM.emplace_back(mixed);
+}
+
+bool cRecordFile::SaveToWaveFile(const std::string& sPath) {
+  cWaveFileWrite file;
+  if (!file.Open(sPath, m_bRecordCompress)) return false;
+  for (const cRecordDataPCM& unit : m_pStoreDataPCM) file.WriteUnitPCM(unit.GetBUFF());
+  file.Close();
+  return true;
+}

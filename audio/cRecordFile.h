@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+
+#include "audio/cRecordDataPCM.h"
+
+class cCircularBUFF;
+class cJitterBuffer;
+
+// A line's call recorder: collects the sent sound, the received sound, or both mixed, as 20 ms
+// units in memory, and writes them to a WAVE file on request (16-bit PCM or G.711 mu-law).
+class cRecordFile {
+ public:
+  static constexpr int kRecordSent = 0;
+  static constexpr int kRecordReceived = 1;
+  static constexpr int kRecordBoth = 2;
+
+  cRecordFile();
+  ~cRecordFile();
+  cRecordFile(const cRecordFile&) = delete;
+  cRecordFile& operator=(const cRecordFile&) = delete;
+
+  // Ends any recording and starts an empty one (both sides, PCM).
+  void Init();
+  // Ends any recording and drops what was stored.
+  void UnInit();
+  // Starts (or restarts) recording; what was stored before stays, so the new part is appended.
+  void StartRecord(int nKind, bool bCompress);
+  // Stops recording; the stored units stay.
+  void StopRecord();
+  bool IsRecording() const { return m_bRecord; }
+  void ResetTempFile() { m_pStoreDataPCM.clear(); }
+  // Empties the two side buffers (RTP start and stop, hold).
+  void ResetBuff();
+  // The sent side: one 320-byte unit.
+  void OnMicUnitPCM(const int16_t* pUnit);
+  // The received side: one decoded packet.
+  void OnSocketRecv(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp, const void* pPCM,
+                    int nSize);
+  // Once per microphone unit: one unit of each side, mixed, joins the recording.
+  void OnTimerTick();
+  // Writes everything stored so far; false if the file cannot be created.
+  bool SaveToWaveFile(const std::string& sPath);
+  int GetStoredUnits() const { return static_cast<int>(m_pStoreDataPCM.size()); }
+
+ private:
+  bool m_bRecord = false;
+  std::unique_ptr<cCircularBUFF> m_pMicBUFF;
+  std::unique_ptr<cJitterBuffer> m_pJitterBuffer;
+  int m_nRecordVoice = kRecordBoth;
+  bool m_bRecordCompress = false;
+  std::list<cRecordDataPCM> m_pStoreDataPCM;
+};
