@@ -192,15 +192,17 @@ TEST_P(IlbcDecoderLoss, ConcealsLostFramesAsWellAsTheReference) {
     }
   }
   EXPECT_EQ(lostFrames.size(), nMode == 20 ? 37u : 25u);
-  // Away from losses the output is the normal decode.
-  EXPECT_GE(FramesSnr(refLoss, ours, untouched, nFrameL), 18.0);
+  // Away from losses the output follows the reference's, though less tightly
+  // than without losses: our concealment differs from the reference's and
+  // lingers in the enhancer history for a few frames.
+  EXPECT_GE(FramesSnr(refLoss, ours, untouched, nFrameL), 24.0);
   // A concealed frame resembles the frame that was lost about as well as
   // the reference's concealment does.
   const double fOurs = FramesSnr(oursFull, ours, lostFrames, nFrameL);
   const double fRef = FramesSnr(refFull, refLoss, lostFrames, nFrameL);
   EXPECT_GE(fOurs, fRef - 1.0) << "ours " << fOurs << " dB, reference " << fRef << " dB";
   // And overall the two loss decodes stay close.
-  EXPECT_GE(IlbcTestData::Snr(refLoss, ours), nMode == 20 ? 12.0 : 6.0);
+  EXPECT_GE(IlbcTestData::Snr(refLoss, ours), nMode == 20 ? 14.0 : 7.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, IlbcDecoderLoss, ::testing::Values(20, 30));
