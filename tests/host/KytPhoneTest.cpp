@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "SippRegistrar.h"
+#include "SippPeer.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ class KytPhoneTest : public ::testing::Test {
   }
 
   // The example command file, pointed at the test's registrar.
-  std::string ExampleFor(const SippRegistrar& registrar) {
+  std::string ExampleFor(const SippPeer& registrar) {
     std::string text = ReadFile(std::string(KYT_SOURCE_DIR) + "/host/examples/register.kyt");
     const std::string proxy = "sip:127.0.0.1:5060";
     size_t pos = text.find(proxy);
@@ -72,7 +72,7 @@ TEST_F(KytPhoneTest, HelpDocumentsLinesCommandsAndOutput) {
 }
 
 TEST_F(KytPhoneTest, TheExampleRegistersAndExitsZero) {
-  SippRegistrar registrar;
+  SippPeer registrar;
   std::string error;
   ASSERT_TRUE(registrar.Start(std::string(KYT_TEST_DATA_DIR) + "/registrar.xml", &error)) << error;
   std::string file = ExampleFor(registrar);
@@ -91,7 +91,7 @@ TEST_F(KytPhoneTest, TheExampleRegistersAndExitsZero) {
 }
 
 TEST_F(KytPhoneTest, RefusalPrintsTheEventsWithTheirArguments) {
-  SippRegistrar registrar;
+  SippPeer registrar;
   std::string error;
   ASSERT_TRUE(registrar.Start(std::string(KYT_TEST_DATA_DIR) + "/registrar_refuse.xml", &error))
       << error;

@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "HostTestFixture.h"
-#include "SippRegistrar.h"
+#include "SippPeer.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ class HostRegistrationTest : public HostTestFixture {
     return text + "\nsipp:\n" + m_Registrar.GetOutput();
   }
 
-  SippRegistrar m_Registrar;
+  SippPeer m_Registrar;
 };
 
 const std::vector<cJsValue> kNone;

@@ -1,4 +1,4 @@
-#include "SippRegistrar.h"
+#include "SippPeer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -37,7 +38,9 @@ int TryBind(int nPort) {
 
 }  // namespace
 
-SippRegistrar::~SippRegistrar() {
+SippPeer::SippPeer() : m_nPort(std::max(TryBind(0), 0)) {}
+
+SippPeer::~SippPeer() {
   Stop();
   if (!m_Directory.empty()) {
     std::error_code ec;
@@ -45,23 +48,25 @@ SippRegistrar::~SippRegistrar() {
   }
 }
 
-std::string SippRegistrar::GetProxy() const { return "sip:127.0.0.1:" + std::to_string(m_nPort); }
+int SippPeer::FindFreePort() { return TryBind(0); }
 
-std::string SippRegistrar::GetOutput() const {
+std::string SippPeer::GetProxy() const { return "sip:127.0.0.1:" + std::to_string(m_nPort); }
+
+std::string SippPeer::GetOutput() const {
   std::ifstream in(m_Directory + "/sipp.out");
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
 }
 
-bool SippRegistrar::Start(const std::string& scenarioFile, std::string* error) {
+bool SippPeer::Start(const std::string& scenarioFile, std::string* error,
+                     const std::vector<std::string>& extraArgs) {
   char pattern[] = "/tmp/kyt-sipp-XXXXXX";
   if (!mkdtemp(pattern)) {
     *error = "cannot make a directory for sipp";
     return false;
   }
   m_Directory = pattern;
-  m_nPort = TryBind(0);
   if (m_nPort <= 0) {
     *error = "no free UDP port on 127.0.0.1";
     return false;
@@ -69,6 +74,7 @@ bool SippRegistrar::Start(const std::string& scenarioFile, std::string* error) {
   std::vector<std::string> args = {
       "sipp",     "-sf",      scenarioFile, "-i",        "127.0.0.1", "-p", std::to_string(m_nPort),
       "-nostdin", "-timeout", "300",        "-trace_err"};
+  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   // Everything the child needs is made before the fork: it may only call async-signal-safe
   // functions until exec.
   std::vector<char*> argv;
@@ -107,7 +113,18 @@ bool SippRegistrar::Start(const std::string& scenarioFile, std::string* error) {
   return false;
 }
 
-void SippRegistrar::Stop() {
+bool SippPeer::HasEnded(int* pExitCode) {
+  if (m_Pid > 0) {
+    int status = 0;
+    if (waitpid(m_Pid, &status, WNOHANG) != m_Pid) return false;
+    m_Pid = -1;
+    m_nExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  *pExitCode = m_nExitCode;
+  return true;
+}
+
+void SippPeer::Stop() {
   if (m_Pid <= 0) return;
   kill(m_Pid, SIGTERM);
   for (int i = 0; i < 100; ++i) {
