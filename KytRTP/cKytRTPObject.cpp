@@ -248,53 +248,62 @@ bool cKytRTPObject::SaveRecordingToWaveFile(int nLine, const cKytSTR& sFileName)
   return true;
 }
 
-// Answering-machine detection and wave playback are not built yet: after the line checks they
-// answer as a detector or player that cannot do the work would.
+// Answering-machine detection is not built yet: after the line checks it answers as a detector
+// that cannot do the work would.
 bool cKytRTPObject::DetectAMD(int nLine, bool, int, int, int) {
   CheckLine(nLine);
   return false;
 }
 
-bool cKytRTPObject::PlayWaveOpen(int nLine, const cKytSTR&) {
-  if (CheckLine(nLine)) m_nLastError = kErrorWaveFile;
-  return false;
+bool cKytRTPObject::PlayWaveOpen(int nLine, const cKytSTR& sFileName) {
+  if (!CheckLine(nLine)) return false;
+  if (!m_pLineRTP[nLine]->PlayWaveOpen(sFileName.GetDATA())) {
+    m_nLastError = m_pLineRTP[nLine]->GetLineLastError();
+    return false;
+  }
+  return true;
 }
 
 bool cKytRTPObject::PlayWaveClose(int nLine) {
-  CheckLine(nLine);
-  return false;
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->PlayWaveClose();
+  return true;
 }
 
-bool cKytRTPObject::PlayWaveSkipTo(int nLine, int) {
-  CheckLine(nLine);
-  return false;
+bool cKytRTPObject::PlayWaveSkipTo(int nLine, int nSeconds) {
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->PlayWaveSkipTo(nSeconds);
+  return true;
 }
 
 int cKytRTPObject::PlayWaveTotalTime(int nLine) {
-  if (CheckLine(nLine)) m_nLastError = kErrorWaveFile;
-  return -1;
+  return CheckLine(nLine) ? m_pLineRTP[nLine]->PlayWaveTotalTime() : -1;
 }
 
 bool cKytRTPObject::PlayWavePause(int nLine) {
-  CheckLine(nLine);
-  return false;
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->PlayWavePause();
+  return true;
 }
 
-bool cKytRTPObject::PlayWaveStart(int nLine, bool) {
-  CheckLine(nLine);
-  return false;
+bool cKytRTPObject::PlayWaveStart(int nLine, bool bListen) {
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->PlayWaveStart(bListen);
+  return true;
 }
 
 bool cKytRTPObject::PlayWaveStop(int nLine) {
-  CheckLine(nLine);
-  return false;
+  if (!CheckLine(nLine)) return false;
+  m_pLineRTP[nLine]->PlayWaveStop();
+  return true;
 }
 
-int cKytRTPObject::PlayWavePosition(int nLine) { return CheckLine(nLine) ? 0 : -1; }
+int cKytRTPObject::PlayWavePosition(int nLine) {
+  return CheckLine(nLine) ? m_pLineRTP[nLine]->PlayWavePosition() : -1;
+}
 
 bool cKytRTPObject::IsWaveFilePlaying(int nLine) {
-  CheckLine(nLine);
-  return false;
+  return CheckLine(nLine) && m_pLineRTP[nLine]->IsWaveFilePlaying();
 }
 
 void cKytRTPObject::MuteMic(bool bMute) { m_pSound->MuteMic(bMute); }

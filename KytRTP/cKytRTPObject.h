@@ -21,7 +21,6 @@ class cKytRTPObject : public cSoundSink {
  public:
   static constexpr int kErrorNotInit = 10;
   static constexpr int kErrorPort = 11;
-  static constexpr int kErrorWaveFile = 21;
   static constexpr int kErrorLineRange = 29;
   static constexpr int kErrorLineClosed = 31;
 

@@ -9,10 +9,12 @@
 #include "KytRTP/KytCodec/cG711uCodec.h"
 #include "KytRTP/KytCodec/ciLBCCodec.h"
 #include "KytRTP/cGenRTPBasedDTMF.h"
+#include "KytRTP/cKytRTPObject.h"
 #include "KytRTP/cPacketRTP.h"
 #include "KytRTP/cSocketRTP.h"
 #include "audio/cCircularBUFF.h"
 #include "audio/cJitterBuffer.h"
+#include "audio/cPlayWave.h"
 #include "audio/cRecordFile.h"
 
 namespace {
@@ -53,7 +55,10 @@ cLineRTP::cLineRTP(asio::io_context& context)
       m_pSocketRTP(std::make_unique<cSocketRTP>(context, this)),
       m_pMixedPCM(std::make_unique<cCircularBUFF>(kLineBufferBytes)),
       m_pSendFillBuff(std::make_unique<cCircularBUFF>(kLineBufferBytes)),
-      m_pRecordFile(std::make_unique<cRecordFile>()) {}
+      m_pRecordFile(std::make_unique<cRecordFile>()),
+      m_pPlayWave(std::make_unique<cPlayWave>([this] {
+        if (mpKytRTPObject) mpKytRTPObject->OnPlayWaveDone(m_nLineNo);
+      })) {}
 
 cLineRTP::~cLineRTP() = default;
 
@@ -74,6 +79,7 @@ bool cLineRTP::Open(bool bBindIP, const char* pListenIP, int nListenPort,
 void cLineRTP::Close() {
   m_bOpen = false;
   m_pSocketRTP->CloseSocket();
+  m_pPlayWave->WaveFileStop();
   m_pMixedPCM->ResetBUFF();
   m_pRecordFile->UnInit();
 }
@@ -103,6 +109,7 @@ void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
   m_pMixedPCM->ResetBUFF();
   m_pJitterBuffer->ResetBuffer();
   m_pRTPBasedDTMF->DeleteAll();
+  m_pPlayWave->WaveFileStop();
 }
 
 void cLineRTP::Hold() {
@@ -150,6 +157,24 @@ bool cLineRTP::SaveToWaveFile(const char* pFileName) {
   return true;
 }
 
+bool cLineRTP::PlayWaveOpen(const char* pFileName) {
+  const int nCode = m_pPlayWave->WaveFileOpen(pFileName ? pFileName : "");
+  if (nCode != 0) {
+    m_nLastError = nCode;
+    return false;
+  }
+  return true;
+}
+
+void cLineRTP::PlayWaveClose() { m_pPlayWave->WaveFileClose(); }
+void cLineRTP::PlayWaveSkipTo(int nSeconds) { m_pPlayWave->WaveFileSkipTo(nSeconds); }
+int cLineRTP::PlayWaveTotalTime() const { return m_pPlayWave->WaveFileTotalPlayTime(); }
+void cLineRTP::PlayWavePause() { m_pPlayWave->WaveFilePause(); }
+void cLineRTP::PlayWaveStart(bool bListen) { m_pPlayWave->WaveFilePlay(bListen); }
+void cLineRTP::PlayWaveStop() { m_pPlayWave->WaveFileStop(); }
+int cLineRTP::PlayWavePosition() const { return m_pPlayWave->WaveFilePlayPos(); }
+bool cLineRTP::IsWaveFilePlaying() const { return m_pPlayWave->IsWaveFilePlaying(); }
+
 int cLineRTP::GetTxFrameSizePCM() const { return cCodecRTP::GetFrameSizePCM(m_nTxCodecNo); }
 
 int cLineRTP::GetTxFrameSizeCOMPRESS() const {
@@ -196,7 +221,9 @@ void cLineRTP::OnSocketRecv(uint16_t nSeqNo, int nPayloadType, uint32_t uTimeSta
 bool cLineRTP::GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChannel0,
                           int16_t* pChannel1) {
   std::fill(pConfUnit, pConfUnit + kUnitSamples, 0);
-  const bool bVoice = m_pJitterBuffer->GetUnitLengthPCM(pConfUnit);
+  bool bVoice = m_pJitterBuffer->GetUnitLengthPCM(pConfUnit);
+  // A wave played for local listening takes the place of the received voice.
+  bVoice |= m_pPlayWave->FillToListen(pConfUnit);
   std::copy(pConfUnit, pConfUnit + kUnitSamples, pSpkUnit);
   if (!m_bConfAllowSpeak) std::fill(pConfUnit, pConfUnit + kUnitSamples, 0);
   if (m_bMuteLineSPK) std::fill(pSpkUnit, pSpkUnit + kUnitSamples, 0);
@@ -217,6 +244,8 @@ void cLineRTP::OnTickPlayWaveFile() {
     m_bStopMicSend = false;
     return;
   }
+  int16_t wave[kUnitSamples] = {};
+  const bool bWave = m_pPlayWave->FillToPlayUnitPCM(wave);
   cRTPBasedDTMFObj event;
   if (m_pRTPBasedDTMF->GenDigitDTMF(event)) {
     m_bStopMicSend = true;
@@ -232,7 +261,10 @@ void cLineRTP::OnTickPlayWaveFile() {
     m_pSendFillBuff->ResetBUFF();
     return;
   }
-  m_bStopMicSend = false;
+  m_bStopMicSend = bWave;
+  if (!bWave) return;
+  SendTo(wave);
+  m_pRecordFile->OnMicUnitPCM(wave);
 }
 
 void cLineRTP::OnMicData(const int16_t* pUnit) {

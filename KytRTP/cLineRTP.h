@@ -15,6 +15,7 @@ class ciLBCCodec;
 class cJitterBuffer;
 class cKytRTPObject;
 class cPacketRTP;
+class cPlayWave;
 class cRecordFile;
 class cSocketRTP;
 
@@ -70,6 +71,18 @@ class cLineRTP {
   // False with 21 when the file cannot be created.
   bool SaveToWaveFile(const char* pFileName);
 
+  // Wave playback to the remote party (and, with listen, to the speaker). A failing open
+  // answers false and keeps the player's code (21, 35, 37) as the line's error.
+  bool PlayWaveOpen(const char* pFileName);
+  void PlayWaveClose();
+  void PlayWaveSkipTo(int nSeconds);
+  int PlayWaveTotalTime() const;
+  void PlayWavePause();
+  void PlayWaveStart(bool bListen);
+  void PlayWaveStop();
+  int PlayWavePosition() const;
+  bool IsWaveFilePlaying() const;
+
   int GetTxFrameSizePCM() const;
   int GetTxFrameSizeCOMPRESS() const;
 
@@ -84,8 +97,8 @@ class cLineRTP {
   void OnMicData(const int16_t* pUnit);
 
  private:
-  // The per-unit work that may replace the microphone: queued telephone events and the silence
-  // after them.
+  // The per-unit work that may replace the microphone: a wave file playing to the remote party,
+  // queued telephone events and the silence after them.
   void OnTickPlayWaveFile();
   void SendTo(const int16_t* pUnit);
   void SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPayloadType);
@@ -102,6 +115,7 @@ class cLineRTP {
   std::unique_ptr<cCircularBUFF> m_pMixedPCM;
   std::unique_ptr<cCircularBUFF> m_pSendFillBuff;
   std::unique_ptr<cRecordFile> m_pRecordFile;
+  std::unique_ptr<cPlayWave> m_pPlayWave;
 
   int m_nLastError = 0;
   int m_nLineNo = -1;

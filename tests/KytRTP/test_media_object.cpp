@@ -324,14 +324,57 @@ TEST_F(MediaObject, LoudConferenceDoesNotWrapAround) {
   EXPECT_GT(ulaw.DecodeSample(packets[0][12]), 30000);
 }
 
-TEST_F(MediaObject, LaterFeaturesAnswerAsUnavailable) {
+TEST_F(MediaObject, AnsweringMachineDetectionIsUnavailable) {
   ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
   StartLine(0);
-  EXPECT_FALSE(object.PlayWaveOpen(0, "/tmp/x.wav"));
-  EXPECT_EQ(object.GetObjectError(), 21);
-  EXPECT_EQ(object.PlayWaveTotalTime(0), -1);
-  EXPECT_FALSE(object.IsWaveFilePlaying(0));
+  EXPECT_FALSE(object.DetectAMD(0, true, 6000, 300, 2));
   EXPECT_EQ(object.SpkGetAutoGain(), 1);
+}
+
+// A wave file goes to the remote party in place of the microphone, also on hold, and to the
+// local speaker when listening.
+TEST_F(MediaObject, WavePlaysToTheRemotePartyAndTheSpeaker) {
+  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  StartLine(0);
+  EXPECT_FALSE(object.PlayWaveOpen(0, "/nonexistent/kyt.wav"));
+  EXPECT_EQ(object.GetObjectError(), 21);
+  const std::string sPath = ::testing::TempDir() + "kyt_play.wav";
+  {
+    std::vector<uint8_t> v = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W',  'A', 'V',
+                              'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,    1,   0,
+                              1,   0,   0x40, 0x1F, 0,   0,   0x40, 0x1F, 0,    0,   1,
+                              0,   8,   0,    'd',  'a', 't', 'a',  0x40, 0x1F, 0,   0};
+    v.resize(v.size() + 8000, 0xA0);  // one second of 8-bit samples, (0xA0 - 128) * 256 each
+    std::ofstream(sPath, std::ios::binary).write(reinterpret_cast<const char*>(v.data()), v.size());
+  }
+  ASSERT_TRUE(object.PlayWaveOpen(0, sPath.c_str()));
+  EXPECT_EQ(object.PlayWaveTotalTime(0), 1);
+  ASSERT_TRUE(object.PlayWaveStart(0, true));
+  EXPECT_TRUE(object.IsWaveFilePlaying(0));
+  ASSERT_TRUE(object.HoldLine(0));
+  const std::vector<int16_t> unit(160, 1000);
+  object.OnMicData(unit.data());
+  auto packets = Received();
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(ulaw.DecodeSample(packets[0][12]), ulaw.DecodeSample(ulaw.EncodeSample(32 * 256)));
+  ASSERT_TRUE(object.UnHoldLine(0));
+  int16_t spk[160], c0[160], c1[160];
+  ASSERT_TRUE(object.GetSpkPlay(spk, c0, c1));
+  EXPECT_EQ(spk[0], 32 * 256) << "listening plays the wave locally";
+  // 1 s rounds up to 34 blocks of 30 ms: 51 units in all, then the file rewinds.
+  for (int i = 1; i < 51; ++i) object.OnMicData(unit.data());
+  EXPECT_EQ(Received().size(), 50u);
+  EXPECT_EQ(object.PlayWavePosition(0), 1);
+  object.OnMicData(unit.data());
+  EXPECT_FALSE(object.IsWaveFilePlaying(0));
+  EXPECT_EQ(object.PlayWavePosition(0), 0);
+  packets = Received();
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(ulaw.DecodeSample(packets[0][12]), ulaw.DecodeSample(ulaw.EncodeSample(1000)))
+      << "the microphone is back";
+  ASSERT_TRUE(object.PlayWaveClose(0));
+  EXPECT_EQ(object.PlayWaveTotalTime(0), 0);
+  std::remove(sPath.c_str());
 }
 
 TEST_F(MediaObject, IlbcSendsThirtyMsFramesOnTwoTicksOfThree) {

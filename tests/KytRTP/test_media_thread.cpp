@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -108,4 +111,32 @@ TEST(MediaThread, StopsPromptlyWhileStreaming) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(pLib->GetInboundCodec(0), 0) << "the line hears itself";
   pLib.reset();  // with the device open, lines streaming and the clock running
+}
+
+TEST(MediaThread, WavePlaybackEndReachesTheCore) {
+  cAsioMainLoop loop;
+  cRecordingCore core;
+  cKytRTP rtp(&core, &loop);
+  const std::string sPath = ::testing::TempDir() + "kyt_short.wav";
+  {
+    std::vector<uint8_t> v = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W',  'A', 'V',
+                              'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,    1,   0,
+                              1,   0,   0x40, 0x1F, 0,   0,   0x40, 0x1F, 0,    0,   1,
+                              0,   8,   0,    'd',  'a', 't', 'a',  0x20, 0x03, 0,   0};
+    v.resize(v.size() + 800, 0x90);  // 100 ms
+    std::ofstream(sPath, std::ios::binary).write(reinterpret_cast<const char*>(v.data()), v.size());
+  }
+  ASSERT_TRUE(rtp.SetAudioBackend(std::make_unique<cVirtualAudioBackend>("", "")));
+  ASSERT_TRUE(rtp.InitOBJECT(2, true));
+  ASSERT_TRUE(rtp.OpenLine(1, true, "127.0.0.1", 0));
+  ASSERT_TRUE(rtp.LineStartRTP(1, "127.0.0.1", rtp.GetLineRxPort(1), 0, 0, true, true));
+  ASSERT_TRUE(rtp.PlayWaveOpen(1, sPath.c_str()));
+  ASSERT_TRUE(rtp.PlayWaveStart(1, false));
+  ASSERT_TRUE(rtp.OpenMEDIA(1, 0, 0));
+  ASSERT_TRUE(
+      loop.RunUntil([&core] { return !core.events.empty(); }, std::chrono::milliseconds(5000)));
+  EXPECT_EQ(core.events.front(), std::make_pair(std::string("done"), 1));
+  EXPECT_FALSE(rtp.IsWaveFilePlaying(1));
+  rtp.CloseMEDIA(1);
+  std::remove(sPath.c_str());
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/cPlayWave.h"
 #include "audio/cWaveFileRead.h"
 #include "audio/cWaveFileWrite.h"
 
@@ -146,4 +147,75 @@ TEST(WaveFileWrite, PcmAndMulawSizes) {
     EXPECT_EQ(file[20], bUlaw ? 7 : 1);
     std::remove(sPath.c_str());
   }
+}
+
+namespace {
+
+std::string SixteenBitFile(const std::string& sName, int nSamples, int16_t nValue) {
+  const std::string sPath = TempFile(sName);
+  std::vector<uint8_t> samples(nSamples * 2);
+  for (int i = 0; i < nSamples; ++i) {
+    samples[2 * i] = static_cast<uint8_t>(nValue);
+    samples[2 * i + 1] = static_cast<uint8_t>(nValue >> 8);
+  }
+  WriteAll(sPath, Wave(1, 8000, 16000, 2, 16, samples));
+  return sPath;
+}
+
+}  // namespace
+
+TEST(PlayWave, PlaysWholeBlocksThenRewindsAndReportsOnce) {
+  int nDone = 0;
+  cPlayWave player([&nDone] { ++nDone; });
+  int16_t unit[160];
+  EXPECT_FALSE(player.FillToPlayUnitPCM(unit)) << "no file";
+  const std::string sPath = SixteenBitFile("play101.wav", 8080, 1234);  // 1.01 s
+  ASSERT_EQ(player.WaveFileOpen(sPath), 0);
+  EXPECT_EQ(player.WaveFileTotalPlayTime(), 2);
+  EXPECT_FALSE(player.FillToPlayUnitPCM(unit)) << "not started";
+  player.WaveFilePlay(false);
+  int nUnits = 0;
+  int16_t nLast = -1;
+  while (player.FillToPlayUnitPCM(unit)) {
+    ++nUnits;
+    nLast = unit[159];
+  }
+  EXPECT_EQ(nUnits, 51) << "1.02 s: 34 blocks of 30 ms";
+  EXPECT_EQ(nLast, 0) << "padded with silence";
+  EXPECT_EQ(nDone, 1);
+  EXPECT_FALSE(player.IsWaveFilePlaying());
+  EXPECT_EQ(player.WaveFileTotalPlayTime(), 2) << "the file stays open";
+  EXPECT_FALSE(player.FillToPlayUnitPCM(unit));
+  EXPECT_EQ(nDone, 1);
+  std::remove(sPath.c_str());
+}
+
+TEST(PlayWave, SkipPauseAndListen) {
+  int nDone = 0;
+  cPlayWave player([&nDone] { ++nDone; });
+  const std::string sPath = SixteenBitFile("play3.wav", 3 * 8000, -500);
+  ASSERT_EQ(player.WaveFileOpen(sPath), 0);
+  player.WaveFilePlay(true);
+  int16_t unit[160], heard[160];
+  ASSERT_TRUE(player.FillToPlayUnitPCM(unit));
+  ASSERT_TRUE(player.FillToListen(heard));
+  EXPECT_EQ(heard[0], -500);
+  EXPECT_FALSE(player.FillToListen(heard));
+  player.WaveFileSkipTo(-5);
+  EXPECT_EQ(player.WaveFilePlayPos(), 0);
+  player.WaveFileSkipTo(2);
+  EXPECT_EQ(player.WaveFilePlayPos(), 2);
+  player.WaveFilePause();
+  EXPECT_FALSE(player.FillToPlayUnitPCM(unit));
+  EXPECT_EQ(player.WaveFilePlayPos(), 2) << "pause keeps the position";
+  player.WaveFilePlay(false);
+  player.WaveFileSkipTo(99);
+  EXPECT_FALSE(player.FillToPlayUnitPCM(unit)) << "skipped to the end";
+  EXPECT_EQ(nDone, 1);
+  player.WaveFileClose();
+  EXPECT_EQ(player.WaveFileTotalPlayTime(), 0);
+  player.WaveFilePlay(false);
+  EXPECT_FALSE(player.IsWaveFilePlaying());
+  EXPECT_EQ(player.WaveFileOpen("/nonexistent/x.wav"), 21);
+  std::remove(sPath.c_str());
 }
