@@ -39,6 +39,8 @@ class cNPHost {
   void* GetSymbol(const char* pName) const;
 
   NPIdentifier GetStringIdentifier(const std::string& name);
+  // Whether anyone asked for the identifier of name yet.
+  bool HasStringIdentifier(const std::string& name) const { return m_StringIds.count(name) > 0; }
   // The name of a string identifier; empty for others.
   std::string GetIdentifierName(NPIdentifier id) const;
 

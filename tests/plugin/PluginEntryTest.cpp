@@ -76,6 +76,17 @@ TEST_F(PluginEntryTest, TheSameScriptableObjectTwiceWithOneRetainEach) {
   EXPECT_EQ(pFirst->referenceCount, 1u);
 }
 
+TEST_F(PluginEntryTest, TheScriptableObjectNamesEveryFunctionAndEventOnce) {
+  cNPPage page(&m_Host);
+  for (const char* pName : kScriptFunctionNames) EXPECT_FALSE(m_Host.HasStringIdentifier(pName));
+  ASSERT_NE(page.GetScriptableObject(), nullptr);
+  EXPECT_EQ(std::size(kScriptFunctionNames), 118u);
+  EXPECT_EQ(std::size(kEventNames), 48u);
+  for (const char* pName : kScriptFunctionNames)
+    EXPECT_TRUE(m_Host.HasStringIdentifier(pName)) << pName;
+  for (const char* pName : kEventNames) EXPECT_TRUE(m_Host.HasStringIdentifier(pName)) << pName;
+}
+
 TEST_F(PluginEntryTest, OtherVariablesAnswerGenericError) {
   cNPPage page(&m_Host);
   const NPPluginFuncs& funcs = m_Host.GetPluginFuncs();
