@@ -85,26 +85,23 @@ void SetWrongCountAnswer(const cFuncExp& funcs, eWrong wrong, NPVariant* result)
   }
 }
 
-// Calls a facade operation with the script arguments converted to its parameter types.
-template <typename R, typename... P, size_t... I>
-R CallConverted(Lib* pLib, R (Lib::*op)(P...), const NPVariant* args, std::index_sequence<I...>) {
-  std::tuple<cArg<P>...> converted{cArg<P>(args[I])...};
-  return (pLib->*op)(std::get<I>(converted).Get()...);
-}
-template <typename R, typename... P, size_t... I>
-R CallConverted(Lib* pLib, R (Lib::*op)(P...) const, const NPVariant* args,
-                std::index_sequence<I...>) {
-  std::tuple<cArg<P>...> converted{cArg<P>(args[I])...};
-  return (pLib->*op)(std::get<I>(converted).Get()...);
-}
+// The parameters of a facade operation, as converted arguments.
+template <typename Op>
+struct cOpTraits;
+template <typename R, typename... P>
+struct cOpTraits<R (Lib::*)(P...)> {
+  using tArgs = std::tuple<cArg<P>...>;
+  static constexpr uint32_t kCount = sizeof...(P);
+};
+template <typename R, typename... P>
+struct cOpTraits<R (Lib::*)(P...) const> : cOpTraits<R (Lib::*)(P...)> {};
 
-template <typename R, typename... P>
-constexpr uint32_t ParamCount(R (Lib::*)(P...)) {
-  return sizeof...(P);
-}
-template <typename R, typename... P>
-constexpr uint32_t ParamCount(R (Lib::*)(P...) const) {
-  return sizeof...(P);
+// Calls a facade operation with the script arguments converted to its parameter types.
+template <auto Op, size_t... I>
+decltype(auto) CallConverted(Lib* pLib, const NPVariant* args, std::index_sequence<I...>) {
+  using tArgs = typename cOpTraits<decltype(Op)>::tArgs;
+  tArgs converted{std::tuple_element_t<I, tArgs>(args[I])...};
+  return (pLib->*Op)(std::get<I>(converted).Get()...);
 }
 
 // The handler of one script function that lands on the facade operation Op. Operations without
@@ -112,12 +109,12 @@ constexpr uint32_t ParamCount(R (Lib::*)(P...) const) {
 template <auto Op, eWrong Wrong = eWrong::kFalse, eAnswer Answer = eAnswer::kAsReturned>
 void Handle(const cFuncExp& funcs, Lib* pLib, const NPVariant* args, uint32_t argCount,
             NPVariant* result) {
-  constexpr uint32_t kCount = ParamCount(Op);
+  constexpr uint32_t kCount = cOpTraits<decltype(Op)>::kCount;
   if (kCount > 0 && argCount != kCount) {
     SetWrongCountAnswer(funcs, Wrong, result);
     return;
   }
-  auto call = [&] { return CallConverted(pLib, Op, args, std::make_index_sequence<kCount>()); };
+  auto call = [&] { return CallConverted<Op>(pLib, args, std::make_index_sequence<kCount>()); };
   using tResult = decltype(call());
   if constexpr (std::is_void_v<tResult> || Answer == eAnswer::kNone) {
     call();
