@@ -1,7 +1,5 @@
 #include "host/cKytPhone.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <deque>
