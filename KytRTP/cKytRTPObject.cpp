@@ -248,11 +248,10 @@ bool cKytRTPObject::SaveRecordingToWaveFile(int nLine, const cKytSTR& sFileName)
   return true;
 }
 
-// Answering-machine detection is not built yet: after the line checks it answers as a detector
-// that cannot do the work would.
-bool cKytRTPObject::DetectAMD(int nLine, bool, int, int, int) {
-  CheckLine(nLine);
-  return false;
+bool cKytRTPObject::DetectAMD(int nLine, bool bEnable, int nAnalysisTime, int nSilenceTimeMs,
+                              int nSilenceCount) {
+  return CheckLine(nLine) &&
+         m_pLineRTP[nLine]->DetectAMD(bEnable, nAnalysisTime, nSilenceTimeMs, nSilenceCount);
 }
 
 bool cKytRTPObject::PlayWaveOpen(int nLine, const cKytSTR& sFileName) {

@@ -64,7 +64,7 @@ class cKytRTPObject : public cSoundSink {
   bool StopRecording(int nLine);
   bool ResetRecording(int nLine);
   bool SaveRecordingToWaveFile(int nLine, const cKytSTR& sFileName);
-  bool DetectAMD(int nLine, bool bEnable, int nAnalysisTime, int nSilenceTime, int nSilenceCount);
+  bool DetectAMD(int nLine, bool bEnable, int nAnalysisTime, int nSilenceTimeMs, int nSilenceCount);
   bool PlayWaveOpen(int nLine, const cKytSTR& sFileName);
   bool PlayWaveClose(int nLine);
   bool PlayWaveSkipTo(int nLine, int nSeconds);

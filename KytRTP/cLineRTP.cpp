@@ -13,6 +13,7 @@
 #include "KytRTP/cPacketRTP.h"
 #include "KytRTP/cSocketRTP.h"
 #include "audio/cCircularBUFF.h"
+#include "audio/cDetectAMD.h"
 #include "audio/cJitterBuffer.h"
 #include "audio/cPlayWave.h"
 #include "audio/cRecordFile.h"
@@ -58,6 +59,9 @@ cLineRTP::cLineRTP(asio::io_context& context)
       m_pRecordFile(std::make_unique<cRecordFile>()),
       m_pPlayWave(std::make_unique<cPlayWave>([this] {
         if (mpKytRTPObject) mpKytRTPObject->OnPlayWaveDone(m_nLineNo);
+      })),
+      m_pDetectAMD(std::make_unique<cDetectAMD>([this](bool bHuman) {
+        if (mpKytRTPObject) mpKytRTPObject->OnDetectedAMD(m_nLineNo, bHuman);
       })) {}
 
 cLineRTP::~cLineRTP() = default;
@@ -98,10 +102,12 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
   m_bOutboundRTP = bOutbound;
   m_bInboundRTP = bInbound;
   m_pRecordFile->ResetBuff();
+  m_pDetectAMD->StartAMD();
 }
 
 void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
   m_pRecordFile->ResetBuff();
+  m_pDetectAMD->StopAMD();
   m_nRxCodecNo = -1;
   m_nTxCodecNo = -1;
   m_bOutboundRTP = !bStopOutbound;
@@ -175,6 +181,11 @@ void cLineRTP::PlayWaveStop() { m_pPlayWave->WaveFileStop(); }
 int cLineRTP::PlayWavePosition() const { return m_pPlayWave->WaveFilePlayPos(); }
 bool cLineRTP::IsWaveFilePlaying() const { return m_pPlayWave->IsWaveFilePlaying(); }
 
+bool cLineRTP::DetectAMD(bool bEnable, int nAnalysisTime, int nSilenceTimeMs, int nSilenceCount) {
+  m_pDetectAMD->DetectAMD(bEnable, nAnalysisTime, nSilenceTimeMs, nSilenceCount);
+  return true;
+}
+
 int cLineRTP::GetTxFrameSizePCM() const { return cCodecRTP::GetFrameSizePCM(m_nTxCodecNo); }
 
 int cLineRTP::GetTxFrameSizeCOMPRESS() const {
@@ -213,6 +224,7 @@ void cLineRTP::OnSocketRecv(uint16_t nSeqNo, int nPayloadType, uint32_t uTimeSta
   const int nPCMBytes = Decode(nCodecNo, pPayload, nPayloadLength, pcm);
   if (nPCMBytes <= 0) return;
   m_nRxCodecNo = nCodecNo;
+  m_pDetectAMD->OnSocketRecv(nSeqNo, nCodecNo, uTimeStamp, pcm, nPCMBytes);
   if (m_bMuteInboundVoice) std::memset(pcm, 0, nPCMBytes);
   m_pJitterBuffer->InsertPacket(nSeqNo, 0, uTimeStamp, pcm, nPCMBytes);
   m_pRecordFile->OnSocketRecv(nSeqNo, 0, uTimeStamp, pcm, nPCMBytes);
@@ -269,7 +281,10 @@ void cLineRTP::OnTickPlayWaveFile() {
 
 void cLineRTP::OnMicData(const int16_t* pUnit) {
   OnTickPlayWaveFile();
-  if (m_bOpen && !m_bHold && (m_bInboundRTP || m_bOutboundRTP)) m_pRecordFile->OnTimerTick();
+  if (m_bOpen && !m_bHold && (m_bInboundRTP || m_bOutboundRTP)) {
+    m_pRecordFile->OnTimerTick();
+    m_pDetectAMD->OnTimerTick(10);
+  }
   if (!m_bOpen || m_bHold || !m_bOutboundRTP) return;
   int16_t send[kUnitSamples];
   int16_t mixed[kUnitSamples];

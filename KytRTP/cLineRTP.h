@@ -7,6 +7,7 @@
 #include "util/cKytSTR.h"
 
 class cCircularBUFF;
+class cDetectAMD;
 class cG610Codec;
 class cGenRTPBasedDTMF;
 class cG711aCodec;
@@ -83,6 +84,10 @@ class cLineRTP {
   int PlayWavePosition() const;
   bool IsWaveFilePlaying() const;
 
+  // Answering-machine detection parameters (see cDetectAMD); the next RTP start restores the
+  // start values.
+  bool DetectAMD(bool bEnable, int nAnalysisTime, int nSilenceTimeMs, int nSilenceCount);
+
   int GetTxFrameSizePCM() const;
   int GetTxFrameSizeCOMPRESS() const;
 
@@ -116,6 +121,7 @@ class cLineRTP {
   std::unique_ptr<cCircularBUFF> m_pSendFillBuff;
   std::unique_ptr<cRecordFile> m_pRecordFile;
   std::unique_ptr<cPlayWave> m_pPlayWave;
+  std::unique_ptr<cDetectAMD> m_pDetectAMD;
 
   int m_nLastError = 0;
   int m_nLineNo = -1;

@@ -324,10 +324,13 @@ TEST_F(MediaObject, LoudConferenceDoesNotWrapAround) {
   EXPECT_GT(ulaw.DecodeSample(packets[0][12]), 30000);
 }
 
-TEST_F(MediaObject, AnsweringMachineDetectionIsUnavailable) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+TEST_F(MediaObject, DetectionSettingsAndSpeakerGain) {
+  ASSERT_TRUE(object.InitOBJECT(2, true, nullptr));
   StartLine(0);
-  EXPECT_FALSE(object.DetectAMD(0, true, 6000, 300, 2));
+  EXPECT_TRUE(object.DetectAMD(0, true, 6000, 300, 2));
+  EXPECT_FALSE(object.DetectAMD(1, true, 6000, 300, 2));
+  EXPECT_EQ(object.GetObjectError(), 31);
+  object.SpkSetAutoGain(5);
   EXPECT_EQ(object.SpkGetAutoGain(), 1);
 }
 

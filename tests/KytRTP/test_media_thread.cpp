@@ -56,7 +56,8 @@ TEST(MediaThread, OperationsRunOnTheMediaObjectAndReportItsCodes) {
   EXPECT_TRUE(lib.MicGetSoftBoost());
   EXPECT_FALSE(lib.SpkGetSoftBoost());
   EXPECT_FALSE(lib.EchoCancellation(true));
-  EXPECT_FALSE(lib.DetectAMD(1, true, 6000, 300, 2));
+  EXPECT_TRUE(lib.DetectAMD(1, true, 6000, 300, 2));
+  EXPECT_FALSE(lib.DetectAMD(0, true, 6000, 300, 2)) << "line 0 is closed";
 
   ASSERT_TRUE(lib.OpenMEDIA(1, 0, 0));
   EXPECT_FALSE(lib.SetAudioBackend(std::make_unique<cVirtualAudioBackend>("", "")))

@@ -1,0 +1,116 @@
+#include "audio/cDetectAMD.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "audio/cJitterQueue.h"
+#include "audio/cVAD.h"
+
+namespace {
+
+constexpr int kVoiceLevel = 29;
+constexpr int kFrameSamples = 80;
+constexpr int kFrameMs = 10;
+constexpr int64_t kBytesPerTickUnit = 16;
+// Audio beyond twice real time for the analysis time cannot come from an honest peer; it is not
+// collected, so a flood cannot grow the collection without bound.
+constexpr int64_t kMaxBytesPerTickUnit = 4 * kBytesPerTickUnit;
+
+}  // namespace
+
+cDetectAMD::cDetectAMD(std::function<void(bool)> pfnDetected)
+    : m_pfnDetected(std::move(pfnDetected)) {}
+
+cDetectAMD::~cDetectAMD() = default;
+
+void cDetectAMD::ClearCollection() {
+  m_bDetectStart = false;
+  m_nDataSizePCM = 0;
+  m_nTickCount = 0;
+  if (m_pQueuePCM) m_pQueuePCM->RemoveAll();
+}
+
+void cDetectAMD::DetectAMD(bool bEnable, int nAnalysisTime, int nSilenceTimeMs, int nSilenceCount) {
+  m_bEnable = bEnable;
+  if (bEnable) {
+    m_pQueuePCM = std::make_unique<cJitterQueue>();
+    m_nAnalysisTime = nAnalysisTime;
+    m_nDetectSilenceTime = nSilenceTimeMs;
+    m_nDetectSilenceCount = nSilenceCount;
+  } else {
+    m_pQueuePCM.reset();
+  }
+  m_bAllowSocket = false;
+  ClearCollection();
+}
+
+void cDetectAMD::StartAMD() {
+  DetectAMD(true, kStartAnalysisTime, kStartSilenceTimeMs, kStartSilenceCount);
+  m_bAllowSocket = true;
+}
+
+void cDetectAMD::StopAMD() {
+  m_bAllowSocket = false;
+  ClearCollection();
+}
+
+void cDetectAMD::OnSocketRecv(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp,
+                              const void* pPCM, int nSize) {
+  if (!m_bEnable || !m_bAllowSocket || !m_pQueuePCM || nSize <= 0) return;
+  if (!m_bDetectStart) {
+    cVAD vad;
+    vad.IsSilence(static_cast<const int16_t*>(pPCM), nSize / 2);
+    if (vad.GetSoundLevel() <= kVoiceLevel) return;
+    m_bDetectStart = true;
+  }
+  if (m_nDataSizePCM + nSize > kMaxBytesPerTickUnit * std::max(m_nAnalysisTime, 1)) return;
+  m_pQueuePCM->AddObject(
+      std::make_unique<cQueueObject>(nSeqNo, nKytCodecNo, uTimeStamp, pPCM, nSize));
+  m_nDataSizePCM += nSize;
+}
+
+void cDetectAMD::OnTimerTick(int nElapsed) {
+  if (!m_bEnable || !m_bAllowSocket || !m_bDetectStart) return;
+  m_nTickCount += nElapsed;
+  if (m_nTickCount < m_nAnalysisTime) return;
+  m_bAllowSocket = false;
+  const int64_t nBytes =
+      std::max<int64_t>(m_nDataSizePCM, kBytesPerTickUnit * std::max(m_nAnalysisTime, 0));
+  std::vector<int16_t> buffer(static_cast<size_t>(nBytes / 2), 0);
+  auto* pBytes = reinterpret_cast<uint8_t*>(buffer.data());
+  int64_t nOffset = 0;
+  while (std::unique_ptr<cQueueObject> pBlock = m_pQueuePCM->RemoveTail()) {
+    const int64_t nCopy = std::min<int64_t>(pBlock->m_nDataSize, nBytes - nOffset);
+    std::memcpy(pBytes + nOffset, pBlock->m_pData.data(), static_cast<size_t>(nCopy));
+    nOffset += nCopy;
+  }
+  m_bDetectStart = false;
+  const bool bHuman = CountPauses(buffer.data(), static_cast<int>(buffer.size()),
+                                  m_nDetectSilenceTime) >= m_nDetectSilenceCount;
+  if (m_pfnDetected) m_pfnDetected(bHuman);
+}
+
+int cDetectAMD::CountPauses(const int16_t* pSamples, int nSamples, int nMinMs) {
+  cVAD vad;
+  int nPauses = 0;
+  bool bInPause = false;
+  int nPauseMs = 0;
+  auto close = [&] {
+    if (bInPause && nPauseMs != 0 && nPauseMs >= nMinMs) ++nPauses;
+    bInPause = false;
+    nPauseMs = 0;
+  };
+  for (int nPos = 0; nPos + kFrameSamples <= nSamples; nPos += kFrameSamples) {
+    vad.IsSilence(pSamples + nPos, kFrameSamples);
+    const bool bSilent = vad.GetSoundLevel() == 0;
+    if (!bSilent) {
+      close();
+    } else if (!bInPause) {
+      bInPause = true;
+    } else {
+      nPauseMs += kFrameMs;
+    }
+  }
+  close();
+  return nPauses;
+}
