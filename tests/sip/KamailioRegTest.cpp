@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "RegTestProcess.h"
 #include "RegTestSupport.h"
 #include "platform/cAsioMainLoop.h"
 #include "sip/cRegSIP.h"
+#include "tests/support/TextFile.h"
+#include "tests/support/Wait.h"
+#include "tests/support/cChildProcess.h"
+#include "tests/support/cLoopbackPort.h"
+#include "tests/support/cTempDir.h"
 
 using namespace std::chrono_literals;
 
@@ -19,25 +25,25 @@ namespace {
 class KamailioRegTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Kamailio = regtest::FindProgram("kamailio");
-    m_Kamcmd = regtest::FindProgram("kamcmd");
+    m_Kamailio = kyttest::cChildProcess::FindProgram("kamailio");
+    m_Kamcmd = kyttest::cChildProcess::FindProgram("kamcmd");
     ASSERT_FALSE(m_Kamailio.empty()) << "kamailio is not installed (Debian package kamailio)";
     ASSERT_FALSE(m_Kamcmd.empty()) << "kamcmd is not installed (Debian package kamailio)";
     ASSERT_FALSE(m_Dir.Path().empty());
 
     std::string db = m_Dir.Path() + "/db";
     ASSERT_EQ(mkdir(db.c_str(), 0700), 0);
-    regtest::WriteFile(db + "/version",
+    kyttest::WriteText(db + "/version",
                        "id(int,auto) table_name(string) table_version(int) \n"
                        "0:version:1\n"
                        "0:subscriber:7\n");
-    regtest::WriteFile(db + "/subscriber",
+    kyttest::WriteText(db + "/subscriber",
                        "id(int,auto) username(string) domain(string) password(string) "
                        "ha1(string,null) ha1b(string,null) \n"
                        "1:alice:127.0.0.1:s3cret::\n");
     m_CtlSocket = "unix:" + m_Dir.Path() + "/ctl.sock";
 
-    m_nPort = regtest::FreeUdpPort();
+    m_nPort = kyttest::cLoopbackPort::FreeUdp();
     m_Log = m_Dir.Path() + "/kamailio.log";
     ASSERT_TRUE(m_Registrar.Start(
         {m_Kamailio, "-f", std::string(KYT_SIP_TEST_DATA) + "/kamailio_registrar.cfg", "-DD", "-E",
@@ -45,14 +51,13 @@ class KamailioRegTest : public ::testing::Test {
          m_Dir.Path(), "-A", "DBURL=\"text://" + db + "\"", "-A",
          "CTLSOCK=\"" + m_CtlSocket + "\""},
         m_Log));
-    ASSERT_TRUE(regtest::WaitFor(
+    ASSERT_TRUE(kyttest::PollUntil(
         [&] {
-          return !m_Registrar.IsRunning() ||
-                 (regtest::IsUdpPortTaken(m_nPort) &&
-                  access((m_Dir.Path() + "/ctl.sock").c_str(), F_OK) == 0);
+          return m_Registrar.Done() || (kyttest::cLoopbackPort::IsUdpTaken(m_nPort) &&
+                                        access((m_Dir.Path() + "/ctl.sock").c_str(), F_OK) == 0);
         },
         20s));
-    ASSERT_TRUE(m_Registrar.IsRunning()) << regtest::ReadFile(m_Log);
+    ASSERT_FALSE(m_Registrar.Done()) << kyttest::ReadText(m_Log);
 
     m_pCore = std::make_unique<regtest::cUdpCore>(&m_Loop, m_nPort);
     m_pCore->m_pRegSIP = &m_Reg;
@@ -69,11 +74,11 @@ class KamailioRegTest : public ::testing::Test {
 
   // The registrar's location table as kamcmd prints it.
   std::string DumpLocations() {
-    regtest::cChildProcess kamcmd;
+    kyttest::cChildProcess kamcmd;
     std::string out = m_Dir.Path() + "/ul.dump";
     if (!kamcmd.Start({m_Kamcmd, "-s", m_CtlSocket, "ul.dump"}, out)) return "kamcmd failed";
-    if (kamcmd.Wait(10s) != 0) return "kamcmd failed: " + regtest::ReadFile(out);
-    return regtest::ReadFile(out);
+    if (kamcmd.Wait(10s) != 0) return "kamcmd failed: " + kyttest::ReadText(out);
+    return kyttest::ReadText(out);
   }
 
   // The location table, which must be readable.
@@ -99,10 +104,10 @@ class KamailioRegTest : public ::testing::Test {
     return m_Loop.RunUntil([&] { return !m_Reg.IsPending(); }, 10s);
   }
 
-  regtest::cTempDir m_Dir;
+  kyttest::cTempDir m_Dir{"kyt-reg-"};
   std::string m_Kamailio, m_Kamcmd, m_CtlSocket, m_Log;
   uint16_t m_nPort = 0;
-  regtest::cChildProcess m_Registrar;
+  kyttest::cChildProcess m_Registrar;
   cAsioMainLoop m_Loop;
   std::unique_ptr<regtest::cUdpCore> m_pCore;
   regtest::cEventLog m_Events;
@@ -113,8 +118,8 @@ class KamailioRegTest : public ::testing::Test {
 
 TEST_F(KamailioRegTest, RegistersRefreshesAndUnregisters) {
   ASSERT_TRUE(m_Reg.RegisterToProxy(5, "alice", "s3cret"));
-  ASSERT_TRUE(Settle()) << regtest::ReadFile(m_Log);
-  ASSERT_EQ(m_Events.m_Events, (std::vector<std::string>{"Success"})) << regtest::ReadFile(m_Log);
+  ASSERT_TRUE(Settle()) << kyttest::ReadText(m_Log);
+  ASSERT_EQ(m_Events.m_Events, (std::vector<std::string>{"Success"})) << kyttest::ReadText(m_Log);
   // Challenged once, answered once.
   EXPECT_EQ(m_pCore->m_Sent.size(), 2u);
   std::string locations = Locations();
@@ -148,7 +153,7 @@ TEST_F(KamailioRegTest, RegistersRefreshesAndUnregisters) {
 
 TEST_F(KamailioRegTest, WrongPasswordFailsAfterTheAllowedAnswers) {
   ASSERT_TRUE(m_Reg.RegisterToProxy(60, "alice", "not-the-password"));
-  ASSERT_TRUE(Settle()) << regtest::ReadFile(m_Log);
+  ASSERT_TRUE(Settle()) << kyttest::ReadText(m_Log);
   ASSERT_EQ(m_Events.m_Events.size(), 1u);
   const std::string& event = m_Events.m_Events[0];
   EXPECT_TRUE(event.rfind("Fail 401 ", 0) == 0 || event.rfind("Fail 403 ", 0) == 0) << event;

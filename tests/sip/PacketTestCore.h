@@ -9,56 +9,25 @@
 #include <string>
 #include <vector>
 
-#include "sip/cKytCoreSink.h"
-#include "sip/cKytEventSink.h"
 #include "sip/cMsgSIP.h"
+#include "tests/support/cRecordingCoreSink.h"
+#include "tests/support/cRecordingEventSink.h"
 
 namespace sipmsgtest {
 
 // Session settings as the user agent object would give them; received datagrams and messages
 // handed over for sending are kept in order.
-class cTestCore : public cKytCoreSink {
+class cTestCore : public kyttest::cRecordingCoreSink {
  public:
-  cKytSTR m_ListenIP = "10.0.0.5";
-  int32_t m_nListenPort = 5062;
-  cKytSTR m_FromURI = "\"Alice\" <sip:alice@example.org>";
-  cKytSTR m_ProxySIP = "sip:proxy.example.org:5070";
-  cKytSTR m_Empty;
-
-  struct Sent {
-    std::string text;
-    std::string host;
-    int32_t nPort;
-  };
-  std::vector<std::string> m_Received;
-  std::vector<Sent> m_Sent;
-
-  const cKytSTR& GetListenIP() const override { return m_ListenIP; }
-  int32_t GetListenPort() const override { return m_nListenPort; }
-  const cKytSTR& GetFromURI() const override { return m_FromURI; }
-  const cKytSTR& GetProxySIP() const override { return m_ProxySIP; }
-  const cKytSTR& GetProxyLoginId() const override { return m_Empty; }
-  const cKytSTR& GetProxyLoginPwd() const override { return m_Empty; }
-  const cKytSTR& GetDomainRealm() const override { return m_Empty; }
-
-  void OnSocketRecv(const cKytSTR& text) override { m_Received.emplace_back(text.GetDATA()); }
-  void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override {
-    m_Sent.push_back({text.GetDATA(), host.GetDATA(), nPort});
+  cTestCore() {
+    m_ListenIP = "10.0.0.5";
+    m_FromURI = "\"Alice\" <sip:alice@example.org>";
+    m_ProxySIP = "sip:proxy.example.org:5070";
   }
-
-  bool StartRTP(int32_t, const cKytSTR&, int32_t, int32_t, int32_t, bool, bool) override {
-    return false;
-  }
-  bool StopRTP(int32_t, bool, bool) override { return false; }
-  bool GetRTPLineRx(int32_t, cKytSTR&, int32_t&) override { return false; }
-  bool ChoosePriorityCodec(const cKytListSTR&, const cKytListSTR&, int32_t&, int32_t&) override {
-    return false;
-  }
-  void CloseCall(cSIPCall*) override {}
 };
 
 // Keeps the outgoing diagnostics; every other event is counted as unexpected.
-class cTestEvents : public cKytEventSink {
+class cTestEvents : public kyttest::cRecordingEventSink {
  public:
   struct Diagnostic {
     std::string text;
@@ -73,58 +42,8 @@ class cTestEvents : public cKytEventSink {
     m_Outgoing.push_back({message.GetDATA(), address.GetDATA(), nPort});
   }
 
-  void OnTryingToRegister() override { ++m_nUnexpected; }
-  void OnSuccessToRegister() override { ++m_nUnexpected; }
-  void OnFailToRegister(int32_t, const cKytSTR&) override { ++m_nUnexpected; }
-  void OnTryingToReRegister() override { ++m_nUnexpected; }
-  void OnSuccessToReRegister() override { ++m_nUnexpected; }
-  void OnFailToReRegister(int32_t, const cKytSTR&) override { ++m_nUnexpected; }
-  void OnTryingToUnRegister() override { ++m_nUnexpected; }
-  void OnSuccessToUnRegister() override { ++m_nUnexpected; }
-  void OnFailToUnRegister(int32_t, const cKytSTR&) override { ++m_nUnexpected; }
-  void OnConnecting(int32_t) override { ++m_nUnexpected; }
-  void OnTryingToHold(int32_t) override { ++m_nUnexpected; }
-  void OnTryingToUnHold(int32_t) override { ++m_nUnexpected; }
-  void OnSuccessToHold(int32_t) override { ++m_nUnexpected; }
-  void OnSuccessToUnHold(int32_t) override { ++m_nUnexpected; }
-  void OnFailToHold(int32_t) override { ++m_nUnexpected; }
-  void OnFailToUnHold(int32_t) override { ++m_nUnexpected; }
-  void OnFailToConnect(int32_t) override { ++m_nUnexpected; }
-  void OnDisconnectCall(int32_t) override { ++m_nUnexpected; }
-  void OnIncomingCall(const cKytSTR&, const cKytSTR&, const cKytSTR&, const cKytSTR&,
-                      const cKytSTR&) override {
-    ++m_nUnexpected;
-  }
-  void OnIncomingCallRingingStart(const cKytSTR&) override { ++m_nUnexpected; }
-  void OnIncomingCallRingingStop(const cKytSTR&) override { ++m_nUnexpected; }
-  void OnConnected(int32_t, const cKytSTR&, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
-  void OnProvisionalResponse(int32_t, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
-  void OnRequestFailureResponse(int32_t, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
-  void OnServerFailureResponse(int32_t, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
-  void OnGeneralFailureResponse(int32_t, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
-  void OnRedirectResponse(int32_t, int32_t, const cKytSTR&, const cKytSTR&) override {
-    ++m_nUnexpected;
-  }
-  void OnCallTransferAccepted(int32_t) override { ++m_nUnexpected; }
-  void OnFailToTransfer(int32_t, int32_t, const cKytSTR&) override { ++m_nUnexpected; }
-  void OnChatContactStatus(const cKytSTR&, int32_t) override { ++m_nUnexpected; }
-  void OnChatSendMsgTextSuccess(const cKytSTR&, const cKytSTR&, int32_t) override {
-    ++m_nUnexpected;
-  }
-  void OnChatSendMsgTextFail(const cKytSTR&, int32_t, const cKytSTR&, const cKytSTR&,
-                             int32_t) override {
-    ++m_nUnexpected;
-  }
-  void OnChatSendMsgTypingSuccess(const cKytSTR&, int32_t) override { ++m_nUnexpected; }
-  void OnChatSendMsgTypingFail(const cKytSTR&, int32_t, const cKytSTR&, int32_t) override {
-    ++m_nUnexpected;
-  }
-  void OnChatRecvMsgText(const cKytSTR&, const cKytSTR&) override { ++m_nUnexpected; }
-  void OnChatRecvMsgTypingStart(const cKytSTR&) override { ++m_nUnexpected; }
-  void OnChatRecvMsgTypingStop(const cKytSTR&) override { ++m_nUnexpected; }
-  void OnIncomingDiagnostic(const cKytSTR&, const cKytSTR&, int32_t) override { ++m_nUnexpected; }
-  void OnDetectedAMD(int32_t, bool) override { ++m_nUnexpected; }
-  void OnPlayWaveDone(int32_t) override { ++m_nUnexpected; }
+ protected:
+  void OnOtherEvent() override { ++m_nUnexpected; }
 };
 
 inline std::unique_ptr<cMsgSIP> Parse(const std::string& text) {

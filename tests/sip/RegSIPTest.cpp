@@ -10,8 +10,8 @@
 #include "sip/cMsgSIP.h"
 #include "sip/cRegSIP.h"
 
+using kyttest::cRecordingCoreSink;
 using regtest::cEventLog;
-using regtest::cFakeCore;
 
 namespace {
 
@@ -80,7 +80,7 @@ class RegSIPTest : public ::testing::Test {
     ASSERT_TRUE(m_Reg.IsRegister());
   }
 
-  cFakeCore m_Core;
+  cRecordingCoreSink m_Core;
   cEventLog m_Log;
   cRegSIP m_Reg;
 };
@@ -439,7 +439,7 @@ TEST_F(RegSIPTest, KeepAliveSendsOnlyWhileRegistered) {
 
 TEST_F(RegSIPTest, UnparsableAccountGivesErrors26And27) {
   cRegSIP reg;
-  cFakeCore core;
+  cRecordingCoreSink core;
   cEventLog log;
   ASSERT_TRUE(reg.InitOBJ(&core, &log, "10.0.0.5", 5062, "", "", "sip:proxy.example.org"));
   EXPECT_FALSE(reg.RegisterToProxy(3600, "alice", "secret"));
@@ -457,7 +457,7 @@ TEST_F(RegSIPTest, UnparsableAccountGivesErrors26And27) {
 
 TEST_F(RegSIPTest, RegistrarAddressComesFromTheProxy) {
   cRegSIP reg;
-  cFakeCore core;
+  cRecordingCoreSink core;
   cEventLog log;
   EXPECT_FALSE(reg.InitOBJ(&core, &log, "10.0.0.5", 5062, kAccount, "", ""));
   ASSERT_TRUE(reg.InitOBJ(&core, &log, "10.0.0.5", 5062, kAccount, "sip:out.example.org:6000",

@@ -4,33 +4,21 @@
 #include <string>
 #include <vector>
 
-#include "RegTestProcess.h"
 #include "RegTestSupport.h"
 #include "platform/cAsioMainLoop.h"
 #include "sip/cRegSIP.h"
+#include "tests/support/cSippPeer.h"
 
 using namespace std::chrono_literals;
 
 // Registration, refresh and unregistration against SIPp playing a registrar that challenges
 // every request and checks the credentials with its own digest code.
 TEST(RegSippTest, DigestRegistrationRefreshAndUnregistration) {
-  std::string sipp = regtest::FindProgram("sipp");
-  ASSERT_FALSE(sipp.empty()) << "sipp is not installed (Debian package sip-tester)";
-  regtest::cTempDir dir;
-  ASSERT_FALSE(dir.Path().empty());
-
-  uint16_t nPort = regtest::FreeUdpPort();
-  std::string log = dir.Path() + "/sipp.log";
-  regtest::cChildProcess registrar;
-  ASSERT_TRUE(registrar.Start(
-      {sipp, "-sf", std::string(KYT_SIP_TEST_DATA) + "/reg_sipp_digest_uas.xml", "-i", "127.0.0.1",
-       "-p", std::to_string(nPort), "-m", "1", "-nostdin", "-timeout", "60s", "-timeout_error",
-       "-trace_err", "-error_file", dir.Path() + "/errors.log"},
-      log, dir.Path()));
-
-  // SIPp is ready once it holds its port.
-  ASSERT_TRUE(regtest::WaitFor([&] { return regtest::IsUdpPortTaken(nPort); }, 10s))
-      << regtest::ReadFile(log);
+  kyttest::cSippPeer registrar;
+  ASSERT_TRUE(registrar.Start(std::string(KYT_SIP_TEST_DATA) + "/reg_sipp_digest_uas.xml", "", 60s))
+      << "sipp (Debian package sip-tester) did not start\n"
+      << registrar.Output();
+  const uint16_t nPort = registrar.Port();
 
   cAsioMainLoop loop;
 
@@ -43,8 +31,7 @@ TEST(RegSippTest, DigestRegistrationRefreshAndUnregistration) {
                           "\"Alice\" <sip:alice@127.0.0.1>", "", proxy.c_str()));
 
   ASSERT_TRUE(reg.RegisterToProxy(3600, "alice", "s3cret"));
-  ASSERT_TRUE(loop.RunUntil([&] { return !reg.IsPending(); }, 10s))
-      << regtest::ReadFile(dir.Path() + "/errors.log");
+  ASSERT_TRUE(loop.RunUntil([&] { return !reg.IsPending(); }, 10s)) << registrar.Output();
   EXPECT_EQ(events.m_Events, (std::vector<std::string>{"Success"}));
   EXPECT_EQ(reg.GetSecondsToTrigger(cRegTick::kSlotReREG), 57);
 
@@ -59,8 +46,7 @@ TEST(RegSippTest, DigestRegistrationRefreshAndUnregistration) {
   EXPECT_EQ(events.m_Events, (std::vector<std::string>{"Success", "SuccessRe", "SuccessUn"}));
   EXPECT_FALSE(reg.IsRegister());
 
-  EXPECT_EQ(registrar.Wait(20s), 0)
-      << regtest::ReadFile(log) << regtest::ReadFile(dir.Path() + "/errors.log");
+  EXPECT_EQ(registrar.Wait(20s), 0) << registrar.Output();
   // Six requests: each of the three challenged once.
   EXPECT_EQ(core.m_Sent.size(), 6u);
 }

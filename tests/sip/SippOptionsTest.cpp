@@ -9,11 +9,12 @@
 #include <string>
 
 #include "PacketTestCore.h"
-#include "RegTestProcess.h"
 #include "platform/cAsioMainLoop.h"
 #include "sip/cMsgSIP.h"
 #include "sip/cPacketSIP.h"
 #include "sip/cSocketSIP.h"
+#include "tests/support/Wait.h"
+#include "tests/support/cSippPeer.h"
 
 namespace {
 
@@ -59,41 +60,25 @@ class cResponder : public sipmsgtest::cTestCore {
 };
 
 TEST(SippOptionsTest, PeerGetsOkForOptionsAndMethodNotAllowedForUpdate) {
-  std::string sipp = regtest::FindProgram("sipp");
-  ASSERT_FALSE(sipp.empty()) << "sipp is not installed (Debian package sip-tester)";
-
   cAsioMainLoop loop;
   cResponder responder(&loop);
   ASSERT_TRUE(responder.Open());
 
-  regtest::cTempDir dir;
-  uint16_t nSippPort = regtest::FreeUdpPort();
+  kyttest::cSippPeer peer;
   std::string target = "127.0.0.1:" + std::to_string(responder.GetListenPort());
-  regtest::cChildProcess peer;
-  ASSERT_TRUE(peer.Start(
-      {sipp, "-sf", std::string(KYT_SIP_TEST_DATA) + "/sipp_options_405.xml", target, "-i",
-       "127.0.0.1", "-p", std::to_string(nSippPort), "-m", "1", "-nostdin", "-timeout", "30s",
-       "-timeout_error", "-trace_err", "-error_file", dir.Path() + "/errors.log"},
-      dir.Path() + "/sipp.log", dir.Path()));
+  ASSERT_TRUE(peer.Start(std::string(KYT_SIP_TEST_DATA) + "/sipp_options_405.xml", target,
+                         std::chrono::seconds(30)))
+      << "sipp (Debian package sip-tester) did not start\n"
+      << peer.Output();
 
-  // The loop wakes regularly so that the peer's end is noticed without traffic.
-  uint32_t nTimer = loop.StartTimer(50, [] {});
-  int nExit = -1;
-  bool bEnded = loop.RunUntil(
-      [&] {
-        if (nExit == -1) nExit = peer.Wait(std::chrono::milliseconds(0));
-        return nExit != -1;
-      },
-      std::chrono::seconds(40));
-  loop.StopTimer(nTimer);
-
-  ASSERT_TRUE(bEnded) << regtest::ReadFile(dir.Path() + "/sipp.log");
-  EXPECT_EQ(nExit, 0) << regtest::ReadFile(dir.Path() + "/sipp.log")
-                      << regtest::ReadFile(dir.Path() + "/errors.log");
+  ASSERT_TRUE(kyttest::RunLoopUntil(
+      loop, [&] { return peer.Done(); }, std::chrono::seconds(40)))
+      << peer.Output();
+  EXPECT_EQ(peer.ExitCode(), 0) << peer.Output();
   ASSERT_GE(responder.m_Sent.size(), 2u);
   EXPECT_EQ(responder.m_Sent[0].text.rfind("SIP/2.0 200 OK\r\n", 0), 0u);
   EXPECT_EQ(responder.m_Sent[0].host, "127.0.0.1");
-  EXPECT_EQ(responder.m_Sent[0].nPort, nSippPort);
+  EXPECT_EQ(responder.m_Sent[0].nPort, peer.Port());
   EXPECT_EQ(responder.m_Sent.back().text.rfind("SIP/2.0 405 Method Not Allowed\r\n", 0), 0u);
 }
 

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+#include "sip/cKytCoreSink.h"
+
+namespace kyttest {
+
+// The settings of a user agent object as plain fields, with nothing behind the media calls
+// (they fail) and a received datagram ignored. Subclasses decide where sends go.
+class cFakeCoreSink : public cKytCoreSink {
+ public:
+  cKytSTR m_ListenIP = "127.0.0.1";
+  int32_t m_nListenPort = 5062;
+  cKytSTR m_FromURI;
+  cKytSTR m_ProxySIP;
+  cKytSTR m_LoginId;
+  cKytSTR m_LoginPwd;
+  cKytSTR m_DomainRealm;
+
+  const cKytSTR& GetListenIP() const override { return m_ListenIP; }
+  int32_t GetListenPort() const override { return m_nListenPort; }
+  const cKytSTR& GetFromURI() const override { return m_FromURI; }
+  const cKytSTR& GetProxySIP() const override { return m_ProxySIP; }
+  const cKytSTR& GetProxyLoginId() const override { return m_LoginId; }
+  const cKytSTR& GetProxyLoginPwd() const override { return m_LoginPwd; }
+  const cKytSTR& GetDomainRealm() const override { return m_DomainRealm; }
+
+  void OnSocketRecv(const cKytSTR&) override {}
+  bool StartRTP(int32_t, const cKytSTR&, int32_t, int32_t, int32_t, bool, bool) override {
+    return false;
+  }
+  bool StopRTP(int32_t, bool, bool) override { return false; }
+  bool GetRTPLineRx(int32_t, cKytSTR&, int32_t&) override { return false; }
+  bool ChoosePriorityCodec(const cKytListSTR&, const cKytListSTR&, int32_t&, int32_t&) override {
+    return false;
+  }
+  void CloseCall(cSIPCall*) override {}
+};
+
+}  // namespace kyttest
