@@ -110,7 +110,13 @@ void cSound::CloseAudioDevice() {
 void cSound::SetSpkSoftVolume(int nVolume) { m_nSpkSoftVolume = std::clamp(nVolume, 0, 25); }
 
 void cSound::VoiceChanger(int nValue) {
-  m_nPitchShiftValue = nValue == -1 ? -1 : std::clamp(nValue, 0, 20);
+  if (nValue == -1) {
+    mPitchShift.reset();
+    m_nPitchShiftValue = -1;
+    return;
+  }
+  m_nPitchShiftValue = std::clamp(nValue, 0, 20);
+  mPitchShift = std::make_unique<cPitchShift>();
 }
 
 void cSound::OnRecordDone(const void* pData, int nSize) { m_pMicBUFF->WriteToBUFF(pData, nSize); }
@@ -141,6 +147,7 @@ void cSound::OnTimerPCM() {
     } else {
       mMicAutoGainControl.ApplyAutoGain(unit, kUnitSamples);
       if (m_bMicBoostSoft) BoostVolumeUnitPCM(unit, unit, kBoostFactor);
+      if (mPitchShift) mPitchShift->UpdatePitchUnitPCM(m_nPitchShiftValue, unit, unit);
     }
     m_pMicVAD->IsSilence(unit, kUnitSamples);
     m_pSink->OnMicData(unit);

@@ -9,6 +9,7 @@
 #include "audio/cAudioBackend.h"
 #include "audio/cAutoGainControl.h"
 #include "audio/cCircularBUFF.h"
+#include "audio/cPitchShift.h"
 #include "audio/cVAD.h"
 
 class cSoundSink;
@@ -58,7 +59,7 @@ class cSound {
   // Clamped to 0..25.
   void SetSpkSoftVolume(int nVolume);
   int GetSpkSoftVolume() const { return m_nSpkSoftVolume; }
-  // -1 turns the voice changer off; other values are clamped to 0..20.
+  // -1 turns the voice changer off; other values are clamped to 0..20 and start a fresh shifter.
   void VoiceChanger(int nValue);
   int GetVoiceChanger() const { return m_nPitchShiftValue; }
   int GetMicVoiceLevel() { return m_pMicVAD->GetSoundLevel(); }
@@ -91,6 +92,7 @@ class cSound {
   std::unique_ptr<cVAD> m_pSpkVAD;
   cAutoGainControl mMicAutoGainControl;
   cAutoGainControl mSpkAutoGainControl;
+  std::unique_ptr<cPitchShift> mPitchShift;
   int m_nPitchShiftValue = -1;
   std::unique_ptr<asio::steady_timer> m_pObjTimer;
   asio::steady_timer::time_point m_NextTick;

@@ -170,6 +170,19 @@ TEST_F(SoundDevice, SpeakerVolumeBoostAndMute) {
   EXPECT_GT(sound.GetSpkVoiceLevel(), 0) << "the loud units before were measured";
 }
 
+TEST_F(SoundDevice, VoiceChangerShiftsTheMicrophone) {
+  ASSERT_EQ(sound.StartMEDIA(0, 0, 0), 0);
+  sound.VoiceChanger(6);
+  Capture(5000);
+  sound.OnTimerPCM();
+  ASSERT_EQ(sink.mic.size(), 1u);
+  EXPECT_EQ(sink.mic[0][0], 0) << "the shifter's latency";
+  sound.VoiceChanger(-1);
+  Capture(5000);
+  sound.OnTimerPCM();
+  EXPECT_EQ(sink.mic[1][0], 5000) << "off again";
+}
+
 TEST_F(SoundDevice, SettingsAreClamped) {
   sound.VoiceChanger(25);
   EXPECT_EQ(sound.GetVoiceChanger(), 20);
