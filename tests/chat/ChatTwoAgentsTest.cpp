@@ -9,6 +9,7 @@
 #include "cChatTestAgent.h"
 #include "chat/cChatContact.h"
 #include "chat/cChatContactList.h"
+#include "tests/support/cLoopbackPeer.h"
 
 using namespace chattest;
 using namespace std::chrono_literals;
@@ -85,7 +86,7 @@ TEST_F(ChatTwoAgentsTest, TypingStartAndStopArrive) {
   EXPECT_EQ(std::vector<std::string>{"TypingSuccess alice|31"}, m_Bob.m_Events.m_Events);
 
   // Our agent only ever says "active"; a peer that says "idle" stops the indication.
-  cSilentPeer peer(&m_Loop);
+  kyttest::cLoopbackPeer peer(&m_Loop);
   peer.SendTo(m_Alice.GetPort(), RequestFrom("MESSAGE", "bob", "idle@peer", 1,
                                              "Content-Type: application/im-iscomposing+xml\r\n",
                                              "<?xml version='1.0' encoding='UTF-8'?>\n<isComposing "
@@ -98,9 +99,9 @@ TEST_F(ChatTwoAgentsTest, TypingStartAndStopArrive) {
 }
 
 TEST_F(ChatTwoAgentsTest, MessageToASilentAddressFailsAtTheTenthTick) {
-  cSilentPeer silent(&m_Loop);
+  kyttest::cLoopbackPeer silent(&m_Loop);
   cChatTestAgent carol("carol", &m_Loop);
-  carol.SetProxyPort(silent.GetPort());
+  carol.SetProxyPort(silent.Port());
   ASSERT_TRUE(carol.Init());
   ASSERT_TRUE(carol.m_Chat.SendMsgText("dave", "anyone there?", 101, 99));
   const std::vector<size_t> kCopiesAfterTick = {2, 2, 3, 3, 4, 4, 5, 5, 6};

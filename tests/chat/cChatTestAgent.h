@@ -1,31 +1,26 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "chat/cChatSIP.h"
 #include "platform/cAsioMainLoop.h"
-#include "platform/cUdpSocket.h"
-#include "sip/cKytCoreSink.h"
-#include "sip/cKytEventSink.h"
 #include "sip/cSocketSIP.h"
+#include "tests/support/MessageText.h"
+#include "tests/support/cFakeCoreSink.h"
+#include "tests/support/cRecordingEventSink.h"
 
 namespace chattest {
 
-// Records every chat event as one line: "Name arg|arg|...".
-class cEventLog : public cKytEventSink {
+using kyttest::BodyOf;
+using kyttest::HeaderOf;
+using kyttest::StartLineOf;
+
+// Records every chat event as one line: "Name arg|arg|..."; other events are ignored.
+class cEventLog : public kyttest::cRecordingEventSink {
  public:
-  std::vector<std::string> m_Events;
-  // Runs after each recorded event, with the event's line (to act from inside an event).
-  std::function<void(const std::string&)> m_OnEvent;
-
-  size_t Count(const std::string& sPrefix) const;
-  bool Heard(const std::string& sLine) const;
-  std::vector<std::string> Matching(const std::string& sPrefix) const;
-
   void OnChatContactStatus(const cKytSTR& contact, int32_t nStatus) override;
   void OnChatSendMsgTextSuccess(const cKytSTR& recipient, const cKytSTR& text,
                                 int32_t nNumber) override;
@@ -37,50 +32,12 @@ class cEventLog : public cKytEventSink {
   void OnChatRecvMsgText(const cKytSTR& sender, const cKytSTR& text) override;
   void OnChatRecvMsgTypingStart(const cKytSTR& sender) override;
   void OnChatRecvMsgTypingStop(const cKytSTR& sender) override;
-
-  void OnTryingToRegister() override {}
-  void OnSuccessToRegister() override {}
-  void OnFailToRegister(int32_t, const cKytSTR&) override {}
-  void OnTryingToReRegister() override {}
-  void OnSuccessToReRegister() override {}
-  void OnFailToReRegister(int32_t, const cKytSTR&) override {}
-  void OnTryingToUnRegister() override {}
-  void OnSuccessToUnRegister() override {}
-  void OnFailToUnRegister(int32_t, const cKytSTR&) override {}
-  void OnConnecting(int32_t) override {}
-  void OnTryingToHold(int32_t) override {}
-  void OnTryingToUnHold(int32_t) override {}
-  void OnSuccessToHold(int32_t) override {}
-  void OnSuccessToUnHold(int32_t) override {}
-  void OnFailToHold(int32_t) override {}
-  void OnFailToUnHold(int32_t) override {}
-  void OnFailToConnect(int32_t) override {}
-  void OnDisconnectCall(int32_t) override {}
-  void OnIncomingCall(const cKytSTR&, const cKytSTR&, const cKytSTR&, const cKytSTR&,
-                      const cKytSTR&) override {}
-  void OnIncomingCallRingingStart(const cKytSTR&) override {}
-  void OnIncomingCallRingingStop(const cKytSTR&) override {}
-  void OnConnected(int32_t, const cKytSTR&, int32_t, const cKytSTR&) override {}
-  void OnProvisionalResponse(int32_t, int32_t, const cKytSTR&) override {}
-  void OnRequestFailureResponse(int32_t, int32_t, const cKytSTR&) override {}
-  void OnServerFailureResponse(int32_t, int32_t, const cKytSTR&) override {}
-  void OnGeneralFailureResponse(int32_t, int32_t, const cKytSTR&) override {}
-  void OnRedirectResponse(int32_t, int32_t, const cKytSTR&, const cKytSTR&) override {}
-  void OnCallTransferAccepted(int32_t) override {}
-  void OnFailToTransfer(int32_t, int32_t, const cKytSTR&) override {}
-  void OnIncomingDiagnostic(const cKytSTR&, const cKytSTR&, int32_t) override {}
-  void OnOutgoingDiagnostic(const cKytSTR&, const cKytSTR&, int32_t) override {}
-  void OnDetectedAMD(int32_t, bool) override {}
-  void OnPlayWaveDone(int32_t) override {}
-
- private:
-  void Add(const std::string& sLine);
 };
 
 // A user agent reduced to what chat needs: the session's settings, a send path (recorded, and
 // sent over a real UDP socket when the agent has one) and the routing of received chat
 // messages to its own chat manager, as the user agent object routes them.
-class cChatTestAgent : public cKytCoreSink {
+class cChatTestAgent : public kyttest::cFakeCoreSink {
  public:
   static constexpr const char* kRealm = "127.0.0.1";
 
@@ -110,77 +67,17 @@ class cChatTestAgent : public cKytCoreSink {
   std::vector<std::string> m_Sent;
   std::vector<std::string> m_Received;
 
-  // cKytCoreSink
-  const cKytSTR& GetListenIP() const override { return m_ListenIP; }
-  int32_t GetListenPort() const override { return m_nListenPort; }
-  const cKytSTR& GetFromURI() const override { return m_FromURI; }
-  const cKytSTR& GetProxySIP() const override { return m_ProxySIP; }
-  const cKytSTR& GetProxyLoginId() const override { return m_LoginId; }
-  const cKytSTR& GetProxyLoginPwd() const override { return m_LoginPwd; }
-  const cKytSTR& GetDomainRealm() const override { return m_DomainRealm; }
   void OnSocketRecv(const cKytSTR& text) override;
   void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override;
-  bool StartRTP(int32_t, const cKytSTR&, int32_t, int32_t, int32_t, bool, bool) override {
-    return false;
-  }
-  bool StopRTP(int32_t, bool, bool) override { return false; }
-  bool GetRTPLineRx(int32_t, cKytSTR&, int32_t&) override { return false; }
-  bool ChoosePriorityCodec(const cKytListSTR&, const cKytListSTR&, int32_t&, int32_t&) override {
-    return false;
-  }
-  void CloseCall(cSIPCall*) override {}
 
  private:
-  cKytSTR m_ListenIP{"127.0.0.1"};
-  int32_t m_nListenPort = 5060;
-  cKytSTR m_FromURI;
-  cKytSTR m_ProxySIP;
-  cKytSTR m_LoginId;
-  cKytSTR m_LoginPwd;
-  cKytSTR m_DomainRealm{kRealm};
   std::unique_ptr<cSocketSIP> m_pSocket;
 };
 
-// A UDP socket on 127.0.0.1 that counts what reaches it and answers nothing.
-class cSilentPeer {
- public:
-  explicit cSilentPeer(cAsioMainLoop* pLoop);
-  uint16_t GetPort() const { return m_Socket.GetLocalPort(); }
-  void SendTo(uint16_t nPort, const std::string& sText);
-  std::vector<std::string> m_Received;
-
- private:
-  cUdpSocket m_Socket;
-};
-
-// A program started for a test and stopped (if still running) when the object goes.
-class cChildProcess {
- public:
-  cChildProcess(const std::vector<std::string>& argv, const std::string& sLogFile);
-  ~cChildProcess();
-  bool Started() const { return m_nPid > 0 || m_nExitCode == 0; }
-  bool Done();
-  int ExitCode() const { return m_nExitCode; }
-
- private:
-  int m_nPid = -1;
-  int m_nExitCode = -1;
-};
-
-uint16_t FreeUdpPort();
 std::string DataFile(const std::string& sName);
-std::string ReadText(const std::string& sPath);
-// The value of the first header of that name (any case) in a message text; "" when absent.
-std::string HeaderOf(const std::string& sMessage, const std::string& sName);
-std::string StartLineOf(const std::string& sMessage);
-std::string BodyOf(const std::string& sMessage);
 // The message with its random parts (branch, tags, Call-ID) replaced by fixed marks, for exact
 // comparisons.
 std::string Normalized(const std::string& sMessage);
-
-}  // namespace chattest
-
-namespace chattest {
 
 // A response to a request text, as a peer would write it: its Via, From, Call-ID and CSeq, its To
 // with the peer's tag, then the extra header lines (each ending in CRLF) and the body.
