@@ -54,7 +54,7 @@ class TwoAgents : public ::testing::Test {
 TEST_F(TwoAgents, DialRingAcceptAndHangUpByCaller) {
   cSIPCall* pCall = alice.Dial("sip:bob@127.0.0.1:5062");
   EXPECT_EQ(pCall->GetObjectStatus(), cSIPCall::STATUS_INVITE_SENT);
-  EXPECT_EQ(alice.m_Events.m_Log, std::vector<std::string>{"OnConnecting 0"});
+  EXPECT_EQ(alice.m_Events.m_Events, std::vector<std::string>{"OnConnecting 0"});
   std::string invite = alice.LastSent("INVITE ");
   EXPECT_EQ(StartLineOf(invite), "INVITE sip:bob@127.0.0.1:5062 SIP/2.0");
   EXPECT_EQ(HeaderOf(invite, "CSeq"), "1 INVITE");
@@ -67,11 +67,11 @@ TEST_F(TwoAgents, DialRingAcceptAndHangUpByCaller) {
   cKytSTR aliceCallId;
   pCall->GetCallId(aliceCallId);
   EXPECT_EQ(callId, aliceCallId.GetDATA());
-  ASSERT_EQ(bob.m_Events.m_Log.size(), 2u) << bob.m_Events.All();
-  EXPECT_EQ(bob.m_Events.m_Log[0], "OnIncomingCall " + callId +
+  ASSERT_EQ(bob.m_Events.m_Events.size(), 2u) << bob.m_Events.All();
+  EXPECT_EQ(bob.m_Events.m_Events[0], "OnIncomingCall " + callId +
                                        "|alice|alice|\"alice\" <sip:alice@127.0.0.1>|" +
                                        "<sip:bob@127.0.0.1>");
-  EXPECT_EQ(bob.m_Events.m_Log[1], "OnIncomingCallRingingStart " + callId);
+  EXPECT_EQ(bob.m_Events.m_Events[1], "OnIncomingCallRingingStart " + callId);
   EXPECT_EQ(bob.Find(callId)->GetObjectStatus(), cSIPCall::STATUS_RINGING_IN);
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_RINGING_OUT);
   EXPECT_TRUE(alice.m_Events.Has("OnProvisionalResponse 0 100 Trying"));
@@ -129,9 +129,9 @@ TEST_F(TwoAgents, HangUpByCallee) {
   EXPECT_NE(HeaderOf(bye, "From").find("<sip:bob@127.0.0.1>;tag="), std::string::npos);
   EXPECT_NE(HeaderOf(bye, "To").find("alice"), std::string::npos);
   // A second BYE finds an idle call: answered, nothing raised.
-  size_t nEvents = alice.m_Events.m_Log.size();
+  size_t nEvents = alice.m_Events.m_Events.size();
   alice.Deliver(bye);
-  EXPECT_EQ(alice.m_Events.m_Log.size(), nEvents);
+  EXPECT_EQ(alice.m_Events.m_Events.size(), nEvents);
   EXPECT_EQ(alice.CountSent("SIP/2.0 200 OK"), 2);
 }
 
@@ -239,7 +239,7 @@ TEST_F(TwoAgents, DoNotDisturbAnswers480) {
   Exchange(alice, bob);
   EXPECT_EQ(bob.CountSent("SIP/2.0 480 Temporarily Unavailable"), 1);
   EXPECT_EQ(bob.m_Pool.GetCallCount(), 0);
-  EXPECT_TRUE(bob.m_Events.m_Log.empty());
+  EXPECT_TRUE(bob.m_Events.m_Events.empty());
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_IDLE);
   EXPECT_EQ(alice.m_Events.Last(), "OnRequestFailureResponse 0 480 Temporarily Unavailable");
   EXPECT_EQ(alice.CountSent("ACK "), 1);
@@ -279,10 +279,10 @@ TEST_F(TwoAgents, AcceptedButNeverAcknowledged) {
   for (int i = 0; i < 17; ++i) bob.Tick();
   EXPECT_EQ(bob.CountSent("SIP/2.0 200 OK"), 9);
   EXPECT_EQ(bob.Status(), cSIPCall::STATUS_ACCEPTED);
-  size_t nEvents = bob.m_Events.m_Log.size();
+  size_t nEvents = bob.m_Events.m_Events.size();
   bob.Tick();
   EXPECT_EQ(bob.Status(), cSIPCall::STATUS_IDLE);
-  EXPECT_EQ(bob.m_Events.m_Log.size(), nEvents);
+  EXPECT_EQ(bob.m_Events.m_Events.size(), nEvents);
   EXPECT_TRUE(bob.m_RtpStarts.empty());
 }
 
@@ -388,11 +388,11 @@ TEST_F(TwoAgents, InviteChallengeAnsweredOnce) {
   EXPECT_EQ(BodyOf(second), BodyOf(invite));
 
   // A second challenge is left alone: no ACK, no event, no new INVITE.
-  size_t nEvents = alice.m_Events.m_Log.size();
+  size_t nEvents = alice.m_Events.m_Events.size();
   alice.Deliver(ResponseTo(second, 401, "Unauthorized", "c1",
                            "WWW-Authenticate: Digest realm=\"test\", nonce=\"def\"\r\n"));
   EXPECT_TRUE(alice.m_Outbox.empty());
-  EXPECT_EQ(alice.m_Events.m_Log.size(), nEvents);
+  EXPECT_EQ(alice.m_Events.m_Events.size(), nEvents);
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_INVITE_AUTH_SENT);
 
   // Once answered, the dialog's later requests carry credentials too.
@@ -447,10 +447,10 @@ TEST_F(TwoAgents, ByeChallengesAreAnsweredEveryTime) {
 TEST_F(TwoAgents, UnansweredByeResetsTheCallSilently) {
   Connect();
   alice.Line()->Disconnect();
-  size_t nEvents = alice.m_Events.m_Log.size();
+  size_t nEvents = alice.m_Events.m_Events.size();
   for (int i = 0; i < 18; ++i) alice.Tick();
   EXPECT_EQ(alice.CountSent("BYE "), 9);
-  EXPECT_EQ(alice.m_Events.m_Log.size(), nEvents);
+  EXPECT_EQ(alice.m_Events.m_Events.size(), nEvents);
 }
 
 TEST_F(TwoAgents, ByeErrorResetsWithItsEvent) {
@@ -636,10 +636,10 @@ TEST_F(TwoAgents, TransferFailures) {
   EXPECT_EQ(alice.m_Events.Last(), "OnFailToTransfer 0 603 Declined");
   alice.Deliver(TransferNotify(callId, "refer", "SIP/2.0 486 Busy Here"));
   EXPECT_EQ(alice.m_Events.Last(), "OnFailToTransfer 0 486 Busy Here");
-  size_t nEvents = alice.m_Events.m_Log.size();
+  size_t nEvents = alice.m_Events.m_Events.size();
   alice.Deliver(TransferNotify(callId, "refer", "nospace"));
   alice.Deliver(TransferNotify(callId, "refer", "SIP/2.0 180"));
-  EXPECT_EQ(alice.m_Events.m_Log.size(), nEvents);
+  EXPECT_EQ(alice.m_Events.m_Events.size(), nEvents);
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_CONNECTED);
 
   // A refused REFER ends the call through the common handling, without an ACK.

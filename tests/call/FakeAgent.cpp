@@ -2,23 +2,14 @@
 
 #include <gtest/gtest.h>
 
-int FakeEvents::Count(const std::string& prefix) const {
-  int n = 0;
-  for (const auto& entry : m_Log) n += entry.rfind(prefix, 0) == 0 ? 1 : 0;
-  return n;
-}
-
-std::string FakeEvents::All() const {
-  std::string out;
-  for (const auto& entry : m_Log) out += entry + "\n";
-  return out;
-}
-
 FakeAgent::FakeAgent(const std::string& user, int32_t nListenPort, int32_t nRtpPort)
-    : m_nListenPort(nListenPort), m_nRtpPort(nRtpPort) {
+    : m_nRtpPort(nRtpPort) {
+  m_nListenPort = nListenPort;
   m_FromURI = ("\"" + user + "\" <sip:" + user + "@127.0.0.1>").c_str();
   m_LoginId = user.c_str();
   m_ProxySIP = "127.0.0.1";
+  m_LoginPwd = "secret";
+  m_DomainRealm = "127.0.0.1";
 }
 
 FakeAgent::~FakeAgent() = default;

@@ -14,9 +14,9 @@
 #include "call/cCodecSIP.h"
 #include "call/cRequestSIP.h"
 #include "call/cSIPCall.h"
-#include "sip/cKytCoreSink.h"
-#include "sip/cKytEventSink.h"
 #include "sip/cMsgSIP.h"
+#include "tests/support/cFakeCoreSink.h"
+#include "tests/support/cRecordingEventSink.h"
 
 struct RtpStart {
   int32_t nLine;
@@ -28,15 +28,10 @@ struct RtpStart {
   bool bInbound;
 };
 
-class FakeEvents : public cKytEventSink {
+// Registration and call events as lines ("OnConnected 0 127.0.0.1 6000 <call-id>"); chat,
+// diagnostic and media events are ignored.
+class FakeEvents : public kyttest::cRecordingEventSink {
  public:
-  std::vector<std::string> m_Log;
-
-  int Count(const std::string& prefix) const;
-  bool Has(const std::string& prefix) const { return Count(prefix) > 0; }
-  std::string Last() const { return m_Log.empty() ? "" : m_Log.back(); }
-  std::string All() const;
-
   void OnTryingToRegister() override { Add("OnTryingToRegister"); }
   void OnSuccessToRegister() override { Add("OnSuccessToRegister"); }
   void OnFailToRegister(int32_t, const cKytSTR&) override { Add("OnFailToRegister"); }
@@ -91,43 +86,20 @@ class FakeEvents : public cKytEventSink {
   void OnFailToTransfer(int32_t nLine, int32_t nCode, const cKytSTR& reason) override {
     Add("OnFailToTransfer " + N(nLine) + " " + N(nCode) + " " + S(reason));
   }
-  void OnChatContactStatus(const cKytSTR&, int32_t) override {}
-  void OnChatSendMsgTextSuccess(const cKytSTR&, const cKytSTR&, int32_t) override {}
-  void OnChatSendMsgTextFail(const cKytSTR&, int32_t, const cKytSTR&, const cKytSTR&,
-                             int32_t) override {}
-  void OnChatSendMsgTypingSuccess(const cKytSTR&, int32_t) override {}
-  void OnChatSendMsgTypingFail(const cKytSTR&, int32_t, const cKytSTR&, int32_t) override {}
-  void OnChatRecvMsgText(const cKytSTR&, const cKytSTR&) override {}
-  void OnChatRecvMsgTypingStart(const cKytSTR&) override {}
-  void OnChatRecvMsgTypingStop(const cKytSTR&) override {}
-  void OnIncomingDiagnostic(const cKytSTR&, const cKytSTR&, int32_t) override {}
-  void OnOutgoingDiagnostic(const cKytSTR&, const cKytSTR&, int32_t) override {}
-  void OnDetectedAMD(int32_t, bool) override {}
-  void OnPlayWaveDone(int32_t) override {}
 
   std::string m_LastIncomingCallId;
 
  private:
-  void Add(const std::string& entry) { m_Log.push_back(entry); }
   static std::string N(int32_t n) { return std::to_string(n); }
   static std::string S(const cKytSTR& s) { return s.GetDATA(); }
 };
 
 // One side of a call test. Messages it sends are queued in m_Outbox (and kept in m_Sent); a test
 // moves them to the other side with Deliver, or a real socket carries them when one is attached.
-class FakeAgent : public cKytCoreSink {
+class FakeAgent : public kyttest::cFakeCoreSink {
  public:
   FakeAgent(const std::string& user, int32_t nListenPort, int32_t nRtpPort);
   ~FakeAgent() override;
-
-  // Settings.
-  const cKytSTR& GetListenIP() const override { return m_ListenIP; }
-  int32_t GetListenPort() const override { return m_nListenPort; }
-  const cKytSTR& GetFromURI() const override { return m_FromURI; }
-  const cKytSTR& GetProxySIP() const override { return m_ProxySIP; }
-  const cKytSTR& GetProxyLoginId() const override { return m_LoginId; }
-  const cKytSTR& GetProxyLoginPwd() const override { return m_LoginPwd; }
-  const cKytSTR& GetDomainRealm() const override { return m_Domain; }
 
   void OnSocketRecv(const cKytSTR& text) override { Deliver(text.GetDATA()); }
   void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override;
@@ -160,13 +132,6 @@ class FakeAgent : public cKytCoreSink {
   // When set, sends go here instead of the outbox (a real socket).
   std::function<void(const std::string&)> m_SendHook;
 
-  cKytSTR m_ListenIP = "127.0.0.1";
-  int32_t m_nListenPort;
-  cKytSTR m_FromURI;
-  cKytSTR m_ProxySIP;
-  cKytSTR m_LoginId;
-  cKytSTR m_LoginPwd = "secret";
-  cKytSTR m_Domain = "127.0.0.1";
   cKytSTR m_RtpIP = "127.0.0.1";
   int32_t m_nRtpPort;
   bool m_bDonotDisturb = false;

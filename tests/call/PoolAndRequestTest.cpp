@@ -117,7 +117,7 @@ TEST(RequestHandler, RequestsWithoutACall) {
   agent.Deliver(Request("ACK", "gone@peer", "1 ACK"));
   EXPECT_EQ(agent.m_Sent.size(), 4u);
   EXPECT_EQ(agent.m_Pool.GetCallCount(), 0);
-  EXPECT_TRUE(agent.m_Events.m_Log.empty());
+  EXPECT_TRUE(agent.m_Events.m_Events.empty());
 }
 
 TEST(RequestHandler, NotifyOutsideCallsGoesToPresenceOnly) {
@@ -137,14 +137,14 @@ TEST(RequestHandler, IncomingInviteShowsTheCaller) {
   EXPECT_EQ(HeaderOf(agent.m_Sent[0], "To"), "<sip:alice@127.0.0.1>");  // no tag on a 100
   EXPECT_EQ(StartLineOf(agent.m_Sent[1]), "SIP/2.0 180 Ringing");
   EXPECT_NE(HeaderOf(agent.m_Sent[1], "To").find("<sip:alice@127.0.0.1>;tag="), std::string::npos);
-  ASSERT_EQ(agent.m_Events.m_Log.size(), 2u);
-  EXPECT_EQ(agent.m_Events.m_Log[0],
+  ASSERT_EQ(agent.m_Events.m_Events.size(), 2u);
+  EXPECT_EQ(agent.m_Events.m_Events[0],
             "OnIncomingCall in1@peer|Peer|peer|\"Peer\" <sip:peer@127.0.0.1:5999>|"
             "<sip:alice@127.0.0.1>");
   // A repeated INVITE gets 100 and 180 again and raises nothing.
   agent.Deliver(Request("INVITE", "in1@peer", "10 INVITE", "", kOffer));
   EXPECT_EQ(agent.m_Sent.size(), 4u);
-  EXPECT_EQ(agent.m_Events.m_Log.size(), 2u);
+  EXPECT_EQ(agent.m_Events.m_Events.size(), 2u);
   EXPECT_EQ(agent.m_Pool.GetCallCount(), 1);
 }
 
@@ -157,7 +157,7 @@ TEST(RequestHandler, UnusableInvitesLeaveNothingBehind) {
   agent.Deliver(Request("INVITE", "nocseq@peer", "", "", kOffer));
   agent.Deliver(Request("INVITE", "badcseq@peer", "1INVITE", "", kOffer));
   EXPECT_TRUE(agent.m_Sent.empty());
-  EXPECT_TRUE(agent.m_Events.m_Log.empty());
+  EXPECT_TRUE(agent.m_Events.m_Events.empty());
   // Calls made for them are already on their way out.
   for (const char* pId : {"tcp@peer", "novia@peer", "nocseq@peer", "badcseq@peer"}) {
     EXPECT_TRUE(agent.m_Pool.IsClosing(pId)) << pId;

@@ -5,9 +5,10 @@
 
 #include "FakeAgent.h"
 #include "SipText.h"
-#include "SippPeer.h"
 #include "platform/cAsioMainLoop.h"
 #include "sip/cSocketSIP.h"
+#include "tests/support/Wait.h"
+#include "tests/support/cSippPeer.h"
 
 using namespace std::chrono_literals;
 
@@ -26,9 +27,10 @@ class SippCall : public ::testing::Test {
 
   // Starts SIPp with a scenario; bCallsUs makes it dial the agent.
   void StartPeer(const std::string& scenario, bool bCallsUs = false,
-                 const std::vector<std::pair<std::string, std::string>>& keys = {}) {
+                 const kyttest::cSippPeer::Keys& keys = {}) {
     std::string self = "127.0.0.1:" + std::to_string(agent.m_nListenPort);
-    ASSERT_TRUE(sipp.Start(scenario, bCallsUs ? self : "", keys))
+    ASSERT_TRUE(sipp.Start(std::string(KYT_CALL_TEST_DATA) + "/" + scenario, bCallsUs ? self : "",
+                           30s, keys))
         << "sipp (Debian package sip-tester) did not start\n"
         << sipp.Output();
     peer = "127.0.0.1:" + std::to_string(sipp.Port());
@@ -39,20 +41,28 @@ class SippCall : public ::testing::Test {
   }
 
   bool RunUntil(const std::function<bool()>& pred) {
-    // A short repeating timer so that the condition is looked at even when nothing arrives.
-    uint32_t nTimer = loop.StartTimer(20, [] {});
-    bool bResult = loop.RunUntil(pred, 15s);
-    loop.StopTimer(nTimer);
-    return bResult;
+    return kyttest::RunLoopUntil(loop, pred, 15s);
   }
 
   // SIPp ran its scenario to the end without an error.
   void ExpectPeerDone() {
-    ASSERT_TRUE(RunUntil([this] { return sipp.HasExited(); })) << sipp.Output();
+    ASSERT_TRUE(RunUntil([this] { return sipp.Done(); })) << sipp.Output();
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Output() << "\nagent events:\n" << agent.m_Events.All();
   }
 
   void Dial() { agent.Dial("sip:bob@" + peer); }
+
+  // A call through a record-routing proxy that SIPp plays as well, hung up by us: the route it
+  // records, and the patterns it checks our ACK and BYE against (request line, Route).
+  void CallThroughRouterAndHangUp(const std::string& route, const std::string& reqline,
+                                  const std::string& routecheck) {
+    StartPeer("uas_record_route.xml", false,
+              {{"route", route}, {"reqline", reqline}, {"routecheck", routecheck}});
+    Dial();
+    ASSERT_TRUE(RunUntil([this] { return agent.m_Events.Has("OnConnected"); })) << sipp.Output();
+    ASSERT_TRUE(agent.Line()->Disconnect());
+    ExpectPeerDone();
+  }
 
   void Tick() {
     agent.Tick();
@@ -62,7 +72,7 @@ class SippCall : public ::testing::Test {
   cAsioMainLoop loop;
   FakeAgent agent;
   cSocketSIP socket;
-  SippPeer sipp;
+  kyttest::cSippPeer sipp;
   std::string peer;
 };
 
@@ -109,98 +119,77 @@ std::string CredentialCheck(int n, const std::string& code) {
          "assign_to=\"" + var + "\"/>";
 }
 
-TEST_F(SippCall, ChallengedInviteAndBye) {
-  struct Case {
-    const char* pInviteCode;
-    const char* pInviteReason;
-    const char* pInviteHeader;
-    const char* pByeCode;
-    const char* pByeReason;
-    const char* pByeHeader;
-  };
-  const Case cases[] = {
-      {"401", "Unauthorized", "WWW-Authenticate", "407", "Proxy Authentication Required",
-       "Proxy-Authenticate"},
-      {"407", "Proxy Authentication Required", "Proxy-Authenticate", "401", "Unauthorized",
-       "WWW-Authenticate"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.pInviteCode);
-    FakeAgent caller("alice", 0, 4000);
-    cSocketSIP callerSocket(&loop);
-    ASSERT_TRUE(callerSocket.OpenSocket("127.0.0.1", 0, &caller, &caller.m_Events));
-    caller.m_nListenPort = callerSocket.GetLocalPort();
-    caller.m_LoginPwd = "s3cret";
-    SippPeer peerSipp;
-    ASSERT_TRUE(peerSipp.Start("uas_auth.xml", "",
-                               {{"code1", c.pInviteCode},
-                                {"reason1", c.pInviteReason},
-                                {"challenge1", c.pInviteHeader},
-                                {"code2", c.pByeCode},
-                                {"reason2", c.pByeReason},
-                                {"challenge2", c.pByeHeader},
-                                {"check1", CredentialCheck(1, c.pInviteCode)},
-                                {"check2", CredentialCheck(2, c.pByeCode)}}))
-        << peerSipp.Output();
-    std::string target = "127.0.0.1:" + std::to_string(peerSipp.Port());
-    caller.m_ProxySIP = target.c_str();
-    caller.m_SendHook = [&](const std::string& text) {
-      callerSocket.SendData(text.c_str(), "127.0.0.1", peerSipp.Port());
-    };
-    caller.Dial("sip:bob@" + target);
-    ASSERT_TRUE(RunUntil([&] { return caller.m_Events.Has("OnConnected"); }))
-        << peerSipp.Output() << caller.m_Events.All();
-    EXPECT_EQ(caller.CountSent("INVITE "), 2);
-    ASSERT_EQ(caller.m_RtpStarts.size(), 1u);
-    EXPECT_EQ(caller.m_RtpStarts[0].nCodec, 1);  // SIPp offers PCMA only
-    EXPECT_EQ(caller.m_RtpStarts[0].nPayload, 8);
-    EXPECT_EQ(caller.m_RtpStarts[0].nPort, 6000);
-    ASSERT_TRUE(caller.Line()->Disconnect());
-    ASSERT_TRUE(RunUntil([&] { return peerSipp.HasExited(); })) << peerSipp.Output();
-    EXPECT_EQ(peerSipp.ExitCode(), 0) << peerSipp.Output();
-    EXPECT_EQ(caller.CountSent("BYE "), 2);
-    EXPECT_EQ(caller.Status(), cSIPCall::STATUS_IDLE);
-    callerSocket.CloseSocket();
-  }
+struct ChallengeCase {
+  const char* pInviteCode;
+  const char* pInviteReason;
+  const char* pInviteHeader;
+  const char* pByeCode;
+  const char* pByeReason;
+  const char* pByeHeader;
+};
+
+class SippCallChallenged : public SippCall, public ::testing::WithParamInterface<ChallengeCase> {};
+
+TEST_P(SippCallChallenged, ChallengedInviteAndBye) {
+  const ChallengeCase& c = GetParam();
+  StartPeer("uas_auth.xml", false,
+            {{"code1", c.pInviteCode},
+             {"reason1", c.pInviteReason},
+             {"challenge1", c.pInviteHeader},
+             {"code2", c.pByeCode},
+             {"reason2", c.pByeReason},
+             {"challenge2", c.pByeHeader},
+             {"check1", CredentialCheck(1, c.pInviteCode)},
+             {"check2", CredentialCheck(2, c.pByeCode)}});
+  Dial();
+  ASSERT_TRUE(RunUntil([this] { return agent.m_Events.Has("OnConnected"); }))
+      << sipp.Output() << agent.m_Events.All();
+  EXPECT_EQ(agent.CountSent("INVITE "), 2);
+  ASSERT_EQ(agent.m_RtpStarts.size(), 1u);
+  EXPECT_EQ(agent.m_RtpStarts[0].nCodec, 1);  // SIPp offers PCMA only
+  EXPECT_EQ(agent.m_RtpStarts[0].nPayload, 8);
+  EXPECT_EQ(agent.m_RtpStarts[0].nPort, 6000);
+  ASSERT_TRUE(agent.Line()->Disconnect());
+  ExpectPeerDone();
+  EXPECT_EQ(agent.CountSent("BYE "), 2);
+  EXPECT_EQ(agent.Status(), cSIPCall::STATUS_IDLE);
 }
 
-TEST_F(SippCall, FinalAnswersAreAcknowledgedAndReported) {
-  struct Case {
-    const char* pCode;
-    const char* pReason;
-    const char* pEvent;
-  };
-  const Case cases[] = {
-      {"302", "Moved Temporarily",
-       "OnRedirectResponse 0 302 Moved Temporarily <sip:carol@127.0.0.1:5099>"},
-      {"486", "Busy Here", "OnRequestFailureResponse 0 486 Busy Here"},
-      {"503", "Service Unavailable", "OnServerFailureResponse 0 503 Service Unavailable"},
-      {"603", "Decline", "OnGeneralFailureResponse 0 603 Decline"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.pCode);
-    FakeAgent caller("alice", 0, 4000);
-    cSocketSIP callerSocket(&loop);
-    ASSERT_TRUE(callerSocket.OpenSocket("127.0.0.1", 0, &caller, &caller.m_Events));
-    caller.m_nListenPort = callerSocket.GetLocalPort();
-    SippPeer peerSipp;
-    ASSERT_TRUE(peerSipp.Start("uas_final.xml", "", {{"code", c.pCode}, {"reason", c.pReason}}))
-        << peerSipp.Output();
-    std::string target = "127.0.0.1:" + std::to_string(peerSipp.Port());
-    caller.m_ProxySIP = target.c_str();
-    caller.m_SendHook = [&](const std::string& text) {
-      callerSocket.SendData(text.c_str(), "127.0.0.1", peerSipp.Port());
-    };
-    caller.Dial("sip:bob@" + target);
-    ASSERT_TRUE(RunUntil([&] { return peerSipp.HasExited(); })) << peerSipp.Output();
-    EXPECT_EQ(peerSipp.ExitCode(), 0) << peerSipp.Output();
-    EXPECT_EQ(caller.m_Events.Last(), c.pEvent);
-    EXPECT_TRUE(caller.m_Events.Has("OnProvisionalResponse 0 100 Trying"));
-    EXPECT_EQ(caller.Status(), cSIPCall::STATUS_IDLE);
-    EXPECT_EQ(caller.CountSent("ACK "), 1);
-    callerSocket.CloseSocket();
-  }
+INSTANTIATE_TEST_SUITE_P(
+    WwwThenProxyAndBack, SippCallChallenged,
+    ::testing::Values(ChallengeCase{"401", "Unauthorized", "WWW-Authenticate", "407",
+                                    "Proxy Authentication Required", "Proxy-Authenticate"},
+                      ChallengeCase{"407", "Proxy Authentication Required", "Proxy-Authenticate",
+                                    "401", "Unauthorized", "WWW-Authenticate"}));
+
+struct FinalCase {
+  const char* pCode;
+  const char* pReason;
+  const char* pEvent;
+};
+
+class SippCallFinalAnswer : public SippCall, public ::testing::WithParamInterface<FinalCase> {};
+
+TEST_P(SippCallFinalAnswer, FinalAnswersAreAcknowledgedAndReported) {
+  const FinalCase& c = GetParam();
+  StartPeer("uas_final.xml", false, {{"code", c.pCode}, {"reason", c.pReason}});
+  Dial();
+  ExpectPeerDone();
+  EXPECT_EQ(agent.m_Events.Last(), c.pEvent);
+  EXPECT_TRUE(agent.m_Events.Has("OnProvisionalResponse 0 100 Trying"));
+  EXPECT_EQ(agent.Status(), cSIPCall::STATUS_IDLE);
+  EXPECT_EQ(agent.CountSent("ACK "), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    RedirectAndFailures, SippCallFinalAnswer,
+    ::testing::Values(
+        FinalCase{"302", "Moved Temporarily",
+                  "OnRedirectResponse 0 302 Moved Temporarily <sip:carol@127.0.0.1:5099>"},
+        FinalCase{"486", "Busy Here", "OnRequestFailureResponse 0 486 Busy Here"},
+        FinalCase{"503", "Service Unavailable",
+                  "OnServerFailureResponse 0 503 Service Unavailable"},
+        FinalCase{"603", "Decline", "OnGeneralFailureResponse 0 603 Decline"}));
 
 TEST_F(SippCall, ReInvitesOfferingSendonlyAndNoAddress) {
   StartPeer("uas_reinvite.xml");
@@ -217,31 +206,21 @@ TEST_F(SippCall, ReInvitesOfferingSendonlyAndNoAddress) {
   EXPECT_EQ(agent.Status(), cSIPCall::STATUS_IDLE);
 }
 
+// Every message goes to the send-to address (SIPp) whatever the route says, so the router's
+// address only has to show up in the right places.
 TEST_F(SippCall, LooseRouterStaysInTheRouteSet) {
-  // Every message goes to the send-to address (SIPp) whatever the route says, so the router's
-  // address only has to show up in the right places.
-  StartPeer("uas_record_route.xml", false,
-            {{"route", "<sip:127.0.0.1:5099;lr>"},
-             {"reqline", "^(ACK|BYE) sip:sipp@127\\.0\\.0\\.1:[0-9]+ SIP/2\\.0"},
-             {"routecheck", "&lt;sip:127\\.0\\.0\\.1:5099;lr>"}});
-  Dial();
-  ASSERT_TRUE(RunUntil([this] { return agent.m_Events.Has("OnConnected"); })) << sipp.Output();
-  ASSERT_TRUE(agent.Line()->Disconnect());
-  ExpectPeerDone();
+  ASSERT_NO_FATAL_FAILURE(CallThroughRouterAndHangUp(
+      "<sip:127.0.0.1:5099;lr>", "^(ACK|BYE) sip:sipp@127\\.0\\.0\\.1:[0-9]+ SIP/2\\.0",
+      "&lt;sip:127\\.0\\.0\\.1:5099;lr>"));
   std::string bye = agent.LastSent("BYE ");
   EXPECT_EQ(StartLineOf(bye), "BYE sip:sipp@" + peer + " SIP/2.0");
   EXPECT_EQ(HeadersOf(bye, "Route"), std::vector<std::string>{"<sip:127.0.0.1:5099;lr>"});
 }
 
 TEST_F(SippCall, StrictRouterTakesTheRequestUri) {
-  StartPeer("uas_record_route.xml", false,
-            {{"route", "<sip:127.0.0.1:5099>"},
-             {"reqline", "^(ACK|BYE) sip:127\\.0\\.0\\.1:5099 SIP/2\\.0"},
-             {"routecheck", "&lt;sip:sipp@127\\.0\\.0\\.1:[0-9]+>"}});
-  Dial();
-  ASSERT_TRUE(RunUntil([this] { return agent.m_Events.Has("OnConnected"); })) << sipp.Output();
-  ASSERT_TRUE(agent.Line()->Disconnect());
-  ExpectPeerDone();
+  ASSERT_NO_FATAL_FAILURE(CallThroughRouterAndHangUp(
+      "<sip:127.0.0.1:5099>", "^(ACK|BYE) sip:127\\.0\\.0\\.1:5099 SIP/2\\.0",
+      "&lt;sip:sipp@127\\.0\\.0\\.1:[0-9]+>"));
   std::string bye = agent.LastSent("BYE ");
   EXPECT_EQ(StartLineOf(bye), "BYE sip:127.0.0.1:5099 SIP/2.0");
   EXPECT_EQ(HeadersOf(bye, "Route"), std::vector<std::string>{"<sip:sipp@" + peer + ">"});
