@@ -23,7 +23,8 @@ namespace {
 constexpr int kUnitBytes = cCodecRTP::kUnitBytes;
 constexpr int kUnitSamples = cCodecRTP::kUnitSamples;
 constexpr int kLineBufferBytes = 3 * kUnitBytes;
-// The largest frame the line sends: one 30 ms iLBC frame, 50 bytes after a 12-byte header.
+// The largest PCM frame the line codes (30 ms of iLBC) and the largest packet it sends (20 ms of
+// G.711 after the header).
 constexpr int kMaxFramePCM = 480;
 constexpr int kMaxDatagram = cPacketRTP::kHeaderSize + 160;
 

@@ -10,6 +10,8 @@ namespace {
 
 constexpr char kAppName[] = "KytSIPUserAgent";
 constexpr uint32_t kUnitBytes = cSound::kUnitBytes;
+// A server that accepts the connection but never answers must not hold the media thread.
+constexpr pa_usec_t kOpenTimeoutUsec = 5 * PA_USEC_PER_SEC;
 
 pa_proplist* PhoneProperties() {
   pa_proplist* pList = pa_proplist_new();
@@ -28,6 +30,13 @@ void cPulseAudioBackend::OnContextState(pa_context*, void* pUser) {
 
 void cPulseAudioBackend::OnStreamState(pa_stream*, void* pUser) {
   pa_threaded_mainloop_signal(static_cast<cPulseAudioBackend*>(pUser)->m_pMainLoop, 0);
+}
+
+void cPulseAudioBackend::OnDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*,
+                                    void* pUser) {
+  auto* pSelf = static_cast<cPulseAudioBackend*>(pUser);
+  pSelf->m_bTimedOut = true;
+  pa_threaded_mainloop_signal(pSelf->m_pMainLoop, 0);
 }
 
 void cPulseAudioBackend::OnRead(pa_stream* pStream, size_t, void* pUser) {
@@ -70,7 +79,7 @@ bool cPulseAudioBackend::ConnectContext() {
   for (;;) {
     const pa_context_state_t state = pa_context_get_state(m_pContext);
     if (state == PA_CONTEXT_READY) return true;
-    if (!PA_CONTEXT_IS_GOOD(state)) return false;
+    if (!PA_CONTEXT_IS_GOOD(state) || m_bTimedOut) return false;
     pa_threaded_mainloop_wait(m_pMainLoop);
   }
 }
@@ -101,7 +110,7 @@ pa_stream* cPulseAudioBackend::ConnectStream(bool bRecord) {
   while (nResult >= 0) {
     const pa_stream_state_t state = pa_stream_get_state(pStream);
     if (state == PA_STREAM_READY) return pStream;
-    if (!PA_STREAM_IS_GOOD(state)) break;
+    if (!PA_STREAM_IS_GOOD(state) || m_bTimedOut) break;
     pa_threaded_mainloop_wait(m_pMainLoop);
   }
   pa_stream_set_state_callback(pStream, nullptr, nullptr);
@@ -122,6 +131,11 @@ int cPulseAudioBackend::Open(cSound* pSound) {
     return 15;
   }
   pa_threaded_mainloop_lock(m_pMainLoop);
+  m_bTimedOut = false;
+  pa_mainloop_api* pApi = pa_threaded_mainloop_get_api(m_pMainLoop);
+  struct timeval deadline;
+  pa_timeval_add(pa_gettimeofday(&deadline), kOpenTimeoutUsec);
+  pa_time_event* pDeadline = pApi->time_new(pApi, &deadline, &OnDeadline, this);
   int nCode = 0;
   if (!ConnectContext())
     nCode = 15;
@@ -129,6 +143,7 @@ int cPulseAudioBackend::Open(cSound* pSound) {
     nCode = 14;
   else if (!(m_pPlay = ConnectStream(false)))
     nCode = 15;
+  if (pDeadline) pApi->time_free(pDeadline);
   pa_threaded_mainloop_unlock(m_pMainLoop);
   if (nCode != 0) Close();
   return nCode;

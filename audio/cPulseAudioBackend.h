@@ -7,6 +7,9 @@
 #include "audio/cAudioBackend.h"
 
 struct pa_context;
+struct pa_mainloop_api;
+struct pa_time_event;
+struct timeval;
 struct pa_stream;
 struct pa_threaded_mainloop;
 
@@ -31,12 +34,16 @@ class cPulseAudioBackend : public cAudioBackend {
   static void OnStreamState(pa_stream* pStream, void* pUser);
   static void OnRead(pa_stream* pStream, size_t nBytes, void* pUser);
   static void OnWrite(pa_stream* pStream, size_t nBytes, void* pUser);
+  static void OnDeadline(pa_mainloop_api* pApi, pa_time_event* pEvent, const struct timeval* pTime,
+                         void* pUser);
 
   pa_threaded_mainloop* m_pMainLoop = nullptr;
   pa_context* m_pContext = nullptr;
   pa_stream* m_pRecord = nullptr;
   pa_stream* m_pPlay = nullptr;
   cSound* m_pSound = nullptr;
+  // Set when the server did not answer in time; read and written under the main loop's lock.
+  bool m_bTimedOut = false;
   // Captured bytes short of a whole unit; touched only on the audio server's thread.
   std::vector<uint8_t> m_RawMic;
   std::vector<uint8_t> m_PlayChunk;

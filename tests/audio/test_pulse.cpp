@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -180,4 +182,29 @@ TEST(PulseAudio, NoServerLeavesTheDeviceClosed) {
   EXPECT_FALSE(sound.IsCapturedDEVICE());
   EXPECT_FALSE(sound.IsMediaStarted());
   unsetenv("PULSE_SERVER");
+}
+
+// A server that takes the connection and never answers must not hold the media thread.
+TEST(PulseAudio, SilentServerTimesOut) {
+  char tmpl[] = "/tmp/kytsilent.XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string sSocket = std::string(tmpl) + "/native";
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof(addr.sun_path), "%s", sSocket.c_str());
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+  ASSERT_EQ(listen(fd, 4), 0);
+  setenv("PULSE_SERVER", ("unix:" + sSocket).c_str(), 1);
+  asio::io_context context;
+  cCountingSink sink;
+  cSound sound(context, &sink);
+  sound.InitOBJ(1);
+  EXPECT_EQ(sound.StartMEDIA(0, 0, 0), 15);
+  EXPECT_FALSE(sound.IsCapturedDEVICE());
+  unsetenv("PULSE_SERVER");
+  close(fd);
+  std::error_code ec;
+  std::filesystem::remove_all(tmpl, ec);
 }
