@@ -8,7 +8,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <utility>
+
+#include "tests/support/TextFile.h"
+#include "tests/support/Wait.h"
+#include "tests/support/cLoopbackPort.h"
 
 using namespace std::chrono_literals;
 
@@ -59,11 +64,12 @@ std::string JsonEscape(const std::string& s) {
 }  // namespace
 
 cBaresipPeer::cBaresipPeer(std::string sDir, std::string sUser, std::string sCodecs,
-                           std::string sSourceWave)
+                           std::string sSourceWave, std::string sAnswerMode)
     : m_sDir(std::move(sDir)),
       m_sUser(std::move(sUser)),
       m_sCodecs(std::move(sCodecs)),
-      m_sSourceWave(std::move(sSourceWave)) {}
+      m_sSourceWave(std::move(sSourceWave)),
+      m_sAnswerMode(std::move(sAnswerMode)) {}
 
 cBaresipPeer::~cBaresipPeer() {
   if (m_nControlFd >= 0) close(m_nControlFd);
@@ -87,6 +93,8 @@ void cBaresipPeer::WriteConfig() const {
          << "auplay_srate 8000\n"
          << "auplay_channels 1\n"
          << "rtcp_mux no\n"
+         // Packet counts of each call in the log when it ends.
+         << "rtp_stats yes\n"
          << "jitter_buffer_delay 1-10\n"
          << "module_path " << kModulePath << "\n";
   for (const char* pModule : {"g711", "gsm", "aufile", "sndfile"}) {
@@ -98,8 +106,8 @@ void cBaresipPeer::WriteConfig() const {
          << "ctrl_tcp_listen 127.0.0.1:" << m_nControlPort << "\n"
          << "snd_path " << m_sDir << "\n";
   std::ofstream accounts(m_sDir + "/accounts");
-  accounts << "<sip:" << m_sUser
-           << "@127.0.0.1>;regint=0;answermode=auto;audio_codecs=" << m_sCodecs << "\n";
+  accounts << "<sip:" << m_sUser << "@127.0.0.1>;regint=0;answermode=" << m_sAnswerMode
+           << ";audio_codecs=" << m_sCodecs << "\n";
 }
 
 bool cBaresipPeer::Start(cAsioMainLoop& loop) {
@@ -110,17 +118,16 @@ bool cBaresipPeer::Start(cAsioMainLoop& loop) {
       return false;
     }
   }
-  m_nSipPort = uatest::FreeUdpPort();
+  m_nSipPort = kyttest::cLoopbackPort::FreeUdp();
   m_nControlPort = FreeTcpPort();
   WriteConfig();
   // -s: SIP trace in the log, shown when a test fails.
-  m_pProcess = std::make_unique<uatest::cChildProcess>(
-      std::vector<std::string>{"baresip", "-f", m_sDir, "-s"}, m_sDir + "/baresip.log");
-  if (!m_pProcess->Started()) {
+  m_pProcess = std::make_unique<kyttest::cChildProcess>();
+  if (!m_pProcess->Start({"baresip", "-f", m_sDir, "-s"}, m_sDir + "/baresip.log")) {
     m_sFailure = "baresip cannot be run (package baresip-core)";
     return false;
   }
-  const bool bUp = uatest::WaitUntil(
+  const bool bUp = kyttest::RunLoopUntil(
       loop, [&] { return m_pProcess->Done() || ConnectControl(); }, 10s);
   if (m_nControlFd < 0) {
     m_sFailure = m_pProcess->Done()
@@ -129,7 +136,7 @@ bool cBaresipPeer::Start(cAsioMainLoop& loop) {
     return false;
   }
   // The SIP socket is bound before the control module loads, but check rather than trust.
-  if (!uatest::IsUdpPortTaken(m_nSipPort)) {
+  if (!kyttest::cLoopbackPort::IsUdpTaken(m_nSipPort)) {
     m_sFailure = "baresip did not bind its SIP port";
     return false;
   }
@@ -154,7 +161,7 @@ bool cBaresipPeer::ConnectControl() {
 bool cBaresipPeer::Stop(cAsioMainLoop& loop) {
   if (!m_pProcess) return false;
   Command("quit");
-  const bool bEnded = uatest::WaitUntil(
+  const bool bEnded = kyttest::RunLoopUntil(
       loop, [&] { return m_pProcess->Done(); }, 10s);
   m_pProcess.reset();
   if (m_nControlFd >= 0) close(m_nControlFd);
@@ -224,4 +231,17 @@ std::string cBaresipPeer::DecodedWave() const {
   return sNewest;
 }
 
-std::string cBaresipPeer::Log() const { return uatest::ReadText(m_sDir + "/baresip.log"); }
+int cBaresipPeer::ReceivedPackets() const {
+  // "audio  Transmit:  Receive:" then "packets:  <sent>  <received>".
+  const std::string sLog = Log();
+  const size_t nTable = sLog.rfind("Transmit:");
+  if (nTable == std::string::npos) return -1;
+  const size_t nRow = sLog.find("packets:", nTable);
+  if (nRow == std::string::npos) return -1;
+  std::istringstream row(sLog.substr(nRow + 8, 64));
+  int nSent = -1, nReceived = -1;
+  row >> nSent >> nReceived;
+  return nReceived;
+}
+
+std::string cBaresipPeer::Log() const { return kyttest::ReadText(m_sDir + "/baresip.log"); }

@@ -5,19 +5,22 @@
 #include <string>
 #include <vector>
 
-#include "cUserAgentTestUtil.h"
+#include "platform/cAsioMainLoop.h"
+#include "tests/support/cChildProcess.h"
 
 // baresip as the far end of a call: started on 127.0.0.1 with a private configuration folder,
-// its own SIP port and a TCP control port, with one account that answers by itself. It plays
+// its own SIP port and a TCP control port, with one account and no registration. It plays
 // a WAVE file as its microphone (the aufile source) and writes what it decodes to a WAVE file
-// (the sndfile filter); the test dials, hangs up and hears its call events over the control
-// connection (netstrings of JSON).
+// (the sndfile filter); the test dials, answers and hangs up, and hears its call events, over
+// the control connection (netstrings of JSON).
 class cBaresipPeer {
  public:
   // sDir: an empty folder that becomes baresip's configuration and dump folder.
   // sUser: the account's user part; sCodecs: baresip's audio_codecs list ("pcmu", "gsm,pcma");
-  // sSourceWave: 8000 Hz mono 16-bit WAVE file played into every call.
-  cBaresipPeer(std::string sDir, std::string sUser, std::string sCodecs, std::string sSourceWave);
+  // sSourceWave: 8000 Hz mono 16-bit WAVE file played into every call; sAnswerMode: "auto"
+  // answers incoming calls at once, "manual" lets them ring until the "accept" command.
+  cBaresipPeer(std::string sDir, std::string sUser, std::string sCodecs, std::string sSourceWave,
+               std::string sAnswerMode);
   ~cBaresipPeer();
   cBaresipPeer(const cBaresipPeer&) = delete;
   cBaresipPeer& operator=(const cBaresipPeer&) = delete;
@@ -44,6 +47,9 @@ class cBaresipPeer {
 
   // What baresip decoded from the last call (its sndfile "-dec" dump); empty when none.
   std::string DecodedWave() const;
+  // RTP packets received in the last call, from the statistics baresip logs when a call
+  // ends; -1 when there are none.
+  int ReceivedPackets() const;
   std::string Log() const;
   const std::string& Failure() const { return m_sFailure; }
 
@@ -55,11 +61,12 @@ class cBaresipPeer {
   std::string m_sUser;
   std::string m_sCodecs;
   std::string m_sSourceWave;
+  std::string m_sAnswerMode;
   uint16_t m_nSipPort = 0;
   uint16_t m_nControlPort = 0;
   int m_nControlFd = -1;
   std::string m_sControlBuffer;
   std::vector<std::string> m_Messages;
-  std::unique_ptr<uatest::cChildProcess> m_pProcess;
+  std::unique_ptr<kyttest::cChildProcess> m_pProcess;
   std::string m_sFailure;
 };

@@ -1,0 +1,152 @@
+#include "cBaresipTestBase.h"
+
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include "KytRTP/cKytRTP.h"
+#include "audio/cVirtualAudioBackend.h"
+#include "cPcmWaveFile.h"
+#include "tests/support/Wait.h"
+#include "tests/support/cLoopbackPort.h"
+#include "useragent/cKytSIPUserAgentObject.h"
+
+namespace {
+
+constexpr int kToneAmplitude = 8000;
+// Long enough that neither microphone runs dry during a call, however late it starts.
+constexpr size_t kToneSamples = 8000 * 20;
+constexpr size_t kWindow = 4000;  // half a second at 8000 Hz
+
+// Power of one frequency in a block (Goertzel), relative units.
+double ToneLevel(const int16_t* pSamples, size_t nSamples, double dFreqHz) {
+  const double dCoeff = 2.0 * std::cos(2.0 * M_PI * dFreqHz / 8000.0);
+  double s1 = 0, s2 = 0;
+  for (size_t i = 0; i < nSamples; ++i) {
+    const double s0 = pSamples[i] + dCoeff * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+  }
+  return s1 * s1 + s2 * s2 - dCoeff * s1 * s2;
+}
+
+// The strongest frequency of a block, 100 to 3800 Hz in 10 Hz steps.
+double DominantFrequency(const int16_t* pSamples, size_t nSamples) {
+  double dBest = 0, dBestLevel = -1;
+  for (double f = 100.0; f <= 3800.0; f += 10.0) {
+    const double dLevel = ToneLevel(pSamples, nSamples, f);
+    if (dLevel > dBestLevel) {
+      dBestLevel = dLevel;
+      dBest = f;
+    }
+  }
+  return dBest;
+}
+
+double Rms(const int16_t* pSamples, size_t nSamples) {
+  double dSum = 0;
+  for (size_t i = 0; i < nSamples; ++i) dSum += double(pSamples[i]) * pSamples[i];
+  return nSamples ? std::sqrt(dSum / double(nSamples)) : 0.0;
+}
+
+bool IsToneWindow(const int16_t* pSamples, double dFreq, std::ostream& summary) {
+  const double dRms = Rms(pSamples, kWindow);
+  const double dPeak = DominantFrequency(pSamples, kWindow);
+  summary << " [rms " << int(dRms) << ", " << dPeak << " Hz]";
+  return dRms > 500.0 && std::fabs(dPeak - dFreq) <= 20.0;
+}
+
+}  // namespace
+
+void cBaresipTestBase::StartBoth(const std::string& sPeerCodecs,
+                                 const std::vector<int32_t>& ourCodecs,
+                                 const std::string& sAnswerMode) {
+  ASSERT_TRUE(cPcmWaveFile::Write(m_Dir.File("our_mic.wav"),
+                                  cPcmWaveFile::Tone(kOurTone, kToneAmplitude, kToneSamples)));
+  ASSERT_TRUE(cPcmWaveFile::Write(m_Dir.File("peer_mic.wav"),
+                                  cPcmWaveFile::Tone(kPeerTone, kToneAmplitude, kToneSamples)));
+  std::filesystem::create_directory(m_Dir.File("baresip"));
+  m_pPeer = std::make_unique<cBaresipPeer>(m_Dir.File("baresip"), "bob", sPeerCodecs,
+                                           m_Dir.File("peer_mic.wav"), sAnswerMode);
+  ASSERT_TRUE(m_pPeer->Start(m_Loop)) << m_pPeer->Failure() << "\n" << m_pPeer->Log();
+
+  ASSERT_TRUE(m_Agent.GetKytMainObj()->GetKytRTPLib()->SetAudioBackend(
+      std::make_unique<cVirtualAudioBackend>(m_Dir.File("our_mic.wav"),
+                                             m_Dir.File("our_spk.wav"))));
+  m_nOurPort = kyttest::cLoopbackPort::FreeUdp();
+  // No registrar: every request and response goes straight to baresip.
+  const std::string sPeer = "sip:127.0.0.1:" + std::to_string(m_pPeer->SipPort());
+  ASSERT_TRUE(m_Agent.Initialize(true, "127.0.0.1", m_nOurPort, "\"Alice\" <sip:alice@127.0.0.1>",
+                                 "", sPeer.c_str(), "alice", "pw", true, 1))
+      << m_Agent.GetKytObjectError();
+  m_Agent.DiagnosticLog(true);
+  if (!ourCodecs.empty()) {
+    m_Agent.DeselectAllVoiceCodec();
+    for (int32_t nCodec : ourCodecs) ASSERT_TRUE(m_Agent.SelectVoiceCodec(nCodec));
+  }
+  ASSERT_TRUE(m_Agent.OpenLine(0, true, "127.0.0.1", 0)) << m_Agent.GetKytObjectError();
+}
+
+void cBaresipTestBase::TearDown() {
+  StopPeer();
+  if (HasFailure()) {
+    std::cout << "--- our agent ---\n"
+              << m_Agent.Transcript() << "--- baresip ---\n"
+              << (m_pPeer ? m_pPeer->Log() : "") << std::endl;
+  }
+}
+
+bool cBaresipTestBase::PeerDialsUs() {
+  return m_pPeer->Command("dial", "sip:alice@127.0.0.1:" + std::to_string(m_nOurPort));
+}
+
+bool cBaresipTestBase::BothConnected() {
+  return m_Agent.Heard("OnSuccessToConnect") && m_pPeer->HeardEvent("CALL_ESTABLISHED");
+}
+
+bool cBaresipTestBase::WaitFor(const std::function<bool()>& pred) {
+  return kyttest::RunLoopUntil(m_Loop, pred, std::chrono::seconds(10));
+}
+
+bool cBaresipTestBase::StopPeer() { return m_pPeer && m_pPeer->Stop(m_Loop); }
+
+std::vector<int16_t> cBaresipTestBase::OurSpeaker() const {
+  return cPcmWaveFile::Read(m_Dir.File("our_spk.wav"));
+}
+
+std::vector<int16_t> cBaresipTestBase::PeerHeard() const {
+  const std::string sDump = m_pPeer->DecodedWave();
+  return sDump.empty() ? std::vector<int16_t>() : cPcmWaveFile::Read(sDump);
+}
+
+size_t cBaresipTestBase::WindowsWithTone(const std::vector<int16_t>& samples, double dFreq,
+                                         std::string* pSummary) {
+  size_t nHits = 0;
+  std::ostringstream summary;
+  for (size_t at = 0; at + kWindow <= samples.size(); at += kWindow) {
+    if (IsToneWindow(samples.data() + at, dFreq, summary)) ++nHits;
+  }
+  *pSummary = summary.str();
+  return nHits;
+}
+
+void cBaresipTestBase::ExpectHeardTone(const std::vector<int16_t>& samples, double dFreq,
+                                       const std::string& sWho, size_t nWindows, bool bAtEnd) {
+  std::string sSummary;
+  const size_t nHits = WindowsWithTone(samples, dFreq, &sSummary);
+  if (!bAtEnd) {
+    EXPECT_GE(nHits, nWindows) << sWho << " should hear " << dFreq << " Hz; " << samples.size()
+                               << " samples:" << sSummary;
+    return;
+  }
+  size_t nTail = 0;
+  std::ostringstream ignored;
+  const size_t nFull = samples.size() / kWindow;
+  while (nTail < nFull &&
+         IsToneWindow(samples.data() + (nFull - 1 - nTail) * kWindow, dFreq, ignored)) {
+    ++nTail;
+  }
+  EXPECT_GE(nTail, nWindows) << sWho << " should hear " << dFreq << " Hz at the end; "
+                             << samples.size() << " samples:" << sSummary;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cBaresipPeer.h"
+#include "cInteropAgent.h"
+#include "platform/cAsioMainLoop.h"
+#include "tests/support/cTempDir.h"
+
+// One call between our agent (line 0, user alice) and baresip (user bob), both on 127.0.0.1
+// with no registrar: our agent sends everything straight to baresip's port, and baresip dials
+// our listen address. Each side plays a tone of its own into the call (ours 1000 Hz, baresip's
+// 600 Hz); our speaker goes to a WAVE file and baresip keeps what it decoded.
+class cBaresipTestBase : public ::testing::Test {
+ protected:
+  static constexpr double kOurTone = 1000.0;
+  static constexpr double kPeerTone = 600.0;
+  static constexpr std::chrono::milliseconds kTalkTime{2500};
+
+  // Starts baresip with its codec list ("pcmu", "gsm,pcma") and answer mode ("auto",
+  // "manual"), then our agent with these codecs selected in this order (empty: all of them).
+  void StartBoth(const std::string& sPeerCodecs, const std::vector<int32_t>& ourCodecs,
+                 const std::string& sAnswerMode = "auto");
+  void TearDown() override;
+
+  // baresip dials our agent.
+  bool PeerDialsUs();
+  bool BothConnected();
+  // Runs the loop until pred() holds, for at most 10 s.
+  bool WaitFor(const std::function<bool()>& pred);
+  // Ends baresip (closing its recording); false when it had to be killed.
+  bool StopPeer();
+
+  std::vector<int16_t> OurSpeaker() const;
+  // What baresip decoded, after StopPeer.
+  std::vector<int16_t> PeerHeard() const;
+
+  // Half-second windows that are loud and dominated by dFreq; pSummary lists every window.
+  static size_t WindowsWithTone(const std::vector<int16_t>& samples, double dFreq,
+                                std::string* pSummary);
+  // At least nWindows half-seconds of the tone were heard; with bAtEnd they must be the last
+  // nWindows windows of the recording.
+  static void ExpectHeardTone(const std::vector<int16_t>& samples, double dFreq,
+                              const std::string& sWho, size_t nWindows = 2, bool bAtEnd = false);
+
+  kyttest::cTempDir m_Dir{"kyt-interop-"};
+  cAsioMainLoop m_Loop;
+  cInteropAgent m_Agent{&m_Loop};
+  std::unique_ptr<cBaresipPeer> m_pPeer;
+  uint16_t m_nOurPort = 0;
+};
