@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 
 namespace mediatest {
 
@@ -153,6 +155,7 @@ sSnrResult MeasureSnr(const std::vector<int16_t>& expected, const std::vector<in
   nFirst -= nFirst % kUnit;
   double dSignal = 0, dNoise = 0;
   std::map<int, int> delays;
+  std::set<size_t> heard;
   for (size_t u = nFirst; u + kUnit <= received.size(); u += kUnit) {
     double dBestNoise = -1, dBestSignal = 0;
     int nBestDelay = -1;
@@ -176,6 +179,7 @@ sSnrResult MeasureSnr(const std::vector<int16_t>& expected, const std::vector<in
     if (nBestDelay < 0) continue;
     dSignal += dBestSignal;
     dNoise += dBestNoise;
+    if (dBestSignal > 0) heard.insert((u - nBestDelay) / kUnit);
     ++delays[nBestDelay];
     ++result.nUnitsCompared;
   }
@@ -185,9 +189,17 @@ sSnrResult MeasureSnr(const std::vector<int16_t>& expected, const std::vector<in
       nMost = n;
       result.nDelaySamples = d;
     }
+  result.nExpectedUnitsHeard = static_cast<int>(heard.size());
   if (result.nUnitsCompared > 0 && dSignal > 0)
     result.dSnrDb = dNoise <= 0 ? 200.0 : 10 * std::log10(dSignal / dNoise);
   return result;
+}
+
+int CountSoundUnits(const std::vector<int16_t>& pcm) {
+  int nUnits = 0;
+  for (size_t u = 0; u + 160 <= pcm.size(); u += 160)
+    nUnits += std::any_of(pcm.begin() + u, pcm.begin() + u + 160, [](int16_t v) { return v != 0; });
+  return nUnits;
 }
 
 }  // namespace mediatest

@@ -47,7 +47,11 @@ struct sSnrResult {
   double dSnrDb = -100.0;
   int nUnitsCompared = 0;
   int nDelaySamples = -1;  // the delay most units matched at
+  int nExpectedUnitsHeard =
+      0;  // distinct non-silent expected units that some received unit matched
 };
+// Units of the sound that are not digital silence.
+int CountSoundUnits(const std::vector<int16_t>& pcm);
 sSnrResult MeasureSnr(const std::vector<int16_t>& expected, const std::vector<int16_t>& received,
                       int nDelayStep, int nMaxDelay);
 
