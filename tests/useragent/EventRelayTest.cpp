@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cUserAgentTestUtil.h"
+#include "platform/cAsioMainLoop.h"
 #include "useragent/cKytEventObj.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cUserAgentTestUtil.h"
+#include "platform/cAsioMainLoop.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
 using uatest::cRecordingLib;

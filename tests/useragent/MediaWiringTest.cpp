@@ -12,6 +12,7 @@
 #include "KytRTP/cKytRTP.h"
 #include "audio/cAudioBackend.h"
 #include "cUserAgentTestUtil.h"
+#include "platform/cAsioMainLoop.h"
 #include "useragent/cKytEventObj.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 

@@ -12,10 +12,16 @@
 #include "cUserAgentTestUtil.h"
 #include "call/cCallPool.h"
 #include "call/cSIPCall.h"
+#include "platform/cAsioMainLoop.h"
+#include "tests/support/Wait.h"
+#include "tests/support/cLoopbackPeer.h"
+#include "tests/support/cLoopbackPort.h"
+#include "tests/support/cSippPeer.h"
+#include "tests/support/cTempDir.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
 using namespace std::chrono_literals;
-using uatest::cRawPeer;
+using kyttest::cLoopbackPeer;
 using uatest::cRecordingLib;
 using uatest::StartLineOf;
 
@@ -28,18 +34,12 @@ size_t CountStartingWith(const std::vector<std::string>& texts, const std::strin
 }
 
 TEST(UserAgentRegistration, RegistersRefreshesAndUnregistersWithASippRegistrar) {
-  uatest::cScratchDir dir;
-  const uint16_t nPort = uatest::FreeUdpPort();
-  uatest::cChildProcess registrar(
-      {"sipp", "-sf", uatest::DataFile("reg_sipp_digest_uas.xml"), "-i", "127.0.0.1", "-p",
-       std::to_string(nPort), "-m", "1", "-nostdin", "-timeout", "60s", "-timeout_error",
-       "-trace_err", "-error_file", dir.File("errors.log")},
-      dir.File("sipp.log"));
-  ASSERT_TRUE(registrar.Started()) << "sipp (package sip-tester) is needed";
+  kyttest::cSippPeer registrar;
+  ASSERT_TRUE(registrar.Start(uatest::DataFile("reg_sipp_digest_uas.xml"), "", 60s))
+      << "sipp (package sip-tester) is needed\n"
+      << registrar.Output();
+  const uint16_t nPort = registrar.Port();
   cAsioMainLoop loop;
-  ASSERT_TRUE(
-      loop.RunUntil([&] { return uatest::IsUdpPortTaken(nPort) || registrar.Done(); }, 10s));
-  ASSERT_FALSE(registrar.Done()) << uatest::ReadText(dir.File("sipp.log"));
 
   cRecordingLib ua(&loop);
   const std::string sProxy = "sip:127.0.0.1:" + std::to_string(nPort);
@@ -47,24 +47,24 @@ TEST(UserAgentRegistration, RegistersRefreshesAndUnregistersWithASippRegistrar) 
                             sProxy.c_str(), "alice", "s3cret", true, 1));
   ASSERT_TRUE(ua.RegisterToProxy(3600));
   ASSERT_TRUE(loop.RunUntil([&] { return ua.Heard("OnSuccessToRegister"); }, 10s))
-      << uatest::ReadText(dir.File("errors.log"));
+      << registrar.Output();
 
   // Granted 60 s: the refresh goes out 3 s ahead, driven by the agent's one-second tick.
   for (int i = 0; i < 57; ++i) ua.GetKytMainObj()->OnOneSecondTick();
   ASSERT_TRUE(loop.RunUntil([&] { return ua.Heard("OnSuccessToReRegister"); }, 10s))
-      << uatest::ReadText(dir.File("errors.log"));
+      << registrar.Output();
 
   ASSERT_TRUE(ua.UnRegisterToProxy());
   ASSERT_TRUE(loop.RunUntil([&] { return ua.Heard("OnSuccessToUnRegister"); }, 10s));
-  ASSERT_TRUE(uatest::WaitUntil(
+  ASSERT_TRUE(kyttest::RunLoopUntil(
       loop, [&] { return registrar.Done(); }, 20s));
-  EXPECT_EQ(0, registrar.ExitCode()) << uatest::ReadText(dir.File("errors.log"));
+  EXPECT_EQ(0, registrar.ExitCode()) << registrar.Output();
   EXPECT_EQ(0u, ua.Count("OnFail"));
 }
 
 TEST(UserAgentRegistration, AnUnansweredRegisterTimesOutAndThePageHearsTwice) {
   cAsioMainLoop loop;
-  cRawPeer registrar(&loop);
+  cLoopbackPeer registrar(&loop);
   cRecordingLib ua(&loop);
   const std::string sProxy = "sip:127.0.0.1:" + std::to_string(registrar.Port());
   ASSERT_TRUE(ua.Initialize(true, "127.0.0.1", 0, "sip:alice@127.0.0.1", "", sProxy.c_str(),
@@ -87,9 +87,9 @@ class TwoAgents : public ::testing::Test {
  protected:
   void SetUp() override {
     // Each agent's proxy is the other agent, so every message goes straight across.
-    const uint16_t nPortA = uatest::FreeUdpPort();
-    uint16_t nPortB = uatest::FreeUdpPort();
-    while (nPortB == nPortA) nPortB = uatest::FreeUdpPort();
+    const uint16_t nPortA = kyttest::cLoopbackPort::FreeUdp();
+    uint16_t nPortB = kyttest::cLoopbackPort::FreeUdp();
+    while (nPortB == nPortA) nPortB = kyttest::cLoopbackPort::FreeUdp();
     const std::string sToA = "sip:127.0.0.1:" + std::to_string(nPortA);
     const std::string sToB = "sip:127.0.0.1:" + std::to_string(nPortB);
     uatest::WriteWave(m_Dir.File("mic_a.wav"), uatest::Tone(1000.0, 8000, 8000 * 4));
@@ -120,7 +120,7 @@ class TwoAgents : public ::testing::Test {
     EXPECT_TRUE(m_B.IsLineConnected(1));
   }
 
-  uatest::cScratchDir m_Dir;
+  kyttest::cTempDir m_Dir{"ua-"};
   cAsioMainLoop m_Loop;
   cRecordingLib m_A{&m_Loop};
   cRecordingLib m_B{&m_Loop};
@@ -219,7 +219,7 @@ TEST_F(TwoAgents, InstantMessagesAndTypingGoAcross) {
 
 TEST(UserAgentTick, AnUnansweredInviteIsResentByTheTickAndThenFails) {
   cAsioMainLoop loop;
-  cRawPeer proxy(&loop);
+  cLoopbackPeer proxy(&loop);
   cRecordingLib ua(&loop);
   ASSERT_TRUE(ua.GetKytMainObj()->GetKytRTPLib()->SetAudioBackend(
       std::make_unique<cVirtualAudioBackend>("", "")));

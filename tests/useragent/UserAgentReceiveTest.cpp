@@ -4,15 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "cUserAgentTestUtil.h"
+#include "platform/cAsioMainLoop.h"
+#include "tests/support/Wait.h"
+#include "tests/support/cLoopbackPeer.h"
+#include "tests/support/cSippPeer.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
 using namespace std::chrono_literals;
-using uatest::cRawPeer;
+using kyttest::cLoopbackPeer;
 using uatest::cRecordingLib;
 using uatest::HeaderOf;
 using uatest::StartLineOf;
@@ -39,7 +41,7 @@ class UserAgentReceive : public ::testing::Test {
                                 sProxy.c_str(), "alice", "pw", true, 1));
     m_nAgentPort = static_cast<uint16_t>(m_UA.GetKytMainObj()->GetListenPort());
   }
-  bool WaitFor(const cRawPeer& peer, size_t nCount) {
+  bool WaitFor(const cLoopbackPeer& peer, size_t nCount) {
     return m_Loop.RunUntil([&] { return peer.m_Received.size() >= nCount; }, 5s);
   }
 
@@ -49,8 +51,8 @@ class UserAgentReceive : public ::testing::Test {
 };
 
 TEST_F(UserAgentReceive, UnhandledMethodIsRefusedWith405ToTheProxy) {
-  cRawPeer proxy(&m_Loop);
-  cRawPeer sender(&m_Loop);
+  cLoopbackPeer proxy(&m_Loop);
+  cLoopbackPeer sender(&m_Loop);
   StartWithProxy(proxy.Port());
   sender.SendTo(m_nAgentPort, Request("UPDATE", "upd-1@127.0.0.1", sender.Port()));
   ASSERT_TRUE(WaitFor(proxy, 1));
@@ -67,8 +69,8 @@ TEST_F(UserAgentReceive, UnhandledMethodIsRefusedWith405ToTheProxy) {
 }
 
 TEST_F(UserAgentReceive, AnOutboundProxyGetsTheAnswersInsteadOfTheProxy) {
-  cRawPeer proxy(&m_Loop);
-  cRawPeer outbound(&m_Loop);
+  cLoopbackPeer proxy(&m_Loop);
+  cLoopbackPeer outbound(&m_Loop);
   StartWithProxy(proxy.Port(), outbound.Port());
   outbound.SendTo(m_nAgentPort, Request("REFER", "ref-1@127.0.0.1", outbound.Port()));
   ASSERT_TRUE(WaitFor(outbound, 1));
@@ -78,7 +80,7 @@ TEST_F(UserAgentReceive, AnOutboundProxyGetsTheAnswersInsteadOfTheProxy) {
 }
 
 TEST_F(UserAgentReceive, OptionsIsAnswered200) {
-  cRawPeer proxy(&m_Loop);
+  cLoopbackPeer proxy(&m_Loop);
   StartWithProxy(proxy.Port());
   proxy.SendTo(m_nAgentPort, Request("OPTIONS", "opt-1@127.0.0.1", proxy.Port()));
   ASSERT_TRUE(WaitFor(proxy, 1));
@@ -87,7 +89,7 @@ TEST_F(UserAgentReceive, OptionsIsAnswered200) {
 }
 
 TEST_F(UserAgentReceive, JunkAndStrayResponsesGetNoAnswer) {
-  cRawPeer proxy(&m_Loop);
+  cLoopbackPeer proxy(&m_Loop);
   StartWithProxy(proxy.Port());
   proxy.SendTo(m_nAgentPort, "hello there");
   proxy.SendTo(m_nAgentPort, "INVITE sip:alice@127.0.0.1\r\n\r\n");
@@ -108,7 +110,7 @@ TEST_F(UserAgentReceive, JunkAndStrayResponsesGetNoAnswer) {
 }
 
 TEST_F(UserAgentReceive, RequestsWithoutTheirHeadersDoNotUpsetTheAgent) {
-  cRawPeer proxy(&m_Loop);
+  cLoopbackPeer proxy(&m_Loop);
   StartWithProxy(proxy.Port());
   proxy.SendTo(m_nAgentPort, "UPDATE sip:alice@127.0.0.1 SIP/2.0\r\n\r\n");
   proxy.SendTo(m_nAgentPort, "OPTIONS sip:alice@127.0.0.1 SIP/2.0\r\nCSeq: x\r\n\r\n");
@@ -128,7 +130,7 @@ TEST_F(UserAgentReceive, RequestsWithoutTheirHeadersDoNotUpsetTheAgent) {
 }
 
 TEST_F(UserAgentReceive, DiagnosticsReportEveryOutgoingMessageToThePage) {
-  cRawPeer proxy(&m_Loop);
+  cLoopbackPeer proxy(&m_Loop);
   StartWithProxy(proxy.Port());
   proxy.SendTo(m_nAgentPort, Request("UPDATE", "diag-1@127.0.0.1", proxy.Port()));
   ASSERT_TRUE(WaitFor(proxy, 1));
@@ -147,20 +149,15 @@ TEST_F(UserAgentReceive, DiagnosticsReportEveryOutgoingMessageToThePage) {
 }
 
 TEST_F(UserAgentReceive, SippSeesOptionsAnsweredAndUnknownMethodsRefused) {
-  const uint16_t nSippPort = uatest::FreeUdpPort();
-  StartWithProxy(nSippPort);
-  const std::string sLog = ::testing::TempDir() + "ua_sipp_options.log";
-  uatest::cChildProcess sipp(
-      {"sipp", "-sf", uatest::DataFile("uac_options_unknown.xml"),
-       "127.0.0.1:" + std::to_string(m_nAgentPort), "-i", "127.0.0.1", "-p",
-       std::to_string(nSippPort), "-m", "1", "-nostdin", "-timeout", "15", "-timeout_error",
-       "-trace_err", "-error_file", ::testing::TempDir() + "ua_sipp_options_err.log"},
-      sLog);
-  ASSERT_TRUE(sipp.Started()) << "sipp (package sip-tester) is needed";
-  ASSERT_TRUE(uatest::WaitUntil(
+  kyttest::cSippPeer sipp;
+  StartWithProxy(sipp.Port());
+  ASSERT_TRUE(sipp.Start(uatest::DataFile("uac_options_unknown.xml"),
+                         "127.0.0.1:" + std::to_string(m_nAgentPort), 15s))
+      << "sipp (package sip-tester) is needed\n"
+      << sipp.Output();
+  ASSERT_TRUE(kyttest::RunLoopUntil(
       m_Loop, [&] { return sipp.Done(); }, 20s));
-  EXPECT_EQ(0, sipp.ExitCode()) << uatest::ReadText(::testing::TempDir() +
-                                                    "ua_sipp_options_err.log");
+  EXPECT_EQ(0, sipp.ExitCode()) << sipp.Output();
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <chrono>
 
 #include "cUserAgentTestUtil.h"
+#include "platform/cAsioMainLoop.h"
 #include "platform/cUdpSocket.h"
+#include "tests/support/cLoopbackPort.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
 using namespace std::chrono_literals;
@@ -46,7 +48,7 @@ TEST_F(UserAgentSession, InitializeBringsASessionUpWithTheGivenSettings) {
 }
 
 TEST_F(UserAgentSession, AnExplicitListenPortIsUsedAsGiven) {
-  const uint16_t nPort = uatest::FreeUdpPort();
+  const uint16_t nPort = kyttest::cLoopbackPort::FreeUdp();
   ASSERT_TRUE(Start(m_UA, "sip:alice@example.com", "sip:127.0.0.1:5999", "", nPort));
   EXPECT_EQ(nPort, m_UA.GetKytMainObj()->GetListenPort());
   cUdpSocket other;

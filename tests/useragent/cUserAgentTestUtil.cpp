@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
-#include <strings.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "platform/cUdpSocket.h"
 
 extern char** environ;
 
@@ -33,15 +34,8 @@ size_t cRecordingLib::Count(const std::string& sPrefix) const {
   return n;
 }
 
-cRawPeer::cRawPeer(cMainLoop* pLoop) {
-  m_Socket.Bind("127.0.0.1", 0);
-  m_Socket.StartReader(pLoop, [this](const std::string& data, const std::string&, uint16_t) {
-    m_Received.push_back(data);
-  });
-}
-
-void cRawPeer::SendTo(uint16_t nPort, const std::string& sText) {
-  m_Socket.SendTo("127.0.0.1", nPort, sText.data(), sText.size());
+std::string DataFile(const std::string& sName) {
+  return std::string(KYT_UA_TEST_DATA) + "/" + sName;
 }
 
 bool WaitUntil(cAsioMainLoop& loop, const std::function<bool()>& pred,
@@ -101,10 +95,6 @@ bool cChildProcess::Done() {
   return true;
 }
 
-std::string DataFile(const std::string& sName) {
-  return std::string(KYT_UA_TEST_DATA) + "/" + sName;
-}
-
 cScratchDir::cScratchDir() {
   std::string sTemplate = ::testing::TempDir() + "ua_XXXXXX";
   if (char* pDir = mkdtemp(sTemplate.data())) m_sPath = pDir;
@@ -113,6 +103,13 @@ cScratchDir::cScratchDir() {
 cScratchDir::~cScratchDir() {
   std::error_code ec;
   if (!m_sPath.empty()) std::filesystem::remove_all(m_sPath, ec);
+}
+
+std::string ReadText(const std::string& sPath) {
+  std::ifstream in(sPath);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
 }
 
 namespace {
@@ -185,34 +182,6 @@ double ToneLevel(const int16_t* pSamples, size_t nSamples, double dFreqHz) {
     s1 = s0;
   }
   return (s1 * s1 + s2 * s2 - dCoeff * s1 * s2) / (double(nSamples) * double(nSamples));
-}
-
-std::string ReadText(const std::string& sPath) {
-  std::ifstream in(sPath);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-std::string HeaderOf(const std::string& sMessage, const std::string& sName) {
-  std::istringstream in(sMessage);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) break;
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos) continue;
-    if (strcasecmp(line.substr(0, colon).c_str(), sName.c_str()) != 0) continue;
-    std::string value = line.substr(colon + 1);
-    const size_t first = value.find_first_not_of(' ');
-    const size_t last = value.find_last_not_of(' ');
-    return first == std::string::npos ? "" : value.substr(first, last - first + 1);
-  }
-  return "";
-}
-
-std::string StartLineOf(const std::string& sMessage) {
-  return sMessage.substr(0, sMessage.find("\r\n"));
 }
 
 }  // namespace uatest

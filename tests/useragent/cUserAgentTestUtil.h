@@ -10,10 +10,13 @@
 #include <vector>
 
 #include "platform/cAsioMainLoop.h"
-#include "platform/cUdpSocket.h"
+#include "tests/support/MessageText.h"
 #include "useragent/cKytSIPUserAgentLib.h"
 
 namespace uatest {
+
+using kyttest::HeaderOf;
+using kyttest::StartLineOf;
 
 // A facade that writes down every event it hears, one line per event ("OnFailToRegisterEx 403
 // Forbidden"), and lets a test look at the agent from inside an event.
@@ -140,17 +143,10 @@ class cRecordingLib : public cKytSIPUserAgentLib {
   void Add(const std::string& sName, const std::string& sArgs = "");
 };
 
-// A UDP peer on 127.0.0.1 that keeps every datagram it receives (on the main loop).
-class cRawPeer {
- public:
-  explicit cRawPeer(cMainLoop* pLoop);
-  uint16_t Port() const { return m_Socket.GetLocalPort(); }
-  void SendTo(uint16_t nPort, const std::string& sText);
-  std::vector<std::string> m_Received;
+std::string DataFile(const std::string& sName);
 
- private:
-  cUdpSocket m_Socket;
-};
+// The process, port, folder and waiting helpers below are built into the interop tests' own
+// executable with this file; the user agent tests themselves use kyttest's.
 
 // Runs the loop until pred() holds or the time is up, looking at pred() at least every 10 ms
 // (for conditions that no handler of the loop changes, like another process binding a port).
@@ -181,7 +177,6 @@ class cChildProcess {
   int m_nExitCode = -1;
 };
 
-std::string DataFile(const std::string& sName);
 // A fresh directory under the test temp dir, removed with the object.
 class cScratchDir {
  public:
@@ -193,17 +188,12 @@ class cScratchDir {
   std::string m_sPath;
 };
 
+std::string ReadText(const std::string& sPath);
 // 16-bit mono PCM WAVE files at 8000 Hz.
 void WriteWave(const std::string& sPath, const std::vector<int16_t>& samples);
 std::vector<int16_t> ReadWave(const std::string& sPath);
 std::vector<int16_t> Tone(double dFreqHz, int nAmplitude, int nSamples);
 // Power of one frequency in a block (Goertzel), relative units.
 double ToneLevel(const int16_t* pSamples, size_t nSamples, double dFreqHz);
-std::string ReadText(const std::string& sPath);
-
-// Value of the first header named sName (case-insensitive, compact form not handled) in a SIP
-// message text, without surrounding spaces; empty when absent.
-std::string HeaderOf(const std::string& sMessage, const std::string& sName);
-std::string StartLineOf(const std::string& sMessage);
 
 }  // namespace uatest
