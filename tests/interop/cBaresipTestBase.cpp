@@ -131,6 +131,18 @@ size_t cBaresipTestBase::WindowsWithTone(const std::vector<int16_t>& samples, do
   return nHits;
 }
 
+std::string cBaresipTestBase::WindowPattern(const std::vector<int16_t>& samples, double dFreq) {
+  std::string sPattern;
+  std::ostringstream ignored;
+  for (size_t at = 0; at + kWindow <= samples.size(); at += kWindow) {
+    const int16_t* pWindow = samples.data() + at;
+    sPattern += IsToneWindow(pWindow, dFreq, ignored) ? 'T'
+                : Rms(pWindow, kWindow) < 100.0       ? 's'
+                                                      : 'x';
+  }
+  return sPattern;
+}
+
 void cBaresipTestBase::ExpectHeardTone(const std::vector<int16_t>& samples, double dFreq,
                                        const std::string& sWho, size_t nWindows, bool bAtEnd) {
   std::string sSummary;

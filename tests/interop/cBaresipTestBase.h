@@ -45,6 +45,8 @@ class cBaresipTestBase : public ::testing::Test {
   // Half-second windows that are loud and dominated by dFreq; pSummary lists every window.
   static size_t WindowsWithTone(const std::vector<int16_t>& samples, double dFreq,
                                 std::string* pSummary);
+  // One letter per half-second window: T for the tone, s for silence, x for anything else.
+  static std::string WindowPattern(const std::vector<int16_t>& samples, double dFreq);
   // At least nWindows half-seconds of the tone were heard; with bAtEnd they must be the last
   // nWindows windows of the recording.
   static void ExpectHeardTone(const std::vector<int16_t>& samples, double dFreq,
