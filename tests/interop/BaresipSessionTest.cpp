@@ -170,6 +170,34 @@ TEST_F(BaresipSession, AnAnswerAfterEarlyMediaCarriesTheVoiceBothWays) {
   ExpectHeardTone(PeerHeard(), kOurTone, "baresip");
 }
 
+TEST_F(BaresipSession, BaresipRefusesAnOfferWithoutItsCodec) {
+  StartBoth("gsm", {0});
+  ASSERT_TRUE(m_Agent.Connect(0, m_pPeer->Uri().c_str(), 0, 0));
+  ASSERT_TRUE(WaitFor([&] { return m_Agent.Heard("OnRequestFailureResponse 0 488"); }));
+  EXPECT_FALSE(m_Agent.Heard("OnSuccessToConnect"));
+  EXPECT_FALSE(m_Agent.LastSent("ACK ").empty()) << "the 488 is acknowledged";
+  EXPECT_FALSE(m_Agent.IsLineBusy(0));
+}
+
+// Fails today: AcceptCall answers 200 with our own codecs although the offer has none of them
+// ("RTP/AVP 3 101" answered "RTP/AVP 0 101", port not zero). baresip then keeps a call with its
+// audio stream disabled, and our line stays connected with no media and no event. A call whose
+// offer we cannot carry must not be answered 200: baresip should see it refused (488) and our
+// line should be free again.
+TEST_F(BaresipSession, DISABLED_AnOfferWithoutOurCodecIsNotAnswered200) {
+  StartBoth("gsm", {0});
+  m_Agent.m_nAnswerLine = 0;
+  ASSERT_TRUE(PeerDialsUs());
+  ASSERT_TRUE(WaitFor([&] {
+    return m_pPeer->HeardEvent("CALL_ESTABLISHED") || m_pPeer->HeardEvent("CALL_CLOSED");
+  }));
+  m_Loop.RunFor(300ms);
+  EXPECT_FALSE(m_pPeer->HeardEvent("CALL_ESTABLISHED")) << m_Agent.LastSent("SIP/2.0 200");
+  EXPECT_NE(std::string::npos, m_pPeer->EventText("CALL_CLOSED").find("488"))
+      << m_pPeer->EventText("CALL_CLOSED");
+  EXPECT_FALSE(m_Agent.IsLineBusy(0));
+}
+
 TEST_F(BaresipSession, TelephoneEventsReachBaresip) {
   StartBoth("pcmu", {0});
   ASSERT_TRUE(m_Agent.Connect(0, m_pPeer->Uri().c_str(), 0, 0));
