@@ -22,6 +22,15 @@ bool IsLowerHex(const char* p) {
   return true;
 }
 
+// The first answer to a challenge of example.org (nonce n1, qop auth) for an INVITE to bob.
+struct FirstAnswer {
+  explicit FirstAnswer(cDigestAuth& auth) {
+    auth.CalculateDigestResponse("alice", "pw", "INVITE", "sip:bob@example.org", "example.org",
+                                 "auth", "n1", nc, cnonce, response);
+  }
+  cKytSTR nc, cnonce, response;
+};
+
 }  // namespace
 
 // RFC 2617 section 3.5: Mufasa's request for /dir/index.html.
@@ -180,19 +189,15 @@ TEST(DigestAuthTest, NothingStoredMeansNoCredentials) {
 
 TEST(DigestAuthTest, FirstAnswerOfACallCountsFromOne) {
   cDigestAuth auth;
-  cKytSTR nc, cnonce, response;
-  auth.CalculateDigestResponse("alice", "pw", "INVITE", "sip:bob@example.org", "example.org",
-                               "auth", "n1", nc, cnonce, response);
-  EXPECT_STREQ(nc.GetDATA(), "00000001");
+  FirstAnswer first(auth);
+  EXPECT_STREQ(first.nc.GetDATA(), "00000001");
 }
 
 TEST(DigestAuthTest, StoredWwwChallengeAnswersEveryDialogRequest) {
   cDigestAuth auth;
-  cKytSTR nc, cnonce, response;
-  auth.CalculateDigestResponse("alice", "pw", "INVITE", "sip:bob@example.org", "example.org",
-                               "auth", "n1", nc, cnonce, response);
-  auth.StoreAuthParamINVITE("alice", "pw", "\"example.org\"", "\"auth\"", "\"n1\"", nc, cnonce,
-                            "\"op1\"", 401);
+  FirstAnswer first(auth);
+  auth.StoreAuthParamINVITE("alice", "pw", "\"example.org\"", "\"auth\"", "\"n1\"", first.nc,
+                            first.cnonce, "\"op1\"", 401);
   ASSERT_TRUE(auth.IsAuthParamStored());
 
   cKytSTR a, p = "old";

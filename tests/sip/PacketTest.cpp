@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,40 +50,30 @@ class PacketTest : public ::testing::Test {
  protected:
   Built Invite(cPacketSIP& packet, const char* pTarget = "sip:bob@example.com",
                const char* pAuth = "", const char* pProxyAuth = "") {
-    Built out;
-    cKytSTR branch, host, text;
-    out.bOk = packet.INVITE(pTarget, kSdp, pAuth, pProxyAuth, branch, host, out.nPort, text);
-    Fill(out, branch, host, text);
-    return out;
+    return Build([&](cKytSTR& branch, cKytSTR& host, int32_t& nPort, cKytSTR& text) {
+      return packet.INVITE(pTarget, kSdp, pAuth, pProxyAuth, branch, host, nPort, text);
+    });
   }
   Built Bye(cPacketSIP& packet) {
-    Built out;
-    cKytSTR host, text;
-    out.bOk = packet.BYE("", "", host, out.nPort, text);
-    Fill(out, "", host, text);
-    return out;
+    return Build([&](cKytSTR&, cKytSTR& host, int32_t& nPort, cKytSTR& text) {
+      return packet.BYE("", "", host, nPort, text);
+    });
   }
   Built Cancel(cPacketSIP& packet, const std::string& branch) {
-    Built out;
-    cKytSTR host, text;
-    out.bOk = packet.CANCEL(branch.c_str(), host, out.nPort, text);
-    Fill(out, "", host, text);
-    return out;
+    return Build([&](cKytSTR&, cKytSTR& host, int32_t& nPort, cKytSTR& text) {
+      return packet.CANCEL(branch.c_str(), host, nPort, text);
+    });
   }
   Built Ack(cPacketSIP& packet, const cMsgSIP& response, const std::string& branch) {
-    Built out;
-    cKytSTR host, text;
-    out.bOk = packet.ACK(response, branch.c_str(), "", "", host, out.nPort, text);
-    Fill(out, "", host, text);
-    return out;
+    return Build([&](cKytSTR&, cKytSTR& host, int32_t& nPort, cKytSTR& text) {
+      return packet.ACK(response, branch.c_str(), "", "", host, nPort, text);
+    });
   }
   Built Respond(cPacketSIP& packet, const cMsgSIP& request, int32_t nCode, const char* pReason,
                 const char* pBody = "", const char* pForward = "") {
-    Built out;
-    cKytSTR host, text;
-    out.bOk = packet.RESPONSE(request, nCode, pReason, pBody, pForward, host, out.nPort, text);
-    Fill(out, "", host, text);
-    return out;
+    return Build([&](cKytSTR&, cKytSTR& host, int32_t& nPort, cKytSTR& text) {
+      return packet.RESPONSE(request, nCode, pReason, pBody, pForward, host, nPort, text);
+    });
   }
 
   // The answer of Bob's side to an INVITE text.
@@ -123,11 +114,17 @@ class PacketTest : public ::testing::Test {
   cTestCore m_Core;
 
  private:
-  static void Fill(Built& out, const cKytSTR& branch, const cKytSTR& host, const cKytSTR& text) {
+  // Runs one builder with fresh outputs; a built text must survive a parse and a render.
+  static Built Build(const std::function<bool(cKytSTR& branch, cKytSTR& host, int32_t& nPort,
+                                              cKytSTR& text)>& build) {
+    Built out;
+    cKytSTR branch, host, text;
+    out.bOk = build(branch, host, out.nPort, text);
     out.branch = branch.GetDATA();
     out.host = host.GetDATA();
     out.text = text.GetDATA();
     if (out.bOk) ExpectRoundTrip(out.text);
+    return out;
   }
 };
 
