@@ -37,6 +37,14 @@ class TwoAgents : public ::testing::Test {
     ASSERT_EQ(bob.Status(), cSIPCall::STATUS_CONNECTED);
   }
 
+  // Alice's dial fails before anything is sent: the call tells why and stays idle.
+  void ExpectDialFails(int32_t nError) {
+    cSIPCall* pCall = alice.Dial("sip:bob@127.0.0.1:5062");
+    EXPECT_EQ(pCall->GetObjectError(), nError);
+    EXPECT_EQ(pCall->GetObjectStatus(), cSIPCall::STATUS_IDLE);
+    EXPECT_TRUE(alice.m_Sent.empty());
+  }
+
   void TickBoth(int n) {
     for (int i = 0; i < n; ++i) {
       alice.Tick();
@@ -69,8 +77,8 @@ TEST_F(TwoAgents, DialRingAcceptAndHangUpByCaller) {
   EXPECT_EQ(callId, aliceCallId.GetDATA());
   ASSERT_EQ(bob.m_Events.m_Events.size(), 2u) << bob.m_Events.All();
   EXPECT_EQ(bob.m_Events.m_Events[0], "OnIncomingCall " + callId +
-                                       "|alice|alice|\"alice\" <sip:alice@127.0.0.1>|" +
-                                       "<sip:bob@127.0.0.1>");
+                                          "|alice|alice|\"alice\" <sip:alice@127.0.0.1>|" +
+                                          "<sip:bob@127.0.0.1>");
   EXPECT_EQ(bob.m_Events.m_Events[1], "OnIncomingCallRingingStart " + callId);
   EXPECT_EQ(bob.Find(callId)->GetObjectStatus(), cSIPCall::STATUS_RINGING_IN);
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_RINGING_OUT);
@@ -548,18 +556,12 @@ TEST_F(TwoAgents, AcceptWithoutMediaLineKeepsRinging) {
 
 TEST_F(TwoAgents, DialWithoutMediaLineFails) {
   alice.m_RtpIP = "";
-  cSIPCall* pCall = alice.Dial("sip:bob@127.0.0.1:5062");
-  EXPECT_EQ(pCall->GetObjectError(), cSIPCall::ERR_BUILD_SDP);
-  EXPECT_EQ(pCall->GetObjectStatus(), cSIPCall::STATUS_IDLE);
-  EXPECT_TRUE(alice.m_Sent.empty());
+  ExpectDialFails(cSIPCall::ERR_BUILD_SDP);
 }
 
 TEST_F(TwoAgents, DialWithUnusableLocalUriFails) {
   alice.m_FromURI = "";
-  cSIPCall* pCall = alice.Dial("sip:bob@127.0.0.1:5062");
-  EXPECT_EQ(pCall->GetObjectError(), cSIPCall::ERR_BUILD_INVITE);
-  EXPECT_EQ(pCall->GetObjectStatus(), cSIPCall::STATUS_IDLE);
-  EXPECT_TRUE(alice.m_Sent.empty());
+  ExpectDialFails(cSIPCall::ERR_BUILD_INVITE);
 }
 
 TEST_F(TwoAgents, DisconnectBeforeAnything) {

@@ -47,6 +47,18 @@ struct Parsed {
   cMsgSDP sdp;
 };
 
+// What GetMediaAudio reads from a session description; the port keeps its start value when
+// nothing is read.
+struct AudioMedia {
+  explicit AudioMedia(const cMsgSDP& sdp, int32_t nStartPort = 0) : nPort(nStartPort) {
+    bOk = sdp.GetMediaAudio(nPort, codecNumbers, payloadNumbers);
+  }
+  bool bOk = false;
+  int32_t nPort;
+  cKytListSTR codecNumbers;
+  cKytListSTR payloadNumbers;
+};
+
 }  // namespace
 
 TEST(SdpOffer, AllCodecsInFixedLineOrder) {
@@ -131,13 +143,11 @@ TEST(SdpAnswer, RemoteOrderChoosesTheCodec) {
   Parsed remote(
       "v=0\r\no=- 1 1 IN IP4 192.0.2.1\r\ns=-\r\nc=IN IP4 192.0.2.1\r\nt=0 0\r\n"
       "m=audio 4000 RTP/AVP 18 8 0 101\r\na=rtpmap:101 telephone-event/8000\r\n");
-  int32_t nPort = 0;
-  cKytListSTR codecNumbers;
-  cKytListSTR payloadNumbers;
-  ASSERT_TRUE(remote.sdp.GetMediaAudio(nPort, codecNumbers, payloadNumbers));
-  EXPECT_EQ(nPort, 4000);
-  EXPECT_EQ(ListText(codecNumbers), "1,0");
-  EXPECT_EQ(ListText(payloadNumbers), "8,0");
+  AudioMedia audio(remote.sdp);
+  ASSERT_TRUE(audio.bOk);
+  EXPECT_EQ(audio.nPort, 4000);
+  EXPECT_EQ(ListText(audio.codecNumbers), "1,0");
+  EXPECT_EQ(ListText(audio.payloadNumbers), "8,0");
   cKytSTR ip;
   ASSERT_TRUE(remote.sdp.GetAudioConnectionIP(ip));
   EXPECT_STREQ(ip.GetDATA(), "192.0.2.1");
@@ -149,7 +159,7 @@ TEST(SdpAnswer, RemoteOrderChoosesTheCodec) {
   local.DeselectCodec(3, nError);
   int32_t nCodec = -1;
   int32_t nPayload = -1;
-  ASSERT_TRUE(local.GetPriorityCodec(codecNumbers, payloadNumbers, nCodec, nPayload));
+  ASSERT_TRUE(local.GetPriorityCodec(audio.codecNumbers, audio.payloadNumbers, nCodec, nPayload));
   EXPECT_EQ(nCodec, 1);
   EXPECT_EQ(nPayload, 8);
 
@@ -157,14 +167,14 @@ TEST(SdpAnswer, RemoteOrderChoosesTheCodec) {
   local.DeselectAllVoiceCodec();
   local.SelectCodec(0, nError);
   local.SelectCodec(1, nError);
-  ASSERT_TRUE(local.GetPriorityCodec(codecNumbers, payloadNumbers, nCodec, nPayload));
+  ASSERT_TRUE(local.GetPriorityCodec(audio.codecNumbers, audio.payloadNumbers, nCodec, nPayload));
   EXPECT_EQ(nCodec, 1);
   local.DeselectCodec(1, nError);
-  ASSERT_TRUE(local.GetPriorityCodec(codecNumbers, payloadNumbers, nCodec, nPayload));
+  ASSERT_TRUE(local.GetPriorityCodec(audio.codecNumbers, audio.payloadNumbers, nCodec, nPayload));
   EXPECT_EQ(nCodec, 0);
   EXPECT_EQ(nPayload, 0);
   local.DeselectAllVoiceCodec();
-  EXPECT_FALSE(local.GetPriorityCodec(codecNumbers, payloadNumbers, nCodec, nPayload));
+  EXPECT_FALSE(local.GetPriorityCodec(audio.codecNumbers, audio.payloadNumbers, nCodec, nPayload));
 }
 
 TEST(SdpAnswer, DynamicILBCPayloadIsRecognised) {
@@ -173,12 +183,10 @@ TEST(SdpAnswer, DynamicILBCPayloadIsRecognised) {
       "a=rtpmap:97 iLBC/8000\r\na=fmtp:97 mode=30\r\n");
   EXPECT_EQ(remote.sdp.GetMagicNoiLBC(), 97);
   EXPECT_EQ(remote.sdp.GetMagicNoDTMF(), -1);
-  int32_t nPort = 0;
-  cKytListSTR codecNumbers;
-  cKytListSTR payloadNumbers;
-  ASSERT_TRUE(remote.sdp.GetMediaAudio(nPort, codecNumbers, payloadNumbers));
-  EXPECT_EQ(ListText(codecNumbers), "3,2");
-  EXPECT_EQ(ListText(payloadNumbers), "97,3");
+  AudioMedia audio(remote.sdp);
+  ASSERT_TRUE(audio.bOk);
+  EXPECT_EQ(ListText(audio.codecNumbers), "3,2");
+  EXPECT_EQ(ListText(audio.payloadNumbers), "97,3");
 }
 
 TEST(SdpParse, LineRules) {
@@ -262,20 +270,14 @@ TEST(SdpParse, UnusableAudioLines) {
       "m=\r\n",
   };
   for (const char* pBody : bodies) {
-    Parsed p(pBody);
-    int32_t nPort = -7;
-    cKytListSTR codecNumbers;
-    cKytListSTR payloadNumbers;
-    EXPECT_FALSE(p.sdp.GetMediaAudio(nPort, codecNumbers, payloadNumbers)) << pBody;
-    EXPECT_EQ(nPort, -7);
+    AudioMedia audio(Parsed(pBody).sdp, -7);
+    EXPECT_FALSE(audio.bOk) << pBody;
+    EXPECT_EQ(audio.nPort, -7);
   }
-  Parsed multi("m=AUDIO 4000/2 RTP/AVP  0   8 \r\n");
-  int32_t nPort = 0;
-  cKytListSTR codecNumbers;
-  cKytListSTR payloadNumbers;
-  ASSERT_TRUE(multi.sdp.GetMediaAudio(nPort, codecNumbers, payloadNumbers));
-  EXPECT_EQ(nPort, 4000);
-  EXPECT_EQ(ListText(payloadNumbers), "0,8");
+  AudioMedia multi(Parsed("m=AUDIO 4000/2 RTP/AVP  0   8 \r\n").sdp);
+  ASSERT_TRUE(multi.bOk);
+  EXPECT_EQ(multi.nPort, 4000);
+  EXPECT_EQ(ListText(multi.payloadNumbers), "0,8");
 }
 
 TEST(SdpParse, PayloadNumbersOutsideRtpRangeAreNotTaken) {
@@ -301,15 +303,13 @@ TEST(SdpParse, HostileInputNeverCrashes) {
     }
     cMsgSDP sdp;
     sdp.initWithPacketSDP(body.c_str());
-    int32_t nPort = 0;
-    cKytListSTR codecNumbers;
-    cKytListSTR payloadNumbers;
-    cKytSTR text;
-    if (sdp.GetMediaAudio(nPort, codecNumbers, payloadNumbers)) {
-      EXPECT_GE(nPort, 1);
-      EXPECT_LE(nPort, 65535);
-      EXPECT_EQ(codecNumbers.GetCount(), payloadNumbers.GetCount());
+    AudioMedia audio(sdp);
+    if (audio.bOk) {
+      EXPECT_GE(audio.nPort, 1);
+      EXPECT_LE(audio.nPort, 65535);
+      EXPECT_EQ(audio.codecNumbers.GetCount(), audio.payloadNumbers.GetCount());
     }
+    cKytSTR text;
     sdp.GetAudioConnectionIP(text);
     sdp.GetHoldAttrib(text);
     sdp.IsRemoteHold();
