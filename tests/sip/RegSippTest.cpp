@@ -15,7 +15,8 @@ using namespace std::chrono_literals;
 // every request and checks the credentials with its own digest code.
 TEST(RegSippTest, DigestRegistrationRefreshAndUnregistration) {
   kyttest::cSippPeer registrar;
-  ASSERT_TRUE(registrar.Start(std::string(KYT_SIP_TEST_DATA) + "/reg_sipp_digest_uas.xml", "", 60s))
+  ASSERT_TRUE(
+      registrar.Start(std::string(KYT_TEST_SUPPORT_DATA) + "/reg_sipp_digest_uas.xml", "", 60s))
       << "sipp (Debian package sip-tester) did not start\n"
       << registrar.Output();
   const uint16_t nPort = registrar.Port();

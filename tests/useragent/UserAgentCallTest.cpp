@@ -35,7 +35,8 @@ size_t CountStartingWith(const std::vector<std::string>& texts, const std::strin
 
 TEST(UserAgentRegistration, RegistersRefreshesAndUnregistersWithASippRegistrar) {
   kyttest::cSippPeer registrar;
-  ASSERT_TRUE(registrar.Start(uatest::DataFile("reg_sipp_digest_uas.xml"), "", 60s))
+  ASSERT_TRUE(
+      registrar.Start(std::string(KYT_TEST_SUPPORT_DATA) + "/reg_sipp_digest_uas.xml", "", 60s))
       << "sipp (package sip-tester) is needed\n"
       << registrar.Output();
   const uint16_t nPort = registrar.Port();
