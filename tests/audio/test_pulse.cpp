@@ -44,7 +44,10 @@ class cPulseDaemon {
     const std::string sEnvRuntime = "PULSE_RUNTIME_PATH=" + m_sDir;
     const std::string sEnvHome = "HOME=" + m_sDir;
     const std::string sConfig = m_sDir + "/pa.conf";
-    std::vector<std::string> args = {"pulseaudio",
+    // Under timeout(1), so that a test that dies before its cleanup still leaves no daemon.
+    std::vector<std::string> args = {"timeout",
+                                     "120",
+                                     "pulseaudio",
                                      "-n",
                                      "--daemonize=no",
                                      "--exit-idle-time=-1",
@@ -66,7 +69,7 @@ class cPulseDaemon {
     posix_spawn_file_actions_init(&actions);
     for (int fd = 0; fd <= 2; ++fd)
       posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-    if (posix_spawnp(&m_nPid, "pulseaudio", &actions, nullptr, argv.data(), envp.data()) != 0)
+    if (posix_spawnp(&m_nPid, "timeout", &actions, nullptr, argv.data(), envp.data()) != 0)
       m_nPid = -1;
     posix_spawn_file_actions_destroy(&actions);
   }
