@@ -20,16 +20,32 @@ std::chrono::milliseconds ToMilliseconds(double dSeconds) {
 
 bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* options,
                              std::string* error) {
+  std::string audio, mic, speaker;
+  // The value after an option that takes one.
+  auto value = [&](size_t& i, const char* pWhat, std::string* pValue) {
+    if (i + 1 >= args.size()) {
+      *error = args[i] + " needs " + pWhat;
+      return false;
+    }
+    *pValue = args[++i];
+    return true;
+  };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "-h" || arg == "--help") {
       options->bHelp = true;
     } else if (arg == "--plugin") {
-      if (i + 1 >= args.size()) {
-        *error = "--plugin needs the path of npKytSIPUserAgent.so";
+      if (!value(i, "the path of npKytSIPUserAgent.so", &options->pluginPath)) return false;
+    } else if (arg == "--audio") {
+      if (!value(i, "pulse or virtual", &audio)) return false;
+      if (audio != "pulse" && audio != "virtual") {
+        *error = "--audio is pulse or virtual, not " + audio;
         return false;
       }
-      options->pluginPath = args[++i];
+    } else if (arg == "--mic") {
+      if (!value(i, "a WAVE file", &mic)) return false;
+    } else if (arg == "--speaker") {
+      if (!value(i, "a WAVE file", &speaker)) return false;
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       *error = "unknown option " + arg;
       return false;
@@ -40,11 +56,20 @@ bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* opt
       return false;
     }
   }
+  if ((!mic.empty() || !speaker.empty()) && audio != "virtual") {
+    *error = std::string(mic.empty() ? "--speaker" : "--mic") + " needs --audio virtual";
+    return false;
+  }
+  // The page's embedding element carries the choice to the plug-in.
+  if (!audio.empty()) options->pageAttributes.emplace_back("audio", audio);
+  if (!mic.empty()) options->pageAttributes.emplace_back("mic", mic);
+  if (!speaker.empty()) options->pageAttributes.emplace_back("speaker", speaker);
   return true;
 }
 
 std::string cKytPhone::HelpText() {
-  return R"(Usage: kytphone [--plugin PATH] [COMMAND-FILE]
+  return R"(Usage: kytphone [--plugin PATH] [--audio pulse|virtual [--mic FILE.wav]
+                         [--speaker FILE.wav]] [COMMAND-FILE]
 
 The console phone: loads the softphone plug-in npKytSIPUserAgent.so the way a browser does and
 drives it as a web page would. It reads one line at a time from COMMAND-FILE, or from standard
@@ -71,6 +96,15 @@ Every event the plug-in fires prints as one line:
 Options:
   --plugin PATH           the plug-in to load (default: npKytSIPUserAgent.so beside this program,
                           in ../plugin/ from it, or where the build put it)
+  --audio pulse           calls use the desktop's audio server (PulseAudio or PipeWire); the
+                          default
+  --audio virtual         calls run without sound hardware: the microphone is silent, or
+  --mic FILE.wav            plays FILE.wav (8000 Hz mono) once and then silence;
+  --speaker FILE.wav        the speaker is written to FILE.wav (otherwise it goes nowhere).
+                          --mic and --speaker need --audio virtual.
+                          The choice is made when the phone starts, as a web page makes it
+                          with the attributes audio="virtual" mic="..." speaker="..." of the
+                          element that embeds the plug-in.
   -h, --help              this text
 
 Exit status: 0 after quit or the end of the input; when the lines come from a file or a pipe,

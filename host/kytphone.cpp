@@ -47,6 +47,15 @@ int main(int argc, char** argv) {
     }
   }
 
+  // A microphone file that is not there would only show when the first call opens the sound
+  // device.
+  for (const auto& [name, value] : options.pageAttributes) {
+    if (name == "mic" && !std::ifstream(value)) {
+      std::cerr << "kytphone: cannot read " << value << "\n";
+      return cKytPhone::kExitBadLine;
+    }
+  }
+
   cNPHost host;
   std::string pluginPath = options.pluginPath.empty() ? FindPlugin() : options.pluginPath;
   if (!host.Load(pluginPath)) {

@@ -1,12 +1,14 @@
 // The plug-in's outer shell: the three exported entry points, the per-instance functions the
 // browser calls, and the one scriptable object through which the page reaches the user agent.
-// Nothing is drawn, no event is handled and streams are ignored.
+// Nothing is drawn, no event is handled and streams are ignored. The embedding element's
+// attributes choose the sound device (cAudioSelection); every other attribute is the page's.
 
 #include <cstddef>
 #include <cstring>
 #include <memory>
 
 #include "plugin/KytNPAPI.h"
+#include "plugin/cAudioSelection.h"
 #include "plugin/cFuncExp.h"
 #include "plugin/cKytVoIP.h"
 #include "plugin/cNPMainLoop.h"
@@ -23,6 +25,8 @@ struct cInstanceRecord {
   NPP pNPInstance = nullptr;
   NPWindow window{};
   NPObject* pScriptableObject = nullptr;
+  // Given to the user agent when the scriptable object makes it, before any script call.
+  cAudioSelection audio;
 };
 
 // The scriptable object: the browser sees only the NPObject header. The main loop is made first
@@ -33,20 +37,27 @@ struct cScriptableObject : NPObject {
   std::unique_ptr<cKytVoIP> pKytVoIP;
 };
 
-NPObject* NPObjectAllocate(NPP npp, NPClass*) {
-  auto* pObject = new cScriptableObject();
-  pObject->pMainLoop = std::make_unique<cNPMainLoop>(browser, npp);
-  pObject->pFuncExp = std::make_unique<cFuncExp>(browser, npp);
-  pObject->pKytVoIP = std::make_unique<cKytVoIP>(browser, npp, pObject->pMainLoop.get());
-  return pObject;
-}
-
 void NPObjectDeallocate(NPObject* npobj) {
   auto* pObject = static_cast<cScriptableObject*>(npobj);
   pObject->pFuncExp.reset();
   pObject->pKytVoIP.reset();
   pObject->pMainLoop.reset();
   delete pObject;
+}
+
+// No object when the user agent will not take the sound device the page chose: a page must not
+// run on a device it did not ask for.
+NPObject* NPObjectAllocate(NPP npp, NPClass*) {
+  if (!npp || !npp->pdata) return nullptr;
+  auto* pObject = new cScriptableObject();
+  pObject->pMainLoop = std::make_unique<cNPMainLoop>(browser, npp);
+  pObject->pFuncExp = std::make_unique<cFuncExp>(browser, npp);
+  pObject->pKytVoIP = std::make_unique<cKytVoIP>(browser, npp, pObject->pMainLoop.get());
+  if (!static_cast<cInstanceRecord*>(npp->pdata)->audio.ApplyTo(*pObject->pKytVoIP)) {
+    NPObjectDeallocate(pObject);
+    return nullptr;
+  }
+  return pObject;
 }
 
 bool NPObjectHasMethod(NPObject* npobj, NPIdentifier name) {
@@ -77,11 +88,15 @@ NPClass PluginNPClass = {
 
 NPObject* createPluginNPObject(NPP npp) { return browser->createobject(npp, &PluginNPClass); }
 
-NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t, char*[], char*[], NPSavedData*) {
+// An audio attribute naming a device we do not have refuses the instance: the page asked for
+// something else than it would get.
+NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], char* argv[],
+                NPSavedData*) {
   if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
-  auto* pRecord = new cInstanceRecord();
+  auto pRecord = std::make_unique<cInstanceRecord>();
+  if (!pRecord->audio.ReadAttributes(argc, argn, argv)) return NPERR_INVALID_PARAM;
   pRecord->pNPInstance = instance;
-  instance->pdata = pRecord;
+  instance->pdata = pRecord.release();
   return NPERR_NO_ERROR;
 }
 

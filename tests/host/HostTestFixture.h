@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +20,10 @@ class HostTestFixture : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(m_Host.Load(KYT_PLUGIN_PATH)) << m_Host.GetLastError(); }
 
   void TearDown() override {
+    if (!m_ScratchDir.empty()) {
+      std::error_code ec;
+      std::filesystem::remove_all(m_ScratchDir, ec);
+    }
     EXPECT_EQ(m_Host.GetLiveObjectCount(), 0u);
     EXPECT_EQ(m_Host.GetLiveMemoryCount(), 0u);
     EXPECT_EQ(m_Host.GetFaultCount(), 0u);
@@ -54,6 +60,17 @@ class HostTestFixture : public ::testing::Test {
     return std::string(KYT_TEST_DATA_DIR) + "/" + name;
   }
 
+  // A file in a directory of the test's own, removed when the test ends.
+  std::string ScratchFile(const std::string& name) {
+    if (m_ScratchDir.empty()) {
+      char pattern[] = "/tmp/kyt-host-XXXXXX";
+      EXPECT_NE(mkdtemp(pattern), nullptr);
+      m_ScratchDir = pattern;
+    }
+    return m_ScratchDir + "/" + name;
+  }
+
   cNPHost m_Host;
   std::vector<tEvent> m_Events;
+  std::string m_ScratchDir;
 };

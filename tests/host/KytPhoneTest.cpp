@@ -6,8 +6,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "SippPeer.h"
+#include "WaveTools.h"
+#include "host/cKytPhone.h"
 
 namespace {
 
@@ -49,14 +52,14 @@ class KytPhoneTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  // The example command file, pointed at the test's registrar.
-  std::string ExampleFor(const SippPeer& registrar) {
-    std::string text = ReadFile(std::string(KYT_SOURCE_DIR) + "/host/examples/register.kyt");
+  // An example command file, pointed at the test's peer.
+  std::string ExampleFor(const std::string& name, const SippPeer& peer) {
+    std::string text = ReadFile(std::string(KYT_SOURCE_DIR) + "/host/examples/" + name);
     const std::string proxy = "sip:127.0.0.1:5060";
     size_t pos = text.find(proxy);
     EXPECT_NE(pos, std::string::npos);
-    if (pos != std::string::npos) text.replace(pos, proxy.size(), registrar.GetProxy());
-    return WriteFile("register.kyt", text);
+    if (pos != std::string::npos) text.replace(pos, proxy.size(), peer.GetProxy());
+    return WriteFile(name, text);
   }
 
   std::string m_Directory;
@@ -67,7 +70,8 @@ class KytPhoneTest : public ::testing::Test {
 TEST_F(KytPhoneTest, HelpDocumentsLinesCommandsAndOutput) {
   ASSERT_EQ(Run("--help"), 0);
   for (const char* pText : {"Usage: kytphone", "wait EventName", "sleep", "quit", "=> <JSON",
-                            "@EventName", "--plugin", "Exit status", "#"})
+                            "@EventName", "--plugin", "--audio pulse", "--audio virtual",
+                            "--mic FILE.wav", "--speaker FILE.wav", "Exit status", "#"})
     EXPECT_NE(m_Out.find(pText), std::string::npos) << pText;
 }
 
@@ -75,7 +79,7 @@ TEST_F(KytPhoneTest, TheExampleRegistersAndExitsZero) {
   SippPeer registrar;
   std::string error;
   ASSERT_TRUE(registrar.Start(std::string(KYT_TEST_DATA_DIR) + "/registrar.xml", &error)) << error;
-  std::string file = ExampleFor(registrar);
+  std::string file = ExampleFor("register.kyt", registrar);
   ASSERT_EQ(Run("'" + file + "'"), 0) << m_Out << m_Err << registrar.GetOutput();
   // Where the trying events land among the answers depends on when the registrar's 100 comes.
   std::string answers, events;
@@ -88,6 +92,79 @@ TEST_F(KytPhoneTest, TheExampleRegistersAndExitsZero) {
             "@OnSuccessToUnRegister []\n")
       << m_Out;
   EXPECT_EQ(m_Err, "");
+}
+
+// The call example against a SIPp that answers, echoes the voice it receives and waits for our
+// BYE; the phone runs on the virtual sound device.
+TEST_F(KytPhoneTest, TheCallExampleRunsOnTheVirtualSoundDevice) {
+  const int nMediaPort = SippPeer::FindFreeMediaPort();
+  ASSERT_GT(nMediaPort, 0);
+  SippPeer bob;
+  std::string error;
+  ASSERT_TRUE(
+      bob.Start(std::string(KYT_TEST_DATA_DIR) + "/uas_awaits_bye.xml", &error,
+                {"-mi", "127.0.0.1", "-mp", std::to_string(nMediaPort), "-rtp_echo", "-m", "1"}))
+      << error;
+  const std::string tone = m_Directory + "/tone.wav";
+  const std::string heard = m_Directory + "/heard.wav";
+  ASSERT_TRUE(wavetools::WriteWave(tone, wavetools::Tone(850, 8000, 3 * wavetools::kRate)));
+  std::string file = ExampleFor("call.kyt", bob);
+  ASSERT_EQ(Run("--audio virtual --mic '" + tone + "' --speaker '" + heard + "' '" + file + "'"), 0)
+      << m_Out << m_Err << bob.GetOutput();
+  EXPECT_EQ(m_Out,
+            "=> true\n=> true\n@OnConnecting [0]\n=> true\n"
+            "@OnProvisionalResponse [0, 180, \"Ringing\"]\n"
+            "@OnSuccessToConnect [0, \"127.0.0.1\", " +
+                std::to_string(nMediaPort) + "]\n=> true\n=> null\n");
+  EXPECT_EQ(m_Err, "");
+  int nExitCode = -1;
+  for (int i = 0; i < 100 && !bob.HasEnded(&nExitCode); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(nExitCode, 0) << "SIPp took our BYE\n" << bob.GetOutput();
+  const std::vector<int16_t> samples = wavetools::ReadWave(heard);
+  ASSERT_GE(samples.size(), static_cast<size_t>(wavetools::kRate / 2)) << heard;
+  EXPECT_EQ(wavetools::DominantFrequency(samples), 850.0);
+}
+
+// The audio options become attributes of the page's embedding element, in the names the plug-in
+// reads.
+TEST(KytPhoneOptionsTest, AudioOptionsBecomeAttributesOfThePage) {
+  cKytPhone::cOptions options;
+  std::string error;
+  ASSERT_TRUE(cKytPhone::ParseOptions(
+      {"--speaker", "out.wav", "--audio", "virtual", "call.kyt", "--mic", "in.wav"}, &options,
+      &error))
+      << error;
+  const cNPPage::tAttributes expected = {
+      {"audio", "virtual"}, {"mic", "in.wav"}, {"speaker", "out.wav"}};
+  EXPECT_EQ(options.pageAttributes, expected);
+  EXPECT_EQ(options.commandFile, "call.kyt");
+
+  cKytPhone::cOptions pulse;
+  ASSERT_TRUE(cKytPhone::ParseOptions({"--audio", "pulse"}, &pulse, &error)) << error;
+  EXPECT_EQ(pulse.pageAttributes, (cNPPage::tAttributes{{"audio", "pulse"}}));
+  cKytPhone::cOptions none;
+  ASSERT_TRUE(cKytPhone::ParseOptions({"call.kyt"}, &none, &error)) << error;
+  EXPECT_TRUE(none.pageAttributes.empty());
+}
+
+TEST_F(KytPhoneTest, AudioOptionsThatCannotWorkEndWithStatusTwo) {
+  const std::string tone = m_Directory + "/tone.wav";
+  ASSERT_TRUE(wavetools::WriteWave(tone, wavetools::Tone(850, 8000, wavetools::kRate)));
+  EXPECT_EQ(Run("--audio loud", "GetVersionFile()\n"), 2);
+  EXPECT_NE(m_Err.find("--audio is pulse or virtual"), std::string::npos) << m_Err;
+  EXPECT_EQ(Run("--audio"), 2);
+  EXPECT_EQ(Run("--mic '" + tone + "'", "GetVersionFile()\n"), 2);
+  EXPECT_NE(m_Err.find("--mic needs --audio virtual"), std::string::npos) << m_Err;
+  EXPECT_EQ(Run("--audio pulse --speaker '" + m_Directory + "/out.wav'", "GetVersionFile()\n"), 2);
+  EXPECT_NE(m_Err.find("--speaker needs --audio virtual"), std::string::npos) << m_Err;
+  EXPECT_EQ(Run("--audio virtual --mic '" + m_Directory + "/none.wav'", "GetVersionFile()\n"), 2);
+  EXPECT_NE(m_Err.find("cannot read " + m_Directory + "/none.wav"), std::string::npos) << m_Err;
+  EXPECT_EQ(m_Out, "");
+
+  ASSERT_EQ(Run("--audio pulse", "GetVersionFile()\n"), 0) << m_Err;
+  EXPECT_EQ(m_Out, "=> \"7.0.7.3\"\n");
+  ASSERT_EQ(Run("--audio virtual --mic '" + tone + "'", "GetVersionFile()\n"), 0) << m_Err;
 }
 
 TEST_F(KytPhoneTest, RefusalPrintsTheEventsWithTheirArguments) {

@@ -50,6 +50,14 @@ SippPeer::~SippPeer() {
 
 int SippPeer::FindFreePort() { return TryBind(0); }
 
+int SippPeer::FindFreeMediaPort() {
+  for (int i = 0; i < 20; ++i) {
+    const int nPort = TryBind(0);
+    if (nPort > 0 && nPort + 2 <= 65535 && TryBind(nPort + 2) == nPort + 2) return nPort;
+  }
+  return 0;
+}
+
 std::string SippPeer::GetProxy() const { return "sip:127.0.0.1:" + std::to_string(m_nPort); }
 
 std::string SippPeer::GetOutput() const {

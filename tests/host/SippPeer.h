@@ -27,6 +27,8 @@ class SippPeer {
   int GetPort() const { return m_nPort; }
   // A UDP port on 127.0.0.1 that was free a moment ago.
   static int FindFreePort();
+  // A port for sipp's media (-mp): sipp also takes the port two above it. 0 when none was found.
+  static int FindFreeMediaPort();
   // "sip:127.0.0.1:<port>"
   std::string GetProxy() const;
   // What sipp printed so far, for failure messages.
