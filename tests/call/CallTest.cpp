@@ -45,6 +45,17 @@ class TwoAgents : public ::testing::Test {
     EXPECT_TRUE(alice.m_Sent.empty());
   }
 
+  // Answers the agent's request with a proxy challenge (realm p, the given nonce) and takes the
+  // one request the agent sends again in its place.
+  static void ChallengeByProxy(FakeAgent& agent, std::string& request, const std::string& nonce) {
+    agent.Deliver(
+        ResponseTo(request, 407, "Proxy Authentication Required", "",
+                   "Proxy-Authenticate: Digest realm=\"p\", nonce=\"" + nonce + "\"\r\n"));
+    auto sent = agent.TakeOutbox();
+    ASSERT_EQ(sent.size(), 1u);
+    request = sent[0];
+  }
+
   void TickBoth(int n) {
     for (int i = 0; i < n; ++i) {
       alice.Tick();
@@ -433,12 +444,7 @@ TEST_F(TwoAgents, ByeChallengesAreAnsweredEveryTime) {
   bob.Line()->Disconnect();
   std::string bye = bob.TakeOutbox().front();
   for (int nRound = 0; nRound < 2; ++nRound) {
-    bob.Deliver(ResponseTo(
-        bye, 407, "Proxy Authentication Required", "",
-        "Proxy-Authenticate: Digest realm=\"p\", nonce=\"n" + std::to_string(nRound) + "\"\r\n"));
-    auto sent = bob.TakeOutbox();
-    ASSERT_EQ(sent.size(), 1u);
-    bye = sent[0];
+    ASSERT_NO_FATAL_FAILURE(ChallengeByProxy(bob, bye, "n" + std::to_string(nRound)));
     EXPECT_EQ(StartLineOf(bye).substr(0, 4), "BYE ");
     EXPECT_NE(HeaderOf(bye, "Proxy-Authorization").find("nonce=\"n" + std::to_string(nRound)),
               std::string::npos);
@@ -659,12 +665,7 @@ TEST_F(TwoAgents, AttendedTransferAndItsChallenges) {
   EXPECT_EQ(HeaderOf(refer, "Refer-To"),
             "<sip:carol@127.0.0.1?Replaces=x%40h%3Bto-tag%3D1%3Bfrom-tag%3D2>");
   for (int nRound = 0; nRound < 2; ++nRound) {
-    alice.Deliver(ResponseTo(
-        refer, 407, "Proxy Authentication Required", "",
-        "Proxy-Authenticate: Digest realm=\"p\", nonce=\"r" + std::to_string(nRound) + "\"\r\n"));
-    auto sent = alice.TakeOutbox();
-    ASSERT_EQ(sent.size(), 1u);
-    refer = sent[0];
+    ASSERT_NO_FATAL_FAILURE(ChallengeByProxy(alice, refer, "r" + std::to_string(nRound)));
     EXPECT_NE(HeaderOf(refer, "Proxy-Authorization"), "");
     EXPECT_EQ(HeaderOf(refer, "Refer-To"),
               "<sip:carol@127.0.0.1?Replaces=x%40h%3Bto-tag%3D1%3Bfrom-tag%3D2>");

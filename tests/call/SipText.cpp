@@ -31,13 +31,6 @@ std::string HeaderOf(const std::string& text, const std::string& name) {
   return values.empty() ? "" : values.front();
 }
 
-std::string BodyOf(const std::string& text) {
-  size_t nEnd = text.find("\r\n\r\n");
-  return nEnd == std::string::npos ? "" : text.substr(nEnd + 4);
-}
-
-std::string StartLineOf(const std::string& text) { return text.substr(0, text.find("\r\n")); }
-
 int CSeqNumberOf(const std::string& text) { return atoi(HeaderOf(text, "CSeq").c_str()); }
 
 std::string BranchOf(const std::string& text) {
@@ -66,12 +59,4 @@ std::string ResponseTo(const std::string& request, int nCode, const std::string&
   if (!body.empty()) out += "Content-Type: application/sdp\r\n";
   out += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
   return out;
-}
-
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (size_t nPos = text.find(from); nPos != std::string::npos;
-       nPos = text.find(from, nPos + to.size())) {
-    text.replace(nPos, from.size(), to);
-  }
-  return text;
 }

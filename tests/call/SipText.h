@@ -5,11 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/MessageText.h"
+#include "tests/support/TextFile.h"
+
+using kyttest::BodyOf;
+using kyttest::ReplaceAll;
+using kyttest::StartLineOf;
+
 // The first value of a header (exact name), or "".
 std::string HeaderOf(const std::string& text, const std::string& name);
 std::vector<std::string> HeadersOf(const std::string& text, const std::string& name);
-std::string BodyOf(const std::string& text);
-std::string StartLineOf(const std::string& text);
 // The number of a CSeq value.
 int CSeqNumberOf(const std::string& text);
 std::string BranchOf(const std::string& text);  // of the top Via
@@ -18,5 +23,3 @@ std::string BranchOf(const std::string& text);  // of the top Via
 std::string ResponseTo(const std::string& request, int nCode, const std::string& reason,
                        const std::string& toTag = "", const std::string& extra = "",
                        const std::string& body = "");
-// Replaces every occurrence.
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);

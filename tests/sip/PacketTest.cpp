@@ -12,7 +12,9 @@
 #include "PacketTestCore.h"
 #include "sip/cMsgSIP.h"
 #include "sip/cPacketSIP.h"
+#include "tests/support/MessageText.h"
 
+using kyttest::StartLineOf;
 using sipmsgtest::cTestCore;
 using sipmsgtest::ExpectRoundTrip;
 using sipmsgtest::Names;
@@ -32,8 +34,6 @@ struct Built {
   int32_t nPort = 0;
   std::string branch;
 };
-
-std::string StartLine(const std::string& text) { return text.substr(0, text.find("\r\n")); }
 
 std::string BranchOf(const std::string& text) {
   std::string via = Value(text, "Via");
@@ -221,7 +221,7 @@ TEST_F(PacketTest, InviteCarriesTheDialogStart) {
   Built invite = Invite(packet, "bob@example.com:5060");
   ASSERT_TRUE(invite.bOk);
   EXPECT_TRUE(packet.IsUserAgentClient());
-  EXPECT_EQ(StartLine(invite.text), "INVITE sip:bob@example.com SIP/2.0");
+  EXPECT_EQ(StartLineOf(invite.text), "INVITE sip:bob@example.com SIP/2.0");
   EXPECT_EQ(
       Names(invite.text),
       (std::vector<std::string>{"Via", "From", "To", "Call-ID", "CSeq", "Contact", "Max-Forwards",
@@ -254,7 +254,7 @@ TEST_F(PacketTest, ByeAfterInviteAndCancelOfIt) {
   Built invite = Invite(packet);
   Built bye = Bye(packet);
   ASSERT_TRUE(bye.bOk);
-  EXPECT_EQ(StartLine(bye.text), "BYE sip:bob@example.com SIP/2.0");
+  EXPECT_EQ(StartLineOf(bye.text), "BYE sip:bob@example.com SIP/2.0");
   EXPECT_EQ(Value(bye.text, "CSeq"), "2 BYE");
   EXPECT_NE(BranchOf(bye.text), invite.branch);
   EXPECT_EQ(Value(bye.text, "From"), Value(invite.text, "From"));
@@ -263,7 +263,7 @@ TEST_F(PacketTest, ByeAfterInviteAndCancelOfIt) {
 
   Built cancel = Cancel(packet, invite.branch);
   ASSERT_TRUE(cancel.bOk);
-  EXPECT_EQ(StartLine(cancel.text), "CANCEL sip:bob@example.com SIP/2.0");
+  EXPECT_EQ(StartLineOf(cancel.text), "CANCEL sip:bob@example.com SIP/2.0");
   EXPECT_EQ(Value(cancel.text, "CSeq"), "1 CANCEL");
   EXPECT_EQ(BranchOf(cancel.text), invite.branch);
   EXPECT_EQ(Value(cancel.text, "Call-ID"), Value(invite.text, "Call-ID"));
@@ -296,12 +296,12 @@ TEST_F(PacketTest, RepeatedInviteKeepsItsTagAndCarriesOneCredential) {
 TEST_F(PacketTest, TargetsPortAndMaddr) {
   cPacketSIP other(&m_Core, "");
   Built port = Invite(other, "\"Bob\" <sip:bob@example.com:5070>");
-  EXPECT_EQ(StartLine(port.text), "INVITE sip:bob@example.com:5070 SIP/2.0");
+  EXPECT_EQ(StartLineOf(port.text), "INVITE sip:bob@example.com:5070 SIP/2.0");
   EXPECT_EQ(Value(port.text, "To"), "\"Bob\" <sip:bob@example.com>");
 
   cPacketSIP packet(&m_Core, "");
   Built invite = Invite(packet, "sip:bob@example.com;maddr=192.0.2.99");
-  EXPECT_EQ(StartLine(invite.text), "INVITE sip:bob@example.com;maddr=192.0.2.99 SIP/2.0");
+  EXPECT_EQ(StartLineOf(invite.text), "INVITE sip:bob@example.com;maddr=192.0.2.99 SIP/2.0");
   EXPECT_EQ(invite.host, "192.0.2.99");
   EXPECT_EQ(invite.nPort, 5060);
   Built bye = Bye(packet);
@@ -327,7 +327,7 @@ TEST_F(PacketTest, AckOfSuccessAndOfError) {
   ASSERT_TRUE(packet.ON_INVITE_OK(*pOk));
   Built ack = Ack(packet, *pOk, invite.branch);
   ASSERT_TRUE(ack.bOk);
-  EXPECT_EQ(StartLine(ack.text), "ACK sip:bob@192.0.2.7:5080 SIP/2.0");
+  EXPECT_EQ(StartLineOf(ack.text), "ACK sip:bob@192.0.2.7:5080 SIP/2.0");
   EXPECT_EQ(Value(ack.text, "CSeq"), "1 ACK");
   EXPECT_NE(BranchOf(ack.text), invite.branch);
   EXPECT_EQ(Value(ack.text, "To"), "<sip:bob@example.com>;tag=bobtag");
@@ -350,7 +350,7 @@ TEST_F(PacketTest, AckOfSuccessAndOfError) {
   EXPECT_EQ(BranchOf(errorAck.text), second.branch);
   EXPECT_EQ(Value(errorAck.text, "To"), "<sip:bob@example.com>;tag=busytag");
   EXPECT_EQ(Value(errorAck.text, "CSeq"), "1 ACK");
-  EXPECT_EQ(StartLine(errorAck.text), "ACK sip:bob@example.com SIP/2.0");
+  EXPECT_EQ(StartLineOf(errorAck.text), "ACK sip:bob@example.com SIP/2.0");
 }
 
 TEST_F(PacketTest, CallerReversesTheRecordRoute) {
@@ -363,7 +363,7 @@ TEST_F(PacketTest, CallerReversesTheRecordRoute) {
   Built bye = Bye(packet);
   EXPECT_EQ(Values(bye.text, "Route"),
             (std::vector<std::string>{"<sip:r2.example.net;lr>", "<sip:r1.example.net;lr>"}));
-  EXPECT_EQ(StartLine(bye.text), "BYE sip:bob@192.0.2.7:5080 SIP/2.0");
+  EXPECT_EQ(StartLineOf(bye.text), "BYE sip:bob@192.0.2.7:5080 SIP/2.0");
   EXPECT_EQ(bye.host, "r2.example.net");
   EXPECT_EQ(bye.nPort, 5060);
 
@@ -373,7 +373,7 @@ TEST_F(PacketTest, CallerReversesTheRecordRoute) {
   ASSERT_TRUE(packet.ReINVITE(kSdp, "", "", host, nPort, text));
   std::string reinvite = text.GetDATA();
   ExpectRoundTrip(reinvite);
-  EXPECT_EQ(StartLine(reinvite), "INVITE sip:bob@192.0.2.7:5080 SIP/2.0");
+  EXPECT_EQ(StartLineOf(reinvite), "INVITE sip:bob@192.0.2.7:5080 SIP/2.0");
   EXPECT_EQ(Value(reinvite, "CSeq"), "3 INVITE");
   EXPECT_EQ(Values(reinvite, "Route").size(), 2u);
   EXPECT_EQ(Value(reinvite, "To"), "<sip:bob@example.com>;tag=b1");
@@ -396,7 +396,7 @@ TEST_F(PacketTest, StrictRouterBecomesTheRequestUri) {
       Answer(invite.text, 200, "OK", "b1", {"<sip:r1.example.net;lr>", "<sip:strict.example.net>"});
   ASSERT_TRUE(packet.ON_INVITE_OK(*pOk));
   Built bye = Bye(packet);
-  EXPECT_EQ(StartLine(bye.text), "BYE sip:strict.example.net SIP/2.0");
+  EXPECT_EQ(StartLineOf(bye.text), "BYE sip:strict.example.net SIP/2.0");
   EXPECT_EQ(Values(bye.text, "Route"),
             (std::vector<std::string>{"<sip:r1.example.net;lr>", "<sip:bob@192.0.2.7:5080>"}));
   EXPECT_EQ(bye.host, "r1.example.net");
@@ -422,7 +422,7 @@ TEST_F(PacketTest, CalledSideTakesTheDialogFromTheInvite) {
 
   Built ringing = Respond(packet, *pInvite, 180, "Ringing");
   ASSERT_TRUE(ringing.bOk);
-  EXPECT_EQ(StartLine(ringing.text), "SIP/2.0 180 Ringing");
+  EXPECT_EQ(StartLineOf(ringing.text), "SIP/2.0 180 Ringing");
   EXPECT_EQ(Value(ringing.text, "To"),
             std::string("<sip:alice@example.org>;tag=") + localTag.GetDATA());
   EXPECT_EQ(Values(ringing.text, "Via"),
@@ -439,7 +439,7 @@ TEST_F(PacketTest, CalledSideTakesTheDialogFromTheInvite) {
   EXPECT_EQ(ringing.nPort, 5080);
 
   Built bye = Bye(packet);
-  EXPECT_EQ(StartLine(bye.text), "BYE sip:bob@192.0.2.7:5080 SIP/2.0");
+  EXPECT_EQ(StartLineOf(bye.text), "BYE sip:bob@192.0.2.7:5080 SIP/2.0");
   EXPECT_EQ(Value(bye.text, "From"),
             std::string("<sip:alice@example.org>;tag=") + localTag.GetDATA());
   EXPECT_EQ(Value(bye.text, "To"), "\"Bob\" <sip:bob@example.com>;tag=bt");
@@ -518,7 +518,7 @@ TEST_F(PacketTest, ResponseToRequestText) {
       200, "OK", "", host, nPort, text));
   EXPECT_STREQ(host.GetDATA(), "127.0.0.1");
   EXPECT_EQ(nPort, 5099);
-  EXPECT_EQ(StartLine(text.GetDATA()), "SIP/2.0 200 OK");
+  EXPECT_EQ(StartLineOf(text.GetDATA()), "SIP/2.0 200 OK");
   ExpectRoundTrip(text.GetDATA());
 }
 
@@ -530,7 +530,7 @@ TEST_F(PacketTest, ReferBlindAndAttended) {
   ASSERT_TRUE(packet.REFER("<sip:carol@example.org>", "", "", "", host, nPort, text));
   std::string blind = text.GetDATA();
   ExpectRoundTrip(blind);
-  EXPECT_EQ(StartLine(blind), "REFER sip:bob@example.com SIP/2.0");
+  EXPECT_EQ(StartLineOf(blind), "REFER sip:bob@example.com SIP/2.0");
   EXPECT_EQ(Value(blind, "CSeq"), "2 REFER");
   EXPECT_EQ(Value(blind, "Refer-To"), "<sip:carol@example.org>");
   EXPECT_EQ(Value(blind, "Referred-By"), "\"alice\" <sip:alice@example.org>");
@@ -557,7 +557,7 @@ TEST_F(PacketTest, InfoCarriesTheDigit) {
   ASSERT_TRUE(packet.INFO_DTMF(5, 160, host, nPort, text));
   std::string info = text.GetDATA();
   ExpectRoundTrip(info);
-  EXPECT_EQ(StartLine(info), "INFO sip:bob@example.com SIP/2.0");
+  EXPECT_EQ(StartLineOf(info), "INFO sip:bob@example.com SIP/2.0");
   EXPECT_EQ(Value(info, "CSeq"), "2 INFO");
   EXPECT_EQ(Value(info, "Content-Type"), "application/dtmf-relay");
   EXPECT_EQ(Value(info, "Content-Length"), "24");

@@ -17,4 +17,13 @@ void WriteText(const std::string& sPath, const std::string& sText) {
   out << sText;
 }
 
+std::string ReplaceAll(std::string sText, const std::string& sFrom, const std::string& sTo) {
+  if (sFrom.empty()) return sText;
+  for (size_t nPos = sText.find(sFrom); nPos != std::string::npos;
+       nPos = sText.find(sFrom, nPos + sTo.size())) {
+    sText.replace(nPos, sFrom.size(), sTo);
+  }
+  return sText;
+}
+
 }  // namespace kyttest

@@ -16,13 +16,7 @@ bool cSippPeer::Start(const std::string& sScenarioFile, const std::string& sRemo
   // The scenario with its marks filled in, beside SIPp's logs.
   std::string text = ReadText(sScenarioFile);
   if (text.empty()) return false;
-  for (const auto& [key, value] : keys) {
-    const std::string mark = "%" + key + "%";
-    for (size_t nPos = text.find(mark); nPos != std::string::npos;
-         nPos = text.find(mark, nPos + value.size())) {
-      text.replace(nPos, mark.size(), value);
-    }
-  }
+  for (const auto& [key, value] : keys) text = ReplaceAll(text, "%" + key + "%", value);
   const std::string filled = m_Dir.File(std::filesystem::path(sScenarioFile).filename().string());
   WriteText(filled, text);
 
