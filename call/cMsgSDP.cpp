@@ -71,12 +71,13 @@ bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttri
                         const cKytListSTR& codecList, cKytSTR& text) {
   for (auto& field : m_pFieldSDP) field.DeleteAll();
   m_nMagicNoiLBC = -1;
-  int32_t nSession = static_cast<int32_t>(m_nUniqueIdCountSDP.fetch_add(1));
+  // The origin's session id and version are digits only: the counter's bits, unsigned.
+  uint32_t nSession = m_nUniqueIdCountSDP.fetch_add(1);
 
   cKytSTR value;
   m_pFieldSDP[cListFieldSDP::FIELD_V].AddTailSTR("0");
   m_pFieldSDP[cListFieldSDP::FIELD_T].AddTailSTR("0 0");
-  value.Format("%s %d %d IN IP4 %s", originUser.GetDATA(), nSession, nSession, originIP.GetDATA());
+  value.Format("%s %u %u IN IP4 %s", originUser.GetDATA(), nSession, nSession, originIP.GetDATA());
   m_pFieldSDP[cListFieldSDP::FIELD_O].AddTail(value);
   m_pFieldSDP[cListFieldSDP::FIELD_S].AddTailSTR("KytSoft");
 

@@ -39,6 +39,25 @@ cKytSTR ReasonOf(const cMsgSIP& msg) {
   return reason;
 }
 
+// Whether an INVITE's offer leaves us a codec to answer with: true when the INVITE carries no
+// offer (the description then comes with the ACK), or when one of the codecs of its audio stream
+// is in codecList.
+bool OfferSharesCodec(const cKytSTR& inviteText, const cKytListSTR& codecList) {
+  std::unique_ptr<cMsgSIP> pInvite = cMsgSIP::initWithPacketSIP(inviteText);
+  cKytSTR body = pInvite ? BodyOf(*pInvite) : cKytSTR();
+  if (body.IsZeroLEN()) return true;
+  cMsgSDP offer;
+  offer.initWithPacketSDP(body);
+  int32_t nPort = 0;
+  cKytListSTR codecNumbers, payloadNumbers;
+  if (!offer.GetMediaAudio(nPort, codecNumbers, payloadNumbers)) return false;
+  for (int32_t i = 0; i < codecNumbers.GetCount(); ++i) {
+    cKytSTR codec;
+    if (codecNumbers.GetAt(i, codec) && codecList.Find(codec.GetDATA())) return true;
+  }
+  return false;
+}
+
 void CopyList(const cKytListSTR& from, cKytListSTR& to) {
   to.DeleteAll();
   from.CopyTo(to);
@@ -75,6 +94,12 @@ bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
 bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList, cSIPCall* pCall,
                             cKytCoreSink* pKytMainObj, int32_t& nError) {
   if (pCall->GetObjectStatus() != cSIPCall::STATUS_RINGING_IN) return true;
+  if (!OfferSharesCodec(m_pLastRecvReqINVITE, codecList)) {
+    // Answering with our own codecs would connect a call that can carry no audio.
+    Refuse(488, "Not Acceptable Here", pCall);
+    nError = cSIPCall::ERR_NO_COMMON_CODEC;
+    return false;
+  }
   CopyList(codecList, m_pCodecNoList);
   cKytSTR answer;
   if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList, answer)) {
@@ -97,12 +122,15 @@ bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList
 
 void cObjINVITE::RejectCall(cSIPCall* pCall) {
   if (pCall->GetObjectStatus() != cSIPCall::STATUS_RINGING_IN) return;
+  Refuse(486, "Busy Here", pCall);
+}
+
+void cObjINVITE::Refuse(int32_t nCode, const char* pReason, cSIPCall* pCall) {
   pCall->SetObjectStatus(cSIPCall::STATUS_REJECTED);
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
-  if (pCall->PrepareRESPONSE_MSG_STR(m_pLastRecvReqINVITE, 486, "Busy Here", "", host, nPort,
-                                     text)) {
+  if (pCall->PrepareRESPONSE_MSG_STR(m_pLastRecvReqINVITE, nCode, pReason, "", host, nPort, text)) {
     pCall->SendToTick(cSIPCall::TICK_FINAL_ERROR, text, host, nPort);
   }
 }

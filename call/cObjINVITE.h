@@ -46,6 +46,8 @@ class cObjINVITE {
                     cKytCoreSink* pKytMainObj, int32_t& nError);
   void AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId, cKytCoreSink* pKytMainObj,
                       cSIPCall* pCall);
+  // Final refusal of the ringing INVITE: resent like a 486 until its ACK closes the call.
+  void Refuse(int32_t nCode, const char* pReason, cSIPCall* pCall);
   void OnChallenge(const cMsgSIP& response, const cKytSTR& loginId, const cKytSTR& password,
                    cSIPCall* pCall);
   void OnRepOK(const cMsgSIP& response, cSIPCall* pCall);

@@ -112,10 +112,17 @@ cSIPCall* FakeAgent::Dial(const std::string& target) {
 
 bool FakeAgent::Accept() {
   cSIPCall* pCall = Find(m_Events.m_LastIncomingCallId);
-  if (!pCall) return false;
+  // A call the pool is retiring is not taken onto the line: the pool will destroy it.
+  if (!pCall || m_Pool.IsClosing(m_Events.m_LastIncomingCallId.c_str())) return false;
   m_pLine = pCall;
   pCall->SetLineNo(0);
-  return pCall->AcceptCall(m_Codecs.GetCodecList());
+  if (pCall->AcceptCall(m_Codecs.GetCodecList())) return true;
+  // A refused call leaves the line (the pool retires it); one still ringing can be tried again.
+  if (pCall->GetObjectStatus() == cSIPCall::STATUS_REJECTED) {
+    pCall->SetLineNo(-1);
+    m_pLine = nullptr;
+  }
+  return false;
 }
 
 int FakeAgent::CountSent(const std::string& prefix) const {

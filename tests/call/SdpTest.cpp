@@ -135,8 +135,24 @@ TEST(SdpOffer, ConsecutiveDescriptionsCountUp) {
   std::string second = SessionIdOf(Offer(codecs.GetCodecList()), &version2);
   EXPECT_EQ(first, version1);
   EXPECT_EQ(second, version2);
-  EXPECT_EQ(static_cast<int32_t>(static_cast<uint32_t>(std::stol(first)) + 1u),
-            static_cast<int32_t>(std::stol(second)));
+  // Unsigned 32-bit counting: after 4294967295 comes 0.
+  EXPECT_EQ((std::stoull(first) + 1u) % 4294967296u, std::stoull(second));
+}
+
+// The origin's session id and version are digits only (never a sign), whatever value the
+// counter has reached; the counter starts at a random value, so about every second run starts
+// above 2^31.
+TEST(SdpOffer, OriginSessionIdAndVersionAreDigitsOnly) {
+  cCodecSIP codecs;
+  for (int nRound = 0; nRound < 4; ++nRound) {
+    std::string version;
+    std::string id = SessionIdOf(Offer(codecs.GetCodecList()), &version);
+    for (const std::string& field : {id, version}) {
+      ASSERT_FALSE(field.empty());
+      EXPECT_EQ(field.find_first_not_of("0123456789"), std::string::npos) << field;
+      EXPECT_LE(std::stoull(field), 4294967295u) << field;
+    }
+  }
 }
 
 TEST(SdpAnswer, RemoteOrderChoosesTheCodec) {
