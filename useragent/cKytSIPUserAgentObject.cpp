@@ -316,6 +316,8 @@ bool cKytSIPUserAgentObject::AcceptCall(int32_t nLine, const cKytSTR& callId, in
   m_pKytRTPLib->UnHoldLine(nLine);
   PlaceCall(nLine, pCall);
   if (pCall->AcceptCall(m_pCodecSIP->GetCodecList())) return true;
+  // A call refused at this point (no common codec, no answer) must not keep the device open.
+  if (m_bUseSoundDevice) m_pKytRTPLib->CloseMEDIA(nLine);
   pCall->SetLineNo(-1);
   m_pAllocLineSIP[static_cast<size_t>(nLine)] = "";
   return TakeCallError(pCall);
