@@ -156,7 +156,7 @@ std::vector<int16_t> ReadWave(const std::string& sPath) {
     if (s.compare(at, 4, "data") == 0) {
       const size_t nBytes = std::min<size_t>(nSize, s.size() - at - 8);
       samples.resize(nBytes / 2);
-      std::memcpy(samples.data(), s.data() + at + 8, samples.size() * 2);
+      if (!samples.empty()) std::memcpy(samples.data(), s.data() + at + 8, samples.size() * 2);
       return samples;
     }
     at += 8 + nSize + (nSize & 1);
