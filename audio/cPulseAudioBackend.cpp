@@ -85,10 +85,10 @@ bool cPulseAudioBackend::ConnectContext() {
 }
 
 pa_stream* cPulseAudioBackend::ConnectStream(bool bRecord) {
-  const pa_sample_spec spec = {PA_SAMPLE_S16LE, 8000, 1};
+  const pa_sample_spec format = {PA_SAMPLE_S16LE, 8000, 1};
   pa_proplist* pList = PhoneProperties();
   pa_stream* pStream = pa_stream_new_with_proplist(m_pContext, bRecord ? "capture" : "playback",
-                                                   &spec, nullptr, pList);
+                                                   &format, nullptr, pList);
   pa_proplist_free(pList);
   if (!pStream) return nullptr;
   pa_stream_set_state_callback(pStream, &OnStreamState, this);

@@ -5,8 +5,8 @@
 #include "util/cKytListSTR.h"
 #include "util/cKytSTR.h"
 
-// Reads and writes SIP URIs in name-addr and addr-spec form (From, To, Contact, Refer-To,
-// Request-URI, proxy addresses) by plain substring search. Stateless.
+// Reads and writes SIP URIs, with or without display name and angle brackets (From, To, Contact,
+// Refer-To, Request-URI, proxy addresses) by plain substring search. Stateless.
 class cURI {
  public:
   // A parse answers false only when no host can be found; a missing user or display name is

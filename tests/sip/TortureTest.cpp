@@ -229,7 +229,7 @@ const std::vector<TortureCase>& Cases() {
        [](const cMsgSIP& msg) { EXPECT_EQ(Render(msg).find("Date:"), std::string::npos); }},
       {"regbadct", true, true, "REGISTER", "sip:example.com", -1, 1,
        [](const cMsgSIP& msg) { EXPECT_EQ(UriOf(Get(msg, &cMsgSIP::GetContact)).user, "user"); }},
-      {"badaspec", true, true, "OPTIONS", "sip:user@example.org", -1, 1,
+      {"badaddr", true, true, "OPTIONS", "sip:user@example.org", -1, 1,
        [](const cMsgSIP& msg) {
          EXPECT_EQ(UriOf(Get(msg, &cMsgSIP::GetFrom)).display, "Bell, Alexander");
          EXPECT_EQ(UriOf(Get(msg, &cMsgSIP::GetTo)).host, "");
