@@ -7,6 +7,7 @@
 #include "KytRTP/cKytRTPLib.h"
 #include "KytRTP/cLineRTP.h"
 #include "audio/cSound.h"
+#include "util/eKytError.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ bool cKytRTPObject::SetAudioBackend(std::unique_ptr<cAudioBackend> pBackend) {
 
 bool cKytRTPObject::CheckRange(int nLine) {
   if (nLine < 0 || nLine >= static_cast<int>(m_pLineRTP.size())) {
-    m_nLastError = kErrorLineRange;
+    m_nLastError = kErrLineRange;
     return false;
   }
   return true;
@@ -70,7 +71,7 @@ bool cKytRTPObject::CheckRange(int nLine) {
 bool cKytRTPObject::CheckLine(int nLine) {
   if (!CheckRange(nLine)) return false;
   if (!m_pLineRTP[nLine]->IsOpen()) {
-    m_nLastError = kErrorLineClosed;
+    m_nLastError = kErrLineNotOpen;
     return false;
   }
   return true;
@@ -90,7 +91,7 @@ void cKytRTPObject::CloseMEDIA(int nLine) { m_pSound->StopMEDIA(nLine); }
 bool cKytRTPObject::GenListenPort(bool bBindIP, const char* pListenIP, int nRequestedPort,
                                   int& nPort) {
   if (!mpListenPortRTP->GenPort(m_Context, bBindIP, pListenIP, nPort)) {
-    m_nLastError = kErrorPort;
+    m_nLastError = kErrSocket;
     return false;
   }
   // A requested port wins; the search only showed that ports are to be had.
@@ -100,7 +101,7 @@ bool cKytRTPObject::GenListenPort(bool bBindIP, const char* pListenIP, int nRequ
 
 bool cKytRTPObject::OpenLine(int nLine, bool bBindIP, const cKytSTR& sListenIP, int nListenPort) {
   if (!m_bIsInitOBJECT) {
-    m_nLastError = kErrorNotInit;
+    m_nLastError = kErrNotInitialized;
     return false;
   }
   if (!CheckRange(nLine)) return false;
@@ -115,7 +116,7 @@ bool cKytRTPObject::OpenLine(int nLine, bool bBindIP, const cKytSTR& sListenIP, 
 
 bool cKytRTPObject::CloseLine(int nLine) {
   if (!m_bIsInitOBJECT) {
-    m_nLastError = kErrorNotInit;
+    m_nLastError = kErrNotInitialized;
     return false;
   }
   if (!CheckRange(nLine)) return false;

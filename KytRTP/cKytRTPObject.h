@@ -19,11 +19,6 @@ class cSound;
 // and is used there only. Failures leave their code in m_nLastError, which no success clears.
 class cKytRTPObject : public cSoundSink {
  public:
-  static constexpr int kErrorNotInit = 10;
-  static constexpr int kErrorPort = 11;
-  static constexpr int kErrorLineRange = 29;
-  static constexpr int kErrorLineClosed = 31;
-
   explicit cKytRTPObject(asio::io_context& context);
   ~cKytRTPObject() override;
   cKytRTPObject(const cKytRTPObject&) = delete;

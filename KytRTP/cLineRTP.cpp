@@ -17,6 +17,7 @@
 #include "audio/cJitterBuffer.h"
 #include "audio/cPlayWave.h"
 #include "audio/cRecordFile.h"
+#include "util/eKytError.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ bool cLineRTP::Open(bool bBindIP, const char* pListenIP, int nListenPort,
   m_pRTPRxIP = pListenIP;
   m_nRTPRxPort = nListenPort;
   if (!m_pSocketRTP->OpenSocket(bBindIP ? pListenIP : nullptr, nListenPort)) {
-    m_nLastError = 11;
+    m_nLastError = kErrSocket;
     return false;
   }
   m_pRecordFile->Init();
@@ -145,7 +146,7 @@ bool cLineRTP::IsRecording() const { return m_pRecordFile->IsRecording(); }
 
 bool cLineRTP::StartRecording(int nKind, bool bCompress) {
   if (nKind < cRecordFile::kRecordSent || nKind > cRecordFile::kRecordBoth) {
-    m_nLastError = 33;
+    m_nLastError = kErrRecordKind;
     return false;
   }
   m_pRecordFile->StartRecord(nKind, bCompress);
@@ -158,7 +159,7 @@ void cLineRTP::ResetRecording() { m_pRecordFile->ResetTempFile(); }
 
 bool cLineRTP::SaveToWaveFile(const char* pFileName) {
   if (!m_pRecordFile->SaveToWaveFile(pFileName ? pFileName : "")) {
-    m_nLastError = 21;
+    m_nLastError = kErrFileOpen;
     return false;
   }
   return true;

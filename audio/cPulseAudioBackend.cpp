@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "audio/cSound.h"
+#include "util/eKytError.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ int cPulseAudioBackend::Open(cSound* pSound) {
   m_pMainLoop = pa_threaded_mainloop_new();
   if (!m_pMainLoop || pa_threaded_mainloop_start(m_pMainLoop) < 0) {
     Close();
-    return 15;
+    return kErrSoundOutput;
   }
   pa_threaded_mainloop_lock(m_pMainLoop);
   m_bTimedOut = false;
@@ -138,11 +139,11 @@ int cPulseAudioBackend::Open(cSound* pSound) {
   pa_time_event* pDeadline = pApi->time_new(pApi, &deadline, &OnDeadline, this);
   int nCode = 0;
   if (!ConnectContext())
-    nCode = 15;
+    nCode = kErrSoundOutput;
   else if (!(m_pRecord = ConnectStream(true)))
-    nCode = 14;
+    nCode = kErrSoundInput;
   else if (!(m_pPlay = ConnectStream(false)))
-    nCode = 15;
+    nCode = kErrSoundOutput;
   if (pDeadline) pApi->time_free(pDeadline);
   pa_threaded_mainloop_unlock(m_pMainLoop);
   if (nCode != 0) Close();

@@ -6,10 +6,10 @@
 #include "KytRTP/KytCodec/cCodecRTP.h"
 #include "audio/cPulseAudioBackend.h"
 #include "audio/cSoundSink.h"
+#include "util/eKytError.h"
 
 namespace {
 
-constexpr int kErrorLineRange = 29;
 // A tick that falls this far behind (a stalled machine) restarts the clock instead of catching up.
 constexpr auto kMaxLag = std::chrono::milliseconds(500);
 
@@ -51,7 +51,7 @@ bool cSound::IsMediaStarted() const {
 }
 
 int cSound::StartMEDIA(int nLine, int, int) {
-  if (nLine < 0 || nLine >= m_nTotalLine) return kErrorLineRange;
+  if (nLine < 0 || nLine >= m_nTotalLine) return kErrLineRange;
   const bool bFirst = !IsMediaStarted();
   mLineMediaStarted[nLine] = 1;
   return bFirst ? OpenAudioDevice(nLine) : 0;

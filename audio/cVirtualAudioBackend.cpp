@@ -5,6 +5,7 @@
 #include "audio/cSound.h"
 #include "audio/cWaveFileRead.h"
 #include "audio/cWaveFileWrite.h"
+#include "util/eKytError.h"
 
 cVirtualAudioBackend::cVirtualAudioBackend(std::string sMicWave, std::string sSpkWave)
     : m_sMicWave(std::move(sMicWave)), m_sSpkWave(std::move(sSpkWave)) {}
@@ -17,12 +18,12 @@ int cVirtualAudioBackend::Open(cSound* pSound) {
   m_nMicOffset = 0;
   if (!m_sMicWave.empty()) {
     cWaveFileRead mic;
-    if (!mic.Open(m_sMicWave)) return 14;
+    if (!mic.Open(m_sMicWave)) return kErrSoundInput;
     mic.Read(mic.GetSize(), m_MicPCM);
   }
   if (!m_sSpkWave.empty()) {
     auto pFile = std::make_unique<cWaveFileWrite>();
-    if (!pFile->Open(m_sSpkWave, false)) return 15;
+    if (!pFile->Open(m_sSpkWave, false)) return kErrSoundOutput;
     m_pSpkFile = std::move(pFile);
   }
   m_pSound = pSound;

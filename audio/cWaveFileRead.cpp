@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "util/eKytError.h"
+
 namespace {
 
 // The data tag must lie wholly within the first bytes of the file.
@@ -21,22 +23,22 @@ uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8
 bool ReadWholeFile(const std::string& sPath, std::vector<uint8_t>& file, int& nError) {
   std::unique_ptr<FILE, int (*)(FILE*)> fp(std::fopen(sPath.c_str(), "rb"), &std::fclose);
   if (!fp) {
-    nError = cWaveFileRead::kErrorOpen;
+    nError = kErrFileOpen;
     return false;
   }
   if (std::fseek(fp.get(), 0, SEEK_END) != 0) {
-    nError = cWaveFileRead::kErrorRead;
+    nError = kErrFileRead;
     return false;
   }
   const long nSize = std::ftell(fp.get());
   if (nSize < 0 || static_cast<unsigned long>(nSize) > kMaxDataBytes ||
       std::fseek(fp.get(), 0, SEEK_SET) != 0) {
-    nError = cWaveFileRead::kErrorRead;
+    nError = kErrFileRead;
     return false;
   }
   file.resize(static_cast<size_t>(nSize));
   if (nSize > 0 && std::fread(file.data(), 1, file.size(), fp.get()) != file.size()) {
-    nError = cWaveFileRead::kErrorRead;
+    nError = kErrFileRead;
     return false;
   }
   return true;
@@ -57,7 +59,7 @@ bool cWaveFileRead::Open(const std::string& sPath) {
   if (!ReadWholeFile(sPath, file, m_dwObjectError)) return false;
   if (!Extract(file)) {
     Close();
-    m_dwObjectError = kErrorFormat;
+    m_dwObjectError = kErrFileFormat;
     return false;
   }
   return true;

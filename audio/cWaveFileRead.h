@@ -7,10 +7,6 @@
 // Reads a whole 8000 Hz mono WAVE file (16-bit, or 8-bit unsigned) into 16-bit PCM.
 class cWaveFileRead {
  public:
-  static constexpr int kErrorOpen = 21;
-  static constexpr int kErrorRead = 35;
-  static constexpr int kErrorFormat = 37;
-
   // False with error 21 (cannot open), 35 (cannot read whole) or 37 (not an accepted file).
   bool Open(const std::string& sPath);
   void Close();

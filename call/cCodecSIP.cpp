@@ -1,6 +1,7 @@
 #include "call/cCodecSIP.h"
 
 #include "call/cMsgSDP.h"
+#include "util/eKytError.h"
 
 cCodecSIP::cCodecSIP() { Reset(); }
 
@@ -11,7 +12,7 @@ void cCodecSIP::Reset() {
 
 bool cCodecSIP::SelectCodec(int32_t nCodec, int32_t& nError) {
   if (nCodec < 0 || nCodec >= cMsgSDP::CODEC_COUNT) {
-    nError = ERR_UNKNOWN_CODEC;
+    nError = kErrUnknownCodec;
     return false;
   }
   cKytSTR text = cKytSTR::IntToStr(nCodec);
@@ -22,7 +23,7 @@ bool cCodecSIP::SelectCodec(int32_t nCodec, int32_t& nError) {
 
 bool cCodecSIP::DeselectCodec(int32_t nCodec, int32_t& nError) {
   if (nCodec < 0 || nCodec >= cMsgSDP::CODEC_COUNT) {
-    nError = ERR_UNKNOWN_CODEC;
+    nError = kErrUnknownCodec;
     return false;
   }
   m_pCodecNoList.Remove(cKytSTR::IntToStr(nCodec).GetDATA());

@@ -7,8 +7,6 @@
 // The user agent's enabled voice codecs, in the order they are offered.
 class cCodecSIP {
  public:
-  static constexpr int32_t ERR_UNKNOWN_CODEC = 23;
-
   cCodecSIP();
   cCodecSIP(const cCodecSIP&) = delete;
   cCodecSIP& operator=(const cCodecSIP&) = delete;

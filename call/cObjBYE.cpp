@@ -2,13 +2,14 @@
 
 #include "call/cSIPCall.h"
 #include "sip/cMsgSIP.h"
+#include "util/eKytError.h"
 
 bool cObjBYE::SendReqBYE(cSIPCall* pCall, int32_t& nError) {
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
   if (!pCall->PrepareReqBYE("", "", host, nPort, text)) {
-    nError = cSIPCall::ERR_BUILD_BYE;
+    nError = kErrBuildBye;
     return false;
   }
   m_pLastSendReqBYE = text;

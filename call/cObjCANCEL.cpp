@@ -2,13 +2,14 @@
 
 #include "call/cSIPCall.h"
 #include "sip/cMsgSIP.h"
+#include "util/eKytError.h"
 
 bool cObjCANCEL::SendReqCANCEL(cSIPCall* pCall, const cKytSTR& inviteBranch, int32_t& nError) {
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
   if (!pCall->PrepareReqCANCEL(inviteBranch, host, nPort, text)) {
-    nError = cSIPCall::ERR_BUILD_CANCEL;
+    nError = kErrBuildCancel;
     return false;
   }
   pCall->SendToTick(cSIPCall::TICK_CANCEL, text, host, nPort);

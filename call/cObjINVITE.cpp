@@ -10,6 +10,7 @@
 #include "sip/cMsgSIP.h"
 #include "sip/cURI.h"
 #include "sip/cVia.h"
+#include "util/eKytError.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
   CopyList(codecList, m_pCodecNoList);
   cKytSTR offer;
   if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList, offer)) {
-    nError = cSIPCall::ERR_BUILD_SDP;
+    nError = kErrBuildSdp;
     return false;
   }
   cKytSTR host;
@@ -79,7 +80,7 @@ bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
   cKytSTR text;
   if (!pCall->PrepareReqINVITE(targetURI, offer, "", "", m_pLastINVITE_ViaBranch, host, nPort,
                                text)) {
-    nError = cSIPCall::ERR_BUILD_INVITE;
+    nError = kErrBuildInvite;
     return false;
   }
   pCall->GetDigestAuth()->ResetOBJ();
@@ -97,21 +98,21 @@ bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList
   if (!OfferSharesCodec(m_pLastRecvReqINVITE, codecList)) {
     // Answering with our own codecs would connect a call that can carry no audio.
     Refuse(488, "Not Acceptable Here", pCall);
-    nError = cSIPCall::ERR_NO_COMMON_CODEC;
+    nError = kErrNoCommonCodec;
     return false;
   }
   CopyList(codecList, m_pCodecNoList);
   cKytSTR answer;
   if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList, answer)) {
     // Nothing went out: the call keeps ringing and can still be accepted or refused.
-    nError = cSIPCall::ERR_BUILD_SDP;
+    nError = kErrBuildSdp;
     return false;
   }
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
   if (!pCall->PrepareRESPONSE_MSG_STR(m_pLastRecvReqINVITE, 200, "OK", answer, host, nPort, text)) {
-    nError = cSIPCall::ERR_BUILD_SDP;
+    nError = kErrBuildSdp;
     return false;
   }
   pCall->SetObjectStatus(cSIPCall::STATUS_ACCEPTED);
@@ -148,21 +149,21 @@ bool cObjINVITE::UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cKytCoreSin
 bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPCall* pCall,
                               cKytCoreSink* pKytMainObj, int32_t& nError) {
   if (pCall->GetObjectStatus() != cSIPCall::STATUS_CONNECTED) {
-    nError = cSIPCall::ERR_NOT_CONNECTED;
+    nError = kErrNoCallOnLine;
     return false;
   }
   bool bHold = nHoldMethod == HOLD_HOLD;
   cKytSTR offer;
   if (!BuildDescription(pKytMainObj, pCall, loginId, bHold ? "sendonly" : "sendrecv", bHold,
                         m_pCodecNoList, offer)) {
-    nError = cSIPCall::ERR_BUILD_SDP;
+    nError = kErrBuildSdp;
     return false;
   }
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
   if (!pCall->PrepareReqReINVITE(offer, "", "", host, nPort, text)) {
-    nError = cSIPCall::ERR_BUILD_INVITE;
+    nError = kErrBuildInvite;
     return false;
   }
   m_pLastSendReqINVITE = text;

@@ -45,13 +45,7 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   static constexpr int32_t TICK_REFER = 5;
 
   // Error codes left in m_nLastError.
-  static constexpr int32_t ERR_BUILD_SDP = 24;
-  static constexpr int32_t ERR_BUILD_INVITE = 25;
-  static constexpr int32_t ERR_BUILD_BYE = 28;
-  static constexpr int32_t ERR_NOT_CONNECTED = 34;
-  static constexpr int32_t ERR_BUILD_CANCEL = 38;
   // An incoming offer has no codec that is enabled here; the call was refused with 488.
-  static constexpr int32_t ERR_NO_COMMON_CODEC = 39;
 
   // initWithParam: an empty callId makes the dialog generate one.
   cSIPCall(const cKytSTR& callId, cKytCoreSink* pKytMainObj, cKytEventSink* pKytEventObj);

@@ -7,6 +7,7 @@
 #include "sip/cPacketSIP.h"
 #include "sip/cTextSIP.h"
 #include "sip/cURI.h"
+#include "util/eKytError.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ bool cChatContact::SendReqSUBSCRIBE(int32_t nExpires, const cKytSTR& authorizati
   if (nExpires == 0 && !m_bReceiveNOTIFY) return true;  // nothing to end
   cKytCoreSink* pCore = m_pChatSIP->GetKytMainObj();
   if (pCore == nullptr) {
-    m_nObjectError = cChatSIP::ERR_SUBSCRIBE_NOT_BUILT;
+    m_nObjectError = kErrBuildSubscribe;
     return false;
   }
   cContactDataSIP& data = *m_pObjSendDataSUBSCRIBE;
@@ -167,7 +168,7 @@ bool cChatContact::SendReqSUBSCRIBE(int32_t nExpires, const cKytSTR& authorizati
   int32_t nPort = 0;
   msg.GetMsgText(text);
   if (text.IsZeroLEN()) {
-    m_nObjectError = cChatSIP::ERR_SUBSCRIBE_NOT_BUILT;
+    m_nObjectError = kErrBuildSubscribe;
     return false;
   }
   m_nSubscribeExpires = nExpires;
@@ -179,11 +180,11 @@ bool cChatContact::SendReqSUBSCRIBE(int32_t nExpires, const cKytSTR& authorizati
 
 bool cChatContact::SendReqNOTIFY(int32_t nStatus) {
   if (!m_bSendNOTIFY) {
-    m_nObjectError = cChatSIP::ERR_NO_SUBSCRIBER;
+    m_nObjectError = kErrNoSubscriber;
     return false;
   }
   if (m_pChatSIP->GetKytMainObj() == nullptr) {
-    m_nObjectError = cChatSIP::ERR_NOTIFY_NOT_BUILT;
+    m_nObjectError = kErrBuildNotify;
     return false;
   }
   const char* pActivity = nullptr;
@@ -201,7 +202,7 @@ bool cChatContact::SendReqNOTIFY(int32_t nStatus) {
   int32_t nPort = 0;
   msg.GetMsgText(text);
   if (text.IsZeroLEN()) {
-    m_nObjectError = cChatSIP::ERR_NOTIFY_NOT_BUILT;
+    m_nObjectError = kErrBuildNotify;
     return false;
   }
   m_pChatSIP->GetProxyAddress(host, nPort);

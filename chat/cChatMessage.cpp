@@ -8,6 +8,7 @@
 #include "sip/cPacketSIP.h"
 #include "sip/cTextSIP.h"
 #include "sip/cURI.h"
+#include "util/eKytError.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ bool cChatMessage::SendReqMESSAGE(const cKytSTR& userName, const cKytSTR& author
   if (!m_pObjMESSAGE->PrepareReqMESSAGE(userName, authorization, proxyAuthorization, text, nKind,
                                         pData->m_nSeqNo, pData->m_pToIP, pData->m_nToPort,
                                         pData->m_pTickData)) {
-    m_nObjectError = cChatSIP::ERR_MESSAGE_NOT_BUILT;
+    m_nObjectError = kErrBuildMessage;
     return false;
   }
   // The key names the addressee the way its response's To will be read.

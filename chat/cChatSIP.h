@@ -26,10 +26,6 @@ class cChatSIP {
   static constexpr int32_t STATUS_BUSY = 4;
 
   // Error codes of the chat manager and its contacts.
-  static constexpr int32_t ERR_MESSAGE_NOT_BUILT = 41;  // no session, or the MESSAGE was empty
-  static constexpr int32_t ERR_NO_SUBSCRIBER = 42;      // NOTIFY without the contact's subscription
-  static constexpr int32_t ERR_NOTIFY_NOT_BUILT = 43;
-  static constexpr int32_t ERR_SUBSCRIBE_NOT_BUILT = 44;
 
   cChatSIP();
   cChatSIP(const cChatSIP&) = delete;

@@ -1,5 +1,10 @@
 #include "sip/cListFieldSIP.h"
 
+#include <cctype>
+#include <cstddef>
+
+#include "util/cKytHashSTR.h"
+
 namespace {
 
 struct FieldName {
@@ -33,6 +38,26 @@ constexpr FieldName kFields[cListFieldSIP::FIELD_COUNT] = {
     {"Subscription-State", nullptr},
 };
 
+constexpr size_t kMaxNameLength = 32;
+
+// Every accepted name (written and compact forms, lowered) to its row. Built once, on first use;
+// never written afterwards, so parsers on any thread may read it.
+const cKytHashSTR& FieldTable() {
+  static cKytHashSTR table(64);
+  static const bool bFilled = [] {
+    for (const FieldName& field : kFields) {
+      void* pRow = const_cast<FieldName*>(&field);
+      cKytSTR written(field.pWritten);
+      written.MakeLower();
+      table.Add(written.GetDATA(), pRow);
+      if (field.pCompact != nullptr) table.Add(field.pCompact, pRow);
+    }
+    return true;
+  }();
+  static_cast<void>(bFilled);
+  return table;
+}
+
 }  // namespace
 
 bool cListFieldSIP::IndexToField(int32_t nIndex, cKytSTR& field) {
@@ -42,10 +67,16 @@ bool cListFieldSIP::IndexToField(int32_t nIndex, cKytSTR& field) {
 }
 
 int32_t cListFieldSIP::FieldToIndex(const char* pName) {
-  // The written spellings, lowered, are exactly the accepted full names.
-  for (int32_t i = 0; i < FIELD_COUNT; ++i) {
-    if (cKytSTR::StrEqualNoCase(pName, kFields[i].pWritten)) return i;
-    if (kFields[i].pCompact && cKytSTR::StrEqualNoCase(pName, kFields[i].pCompact)) return i;
+  // Header names compare without case: the table holds them lowered, and so is the name asked
+  // for. A name longer than any accepted one cannot match.
+  char lowered[kMaxNameLength + 1];
+  size_t nLength = 0;
+  for (; pName[nLength] != '\0'; ++nLength) {
+    if (nLength == kMaxNameLength) return -1;
+    lowered[nLength] = static_cast<char>(std::tolower(static_cast<unsigned char>(pName[nLength])));
   }
-  return -1;
+  lowered[nLength] = '\0';
+  void* pRow = nullptr;
+  if (!FieldTable().Find(lowered, pRow)) return -1;
+  return static_cast<int32_t>(static_cast<const FieldName*>(pRow) - kFields);
 }

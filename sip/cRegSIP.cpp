@@ -8,6 +8,7 @@
 #include "sip/cMsgSIP.h"
 #include "sip/cPacketSIP.h"
 #include "sip/cURI.h"
+#include "util/eKytError.h"
 
 cRegSIP::cRegSIP() : m_pMd5(std::make_unique<cMd5c>()) {}
 
@@ -111,7 +112,7 @@ bool cRegSIP::RegisterToProxy() {
   m_nRepAuthCount = 0;
   cKytSTR text;
   if (!REGISTER(m_nProxyExpire, true, "", "", text)) {
-    m_nLastError = kErrorRegister;
+    m_nLastError = kErrBuildRegister;
     return false;
   }
   StartAttempt(text);
@@ -126,7 +127,7 @@ bool cRegSIP::ReRegisterToProxy() {
   m_nRepAuthCount = 0;
   cKytSTR text;
   if (!REGISTER(m_nProxyExpire, false, "", "", text)) {
-    m_nLastError = kErrorRegister;
+    m_nLastError = kErrBuildRegister;
     return false;
   }
   StartAttempt(text);
@@ -159,7 +160,7 @@ bool cRegSIP::UnRegisterToProxy() {
   m_nRepAuthCount = 0;
   cKytSTR text;
   if (!REGISTER(0, false, "", "", text)) {
-    m_nLastError = kErrorUnRegister;
+    m_nLastError = kErrBuildUnRegister;
     return false;
   }
   StartAttempt(text);

@@ -14,6 +14,7 @@
 #include "sip/cTickTimer.h"
 #include "sip/cURI.h"
 #include "useragent/cKytEventObj.h"
+#include "util/eKytError.h"
 
 namespace {
 constexpr int32_t STATUS_IDLE = 0;
@@ -50,7 +51,7 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
   cKytSTR displayName, user, host;
   int32_t nPort = 0;
   if (!cURI::Parse(fromURI, displayName, user, host, nPort)) {
-    m_nLastError = ERR_BAD_URI;
+    m_nLastError = kErrBadUri;
     return false;
   }
   m_bForwardCall = false;
@@ -62,7 +63,7 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
   UnInit();
   if (nTotalLine < 1) {
     // A session without lines could not place a single call.
-    m_nLastError = ERR_LINE_RANGE;
+    m_nLastError = kErrLineRange;
     return false;
   }
   AllocateLINES(nTotalLine);
@@ -71,14 +72,14 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
   m_pCodecSIP->Reset();
 
   if (proxySIP.IsZeroLEN()) {
-    m_nLastError = ERR_NO_PROXY;
+    m_nLastError = kErrNoProxy;
     return false;
   }
   if (!FillListenSIP(bBindToListenIP, listenIP, nListenPort)) return false;
   if (!m_pSocketSIP->OpenSocket(bBindToListenIP ? m_pListenIP.GetDATA() : nullptr, m_nListenPort,
                                 this, m_pKytEventObj.get())) {
     UnInit();
-    m_nLastError = ERR_SOCKET;
+    m_nLastError = kErrSocket;
     return false;
   }
   if (!m_pKytRTPLib->InitOBJECT(nTotalLine, bUseSoundDevice)) {
@@ -100,7 +101,7 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
     UnInit();
     m_pSendToHost = "";
     m_nSendToPort = 0;
-    m_nLastError = ERR_BAD_URI;
+    m_nLastError = kErrBadUri;
     return false;
   }
 
@@ -148,7 +149,7 @@ bool cKytSIPUserAgentObject::FillListenSIP(bool bBindToListenIP, const cKytSTR& 
   const int32_t nFreePort = mpListenSIP->GenListenPort(bBindToListenIP, listenIP);
   if (nFreePort == -1) {
     UnInit();
-    m_nLastError = ERR_SOCKET;
+    m_nLastError = kErrSocket;
     return false;
   }
   m_pListenIP = listenIP;
@@ -186,20 +187,20 @@ void cKytSIPUserAgentObject::DisableKeepAlive() {
 
 bool cKytSIPUserAgentObject::NeedSession() {
   if (m_bIsInitialized) return true;
-  m_nLastError = ERR_NOT_INITIALIZED;
+  m_nLastError = kErrNotInitialized;
   return false;
 }
 
 bool cKytSIPUserAgentObject::LineInRange(int32_t nLine) {
   if (nLine >= 0 && nLine < m_nTotalLine) return true;
-  m_nLastError = ERR_LINE_RANGE;
+  m_nLastError = kErrLineRange;
   return false;
 }
 
 bool cKytSIPUserAgentObject::ObjectChecks(int32_t nLine) {
   if (!NeedSession() || !LineInRange(nLine)) return false;
   if (m_pKytRTPLib->IsLineOpen(nLine)) return true;
-  m_nLastError = ERR_LINE_NOT_OPEN;
+  m_nLastError = kErrLineNotOpen;
   return false;
 }
 
@@ -217,7 +218,7 @@ bool cKytSIPUserAgentObject::IsCallBusy(const cSIPCall* pCall) const {
 bool cKytSIPUserAgentObject::FreeIdleSlot(int32_t nLine) {
   cSIPCall* pCall = GetLineCall(nLine);
   if (IsCallBusy(pCall)) {
-    m_nLastError = ERR_LINE_BUSY;
+    m_nLastError = kErrLineBusy;
     return false;
   }
   if (pCall != nullptr) {
@@ -264,7 +265,7 @@ bool cKytSIPUserAgentObject::OpenLine(int32_t nLine, bool bBindToIP, const cKytS
                                       int32_t nPort) {
   if (!NeedSession() || !LineInRange(nLine)) return false;
   if (IsCallBusy(GetLineCall(nLine))) {
-    m_nLastError = ERR_LINE_BUSY;
+    m_nLastError = kErrLineBusy;
     return false;
   }
   if (m_pKytRTPLib->IsLineOpen(nLine)) m_pKytRTPLib->CloseLine(nLine);
@@ -306,7 +307,7 @@ bool cKytSIPUserAgentObject::AcceptCall(int32_t nLine, const cKytSTR& callId, in
   if (!ObjectChecks(nLine)) return false;
   cSIPCall* pCall = m_pObjCallPool->FindCall(callId);
   if (pCall == nullptr) {
-    m_nLastError = ERR_NO_SUCH_CALL;
+    m_nLastError = kErrNoSuchCall;
     return false;
   }
   if (GetLineCall(nLine) != pCall && !FreeIdleSlot(nLine)) return false;
@@ -326,7 +327,7 @@ bool cKytSIPUserAgentObject::AcceptCall(int32_t nLine, const cKytSTR& callId, in
 bool cKytSIPUserAgentObject::RejectCall(const cKytSTR& callId) {
   cSIPCall* pCall = m_pObjCallPool->FindCall(callId);
   if (pCall == nullptr) {
-    m_nLastError = ERR_NO_SUCH_CALL;
+    m_nLastError = kErrNoSuchCall;
     return false;
   }
   if (pCall->RejectCall()) return true;
@@ -346,7 +347,7 @@ bool cKytSIPUserAgentObject::HoldLine(int32_t nLine) {
   if (!ObjectChecks(nLine)) return false;
   cSIPCall* pCall = GetLineCall(nLine);
   if (pCall == nullptr) {
-    m_nLastError = ERR_NO_CALL_ON_LINE;
+    m_nLastError = kErrNoCallOnLine;
     return false;
   }
   if (pCall->HoldCall()) return true;
@@ -357,7 +358,7 @@ bool cKytSIPUserAgentObject::UnHoldLine(int32_t nLine) {
   if (!ObjectChecks(nLine)) return false;
   cSIPCall* pCall = GetLineCall(nLine);
   if (pCall == nullptr) {
-    m_nLastError = ERR_NO_CALL_ON_LINE;
+    m_nLastError = kErrNoCallOnLine;
     return false;
   }
   if (pCall->UnHoldCall()) return true;
@@ -368,7 +369,7 @@ bool cKytSIPUserAgentObject::TransferCall(int32_t nLine, const cKytSTR& toURI) {
   if (!ObjectChecks(nLine)) return false;
   cSIPCall* pCall = GetLineCall(nLine);
   if (!IsCallBusy(pCall)) {
-    m_nLastError = ERR_NO_CALL_ON_LINE;
+    m_nLastError = kErrNoCallOnLine;
     return false;
   }
   if (pCall->TransferCall(toURI, "")) return true;
@@ -388,7 +389,7 @@ bool cKytSIPUserAgentObject::JoinTwoLine(int32_t nLineA, int32_t nLineB) {
   cSIPCall* pCallA = GetLineCall(nLineA);
   cSIPCall* pCallB = GetLineCall(nLineB);
   if (!IsCallBusy(pCallA) || !IsCallBusy(pCallB)) {
-    m_nLastError = ERR_NO_CALL_ON_LINE;
+    m_nLastError = kErrNoCallOnLine;
     return false;
   }
   cKytSTR callIdB, toTagB, fromTagB, toURIB;
@@ -499,7 +500,7 @@ bool cKytSIPUserAgentObject::PlayWavePause(int32_t nLine) {
 bool cKytSIPUserAgentObject::PlayWaveStart(int32_t nLine, bool bFlag) {
   if (!ObjectChecks(nLine)) return false;
   if (!IsCallBusy(GetLineCall(nLine))) {
-    m_nLastError = ERR_NO_CALL_ON_LINE;
+    m_nLastError = kErrNoCallOnLine;
     return false;
   }
   return m_pKytRTPLib->PlayWaveStart(nLine, bFlag) || TakeMediaError();

@@ -29,15 +29,6 @@ class cSIPCall;
 class cKytSIPUserAgentObject : public cKytCoreSink, public cKytRTPEventSink {
  public:
   // Codes of this object (others are copied from the component that failed).
-  static constexpr int32_t ERR_NOT_INITIALIZED = 10;
-  static constexpr int32_t ERR_SOCKET = 11;
-  static constexpr int32_t ERR_BAD_URI = 22;
-  static constexpr int32_t ERR_LINE_RANGE = 29;
-  static constexpr int32_t ERR_LINE_BUSY = 30;
-  static constexpr int32_t ERR_LINE_NOT_OPEN = 31;
-  static constexpr int32_t ERR_NO_SUCH_CALL = 32;
-  static constexpr int32_t ERR_NO_PROXY = 33;
-  static constexpr int32_t ERR_NO_CALL_ON_LINE = 34;
 
   // pKytMainLib receives the events; pMainLoop runs the socket, the timer and the media events.
   // Neither is owned; both outlive this object.

@@ -7,6 +7,7 @@
 #include "SipText.h"
 #include "call/cMsgSDP.h"
 #include "call/cSIPCall.h"
+#include "util/eKytError.h"
 
 namespace {
 
@@ -194,7 +195,7 @@ TEST_F(TwoAgents, HoldNeedsAConnectedCall) {
   cSIPCall* pRinging = bob.Find(callId);
   size_t nSent = bob.m_Sent.size();
   EXPECT_FALSE(pRinging->HoldCall());
-  EXPECT_EQ(pRinging->GetObjectError(), cSIPCall::ERR_NOT_CONNECTED);
+  EXPECT_EQ(pRinging->GetObjectError(), kErrNoCallOnLine);
   EXPECT_FALSE(pRinging->UnHoldCall());
   EXPECT_EQ(bob.m_Sent.size(), nSent);
   EXPECT_EQ(pRinging->GetObjectStatus(), cSIPCall::STATUS_RINGING_IN);
@@ -552,7 +553,7 @@ TEST_F(TwoAgents, AcceptWithoutMediaLineKeepsRinging) {
   Ring();
   bob.m_RtpIP = "";
   EXPECT_FALSE(bob.Accept());
-  EXPECT_EQ(bob.Line()->GetObjectError(), cSIPCall::ERR_BUILD_SDP);
+  EXPECT_EQ(bob.Line()->GetObjectError(), kErrBuildSdp);
   EXPECT_EQ(bob.Status(), cSIPCall::STATUS_RINGING_IN);
   EXPECT_EQ(bob.CountSent("SIP/2.0 200"), 0);
   bob.m_RtpIP = "127.0.0.1";
@@ -562,12 +563,12 @@ TEST_F(TwoAgents, AcceptWithoutMediaLineKeepsRinging) {
 
 TEST_F(TwoAgents, DialWithoutMediaLineFails) {
   alice.m_RtpIP = "";
-  ExpectDialFails(cSIPCall::ERR_BUILD_SDP);
+  ExpectDialFails(kErrBuildSdp);
 }
 
 TEST_F(TwoAgents, DialWithUnusableLocalUriFails) {
   alice.m_FromURI = "";
-  ExpectDialFails(cSIPCall::ERR_BUILD_INVITE);
+  ExpectDialFails(kErrBuildInvite);
 }
 
 TEST_F(TwoAgents, DisconnectBeforeAnything) {

@@ -6,6 +6,7 @@
 #include "FakeAgent.h"
 #include "SipText.h"
 #include "call/cSIPCall.h"
+#include "util/eKytError.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ TEST_F(OfferRefusal, NoCommonCodecIsRefusedNotAnswered) {
   cSIPCall* pRinging = Ring();
   ASSERT_NE(pRinging, nullptr);
   EXPECT_FALSE(bob.Accept());
-  EXPECT_EQ(pRinging->GetObjectError(), cSIPCall::ERR_NO_COMMON_CODEC);
+  EXPECT_EQ(pRinging->GetObjectError(), kErrNoCommonCodec);
   EXPECT_EQ(pRinging->GetObjectStatus(), cSIPCall::STATUS_REJECTED);
   Exchange(alice, bob);
   EXPECT_EQ(bob.CountSent("SIP/2.0 200"), 0);

@@ -9,6 +9,7 @@
 #include "chat/cChatMessage.h"
 #include "chat/cChatSIP.h"
 #include "sip/cMd5c.h"
+#include "util/eKytError.h"
 
 using namespace chattest;
 
@@ -91,7 +92,7 @@ TEST_F(ChatMessageTest, AllMessagesOfASessionShareOneCallIdAndFromTag) {
 TEST(ChatMessageNoSession, SendingWithoutASessionFailsWithCode41) {
   cChatSIP chat;
   EXPECT_FALSE(chat.SendMsgText("bob", "hello", 101, 1));
-  EXPECT_EQ(cChatSIP::ERR_MESSAGE_NOT_BUILT, chat.GetObjectError());
+  EXPECT_EQ(kErrBuildMessage, chat.GetObjectError());
   EXPECT_FALSE(chat.SendMsgTyping("bob", 1));
 }
 

@@ -10,6 +10,7 @@
 #include "chat/cChatContactList.h"
 #include "chat/cChatSIP.h"
 #include "sip/cMsgSIP.h"
+#include "util/eKytError.h"
 
 using namespace chattest;
 
@@ -186,7 +187,7 @@ TEST_F(ChatPresenceTest, AddingAContactSendsTheExactSubscribe) {
                 "\r\n",
             Normalized(m_Alice.m_Sent[0]));
   // Our status could not go out: bob has not subscribed to us.
-  EXPECT_EQ(cChatSIP::ERR_NO_SUBSCRIBER, Contact("bob")->GetObjectError());
+  EXPECT_EQ(kErrNoSubscriber, Contact("bob")->GetObjectError());
   EXPECT_EQ(1, Contact("bob")->GetStatus());
 }
 
@@ -448,7 +449,7 @@ TEST_F(ChatPresenceTest, UnsubscribeIsAnsweredAndStopsOurNotifies) {
   EXPECT_EQ("<sip:alice@127.0.0.1>;tag=given", HeaderOf(m_Alice.m_Sent[0], "To"));
   m_Alice.m_Chat.SetMyStatus(4);
   EXPECT_EQ(1u, m_Alice.m_Sent.size());
-  EXPECT_EQ(cChatSIP::ERR_NO_SUBSCRIBER, Contact("bob")->GetObjectError());
+  EXPECT_EQ(kErrNoSubscriber, Contact("bob")->GetObjectError());
 }
 
 TEST_F(ChatPresenceTest, OwnStatusGoesToEverySubscribedContact) {
@@ -580,7 +581,7 @@ TEST(ChatPresenceNoSession, RequestsThatCannotBeBuiltLeaveTheirCodes) {
   ASSERT_TRUE(chat.AddContact("bob"));
   auto bob = chat.GetChatContactList()->FindContact("bob");
   EXPECT_FALSE(bob->SendReqSUBSCRIBE(3600, "", ""));
-  EXPECT_EQ(cChatSIP::ERR_SUBSCRIBE_NOT_BUILT, bob->GetObjectError());
+  EXPECT_EQ(kErrBuildSubscribe, bob->GetObjectError());
   EXPECT_FALSE(bob->IsTickActive(cChatContactTick::SLOT_SUBSCRIBE));
 
   // A subscription from bob is taken, but neither our NOTIFY nor the subscribe-back can go.
@@ -590,7 +591,7 @@ TEST(ChatPresenceNoSession, RequestsThatCannotBeBuiltLeaveTheirCodes) {
   chat.OnReqSUBSCRIBE(*request);
   EXPECT_TRUE(bob->IsSendNOTIFY());
   EXPECT_FALSE(bob->SendReqNOTIFY(0));
-  EXPECT_EQ(cChatSIP::ERR_NOTIFY_NOT_BUILT, bob->GetObjectError());
+  EXPECT_EQ(kErrBuildNotify, bob->GetObjectError());
   EXPECT_FALSE(bob->IsTickActive(cChatContactTick::SLOT_NOTIFY));
   chat.OnOneSecondTick();
 }

@@ -10,6 +10,7 @@
 #include "chat/cChatContact.h"
 #include "chat/cChatContactList.h"
 #include "tests/support/cLoopbackPeer.h"
+#include "util/eKytError.h"
 
 using namespace chattest;
 using namespace std::chrono_literals;
@@ -150,7 +151,7 @@ TEST_F(ChatTwoAgentsTest, ContactsSeeEachOthersStatusChangesAndTheRemoval) {
   size_t nAliceHeard = m_Alice.m_Events.m_Events.size();
   m_Bob.m_Chat.SetMyStatus(4);
   EXPECT_EQ(nBobSent, m_Bob.m_Sent.size());
-  EXPECT_EQ(cChatSIP::ERR_NO_SUBSCRIBER, Contact(m_Bob, "alice")->GetObjectError());
+  EXPECT_EQ(kErrNoSubscriber, Contact(m_Bob, "alice")->GetObjectError());
   m_Loop.Poll();
   EXPECT_EQ(nAliceHeard, m_Alice.m_Events.m_Events.size());
 }
