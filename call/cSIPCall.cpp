@@ -116,7 +116,7 @@ void cSIPCall::SendToTick(int32_t nTimerId, const cKytSTR& text, const cKytSTR& 
   if (nTimerId != TICK_ONCE) m_pTick->SetTick(nTimerId, text, toIP, nToPort);
 }
 
-void cSIPCall::KillTickAll() { m_pTick->KillTickAll(); }
+void cSIPCall::KillTickAll() { m_pTick->KillTick(); }
 
 void cSIPCall::ResetCALL() {
   KillTickAll();

@@ -1,11 +1,12 @@
 #include "chat/cChatContactTick.h"
 
-#include "chat/cChatMessageTick.h"
+#include "sip/cTickTimer.h"
+#include "sip/cTxSchedule.h"
 
 cChatContactTick::~cChatContactTick() = default;
 
 bool cChatContactTick::IsTickActive(int32_t nSlot) const {
-  return IsSlot(nSlot) && m_pTickData[nSlot].m_nTrigIndex >= 0;
+  return IsSlot(nSlot) && m_pTickData[nSlot].m_pTxTimer.IsActive();
 }
 
 void cChatContactTick::StartTick(int32_t nSlot, const cKytSTR& text, const cKytSTR& toIP,
@@ -15,8 +16,7 @@ void cChatContactTick::StartTick(int32_t nSlot, const cKytSTR& text, const cKytS
   slot.m_pTickData = text;
   slot.m_pToIP = toIP;
   slot.m_nToPort = nToPort;
-  slot.m_nTrigIndex = 0;
-  slot.m_nTickCount = 0;
+  slot.m_pTxTimer.Start(cTxSchedule::ChatRequest());
 }
 
 void cChatContactTick::StopTick(int32_t nSlot) {
@@ -27,21 +27,19 @@ void cChatContactTick::StopTick(int32_t nSlot) {
 void cChatContactTick::OnContactTick() {
   for (int32_t nSlot = 0; nSlot < kSlots; ++nSlot) {
     cChatContactTickData& slot = m_pTickData[nSlot];
-    if (slot.m_nTrigIndex < 0) continue;
-    switch (
-        cChatMessageTick::StepTick(m_nChatContactTrigger, slot.m_nTrigIndex, slot.m_nTickCount)) {
-      case cChatMessageTick::eTickStep::RESEND: {
+    switch (slot.m_pTxTimer.Step(cTickTimer::kTickMs)) {
+      case cTxTimer::eTxStep::RESEND: {
         // Copies: the send may deliver an answer at once, which stops this slot.
         cKytSTR text = slot.m_pTickData;
         cKytSTR toIP = slot.m_pToIP;
         OnTickEvent(text, toIP, slot.m_nToPort);
         break;
       }
-      case cChatMessageTick::eTickStep::TIMEOUT:
+      case cTxTimer::eTxStep::TIMEOUT:
         StopTick(nSlot);
         OnTickEventTimeOut(nSlot);
         break;
-      case cChatMessageTick::eTickStep::NONE:
+      case cTxTimer::eTxStep::NONE:
         break;
     }
   }

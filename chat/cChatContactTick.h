@@ -6,14 +6,13 @@
 #include "util/cKytSTR.h"
 
 // The two retransmission slots of a presence contact, slot 0 for its SUBSCRIBE and slot 1 for
-// its NOTIFY: each request is resent at the 1st, 3rd, 5th, 7th and 9th tick after sending and
-// times out at the 10th.
+// its NOTIFY: each request runs along cTxSchedule::ChatRequest, resent at the 1st, 3rd, 5th, 7th
+// and 9th tick after sending and timed out at the 10th.
 class cChatContactTick {
  public:
   static constexpr int32_t SLOT_SUBSCRIBE = 0;
   static constexpr int32_t SLOT_NOTIFY = 1;
   static constexpr int32_t kSlots = 2;
-  static constexpr int32_t m_nChatContactTrigger[] = {0, 2, 4, 6, 8, -1};
 
   cChatContactTick(const cChatContactTick&) = delete;
   cChatContactTick& operator=(const cChatContactTick&) = delete;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "sip/cTxTimer.h"
 #include "util/cKytSTR.h"
 
 // One retransmission slot of a contact (SUBSCRIBE or NOTIFY).
@@ -9,6 +10,5 @@ struct cChatContactTickData {
   cKytSTR m_pTickData;  // the request text
   cKytSTR m_pToIP;
   int32_t m_nToPort = 0;
-  int32_t m_nTrigIndex = -1;  // -1 while idle
-  int32_t m_nTickCount = 0;
+  cTxTimer m_pTxTimer;
 };

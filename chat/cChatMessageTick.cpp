@@ -2,21 +2,13 @@
 
 #include <vector>
 
+#include "sip/cTickTimer.h"
+#include "sip/cTxSchedule.h"
+
 cChatMessageTick::~cChatMessageTick() = default;
 
-cChatMessageTick::eTickStep cChatMessageTick::StepTick(const int32_t* pTrigger, int32_t& nTrigIndex,
-                                                       int32_t& nTickCount) {
-  if (pTrigger[nTrigIndex] == kTriggerEnd) return eTickStep::TIMEOUT;
-  eTickStep step = eTickStep::NONE;
-  if (pTrigger[nTrigIndex] == nTickCount) {
-    ++nTrigIndex;
-    step = eTickStep::RESEND;
-  }
-  ++nTickCount;
-  return step;
-}
-
 void cChatMessageTick::SetTick(std::unique_ptr<cChatMessageTickData> pData) {
+  pData->m_pTxTimer.Start(cTxSchedule::ChatRequest());
   std::string key(pData->m_pUniqueKey.GetDATA());
   m_pMessageTickData[key] = std::move(pData);
 }
@@ -44,13 +36,13 @@ void cChatMessageTick::OnMessageTick() {
   std::vector<std::unique_ptr<cChatMessageTickData>> timedOut;
   for (auto it = m_pMessageTickData.begin(); it != m_pMessageTickData.end();) {
     cChatMessageTickData& data = *it->second;
-    eTickStep step = StepTick(m_nTrigger, data.m_nTrigIndex, data.m_nTickCount);
-    if (step == eTickStep::TIMEOUT) {
+    cTxTimer::eTxStep step = data.m_pTxTimer.Step(cTickTimer::kTickMs);
+    if (step == cTxTimer::eTxStep::TIMEOUT) {
       timedOut.push_back(std::move(it->second));
       it = m_pMessageTickData.erase(it);
       continue;
     }
-    if (step == eTickStep::RESEND && !data.m_bStopTickEvent) {
+    if (step == cTxTimer::eTxStep::RESEND && !data.m_bStopTickEvent) {
       resends.push_back({data.m_pTickData, data.m_pToIP, data.m_nToPort});
     }
     ++it;

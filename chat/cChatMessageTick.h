@@ -9,20 +9,10 @@
 #include "util/cKytSTR.h"
 
 // Retransmission of the MESSAGE requests in flight, one entry per message key, counted in the
-// one-second ticks of the user agent: resent at the 1st, 3rd, 5th, 7th and 9th tick after
-// sending, timed out at the 10th.
+// ticks of the user agent along cTxSchedule::ChatRequest: resent at the 1st, 3rd, 5th, 7th and
+// 9th tick after sending, timed out at the 10th.
 class cChatMessageTick {
  public:
-  enum class eTickStep { NONE, RESEND, TIMEOUT };
-
-  static constexpr int32_t kTriggerEnd = -1;
-  static constexpr int32_t m_nTrigger[] = {0, 2, 4, 6, 8, kTriggerEnd};
-
-  // One second of one schedule along a trigger table that ends with kTriggerEnd: a time-out
-  // when the index has reached the end mark; otherwise a resend when the trigger equals the
-  // count (the index then advances); the count always moves on.
-  static eTickStep StepTick(const int32_t* pTrigger, int32_t& nTrigIndex, int32_t& nTickCount);
-
   cChatMessageTick(const cChatMessageTick&) = delete;
   cChatMessageTick& operator=(const cChatMessageTick&) = delete;
   virtual ~cChatMessageTick();
@@ -32,7 +22,7 @@ class cChatMessageTick {
  protected:
   cChatMessageTick() = default;
 
-  // Arms the entry under its key, replacing one with the same key.
+  // Arms the entry's schedule and keeps it under its key, replacing one with the same key.
   void SetTick(std::unique_ptr<cChatMessageTickData> pData);
   cChatMessageTickData* FindTick(const cKytSTR& key);
   std::unique_ptr<cChatMessageTickData> RemoveTick(const cKytSTR& key);

@@ -3,12 +3,13 @@
 #include <cstdint>
 
 #include "sip/cRegTickData.h"
+#include "sip/cTxSchedule.h"
 #include "util/cKytSTR.h"
 
-// The seconds of registration. Four periodic slots count in the one-second tick: resending the
-// pending REGISTER (every 2 s), giving up on it (after 16 s), refreshing the registration and
-// sending keep-alive packets. A slot that fires re-arms itself one period later and stays
-// enabled until it is killed; what firing means is the subclass's OnTickEvent.
+// The seconds of registration. Four slots count in the user agent's tick: resending the pending
+// REGISTER (every 2 s), giving up on it (after 16 s), refreshing the registration and sending
+// keep-alive packets. The resend, refresh and keep-alive slots fire every period until killed;
+// the give-up fires once. What firing means is the subclass's OnTickEvent.
 class cRegTick {
  public:
   static constexpr int32_t kSlotSendREG = 0;
@@ -22,21 +23,19 @@ class cRegTick {
   static constexpr int32_t kTickReREG = 2002;
   static constexpr int32_t kTickKeepAlive = 2003;
 
-  static constexpr int32_t kSendREGPeriod = 2;
-  static constexpr int32_t kTimeOutSendREGPeriod = 16;
-
   cRegTick() = default;
   cRegTick(const cRegTick&) = delete;
   cRegTick& operator=(const cRegTick&) = delete;
   virtual ~cRegTick() = default;
 
-  // Once a second: counts the second, then fires every due slot in slot order.
+  // Once a tick: fires every due slot in slot order. A slot armed from inside an event starts
+  // counting at the next tick, as one armed between ticks does.
   void OnMainTick();
 
   void SetTickSendREG(const cKytSTR& text);
   void SetTickTimeOutSendREG();
-  void SetTickReREG(int32_t nSeconds);
   // Periods below one second count as one second.
+  void SetTickReREG(int32_t nSeconds);
   void SetTickKeepAlive(int32_t nSeconds);
 
   void KillTickSendREG() { m_pRegTickData[kSlotSendREG].Reset(); }
@@ -54,8 +53,8 @@ class cRegTick {
   virtual void OnTickEvent(int32_t nTickId, const cKytSTR& text) = 0;
 
  private:
-  void Arm(int32_t nSlot, int32_t nTickId, const cKytSTR& text, int32_t nPeriod);
+  void Arm(int32_t nSlot, int32_t nTickId, const cKytSTR& text, const cTxSchedule& schedule);
 
-  int32_t m_nSecondCount = 0;
+  int64_t m_nTickCount = 0;
   cRegTickData m_pRegTickData[kSlots];
 };

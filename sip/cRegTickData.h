@@ -2,18 +2,17 @@
 
 #include <cstdint>
 
+#include "sip/cTxTimer.h"
 #include "util/cKytSTR.h"
 
-// One timing slot of registration: what fires, when next (in cRegTick's second count), and how
-// often.
+// One timing slot of registration: what fires, and where it stands on its schedule.
 class cRegTickData {
  public:
   // Disabled and cleared.
   void Reset();
 
-  bool m_bTickEnable = false;
   int32_t m_nTickId = 0;
   cKytSTR m_pTickData;
-  int32_t m_nTriggEvent = 0;
-  int32_t m_nTickTime = 0;
+  cTxTimer m_pTxTimer;
+  int64_t m_nArmedTick = -1;  // cRegTick's tick count when armed
 };

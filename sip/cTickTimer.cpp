@@ -10,7 +10,7 @@ cTickTimer::~cTickTimer() { StopOneSecondTick(); }
 bool cTickTimer::StartOneSecondTick() {
   if (m_nTimerId != 0) return true;
   if (m_pMainLoop == nullptr) return false;
-  m_nTimerId = m_pMainLoop->StartTimer(1000, [this] { OnTimerTicked(); });
+  m_nTimerId = m_pMainLoop->StartTimer(kTickMs, [this] { OnTimerTicked(); });
   return m_nTimerId != 0;
 }
 

@@ -10,6 +10,9 @@
 // OnOneSecondTick; it runs on the main thread.
 class cTickTimer {
  public:
+  // The length of one tick, the step every schedule counted in these ticks moves by.
+  static constexpr uint32_t kTickMs = 1000;
+
   cTickTimer(cMainLoop* pMainLoop, std::function<void()> onOneSecondTick);
   cTickTimer(const cTickTimer&) = delete;
   cTickTimer& operator=(const cTickTimer&) = delete;

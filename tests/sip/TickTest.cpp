@@ -9,6 +9,7 @@
 #include "platform/cAsioMainLoop.h"
 #include "sip/cTick.h"
 #include "sip/cTickTimer.h"
+#include "sip/cTxTimer.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ TEST(TickTest, RearmingABusySlotRestartsTheScheduleWithTheNewText) {
 TEST(TickTest, OwnerMayStopOrRearmFromInsideTheEvent) {
   cTickRecorder rec;
   cTick tick(&rec);
-  rec.m_OnResend = [&] { tick.KillTickAll(); };
+  rec.m_OnResend = [&] { tick.KillTick(); };
   tick.SetTick(1, "x", "h", 1);
   rec.Run(tick, 30);
   EXPECT_EQ(rec.ResendTicks(), (std::vector<int>{3}));
@@ -153,20 +154,33 @@ TEST(TickTest, OwnerMayStopOrRearmFromInsideTheEvent) {
   EXPECT_EQ(rec2.TimeOutTicks(), (std::vector<int>{21}));
 }
 
-TEST(TickTest, IdleAndOutOfRangeSlotsDoNothing) {
+TEST(TickTest, IdleTickDoesNothing) {
   cTickRecorder rec;
   cTick tick(&rec);
   rec.Run(tick, 20);
   EXPECT_TRUE(rec.m_Events.empty());
-  EXPECT_FALSE(tick.StartTick(2, 1, "x", "h", 1, true, -2));
-  EXPECT_FALSE(tick.StartTick(-1, 1, "x", "h", 1, true, -2));
-  tick.StopTick(5);
-  EXPECT_TRUE(tick.StartTick(1, 3, "x", "h", 1, true, -2));
-  EXPECT_TRUE(tick.IsTickActive(1));
-  EXPECT_EQ(tick.GetTickId(1), 3);
-  // Only slot 0 is driven by the one-second tick.
-  rec.Run(tick, 20);
-  EXPECT_TRUE(rec.m_Events.empty());
+}
+
+TEST(TxScheduleTest, DoublingIsCappedAtT2AndGivenUpAtSixtyFourT1) {
+  const struct {
+    int64_t nCapMs;
+    std::vector<int64_t> resendMs;
+  } kCases[] = {
+      {4000, {500, 1500, 3500, 7500, 11500, 15500, 19500, 23500, 27500, 31500}},
+      {32000, {500, 1500, 3500, 7500, 15500, 31500}},  // INVITE: no cap
+  };
+  for (const auto& c : kCases) {
+    cTxTimer timer;
+    timer.Start(cTxSchedule::Doubling(500, c.nCapMs, 32000));
+    std::vector<int64_t> resendMs;
+    int64_t nMs = 0;
+    while (timer.IsActive() && nMs < 60000) {
+      nMs += 500;
+      if (timer.Step(500) == cTxTimer::eTxStep::RESEND) resendMs.push_back(nMs);
+    }
+    EXPECT_EQ(resendMs, c.resendMs);
+    EXPECT_EQ(nMs, 32000);
+  }
 }
 
 TEST(TickTimerTest, RepeatsEverySecondUntilStopped) {
