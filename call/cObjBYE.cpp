@@ -1,6 +1,7 @@
 #include "call/cObjBYE.h"
 
 #include "call/cSIPCall.h"
+#include "sip/SipStatus.h"
 #include "sip/cMsgSIP.h"
 
 bool cObjBYE::SendReqBYE(cSIPCall* pCall, int32_t& nError) {
@@ -23,7 +24,7 @@ void cObjBYE::OnReqBYE(const cMsgSIP& request, cSIPCall* pCall) {
     pCall->StopRTP(true, true);
     pCall->OnDisconnectCall();
   }
-  pCall->SendResponse(request, 200, "OK");
+  pCall->SendResponse(request, kSipOk, "OK");
 }
 
 void cObjBYE::OnRepBYE(const cMsgSIP& response, const cKytSTR& loginId, const cKytSTR& password,
@@ -33,7 +34,7 @@ void cObjBYE::OnRepBYE(const cMsgSIP& response, const cKytSTR& loginId, const cK
     pCall->ResetCALL();
     return;
   }
-  if (nCode != 401 && nCode != 407) {
+  if (nCode != kSipUnauthorized && nCode != kSipProxyAuthenticationRequired) {
     pCall->StatusResponse(response);
     return;
   }

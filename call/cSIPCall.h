@@ -8,8 +8,8 @@
 #include "util/cKytListSTR.h"
 #include "util/cKytSTR.h"
 
+class cCallSink;
 class cDigestAuth;
-class cKytCoreSink;
 class cKytEventSink;
 class cMsgSIP;
 class cObjBYE;
@@ -54,7 +54,7 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   static constexpr int32_t ERR_NO_COMMON_CODEC = 39;
 
   // initWithParam: an empty callId makes the dialog generate one.
-  cSIPCall(const cKytSTR& callId, cKytCoreSink* pKytMainObj, cKytEventSink* pKytEventObj);
+  cSIPCall(const cKytSTR& callId, cCallSink* pCallSink, cKytEventSink* pKytEventObj);
   ~cSIPCall() override;
 
   int32_t GetLineNo() const { return m_nLineNo; }
@@ -74,7 +74,9 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   bool Disconnect();
   void OnOneSecondTick();
   void UnInitCALL() {}
-  bool GeneralCheck(const cMsgSIP& request) const;
+  // What every received request must pass before it is routed, in a call or not; nothing is
+  // refused yet.
+  static bool GeneralCheck(const cMsgSIP& request);
 
   // SIP traffic of this call's Call-ID.
   void OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText);
@@ -112,14 +114,6 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   bool PrepareReqREFER(const cKytSTR& referTo, const cKytSTR& replaces,
                        const cKytSTR& authorization, const cKytSTR& proxyAuthorization,
                        cKytSTR& toHost, int32_t& nToPort, cKytSTR& text);
-  bool PrepareRESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
-                       const cKytSTR& body, cKytSTR& toHost, int32_t& nToPort, cKytSTR& text);
-  bool PrepareRESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
-                       const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
-                       int32_t& nToPort, cKytSTR& text);
-  bool PrepareRESPONSE_MSG_STR(const cKytSTR& requestText, int32_t nStatusCode,
-                               const cKytSTR& reason, const cKytSTR& body, cKytSTR& toHost,
-                               int32_t& nToPort, cKytSTR& text);
   // Builds a response and sends it once; false when it could not be built.
   bool SendResponse(const cMsgSIP& request, int32_t nStatusCode, const char* pReason);
   // Ends the dialog with BYE (resent until answered); false with the error set.
@@ -177,6 +171,7 @@ class cSIPCall : public cPacketSIP, public cTickSink {
                          const cKytSTR& proxyAuthorization, cKytSTR& authOut,
                          cKytSTR& proxyAuthOut) const;
 
+  cCallSink* m_pCallSink;         // not owned; the same object as the packet's core sink
   cKytEventSink* m_pKytEventObj;  // not owned
   int32_t m_nLineNo = -1;
   int32_t m_nLastError = 0;
