@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 #include "util/cKytSTR.h"
@@ -12,7 +13,7 @@ class cRouterSIP;
 class cSIPCall;
 
 // The call side of the router: takes the requests and responses that concern calls to the call
-// with their Call-ID, and answers at once the requests that match no call (no state kept).
+// with their Call-ID, and answers at once, keeping nothing, the requests that match no call.
 class cCallReceiver {
  public:
   // Takes a NOTIFY of event "presence" that belongs to no call (the chat and presence manager).
