@@ -8,10 +8,10 @@ cCallPool::cCallPool() = default;
 
 cCallPool::~cCallPool() = default;
 
-cSIPCall* cCallPool::CreateCall(const cKytSTR& callId, cKytCoreSink* pKytMainObj,
+cSIPCall* cCallPool::CreateCall(const cKytSTR& callId, cCallSink* pCallSink,
                                 cKytEventSink* pKytEventObj) {
   if (cSIPCall* pFound = FindCall(callId)) return pFound;
-  auto pCall = std::make_unique<cSIPCall>(callId, pKytMainObj, pKytEventObj);
+  auto pCall = std::make_unique<cSIPCall>(callId, pCallSink, pKytEventObj);
   cKytSTR key;
   pCall->GetCallId(key);
   cSIPCall* pResult = pCall.get();

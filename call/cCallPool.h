@@ -8,7 +8,7 @@
 #include "call/cCloseCallData.h"
 #include "util/cKytSTR.h"
 
-class cKytCoreSink;
+class cCallSink;
 class cKytEventSink;
 class cSIPCall;
 
@@ -24,8 +24,7 @@ class cCallPool {
   ~cCallPool();
 
   // The call with this Call-ID, created when there is none (an empty Call-ID gets a new one).
-  cSIPCall* CreateCall(const cKytSTR& callId, cKytCoreSink* pKytMainObj,
-                       cKytEventSink* pKytEventObj);
+  cSIPCall* CreateCall(const cKytSTR& callId, cCallSink* pCallSink, cKytEventSink* pKytEventObj);
   cSIPCall* FindCall(const cKytSTR& callId) const;
   // Unbinds the call from its line and queues it for destruction; it stays findable until then.
   void CloseCall(const cKytSTR& callId);

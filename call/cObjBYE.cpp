@@ -1,6 +1,7 @@
 #include "call/cObjBYE.h"
 
 #include "call/cSIPCall.h"
+#include "sip/SipStatus.h"
 #include "sip/cMsgSIP.h"
 #include "util/eKytError.h"
 
@@ -24,7 +25,7 @@ void cObjBYE::OnReqBYE(const cMsgSIP& request, cSIPCall* pCall) {
     pCall->StopRTP(true, true);
     pCall->OnDisconnectCall();
   }
-  pCall->SendResponse(request, 200, "OK");
+  pCall->SendResponse(request, kSipOk, "OK");
 }
 
 void cObjBYE::OnRepBYE(const cMsgSIP& response, const cKytSTR& loginId, const cKytSTR& password,
@@ -34,7 +35,7 @@ void cObjBYE::OnRepBYE(const cMsgSIP& response, const cKytSTR& loginId, const cK
     pCall->ResetCALL();
     return;
   }
-  if (nCode != 401 && nCode != 407) {
+  if (nCode != kSipUnauthorized && nCode != kSipProxyAuthenticationRequired) {
     pCall->StatusResponse(response);
     return;
   }

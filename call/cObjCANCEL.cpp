@@ -1,6 +1,7 @@
 #include "call/cObjCANCEL.h"
 
 #include "call/cSIPCall.h"
+#include "sip/SipStatus.h"
 #include "sip/cMsgSIP.h"
 #include "util/eKytError.h"
 
@@ -23,11 +24,11 @@ void cObjCANCEL::OnReqCANCEL(const cMsgSIP& request, cSIPCall* pCall,
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
-  if (pCall->PrepareRESPONSE_MSG_STR(lastInviteText, 487, "Request Terminated", "", host, nPort,
-                                     text)) {
+  if (pCall->RESPONSE_MSG_STR(lastInviteText, kSipRequestTerminated, "Request Terminated", "", host,
+                              nPort, text)) {
     pCall->SendToTick(cSIPCall::TICK_FINAL_ERROR, text, host, nPort);
   }
-  pCall->SendResponse(request, 200, "OK");
+  pCall->SendResponse(request, kSipOk, "OK");
   pCall->OnIncomingCallRingingStop();
   // A call that was never taken onto a line has nothing left to do: let the pool retire it once
   // late retransmissions have had time to find it.

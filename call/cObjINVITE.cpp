@@ -2,11 +2,12 @@
 
 #include <memory>
 
+#include "call/cCallSink.h"
 #include "call/cMsgSDP.h"
 #include "call/cSIPCall.h"
+#include "sip/SipStatus.h"
 #include "sip/cCSeq.h"
 #include "sip/cDigestAuth.h"
-#include "sip/cKytCoreSink.h"
 #include "sip/cMsgSIP.h"
 #include "sip/cURI.h"
 #include "sip/cVia.h"
@@ -16,7 +17,7 @@ namespace {
 
 // A description of the call's line: the line's receive address goes into the origin line, and
 // into the connection line unless the description puts the remote party on hold.
-bool BuildDescription(cKytCoreSink* pKytMainObj, const cSIPCall* pCall, const cKytSTR& loginId,
+bool BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall, const cKytSTR& loginId,
                       const char* pDirection, bool bHoldConnection, const cKytListSTR& codecList,
                       cKytSTR& body) {
   cKytSTR ip;
@@ -67,7 +68,7 @@ void CopyList(const cKytListSTR& from, cKytListSTR& to) {
 }  // namespace
 
 bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
-                         const cKytListSTR& codecList, cSIPCall* pCall, cKytCoreSink* pKytMainObj,
+                         const cKytListSTR& codecList, cSIPCall* pCall, cCallSink* pKytMainObj,
                          int32_t& nError) {
   CopyList(codecList, m_pCodecNoList);
   cKytSTR offer;
@@ -93,11 +94,11 @@ bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
 }
 
 bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList, cSIPCall* pCall,
-                            cKytCoreSink* pKytMainObj, int32_t& nError) {
+                            cCallSink* pKytMainObj, int32_t& nError) {
   if (pCall->GetObjectStatus() != cSIPCall::STATUS_RINGING_IN) return true;
   if (!OfferSharesCodec(m_pLastRecvReqINVITE, codecList)) {
     // Answering with our own codecs would connect a call that can carry no audio.
-    Refuse(488, "Not Acceptable Here", pCall);
+    Refuse(kSipNotAcceptableHere, "Not Acceptable Here", pCall);
     nError = kErrNoCommonCodec;
     return false;
   }
@@ -111,7 +112,7 @@ bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
-  if (!pCall->PrepareRESPONSE_MSG_STR(m_pLastRecvReqINVITE, 200, "OK", answer, host, nPort, text)) {
+  if (!pCall->RESPONSE_MSG_STR(m_pLastRecvReqINVITE, kSipOk, "OK", answer, host, nPort, text)) {
     nError = kErrBuildSdp;
     return false;
   }
@@ -123,7 +124,7 @@ bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList
 
 void cObjINVITE::RejectCall(cSIPCall* pCall) {
   if (pCall->GetObjectStatus() != cSIPCall::STATUS_RINGING_IN) return;
-  Refuse(486, "Busy Here", pCall);
+  Refuse(kSipBusyHere, "Busy Here", pCall);
 }
 
 void cObjINVITE::Refuse(int32_t nCode, const char* pReason, cSIPCall* pCall) {
@@ -131,23 +132,23 @@ void cObjINVITE::Refuse(int32_t nCode, const char* pReason, cSIPCall* pCall) {
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
-  if (pCall->PrepareRESPONSE_MSG_STR(m_pLastRecvReqINVITE, nCode, pReason, "", host, nPort, text)) {
+  if (pCall->RESPONSE_MSG_STR(m_pLastRecvReqINVITE, nCode, pReason, "", host, nPort, text)) {
     pCall->SendToTick(cSIPCall::TICK_FINAL_ERROR, text, host, nPort);
   }
 }
 
-bool cObjINVITE::HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cKytCoreSink* pKytMainObj,
+bool cObjINVITE::HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj,
                           int32_t& nError) {
   return SendReINVITE(HOLD_HOLD, loginId, pCall, pKytMainObj, nError);
 }
 
-bool cObjINVITE::UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cKytCoreSink* pKytMainObj,
+bool cObjINVITE::UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj,
                             int32_t& nError) {
   return SendReINVITE(HOLD_UNHOLD, loginId, pCall, pKytMainObj, nError);
 }
 
 bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPCall* pCall,
-                              cKytCoreSink* pKytMainObj, int32_t& nError) {
+                              cCallSink* pKytMainObj, int32_t& nError) {
   if (pCall->GetObjectStatus() != cSIPCall::STATUS_CONNECTED) {
     nError = kErrNoCallOnLine;
     return false;
@@ -199,10 +200,10 @@ void cObjINVITE::OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId,
   int32_t nCode = response.GetStatusCode();
   bool bDialling =
       nStatus == cSIPCall::STATUS_INVITE_SENT || nStatus == cSIPCall::STATUS_INVITE_AUTH_SENT;
-  if (nCode == 100) {
+  if (nCode == kSipTrying) {
     if (bDialling) pCall->SetObjectStatus(cSIPCall::STATUS_TRYING_OUT);
     pCall->OnProvisionalResponse(nCode, ReasonOf(response));
-  } else if (nCode == 180) {
+  } else if (nCode == kSipRinging) {
     if (!bDialling && nStatus != cSIPCall::STATUS_TRYING_OUT) return;
     pCall->ON_INVITE_RINGING(response);
     pCall->SetObjectStatus(cSIPCall::STATUS_RINGING_OUT);
@@ -210,9 +211,9 @@ void cObjINVITE::OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId,
     pCall->OnProvisionalResponse(nCode, ReasonOf(response));
   } else if (response.Is_Status_2XX()) {
     OnRepOK(response, pCall);
-  } else if (nCode == 401 || nCode == 407) {
+  } else if (nCode == kSipUnauthorized || nCode == kSipProxyAuthenticationRequired) {
     OnChallenge(response, loginId, password, pCall);
-  } else if (nCode == 183) {
+  } else if (nCode == kSipSessionProgress) {
     pCall->ON_INVITE_SESSION_PROGRESS(response);
     pCall->StartRTP(BodyOf(response), true, true);
     pCall->OnProvisionalResponse(nCode, ReasonOf(response));
@@ -298,7 +299,7 @@ void cObjINVITE::OnChallenge(const cMsgSIP& response, const cKytSTR& loginId,
 }
 
 void cObjINVITE::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText,
-                             const cKytSTR& loginId, cKytCoreSink* pKytMainObj, cSIPCall* pCall) {
+                             const cKytSTR& loginId, cCallSink* pKytMainObj, cSIPCall* pCall) {
   cKytListSTR vias;
   cKytSTR topVia;
   if (!request.GetVia(vias) || !vias.GetHead(topVia)) return;
@@ -309,13 +310,13 @@ void cObjINVITE::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText,
   if (!pCall->ON_INVITE_REQ(request)) return;
   m_pLastINVITE_ViaBranch = branch;
   m_pLastRecvReqINVITE = requestText;
-  pCall->SendResponse(request, 100, "Trying");
+  pCall->SendResponse(request, kSipTrying, "Trying");
   int32_t nStatus = pCall->GetObjectStatus();
   if (nStatus == cSIPCall::STATUS_CONNECTED) {
     AnswerReINVITE(request, loginId, pKytMainObj, pCall);
     return;
   }
-  pCall->SendResponse(request, 180, "Ringing");
+  pCall->SendResponse(request, kSipRinging, "Ringing");
   if (nStatus != cSIPCall::STATUS_IDLE) return;
   pCall->SetObjectStatus(cSIPCall::STATUS_RINGING_IN);
   TakeIncomingParties(request, pCall);
@@ -340,7 +341,7 @@ void cObjINVITE::TakeIncomingParties(const cMsgSIP& request, cSIPCall* pCall) {
 }
 
 void cObjINVITE::AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId,
-                                cKytCoreSink* pKytMainObj, cSIPCall* pCall) {
+                                cCallSink* pKytMainObj, cSIPCall* pCall) {
   cMsgSDP offer;
   offer.initWithPacketSDP(BodyOf(request));
   cKytSTR direction;
@@ -353,7 +354,7 @@ void cObjINVITE::AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId,
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
-  if (pCall->PrepareRESPONSE(request, 200, "OK", answer, host, nPort, text)) {
+  if (pCall->RESPONSE(request, kSipOk, "OK", answer, host, nPort, text)) {
     pCall->SendToTick(cSIPCall::TICK_OK, text, host, nPort);
   }
 }

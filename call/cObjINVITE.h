@@ -5,7 +5,7 @@
 #include "util/cKytListSTR.h"
 #include "util/cKytSTR.h"
 
-class cKytCoreSink;
+class cCallSink;
 class cMsgSIP;
 class cSIPCall;
 
@@ -23,17 +23,15 @@ class cObjINVITE {
   cObjINVITE& operator=(const cObjINVITE&) = delete;
 
   bool Connect(const cKytSTR& targetURI, const cKytSTR& loginId, const cKytListSTR& codecList,
-               cSIPCall* pCall, cKytCoreSink* pKytMainObj, int32_t& nError);
+               cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   bool AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList, cSIPCall* pCall,
-                  cKytCoreSink* pKytMainObj, int32_t& nError);
+                  cCallSink* pKytMainObj, int32_t& nError);
   void RejectCall(cSIPCall* pCall);
-  bool HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cKytCoreSink* pKytMainObj,
-                int32_t& nError);
-  bool UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cKytCoreSink* pKytMainObj,
-                  int32_t& nError);
+  bool HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
+  bool UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   void OnTimeOutREQ(cSIPCall* pCall);
   void OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText, const cKytSTR& loginId,
-                   cKytCoreSink* pKytMainObj, cSIPCall* pCall);
+                   cCallSink* pKytMainObj, cSIPCall* pCall);
   void OnReqACK(const cMsgSIP& request, cSIPCall* pCall);
   void OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId, const cKytSTR& password,
                    cSIPCall* pCall);
@@ -43,8 +41,8 @@ class cObjINVITE {
  private:
   // Hold (sendonly, no connection address) or resume (sendrecv) by re-INVITE.
   bool SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPCall* pCall,
-                    cKytCoreSink* pKytMainObj, int32_t& nError);
-  void AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId, cKytCoreSink* pKytMainObj,
+                    cCallSink* pKytMainObj, int32_t& nError);
+  void AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId, cCallSink* pKytMainObj,
                       cSIPCall* pCall);
   // Final refusal of the ringing INVITE: resent like a 486 until its ACK closes the call.
   void Refuse(int32_t nCode, const char* pReason, cSIPCall* pCall);

@@ -1,10 +1,11 @@
 #include "call/cObjNOTIFY.h"
 
 #include "call/cSIPCall.h"
+#include "sip/SipStatus.h"
 #include "sip/cMsgSIP.h"
 
 void cObjNOTIFY::OnReqNOTIFY(const cMsgSIP& request, cSIPCall* pCall) {
-  pCall->SendResponse(request, 200, "OK");
+  pCall->SendResponse(request, kSipOk, "OK");
   cKytSTR event;
   request.GetEvent(event);
   event.MakeLower();
@@ -33,5 +34,7 @@ void cObjNOTIFY::OnReqNOTIFY(const cMsgSIP& request, cSIPCall* pCall) {
   reason.RemoveSTR("\r\n");
   reason.Trim(" ");
   int32_t nCode = code.ConvertToINT();
-  if (nCode >= 300 && nCode <= 699) pCall->OnFailToTransfer(nCode, reason);
+  if (nCode >= kSipFirstRedirection && nCode <= kSipLastStatus) {
+    pCall->OnFailToTransfer(nCode, reason);
+  }
 }

@@ -1,6 +1,7 @@
 #include "call/cObjREFER.h"
 
 #include "call/cSIPCall.h"
+#include "sip/SipStatus.h"
 #include "sip/cMsgSIP.h"
 
 bool cObjREFER::SendReqREFER(const cKytSTR& referToURI, const cKytSTR& replaces, cSIPCall* pCall) {
@@ -23,7 +24,7 @@ void cObjREFER::OnRepREFER(const cMsgSIP& response, const cKytSTR& loginId, cons
     pCall->OnCallTransferAccepted();
     return;
   }
-  if (nCode != 401 && nCode != 407) {
+  if (nCode != kSipUnauthorized && nCode != kSipProxyAuthenticationRequired) {
     pCall->StatusResponse(response);
     return;
   }

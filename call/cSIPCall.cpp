@@ -1,19 +1,21 @@
 #include "call/cSIPCall.h"
 
+#include "call/cCallSink.h"
 #include "call/cMsgSDP.h"
 #include "call/cObjBYE.h"
 #include "call/cObjCANCEL.h"
 #include "call/cObjINVITE.h"
 #include "call/cObjNOTIFY.h"
 #include "call/cObjREFER.h"
+#include "sip/SipStatus.h"
 #include "sip/cAuth.h"
 #include "sip/cDigestAuth.h"
-#include "sip/cKytCoreSink.h"
 #include "sip/cKytEventSink.h"
 #include "sip/cMsgSIP.h"
 
-cSIPCall::cSIPCall(const cKytSTR& callId, cKytCoreSink* pKytMainObj, cKytEventSink* pKytEventObj)
-    : cPacketSIP(pKytMainObj, callId),
+cSIPCall::cSIPCall(const cKytSTR& callId, cCallSink* pCallSink, cKytEventSink* pKytEventObj)
+    : cPacketSIP(pCallSink, callId),
+      m_pCallSink(pCallSink),
       m_pKytEventObj(pKytEventObj),
       m_pINVITE(std::make_unique<cObjINVITE>()),
       m_pBYE(std::make_unique<cObjBYE>()),
@@ -32,11 +34,11 @@ const cKytSTR& cSIPCall::LoginId() const { return m_pKytMainObj->GetProxyLoginId
 const cKytSTR& cSIPCall::LoginPwd() const { return m_pKytMainObj->GetProxyLoginPwd(); }
 
 bool cSIPCall::Connect(const cKytSTR& targetURI, const cKytListSTR& codecList) {
-  return m_pINVITE->Connect(targetURI, LoginId(), codecList, this, m_pKytMainObj, m_nLastError);
+  return m_pINVITE->Connect(targetURI, LoginId(), codecList, this, m_pCallSink, m_nLastError);
 }
 
 bool cSIPCall::AcceptCall(const cKytListSTR& codecList) {
-  return m_pINVITE->AcceptCall(LoginId(), codecList, this, m_pKytMainObj, m_nLastError);
+  return m_pINVITE->AcceptCall(LoginId(), codecList, this, m_pCallSink, m_nLastError);
 }
 
 bool cSIPCall::RejectCall() {
@@ -49,11 +51,11 @@ bool cSIPCall::TransferCall(const cKytSTR& referToURI, const cKytSTR& replaces) 
 }
 
 bool cSIPCall::HoldCall() {
-  return m_pINVITE->HoldCall(LoginId(), this, m_pKytMainObj, m_nLastError);
+  return m_pINVITE->HoldCall(LoginId(), this, m_pCallSink, m_nLastError);
 }
 
 bool cSIPCall::UnHoldCall() {
-  return m_pINVITE->UnHoldCall(LoginId(), this, m_pKytMainObj, m_nLastError);
+  return m_pINVITE->UnHoldCall(LoginId(), this, m_pCallSink, m_nLastError);
 }
 
 bool cSIPCall::Disconnect() {
@@ -76,10 +78,10 @@ bool cSIPCall::SendReqBYE() { return m_pBYE->SendReqBYE(this, m_nLastError); }
 
 void cSIPCall::OnOneSecondTick() { m_pTick->OnMainTick(); }
 
-bool cSIPCall::GeneralCheck(const cMsgSIP&) const { return true; }
+bool cSIPCall::GeneralCheck(const cMsgSIP&) { return true; }
 
 void cSIPCall::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText) {
-  m_pINVITE->OnReqINVITE(request, requestText, LoginId(), m_pKytMainObj, this);
+  m_pINVITE->OnReqINVITE(request, requestText, LoginId(), m_pCallSink, this);
 }
 
 void cSIPCall::OnRepINVITE(const cMsgSIP& response) {
@@ -108,7 +110,7 @@ void cSIPCall::OnRepREFER(const cMsgSIP& response) {
   m_pREFER->OnRepREFER(response, LoginId(), LoginPwd(), this);
 }
 
-void cSIPCall::OnReqINFO(const cMsgSIP& request) { SendResponse(request, 200, "OK"); }
+void cSIPCall::OnReqINFO(const cMsgSIP& request) { SendResponse(request, kSipOk, "OK"); }
 
 void cSIPCall::SendToTick(int32_t nTimerId, const cKytSTR& text, const cKytSTR& toIP,
                           int32_t nToPort) {
@@ -123,7 +125,7 @@ void cSIPCall::ResetCALL() {
   ResetPacketSIP();
 }
 
-void cSIPCall::CloseNewCallSIP() { m_pKytMainObj->CloseCall(this); }
+void cSIPCall::CloseNewCallSIP() { m_pCallSink->CloseCall(this); }
 
 void cSIPCall::DialogCredentials(const char* pMethod, const cKytSTR& authorization,
                                  const cKytSTR& proxyAuthorization, cKytSTR& authOut,
@@ -175,36 +177,18 @@ bool cSIPCall::PrepareReqREFER(const cKytSTR& referTo, const cKytSTR& replaces,
   return REFER(referTo, replaces, auth, proxyAuth, toHost, nToPort, text);
 }
 
-bool cSIPCall::PrepareRESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
-                               const cKytSTR& body, cKytSTR& toHost, int32_t& nToPort,
-                               cKytSTR& text) {
-  return RESPONSE(request, nStatusCode, reason, body, toHost, nToPort, text);
-}
-
-bool cSIPCall::PrepareRESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
-                               const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
-                               int32_t& nToPort, cKytSTR& text) {
-  return RESPONSE(request, nStatusCode, reason, body, forwardUser, toHost, nToPort, text);
-}
-
-bool cSIPCall::PrepareRESPONSE_MSG_STR(const cKytSTR& requestText, int32_t nStatusCode,
-                                       const cKytSTR& reason, const cKytSTR& body, cKytSTR& toHost,
-                                       int32_t& nToPort, cKytSTR& text) {
-  return RESPONSE_MSG_STR(requestText, nStatusCode, reason, body, toHost, nToPort, text);
-}
-
 bool cSIPCall::SendResponse(const cMsgSIP& request, int32_t nStatusCode, const char* pReason) {
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
-  if (!PrepareRESPONSE(request, nStatusCode, pReason, "", host, nPort, text)) return false;
+  if (!RESPONSE(request, nStatusCode, pReason, "", host, nPort, text)) return false;
   SendToTick(TICK_ONCE, text, host, nPort);
   return true;
 }
 
 bool cSIPCall::GetChallenge(const cMsgSIP& response, cKytSTR& challenge) {
-  return response.GetStatusCode() == 401 ? response.GetAuthWWW(challenge)
-                                         : response.GetAuthPROXY(challenge);
+  return response.GetStatusCode() == kSipUnauthorized ? response.GetAuthWWW(challenge)
+                                                      : response.GetAuthPROXY(challenge);
 }
 
 bool cSIPCall::AnswerChallenge(const cMsgSIP& response, const cKytSTR& sentText,
@@ -225,8 +209,8 @@ bool cSIPCall::AnswerChallenge(const cMsgSIP& response, const cKytSTR& sentText,
                    credentials);
   if (credentials.IsZeroLEN()) return false;
   int32_t nCode = response.GetStatusCode();
-  authorization = nCode == 401 ? credentials : cKytSTR();
-  proxyAuthorization = nCode == 401 ? cKytSTR() : credentials;
+  authorization = nCode == kSipUnauthorized ? credentials : cKytSTR();
+  proxyAuthorization = nCode == kSipUnauthorized ? cKytSTR() : credentials;
   pSent->GetBodySDP(sentBody);
   if (bStore) {
     m_pDigestAuth->StoreAuthParamINVITE(loginId, password, realm, qop, nonce, nonceCount,
@@ -250,10 +234,10 @@ bool cSIPCall::StartRTP(const cKytSTR& description, bool bOutbound, bool bInboun
   }
   int32_t nChosen = -1;
   int32_t nPayload = -1;
-  if (!m_pKytMainObj->ChoosePriorityCodec(codecNumbers, payloadNumbers, nChosen, nPayload)) {
+  if (!m_pCallSink->ChoosePriorityCodec(codecNumbers, payloadNumbers, nChosen, nPayload)) {
     return false;
   }
-  m_pKytMainObj->StartRTP(m_nLineNo, ip, nPort, nChosen, nPayload, bOutbound, bInbound);
+  m_pCallSink->StartRTP(m_nLineNo, ip, nPort, nChosen, nPayload, bOutbound, bInbound);
   m_pRTPToIP = ip;
   m_nRTPToPort = nPort;
   nCodec = nChosen;
@@ -270,7 +254,7 @@ bool cSIPCall::StartRTP(const cKytSTR& description, bool bOutbound, bool bInboun
 }
 
 bool cSIPCall::StopRTP(bool bOutbound, bool bInbound) {
-  return m_pKytMainObj->StopRTP(m_nLineNo, bOutbound, bInbound);
+  return m_pCallSink->StopRTP(m_nLineNo, bOutbound, bInbound);
 }
 
 void cSIPCall::StatusResponse(const cMsgSIP& response) {
@@ -281,7 +265,7 @@ void cSIPCall::StatusResponse(const cMsgSIP& response) {
     OnProvisionalResponse(nCode, reason);
     return;
   }
-  if (nCode < 300 || nCode > 699) return;
+  if (nCode < kSipFirstRedirection || nCode > kSipLastStatus) return;
   // Only an INVITE's final answer is acknowledged; other requests have no ACK.
   if (response.Is_Rep_For("INVITE")) {
     cKytSTR branch;

@@ -8,8 +8,8 @@
 #include "util/cKytListSTR.h"
 #include "util/cKytSTR.h"
 
+class cCallSink;
 class cDigestAuth;
-class cKytCoreSink;
 class cKytEventSink;
 class cMsgSIP;
 class cObjBYE;
@@ -48,7 +48,7 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   // An incoming offer has no codec that is enabled here; the call was refused with 488.
 
   // initWithParam: an empty callId makes the dialog generate one.
-  cSIPCall(const cKytSTR& callId, cKytCoreSink* pKytMainObj, cKytEventSink* pKytEventObj);
+  cSIPCall(const cKytSTR& callId, cCallSink* pCallSink, cKytEventSink* pKytEventObj);
   ~cSIPCall() override;
 
   int32_t GetLineNo() const { return m_nLineNo; }
@@ -68,7 +68,9 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   bool Disconnect();
   void OnOneSecondTick();
   void UnInitCALL() {}
-  bool GeneralCheck(const cMsgSIP& request) const;
+  // What every received request must pass before it is routed, in a call or not; nothing is
+  // refused yet.
+  static bool GeneralCheck(const cMsgSIP& request);
 
   // SIP traffic of this call's Call-ID.
   void OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText);
@@ -106,14 +108,6 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   bool PrepareReqREFER(const cKytSTR& referTo, const cKytSTR& replaces,
                        const cKytSTR& authorization, const cKytSTR& proxyAuthorization,
                        cKytSTR& toHost, int32_t& nToPort, cKytSTR& text);
-  bool PrepareRESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
-                       const cKytSTR& body, cKytSTR& toHost, int32_t& nToPort, cKytSTR& text);
-  bool PrepareRESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
-                       const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
-                       int32_t& nToPort, cKytSTR& text);
-  bool PrepareRESPONSE_MSG_STR(const cKytSTR& requestText, int32_t nStatusCode,
-                               const cKytSTR& reason, const cKytSTR& body, cKytSTR& toHost,
-                               int32_t& nToPort, cKytSTR& text);
   // Builds a response and sends it once; false when it could not be built.
   bool SendResponse(const cMsgSIP& request, int32_t nStatusCode, const char* pReason);
   // Ends the dialog with BYE (resent until answered); false with the error set.
@@ -171,6 +165,7 @@ class cSIPCall : public cPacketSIP, public cTickSink {
                          const cKytSTR& proxyAuthorization, cKytSTR& authOut,
                          cKytSTR& proxyAuthOut) const;
 
+  cCallSink* m_pCallSink;         // not owned; the same object as the packet's core sink
   cKytEventSink* m_pKytEventObj;  // not owned
   int32_t m_nLineNo = -1;
   int32_t m_nLastError = 0;

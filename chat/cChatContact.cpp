@@ -1,6 +1,7 @@
 #include "chat/cChatContact.h"
 
 #include "chat/cChatSIP.h"
+#include "sip/SipStatus.h"
 #include "sip/cKytCoreSink.h"
 #include "sip/cKytEventSink.h"
 #include "sip/cMsgSIP.h"
@@ -223,7 +224,7 @@ void cChatContact::OnReqSUBSCRIBE(const cMsgSIP& request) {
   if (request.GetExpires() == 0) {
     m_bSendNOTIFY = false;
     if (!bToTagged && data.m_pToTag.IsZeroLEN()) cPacketSIP::GenUniqueTagId(data.m_pToTag);
-    m_pChatSIP->SendResponse(request, 200, "OK", data.m_pToTag);
+    m_pChatSIP->SendResponse(request, kSipOk, "OK", data.m_pToTag);
     return;
   }
 
@@ -241,7 +242,7 @@ void cChatContact::OnReqSUBSCRIBE(const cMsgSIP& request) {
   request.GetCallId(data.m_pCallId);
   data.m_pObjRoute.DeleteAll();
   request.GetRecordRoute(data.m_pObjRoute);
-  m_pChatSIP->SendResponse(request, 202, "Accepted", data.m_pToTag);
+  m_pChatSIP->SendResponse(request, kSipAccepted, "Accepted", data.m_pToTag);
   SendMyStatus(m_pChatSIP->GetMyStatus());
 
   // Subscribe back, at most once in a few seconds: two agents that list each other would
@@ -257,7 +258,7 @@ void cChatContact::OnReqSUBSCRIBE(const cMsgSIP& request) {
 }
 
 void cChatContact::OnReqNOTIFY(const cMsgSIP& request) {
-  m_pChatSIP->SendResponse(request, 200, "OK", "");
+  m_pChatSIP->SendResponse(request, kSipOk, "OK", "");
   if (!m_bReceiveNOTIFY) return;
   cKytSTR state;
   request.GetSubscriptionState(state);
@@ -294,7 +295,7 @@ void cChatContact::OnRepSUBSCRIBE(const cMsgSIP& response) {
     response.GetRecordRoute(data.m_pObjRoute);
     return;
   }
-  if (nStatusCode == 401 || nStatusCode == 407) {
+  if (nStatusCode == kSipUnauthorized || nStatusCode == kSipProxyAuthenticationRequired) {
     cKytSTR authorization, proxyAuthorization;
     if (m_nAuthCount < kMaxAuthAnswers &&
         m_pChatSIP->PrepareCredentials(response, "SUBSCRIBE", "", m_nNonceCount, authorization,

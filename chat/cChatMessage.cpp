@@ -2,6 +2,7 @@
 
 #include "chat/cChatSIP.h"
 #include "chat/cObjMESSAGE.h"
+#include "sip/SipStatus.h"
 #include "sip/cCSeq.h"
 #include "sip/cKytEventSink.h"
 #include "sip/cMsgSIP.h"
@@ -102,7 +103,7 @@ void cChatMessage::OnRepMESSAGE(const cMsgSIP& response) {
     ReportSuccess(*pData);
     return;
   }
-  if (nStatusCode == 401 || nStatusCode == 407) {
+  if (nStatusCode == kSipUnauthorized || nStatusCode == kSipProxyAuthenticationRequired) {
     cKytSTR authorization, proxyAuthorization;
     cKytSTR body = IsTyping(*pData) ? cKytSTR(cObjMESSAGE::kTypingActiveXML) : pData->m_pMsgText;
     if (pData->m_nAuthCount < kMaxAuthAnswers &&
@@ -119,7 +120,7 @@ void cChatMessage::OnRepMESSAGE(const cMsgSIP& response) {
 void cChatMessage::OnReqMESSAGE(const cMsgSIP& request) {
   cKytSTR localTag;
   cPacketSIP::GenUniqueTagId(localTag);
-  m_pChatSIP->SendResponse(request, 200, "OK", localTag);
+  m_pChatSIP->SendResponse(request, kSipOk, "OK", localTag);
 
   cKytSTR number, callId;
   if (!SeqNoOf(request, number) || !request.GetCallId(callId)) return;

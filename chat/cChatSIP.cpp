@@ -6,14 +6,16 @@
 #include "chat/cChatContactList.h"
 #include "chat/cChatMessage.h"
 #include "platform/cRandom.h"
+#include "sip/SipStatus.h"
 #include "sip/cAuth.h"
 #include "sip/cCSeq.h"
 #include "sip/cKytCoreSink.h"
 #include "sip/cMd5c.h"
 #include "sip/cMsgSIP.h"
 #include "sip/cPacketSIP.h"
+#include "sip/cResponseSIP.h"
+#include "sip/cRouterSIP.h"
 #include "sip/cURI.h"
-#include "sip/cVia.h"
 
 namespace {
 
@@ -137,6 +139,16 @@ void cChatSIP::OnRepNOTIFY(const cMsgSIP& response) {
   if (auto pContact = m_pChatContactList->FindContact(user)) pContact->OnRepNOTIFY(response);
 }
 
+void cChatSIP::Attach(cRouterSIP& router) {
+  router.RouteRequest("MESSAGE",
+                      [this](const cMsgSIP& request, const cKytSTR&) { OnReqMESSAGE(request); });
+  router.RouteRequest("SUBSCRIBE",
+                      [this](const cMsgSIP& request, const cKytSTR&) { OnReqSUBSCRIBE(request); });
+  router.RouteResponse("MESSAGE", [this](const cMsgSIP& response) { OnRepMESSAGE(response); });
+  router.RouteResponse("SUBSCRIBE", [this](const cMsgSIP& response) { OnRepSUBSCRIBE(response); });
+  router.RouteResponse("NOTIFY", [this](const cMsgSIP& response) { OnRepNOTIFY(response); });
+}
+
 void cChatSIP::OnOneSecondTick() {
   m_pChatMessage->OnOneSecondTick();
   for (const auto& pContact : m_pChatContactList->GetAllContacts()) pContact->OnOneSecondTick();
@@ -185,38 +197,14 @@ void cChatSIP::SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nP
 
 bool cChatSIP::SendResponse(const cMsgSIP& request, int32_t nStatusCode, const char* pReason,
                             const cKytSTR& localTag) const {
-  cKytListSTR vias;
-  cKytSTR topVia, host;
+  if (m_pKytMainObj == nullptr) return false;
+  cResponseSIP response(request, nStatusCode, pReason);
+  response.SetLocalTag(localTag);
+  response.AddContact(m_pContactURI);
+  response.CopyExpires();
+  cKytSTR host, text;
   int32_t nPort = 0;
-  if (m_pKytMainObj == nullptr || !request.GetVia(vias) || !vias.GetHead(topVia) ||
-      !cVia::GetHostPort(topVia, host, nPort)) {
-    return false;  // nowhere to answer
-  }
-  cMsgSIP msg;
-  msg.SetStatusCode(nStatusCode);
-  msg.SetReasonPhrase(pReason);
-  msg.SetVia(vias);
-  cKytListSTR recordRoute;
-  request.GetRecordRoute(recordRoute);
-  msg.SetRecordRoute(recordRoute);
-  cKytSTR value;
-  if (request.GetCallId(value)) msg.SetCallId(value);
-  if (request.GetFrom(value)) msg.SetFrom(value);
-  cKytSTR to, tag;
-  request.GetTo(to);
-  if (!localTag.IsZeroLEN() && !cURI::GetTag(to, tag)) {
-    cKytSTR tagged;
-    tagged.Format("%s;tag=%s", to.GetDATA(), localTag.GetDATA());
-    to = tagged;
-  }
-  msg.SetTo(to);
-  if (request.GetCSeq(value)) msg.SetCSeq(value);
-  msg.SetContact(m_pContactURI);
-  msg.SetUserAgent(cPacketSIP::kUserAgent);
-  int32_t nExpires = request.GetExpires();
-  if (nExpires >= 0) msg.SetExpires(nExpires);
-  cKytSTR text;
-  msg.GetMsgText(text);
+  if (!response.Build(host, nPort, text)) return false;  // nowhere to answer
   SendToSocket(text, host, nPort);
   return true;
 }
@@ -226,7 +214,7 @@ bool cChatSIP::PrepareCredentials(const cMsgSIP& response, const char* pMethod, 
                                   cKytSTR& proxyAuthorization) const {
   authorization = "";
   proxyAuthorization = "";
-  bool bProxy = response.GetStatusCode() == 407;
+  bool bProxy = response.GetStatusCode() == kSipProxyAuthenticationRequired;
   cKytSTR challenge;
   if (m_pKytMainObj == nullptr ||
       !(bProxy ? response.GetAuthPROXY(challenge) : response.GetAuthWWW(challenge))) {

@@ -11,11 +11,12 @@ class cChatMessage;
 class cKytCoreSink;
 class cKytEventSink;
 class cMsgSIP;
+class cRouterSIP;
 
-// Instant messages and presence of one user agent. The user agent object owns it, hands it the
-// MESSAGE, SUBSCRIBE and presence NOTIFY requests and the responses to MESSAGE, SUBSCRIBE and
-// NOTIFY, and ticks it once a second. Session settings are read from the user agent object at
-// each use. Main thread only.
+// Instant messages and presence of one user agent. The user agent object owns it, has the router
+// hand it the MESSAGE and SUBSCRIBE requests and the responses to MESSAGE, SUBSCRIBE and NOTIFY,
+// hands it the presence NOTIFY requests, and ticks it once a second. Session settings are read from
+// the user agent object at each use. Main thread only.
 class cChatSIP {
  public:
   // Presence status numbers, sent and received.
@@ -55,6 +56,10 @@ class cChatSIP {
   void OnReqNOTIFY(const cMsgSIP& request);
   void OnRepSUBSCRIBE(const cMsgSIP& response);
   void OnRepNOTIFY(const cMsgSIP& response);
+
+  // Registers the requests MESSAGE and SUBSCRIBE and the responses to MESSAGE, SUBSCRIBE and
+  // NOTIFY with the router.
+  void Attach(cRouterSIP& router);
 
   // Retransmissions, time-outs, the duplicate filter, refreshes and deletion of removed contacts.
   void OnOneSecondTick();

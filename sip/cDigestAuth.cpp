@@ -1,5 +1,6 @@
 #include "sip/cDigestAuth.h"
 
+#include "sip/SipStatus.h"
 #include "sip/cAuth.h"
 
 cDigestAuth::cDigestAuth() : m_pMd5(std::make_unique<cMd5c>()) {}
@@ -46,7 +47,7 @@ bool cDigestAuth::PrepareAuthParamINVITE(const cKytSTR& method, const cKytSTR& d
   cKytSTR value;
   cAuth::Construct(m_pAuthLogin, m_pRealm, m_pNonce, digestURI, m_pCNonce, m_pNC, m_pQop, m_pOpaque,
                    response, value);
-  if (m_nAuthTypeINVITE == 407) {
+  if (m_nAuthTypeINVITE == kSipProxyAuthenticationRequired) {
     proxyAuthorizationOut = value;
     authorizationOut = "";
   } else {

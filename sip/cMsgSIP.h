@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "sip/SipStatus.h"
 #include "sip/cListFieldSIP.h"
 #include "util/cKytListSTR.h"
 #include "util/cKytSTR.h"
@@ -121,9 +122,9 @@ class cMsgSIP {
   bool Is_Status_4XX() const { return IsStatusIn(400); }
   bool Is_Status_5XX() const { return IsStatusIn(500); }
   bool Is_Status_6XX() const { return IsStatusIn(600); }
-  bool Is_Rep_Trying() const { return m_nStatusCode == 100; }
-  bool Is_Rep_Ringing() const { return m_nStatusCode == 180; }
-  bool Is_Rep_SessionProgress() const { return m_nStatusCode == 183; }
+  bool Is_Rep_Trying() const { return m_nStatusCode == kSipTrying; }
+  bool Is_Rep_Ringing() const { return m_nStatusCode == kSipRinging; }
+  bool Is_Rep_SessionProgress() const { return m_nStatusCode == kSipSessionProgress; }
 
  private:
   bool ParseSIP(const cKytSTR& head);

@@ -1,12 +1,13 @@
 #include "sip/cPacketSIP.h"
 
 #include "platform/cRandom.h"
+#include "sip/SipStatus.h"
 #include "sip/cCSeq.h"
 #include "sip/cKytCoreSink.h"
 #include "sip/cMsgSIP.h"
+#include "sip/cResponseSIP.h"
 #include "sip/cTextSIP.h"
 #include "sip/cURI.h"
-#include "sip/cVia.h"
 
 namespace {
 
@@ -101,19 +102,19 @@ void cPacketSIP::SetProxyURI(const cKytSTR& defaultProxyURI, const cKytSTR& targ
   m_pProxyURI = maddr.IsZeroLEN() ? defaultProxyURI : maddr;
 }
 
-bool cPacketSIP::MakeContact(cKytSTR& contact) const {
+bool cPacketSIP::MakeContact(const cKytCoreSink* pKytMainObj, cKytSTR& contact) {
   cKytSTR displayName;
   cKytSTR user;
   cKytSTR host;
   int32_t nPort = 0;
-  if (!cURI::Parse(m_pKytMainObj->GetFromURI(), displayName, user, host, nPort)) return false;
-  cURI::Construct("", user, m_pKytMainObj->GetListenIP(), m_pKytMainObj->GetListenPort(), contact);
+  if (!cURI::Parse(pKytMainObj->GetFromURI(), displayName, user, host, nPort)) return false;
+  cURI::Construct("", user, pKytMainObj->GetListenIP(), pKytMainObj->GetListenPort(), contact);
   return true;
 }
 
 bool cPacketSIP::SetContact(cMsgSIP& msg) const {
   cKytSTR contact;
-  if (!MakeContact(contact)) return false;
+  if (!MakeContact(m_pKytMainObj, contact)) return false;
   msg.SetContact(contact);
   return true;
 }
@@ -144,7 +145,7 @@ void cPacketSIP::BeginRequest(cMsgSIP& msg, const char* pMethod, const cKytSTR& 
 bool cPacketSIP::BeginDialogRequest(cMsgSIP& msg, const char* pMethod, cKytSTR& toHost,
                                     int32_t& nToPort) {
   cKytSTR contact;
-  if (!MakeContact(contact)) return false;
+  if (!MakeContact(m_pKytMainObj, contact)) return false;
   cKytSTR branch;
   GenUniqueBranchId(branch);
   BeginRequest(msg, pMethod, branch, m_nTranCount++, m_pFromTagURI, m_pToTagURI, toHost, nToPort);
@@ -176,7 +177,7 @@ bool cPacketSIP::INVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKy
                         int32_t& nToPort, cKytSTR& text) {
   text = "";
   cKytSTR contact;
-  if (!MakeContact(contact)) return false;
+  if (!MakeContact(m_pKytMainObj, contact)) return false;
 
   m_bIsUAC = true;
   SetReqURI(target);
@@ -222,7 +223,7 @@ bool cPacketSIP::ACK(const cMsgSIP& response, const cKytSTR& inviteBranch,
                      cKytSTR& toHost, int32_t& nToPort, cKytSTR& text) {
   text = "";
   cKytSTR contact;
-  if (!MakeContact(contact)) return false;
+  if (!MakeContact(m_pKytMainObj, contact)) return false;
 
   cKytSTR from(m_pFromTagURI);
   cKytSTR to(m_pToTagURI);
@@ -250,7 +251,7 @@ bool cPacketSIP::CANCEL(const cKytSTR& inviteBranch, cKytSTR& toHost, int32_t& n
                         cKytSTR& text) {
   text = "";
   cKytSTR contact;
-  if (!MakeContact(contact)) return false;
+  if (!MakeContact(m_pKytMainObj, contact)) return false;
   cMsgSIP msg;
   BeginRequest(msg, "CANCEL", inviteBranch, m_nSeqNoINVITE, m_pFromTagURI, m_pToTagURI, toHost,
                nToPort);
@@ -398,70 +399,50 @@ bool cPacketSIP::ON_INVITE_OK(const cMsgSIP& response) {
   return true;
 }
 
-bool cPacketSIP::RESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
-                          const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
-                          int32_t& nToPort, cKytSTR& text) {
+bool cPacketSIP::Respond(const cKytCoreSink* pKytMainObj, const cKytSTR& localTag,
+                         const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
+                         const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
+                         int32_t& nToPort, cKytSTR& text) {
   text = "";
-  cKytListSTR vias;
-  cKytSTR topVia;
-  if (!request.GetVia(vias) || !vias.GetHead(topVia) ||
-      !cVia::GetHostPort(topVia, toHost, nToPort)) {
-    return false;  // nowhere to send it
-  }
-  bool bRedirect = nStatusCode >= 300 && nStatusCode <= 399;
   cKytSTR ownContact;
-  if (!MakeContact(ownContact)) return false;
-
-  cMsgSIP msg;
-  msg.SetStatusCode(nStatusCode);
-  msg.SetReasonPhrase(reason);
-  msg.SetVia(vias);
-  cKytListSTR recordRoute;
-  request.GetRecordRoute(recordRoute);
-  msg.SetRecordRoute(recordRoute);
-  cKytSTR value;
-  if (request.GetCallId(value)) msg.SetCallId(value);
-  if (request.GetFrom(value)) msg.SetFrom(value);
-
-  cKytSTR to;
-  request.GetTo(to);
-  cKytSTR tag;
-  if (nStatusCode != 100 && !cURI::GetTag(to, tag)) {
-    cKytSTR tagged;
-    tagged.Format("%s;tag=%s", to.GetDATA(), m_pToTag.GetDATA());
-    to = tagged;
-  }
-  msg.SetTo(to);
-
-  cKytSTR cseq;
-  if (request.GetCSeq(cseq)) {
-    cKytSTR method;
-    cKytSTR number;
-    // A 487 answers the INVITE that the CANCEL ended.
-    if (nStatusCode == 487 && cCSeq::Parse(cseq, method, number)) {
-      cCSeq::Construct("INVITE", cTextSIP::ToInt(number.GetDATA()), cseq);
-    }
-    msg.SetCSeq(cseq);
-  }
-
-  if (!bRedirect) {
-    msg.SetContact(ownContact);
+  if (!MakeContact(pKytMainObj, ownContact)) return false;
+  cResponseSIP response(request, nStatusCode, reason);
+  // A 100 Trying is answered hop by hop and names no dialog.
+  if (nStatusCode != kSipTrying) response.SetLocalTag(localTag);
+  if (nStatusCode < kSipFirstRedirection || nStatusCode > kSipLastRedirection) {
+    response.AddContact(ownContact);
   } else if (!forwardUser.IsZeroLEN()) {
     cKytSTR proxyHost;
     int32_t nProxyPort = 0;
-    HostPortOf(m_pKytMainObj->GetProxySIP(), proxyHost, nProxyPort);
+    HostPortOf(pKytMainObj->GetProxySIP(), proxyHost, nProxyPort);
     cKytSTR forward;
     cURI::Construct("", forwardUser, proxyHost, nProxyPort, forward);
-    msg.SetContact(forward);
-    msg.SetContact(ownContact);
+    response.AddContact(forward);
+    response.AddContact(ownContact);
   }
-  if (nStatusCode == 405) msg.SetAllow(kAllow);
-  if (!body.IsZeroLEN()) {
-    msg.SetContentType("application/sdp");
-    msg.SetBodySDP(body);
+  response.SetBodySDP(body);
+  return response.Build(toHost, nToPort, text);
+}
+
+bool cPacketSIP::RESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
+                          const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
+                          int32_t& nToPort, cKytSTR& text) {
+  return Respond(m_pKytMainObj, m_pToTag, request, nStatusCode, reason, body, forwardUser, toHost,
+                 nToPort, text);
+}
+
+bool cPacketSIP::AnswerOutsideDialog(cKytCoreSink* pKytMainObj, const cMsgSIP& request,
+                                     int32_t nStatusCode, const char* pReason) {
+  cKytSTR tag;
+  GenUniqueTagId(tag);
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (!Respond(pKytMainObj, tag, request, nStatusCode, pReason, "", "", host, nPort, text)) {
+    return false;
   }
-  msg.SetUserAgent(kUserAgent);
-  return Render(msg, text);
+  pKytMainObj->SendToSocket(text, host, nPort);
+  return true;
 }
 
 bool cPacketSIP::RESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,

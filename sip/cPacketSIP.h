@@ -91,6 +91,10 @@ class cPacketSIP {
                 const cKytSTR& body, cKytSTR& toHost, int32_t& nToPort, cKytSTR& text);
   bool RESPONSE_MSG_STR(const cKytSTR& requestText, int32_t nStatusCode, const cKytSTR& reason,
                         const cKytSTR& body, cKytSTR& toHost, int32_t& nToPort, cKytSTR& text);
+  // Answers once, through the sink, a request that belongs to no dialog here: a new local tag
+  // and the agent's own Contact. False when nothing could be built.
+  static bool AnswerOutsideDialog(cKytCoreSink* pKytMainObj, const cMsgSIP& request,
+                                  int32_t nStatusCode, const char* pReason);
 
  protected:
   cKytCoreSink* m_pKytMainObj;  // not owned
@@ -112,7 +116,12 @@ class cPacketSIP {
 
  private:
   // "<sip:user@listenIP:listenPort>" from the configured local URI; false when it does not parse.
-  bool MakeContact(cKytSTR& contact) const;
+  static bool MakeContact(const cKytCoreSink* pKytMainObj, cKytSTR& contact);
+  // A response from the one builder, with localTag as the dialog's tag and our Contact.
+  static bool Respond(const cKytCoreSink* pKytMainObj, const cKytSTR& localTag,
+                      const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
+                      const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
+                      int32_t& nToPort, cKytSTR& text);
   // Start line, Via, From, To, Call-ID, CSeq, Max-Forwards and the route set of a request, and
   // where it goes: the first route entry, else the next hop.
   void BeginRequest(cMsgSIP& msg, const char* pMethod, const cKytSTR& branch, int32_t nCSeq,

@@ -1,5 +1,6 @@
 #include "sip/cRegSIP.h"
 
+#include "sip/SipStatus.h"
 #include "sip/cAuth.h"
 #include "sip/cCSeq.h"
 #include "sip/cKytCoreSink.h"
@@ -204,7 +205,7 @@ void cRegSIP::OnResponse(const cMsgSIP& msg) {
   int32_t nStatus = msg.GetStatusCode();
   if (msg.Is_Status_1XX()) {
     // Provisional answers leave the resends and the time-out running.
-    if (nStatus == 100) OnRepTrying();
+    if (nStatus == kSipTrying) OnRepTrying();
     return;
   }
   KillTickAll();
@@ -212,12 +213,14 @@ void cRegSIP::OnResponse(const cMsgSIP& msg) {
     OnRepOK(msg);
     return;
   }
-  if ((nStatus == 401 || nStatus == 407) && m_nRepAuthCount < kMaxAuthPerAttempt) {
+  if ((nStatus == kSipUnauthorized || nStatus == kSipProxyAuthenticationRequired) &&
+      m_nRepAuthCount < kMaxAuthPerAttempt) {
     cKytSTR challenge;
-    bool bHasChallenge = nStatus == 401 ? msg.GetAuthWWW(challenge) : msg.GetAuthPROXY(challenge);
+    bool bHasChallenge =
+        nStatus == kSipUnauthorized ? msg.GetAuthWWW(challenge) : msg.GetAuthPROXY(challenge);
     if (bHasChallenge) {
       ++m_nRepAuthCount;
-      if (OnRepAuthREG(challenge, nStatus == 407)) return;
+      if (OnRepAuthREG(challenge, nStatus == kSipProxyAuthenticationRequired)) return;
     }
   }
   if (msg.Is_Status_3XX() && m_bIsRegisterReq) {

@@ -2,14 +2,15 @@
 
 #include "KytRTP/cKytRTP.h"
 #include "call/cCallPool.h"
+#include "call/cCallReceiver.h"
 #include "call/cCodecSIP.h"
-#include "call/cRequestSIP.h"
 #include "call/cSIPCall.h"
 #include "chat/cChatSIP.h"
 #include "sip/cGenListenPortSIP.h"
 #include "sip/cMsgSIP.h"
 #include "sip/cMyIP.h"
 #include "sip/cRegSIP.h"
+#include "sip/cRouterSIP.h"
 #include "sip/cSocketSIP.h"
 #include "sip/cTickTimer.h"
 #include "sip/cURI.h"
@@ -29,12 +30,21 @@ cKytSIPUserAgentObject::cKytSIPUserAgentObject(cKytSIPUserAgentLib* pKytMainLib,
       m_pKytEventObj(std::make_unique<cKytEventObj>(this, pKytMainLib, m_pKytRTPLib.get())),
       m_pSocketSIP(std::make_unique<cSocketSIP>(pMainLoop)),
       m_pRegSIP(std::make_unique<cRegSIP>()),
-      m_pReqSIP(std::make_unique<cRequestSIP>()),
       m_pObjCallPool(std::make_unique<cCallPool>()),
       m_pCodecSIP(std::make_unique<cCodecSIP>()),
       m_pObjTimerTick(std::make_unique<cTickTimer>(pMainLoop, [this] { OnOneSecondTick(); })),
       m_pChatSIP(std::make_unique<cChatSIP>()),
-      mpListenSIP(std::make_unique<cGenListenPortSIP>()) {}
+      m_pCallReceiver(
+          std::make_unique<cCallReceiver>(m_pObjCallPool.get(), this, m_pKytEventObj.get())),
+      m_pRouterSIP(std::make_unique<cRouterSIP>(this)),
+      mpListenSIP(std::make_unique<cGenListenPortSIP>()) {
+  m_pRouterSIP->RouteResponse("REGISTER",
+                              [this](const cMsgSIP& response) { m_pRegSIP->OnResponse(response); });
+  // A presence NOTIFY belongs to no call; the call side hands it over.
+  m_pCallReceiver->Attach(*m_pRouterSIP,
+                          [this](const cMsgSIP& request) { m_pChatSIP->OnReqNOTIFY(request); });
+  m_pChatSIP->Attach(*m_pRouterSIP);
+}
 
 cKytSIPUserAgentObject::~cKytSIPUserAgentObject() { UnInit(); }
 
@@ -68,7 +78,7 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
   }
   AllocateLINES(nTotalLine);
   m_nLastError = 0;
-  m_bDonotDisturb = false;
+  m_pCallReceiver->SetDonotDisturb(false);
   m_pCodecSIP->Reset();
 
   if (proxySIP.IsZeroLEN()) {
@@ -434,7 +444,7 @@ bool cKytSIPUserAgentObject::DigitDTMF(int32_t nLine, int32_t nEvent) {
 
 bool cKytSIPUserAgentObject::DonotDisturb(bool bEnable) {
   if (!NeedSession()) return false;
-  m_bDonotDisturb = bEnable;
+  m_pCallReceiver->SetDonotDisturb(bEnable);
   return true;
 }
 
@@ -658,94 +668,7 @@ const cKytSTR& cKytSIPUserAgentObject::GetMyIP() {
 // ---------------------------------------------------------------------------------------------
 // Receive path
 
-void cKytSIPUserAgentObject::OnSocketRecv(const cKytSTR& text) {
-  const std::unique_ptr<cMsgSIP> pMsg = cMsgSIP::initWithPacketSIP(text);
-  if (!pMsg) return;
-  if (pMsg->IsRequest()) {
-    OnRequest(*pMsg, text);
-  } else {
-    OnResponse(*pMsg);
-  }
-}
-
-bool cKytSIPUserAgentObject::GeneralCheck(const cMsgSIP& msg) {
-  cKytSTR callId;
-  msg.GetCallId(callId);
-  if (cSIPCall* pCall = m_pObjCallPool->FindCall(callId)) return pCall->GeneralCheck(msg);
-  return cSIPCall(callId, this, m_pKytEventObj.get()).GeneralCheck(msg);
-}
-
-void cKytSIPUserAgentObject::OnRequest(const cMsgSIP& msg, const cKytSTR& text) {
-  if (!GeneralCheck(msg)) return;
-  cCallPool* pPool = m_pObjCallPool.get();
-  cKytEventObj* pEvent = m_pKytEventObj.get();
-  if (msg.Is_OPTIONS_Req()) {
-    m_pReqSIP->OnReqOPTIONS(msg, pPool, this, pEvent);
-  } else if (msg.Is_NOTIFY_Req()) {
-    m_pReqSIP->OnReqNOTIFY(msg, pPool, this, pEvent,
-                           [this](const cMsgSIP& request) { m_pChatSIP->OnReqNOTIFY(request); });
-  } else if (msg.Is_INVITE_Req()) {
-    m_pReqSIP->OnReqINVITE(text, msg, m_bDonotDisturb, pPool, this, pEvent);
-  } else if (msg.Is_ACK_Req()) {
-    m_pReqSIP->OnReqACK(msg, pPool, this, pEvent);
-  } else if (msg.Is_BYE_Req()) {
-    m_pReqSIP->OnReqBYE(msg, pPool, this, pEvent);
-  } else if (msg.Is_CANCEL_Req()) {
-    m_pReqSIP->OnReqCANCEL(msg, pPool, this, pEvent);
-  } else if (msg.Is_INFO_Req()) {
-    m_pReqSIP->OnReqINFO(msg, pPool, this, pEvent);
-  } else if (msg.Is_MESSAGE_Req()) {
-    m_pChatSIP->OnReqMESSAGE(msg);
-  } else if (msg.Is_SUBSCRIBE_Req()) {
-    m_pChatSIP->OnReqSUBSCRIBE(msg);
-  } else {
-    AnswerMethodNotAllowed(msg);
-  }
-}
-
-void cKytSIPUserAgentObject::AnswerMethodNotAllowed(const cMsgSIP& msg) {
-  cKytSTR callId, host, text;
-  int32_t nPort = 0;
-  msg.GetCallId(callId);
-  cSIPCall responder(callId, this, m_pKytEventObj.get());
-  if (responder.PrepareRESPONSE(msg, 405, "Method Not Allowed", "", host, nPort, text)) {
-    SendToSocket(text, host, nPort);
-  }
-}
-
-void cKytSIPUserAgentObject::OnResponse(const cMsgSIP& msg) {
-  if (msg.Is_Rep_For("REGISTER")) {
-    m_pRegSIP->OnResponse(msg);
-    return;
-  }
-  if (msg.Is_Rep_For("MESSAGE")) {
-    m_pChatSIP->OnRepMESSAGE(msg);
-    return;
-  }
-  if (msg.Is_Rep_For("SUBSCRIBE")) {
-    m_pChatSIP->OnRepSUBSCRIBE(msg);
-    return;
-  }
-  if (msg.Is_Rep_For("NOTIFY")) {
-    m_pChatSIP->OnRepNOTIFY(msg);
-    return;
-  }
-  cKytSTR callId;
-  msg.GetCallId(callId);
-  cSIPCall* pCall = m_pObjCallPool->FindCall(callId);
-  if (pCall == nullptr) return;
-  if (msg.Is_Rep_For("INVITE")) {
-    pCall->OnRepINVITE(msg);
-  } else if (msg.Is_Rep_For("INFO")) {
-    pCall->OnRepINFO(msg);
-  } else if (msg.Is_Rep_For("CANCEL")) {
-    pCall->OnRepCANCEL(msg);
-  } else if (msg.Is_Rep_For("BYE")) {
-    pCall->OnRepBYE(msg);
-  } else if (msg.Is_Rep_For("REFER")) {
-    pCall->OnRepREFER(msg);
-  }
-}
+void cKytSIPUserAgentObject::OnSocketRecv(const cKytSTR& text) { m_pRouterSIP->OnSocketRecv(text); }
 
 // ---------------------------------------------------------------------------------------------
 // Send path, tick and the components' media requests

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "KytRTP/cKytRTPEventSink.h"
-#include "sip/cKytCoreSink.h"
+#include "call/cCallSink.h"
 #include "util/cKytSTR.h"
 
 class cMainLoop;
@@ -13,20 +13,20 @@ class cKytSIPUserAgentLib;
 class cKytEventObj;
 class cSocketSIP;
 class cRegSIP;
-class cRequestSIP;
 class cCallPool;
+class cCallReceiver;
 class cCodecSIP;
 class cTickTimer;
 class cKytRTP;
 class cChatSIP;
 class cGenListenPortSIP;
-class cMsgSIP;
+class cRouterSIP;
 class cSIPCall;
 
 // The user agent: owns every SIP component and the media engine, holds the session's settings
 // and the line table, routes received messages and drives the one-second tick. Every operation
 // answers at once and leaves the reason of a failure in m_nLastError. Main thread only.
-class cKytSIPUserAgentObject : public cKytCoreSink, public cKytRTPEventSink {
+class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink {
  public:
   // Codes of this object (others are copied from the component that failed).
 
@@ -149,9 +149,10 @@ class cKytSIPUserAgentObject : public cKytCoreSink, public cKytRTPEventSink {
   const cKytSTR& GetProxyLoginPwd() const override { return m_pProxyLoginPwd; }
   const cKytSTR& GetDomainRealm() const override { return m_pDomainRealm; }
 
-  // cKytCoreSink: transport and media of the components.
+  // cKytCoreSink: transport of the components.
   void OnSocketRecv(const cKytSTR& text) override;
   void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override;
+  // cCallSink: media of the calls.
   bool StartRTP(int32_t nLine, const cKytSTR& remoteIP, int32_t nRemotePort, int32_t nCodec,
                 int32_t nPayloadType, bool bOutbound, bool bInbound) override;
   bool StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) override;
@@ -196,11 +197,6 @@ class cKytSIPUserAgentObject : public cKytCoreSink, public cKytRTPEventSink {
   static void BuildToURI(const cKytSTR& displayName, const cKytSTR& number, const cKytSTR& host,
                          cKytSTR& uri);
 
-  void OnRequest(const cMsgSIP& msg, const cKytSTR& text);
-  void OnResponse(const cMsgSIP& msg);
-  bool GeneralCheck(const cMsgSIP& msg);
-  void AnswerMethodNotAllowed(const cMsgSIP& msg);
-
   cKytSIPUserAgentLib* m_pKytMainLib;
   cMainLoop* m_pMainLoop;
 
@@ -208,7 +204,6 @@ class cKytSIPUserAgentObject : public cKytCoreSink, public cKytRTPEventSink {
   std::unique_ptr<cKytEventObj> m_pKytEventObj;
   std::unique_ptr<cSocketSIP> m_pSocketSIP;
   std::unique_ptr<cRegSIP> m_pRegSIP;
-  std::unique_ptr<cRequestSIP> m_pReqSIP;
   std::unique_ptr<cCallPool> m_pObjCallPool;
   std::unique_ptr<cCodecSIP> m_pCodecSIP;
   std::unique_ptr<cTickTimer> m_pObjTimerTick;
@@ -217,10 +212,12 @@ class cKytSIPUserAgentObject : public cKytCoreSink, public cKytRTPEventSink {
   // pool at each use never reaches a destroyed call.
   std::vector<cKytSTR> m_pAllocLineSIP;
   std::unique_ptr<cChatSIP> m_pChatSIP;
+  std::unique_ptr<cCallReceiver> m_pCallReceiver;
+  // Every received message goes through here to registration, the calls or chat.
+  std::unique_ptr<cRouterSIP> m_pRouterSIP;
   bool m_bIsInitialized = false;
   int32_t m_nLastError = 0;
   int32_t m_nTotalLine = 0;
-  bool m_bDonotDisturb = false;
   bool m_bUseSoundDevice = true;
   cKytSTR m_pResultMyIP;
   bool m_bForwardCall = false;

@@ -254,7 +254,7 @@ TEST_F(TwoAgents, CancelAfterAcceptGetsNoAnswer) {
 }
 
 TEST_F(TwoAgents, DoNotDisturbAnswers480) {
-  bob.m_bDonotDisturb = true;
+  bob.m_Calls.SetDonotDisturb(true);
   alice.Dial("sip:bob@127.0.0.1:5062");
   Exchange(alice, bob);
   EXPECT_EQ(bob.CountSent("SIP/2.0 480 Temporarily Unavailable"), 1);

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 FakeAgent::FakeAgent(const std::string& user, int32_t nListenPort, int32_t nRtpPort)
-    : m_nRtpPort(nRtpPort) {
+    : m_nRtpPort(nRtpPort), m_Calls(&m_Pool, this, &m_Events), m_Router(this) {
+  m_Calls.Attach(m_Router, [this](const cMsgSIP& request) {
+    cKytSTR event;
+    request.GetEvent(event);
+    m_PresenceNotifies.emplace_back(event.GetDATA());
+  });
   m_nListenPort = nListenPort;
   m_FromURI = ("\"" + user + "\" <sip:" + user + "@127.0.0.1>").c_str();
   m_LoginId = user.c_str();
@@ -55,48 +60,7 @@ void FakeAgent::CloseCall(cSIPCall* pCall) {
   m_Pool.CloseCall(callId);
 }
 
-void FakeAgent::Deliver(const std::string& text) {
-  std::unique_ptr<cMsgSIP> pMsg = cMsgSIP::initWithPacketSIP(text.c_str());
-  if (!pMsg) return;
-  const cMsgSIP& msg = *pMsg;
-  if (msg.IsRequest()) {
-    if (msg.Is_OPTIONS_Req()) {
-      m_Request.OnReqOPTIONS(msg, &m_Pool, this, &m_Events);
-    } else if (msg.Is_NOTIFY_Req()) {
-      m_Request.OnReqNOTIFY(msg, &m_Pool, this, &m_Events, [this](const cMsgSIP& request) {
-        cKytSTR event;
-        request.GetEvent(event);
-        m_PresenceNotifies.emplace_back(event.GetDATA());
-      });
-    } else if (msg.Is_INVITE_Req()) {
-      m_Request.OnReqINVITE(text.c_str(), msg, m_bDonotDisturb, &m_Pool, this, &m_Events);
-    } else if (msg.Is_ACK_Req()) {
-      m_Request.OnReqACK(msg, &m_Pool, this, &m_Events);
-    } else if (msg.Is_BYE_Req()) {
-      m_Request.OnReqBYE(msg, &m_Pool, this, &m_Events);
-    } else if (msg.Is_CANCEL_Req()) {
-      m_Request.OnReqCANCEL(msg, &m_Pool, this, &m_Events);
-    } else if (msg.Is_INFO_Req()) {
-      m_Request.OnReqINFO(msg, &m_Pool, this, &m_Events);
-    }
-    return;
-  }
-  cKytSTR callId;
-  msg.GetCallId(callId);
-  cSIPCall* pCall = m_Pool.FindCall(callId);
-  if (!pCall) return;
-  if (msg.Is_Rep_For("INVITE")) {
-    pCall->OnRepINVITE(msg);
-  } else if (msg.Is_Rep_For("INFO")) {
-    pCall->OnRepINFO(msg);
-  } else if (msg.Is_Rep_For("CANCEL")) {
-    pCall->OnRepCANCEL(msg);
-  } else if (msg.Is_Rep_For("BYE")) {
-    pCall->OnRepBYE(msg);
-  } else if (msg.Is_Rep_For("REFER")) {
-    pCall->OnRepREFER(msg);
-  }
-}
+void FakeAgent::Deliver(const std::string& text) { m_Router.OnSocketRecv(text.c_str()); }
 
 void FakeAgent::Tick() {
   if (m_pLine) m_pLine->OnOneSecondTick();

@@ -2,7 +2,7 @@
 
 // A user agent reduced to what the call classes need: session settings, a send path that records
 // (or hands to a real socket), media calls that are only recorded, events that are only recorded,
-// and the routing of received messages to the request handler and the calls.
+// and the router with the call side attached, as the user agent object has them.
 
 #include <deque>
 #include <functional>
@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "call/cCallPool.h"
+#include "call/cCallReceiver.h"
 #include "call/cCodecSIP.h"
-#include "call/cRequestSIP.h"
 #include "call/cSIPCall.h"
 #include "sip/cMsgSIP.h"
+#include "sip/cRouterSIP.h"
 #include "tests/support/cFakeCoreSink.h"
 #include "tests/support/cRecordingEventSink.h"
 
@@ -111,7 +112,7 @@ class FakeAgent : public kyttest::cFakeCoreSink {
                            int32_t& nCodec, int32_t& nPayload) override;
   void CloseCall(cSIPCall* pCall) override;
 
-  // Routing of a received message, as the user agent object does it.
+  // A received message, through the router.
   void Deliver(const std::string& text);
   // One second: the call on the line, then the pool.
   void Tick();
@@ -134,11 +135,11 @@ class FakeAgent : public kyttest::cFakeCoreSink {
 
   cKytSTR m_RtpIP = "127.0.0.1";
   int32_t m_nRtpPort;
-  bool m_bDonotDisturb = false;
 
   FakeEvents m_Events;
   cCallPool m_Pool;
-  cRequestSIP m_Request;
+  cCallReceiver m_Calls;
+  cRouterSIP m_Router;
   cCodecSIP m_Codecs;
   std::vector<RtpStart> m_RtpStarts;
   std::vector<std::string> m_RtpStops;

@@ -169,7 +169,7 @@ TEST(RequestHandler, UnusableInvitesLeaveNothingBehind) {
 TEST(RequestHandler, DoNotDisturbAlsoRefusesReInvites) {
   FakeAgent agent("alice", 5061, 4000);
   agent.Deliver(Request("INVITE", "dnd@peer", "1 INVITE", "", kOffer));
-  agent.m_bDonotDisturb = true;
+  agent.m_Calls.SetDonotDisturb(true);
   agent.Deliver(Request("INVITE", "dnd@peer", "2 INVITE", "", kOffer));
   EXPECT_EQ(StartLineOf(agent.m_Sent.back()), "SIP/2.0 480 Temporarily Unavailable");
   EXPECT_EQ(agent.m_Events.Count("OnIncomingCall "), 1);

@@ -2,13 +2,13 @@
 
 #include <cstdint>
 
-#include "sip/cKytCoreSink.h"
+#include "call/cCallSink.h"
 
 namespace kyttest {
 
 // The settings of a user agent object as plain fields, with nothing behind the media calls
 // (they fail) and a received datagram ignored. Subclasses decide where sends go.
-class cFakeCoreSink : public cKytCoreSink {
+class cFakeCoreSink : public cCallSink {
  public:
   cKytSTR m_ListenIP = "127.0.0.1";
   int32_t m_nListenPort = 5062;

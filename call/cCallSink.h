@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+#include "sip/cKytCoreSink.h"
+#include "util/cKytListSTR.h"
+#include "util/cKytSTR.h"
+
+class cSIPCall;
+
+// What a call asks of the user agent object beyond the session and the send path: the media of
+// its line, the codec choice and its own closing. The user agent object implements it; tests
+// implement it to drive calls alone. Main thread only.
+class cCallSink : public cKytCoreSink {
+ public:
+  // Media of a call's line.
+  virtual bool StartRTP(int32_t nLine, const cKytSTR& remoteIP, int32_t nRemotePort, int32_t nCodec,
+                        int32_t nPayloadType, bool bOutbound, bool bInbound) = 0;
+  virtual bool StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) = 0;
+  virtual bool GetRTPLineRx(int32_t nLine, cKytSTR& ip, int32_t& nPort) = 0;
+  // The codec choice against the enabled codec list, in the remote's order (codec and payload
+  // numbers as decimal texts, position by position).
+  virtual bool ChoosePriorityCodec(const cKytListSTR& remoteCodecNumbers,
+                                   const cKytListSTR& remotePayloadNumbers, int32_t& nCodec,
+                                   int32_t& nPayloadType) = 0;
+  // Asks the call pool to close this call.
+  virtual void CloseCall(cSIPCall* pCall) = 0;
+};
