@@ -9,13 +9,13 @@
 #include <iterator>
 #include <vector>
 
-#include "KytRTP/KytCodec/cG711uCodec.h"
 #include "KytRTP/KytCodec/ciLBCCodec.h"
 #include "KytRTP/cGenListenPortRTP.h"
 #include "KytRTP/cGenRTPBasedDTMF.h"
 #include "KytRTP/cKytRTPObject.h"
 #include "KytRTP/cPacketRTP.h"
 #include "KytRTP/cSocketRTP.h"
+#include "audio/cG711uCodec.h"
 #include "audio/cVirtualAudioBackend.h"
 
 namespace {
