@@ -1,7 +1,10 @@
 #include "useragent/cKytSIPUserAgentLib.h"
 
 #include <cstring>
+#include <string>
 
+#include "KytRTP/cKytRTP.h"
+#include "audio/cVirtualAudioBackend.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 #include "util/cKytSTR.h"
 
@@ -9,6 +12,11 @@ cKytSIPUserAgentLib::cKytSIPUserAgentLib(cMainLoop* pMainLoop)
     : m_pKytMainObj(std::make_unique<cKytSIPUserAgentObject>(this, pMainLoop)) {}
 
 cKytSIPUserAgentLib::~cKytSIPUserAgentLib() = default;
+
+bool cKytSIPUserAgentLib::UseVirtualSoundDevice(const char* pMicWave, const char* pSpeakerWave) {
+  return m_pKytMainObj->GetKytRTPLib()->SetAudioBackend(std::make_unique<cVirtualAudioBackend>(
+      std::string(pMicWave ? pMicWave : ""), std::string(pSpeakerWave ? pSpeakerWave : "")));
+}
 
 bool cKytSIPUserAgentLib::Initialize(bool bBindToListenIP, const char* pListenIP,
                                      int32_t nListenPort, const char* pFromURI,
