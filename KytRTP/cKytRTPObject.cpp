@@ -27,7 +27,7 @@ cKytRTPObject::cKytRTPObject(asio::io_context& context)
 
 cKytRTPObject::~cKytRTPObject() { UnInitOBJECT(); }
 
-bool cKytRTPObject::InitOBJECT(int nTotalLine, bool, cKytRTPLib* pKytRTPLib) {
+bool cKytRTPObject::InitOBJECT(int nTotalLine, cKytRTPLib* pKytRTPLib) {
   m_pKytRTPLib = pKytRTPLib;
   UnInitOBJECT();
   nTotalLine = std::max(nTotalLine, 0);

@@ -24,7 +24,7 @@ bool cKytSIPUserAgentLib::Initialize(bool bBindToListenIP, const char* pListenIP
                                      const char* pLoginId, const char* pLoginPwd,
                                      bool /*bUseSoundDevice*/, int32_t nTotalLine) {
   return m_pKytMainObj->Init(bBindToListenIP, pListenIP, nListenPort, pFromURI, pOutboundProxy,
-                             pProxySIP, pLoginId, pLoginPwd, true, nTotalLine);
+                             pProxySIP, pLoginId, pLoginPwd, nTotalLine);
 }
 
 bool cKytSIPUserAgentLib::InitializeEx(bool bBindToListenIP, const char* pListenIP,
@@ -35,7 +35,7 @@ bool cKytSIPUserAgentLib::InitializeEx(bool bBindToListenIP, const char* pListen
                                        bool /*bUseSoundDevice*/, int32_t nTotalLine) {
   return m_pKytMainObj->InitEx(bBindToListenIP, pListenIP, nListenPort, pUserName, pLoginId,
                                pLoginPwd, pDisplayName, pDomainRealm, pProxySIP, pOutboundProxy,
-                               true, nTotalLine);
+                               nTotalLine);
 }
 
 void cKytSIPUserAgentLib::UnInitialize() { m_pKytMainObj->UnInit(); }
