@@ -1,13 +1,9 @@
 #pragma once
 
-#include <asio/executor_work_guard.hpp>
-#include <asio/io_context.hpp>
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
+#include <type_traits>
 
-#include "KytRTP/cKytThreadDataRTPLib.h"
 #include "util/cKytSTR.h"
 
 class cAudioBackend;
@@ -15,8 +11,8 @@ class cKytRTPObject;
 class cMainLoop;
 
 // The only door to the media thread. Construction starts the thread, which creates the media
-// object and runs an Asio context; every public operation packs its arguments into a parameter
-// block, runs against the media object on that thread and waits for it. Events raised on the
+// object and runs an Asio context; every public operation runs against the media object on that
+// thread and waits for it (inline when called on the media thread itself). Events raised on the
 // media thread travel to the main thread through the main loop, without waiting.
 class cKytRTPLib {
  public:
@@ -30,7 +26,7 @@ class cKytRTPLib {
   // while the sound device is open; a host calls it before the first OpenMEDIA.
   bool SetAudioBackend(std::unique_ptr<cAudioBackend> pBackend);
 
-  bool InitOBJECT(int nTotalLine, bool bMedia);
+  bool InitOBJECT(int nTotalLine);
   void UnInitOBJECT();
   bool OpenMEDIA(int nLine, int nDeviceIn, int nDeviceOut);
   void CloseMEDIA(int nLine);
@@ -99,22 +95,32 @@ class cKytRTPLib {
   virtual void OnPlayWaveDone(int) {}
 
  private:
-  using tWorker = std::function<void(cKytRTPObject&, cKytThreadDataRTPLib&)>;
+  // The thread, its Asio context and the media object, kept out of this header.
+  struct sMediaThread;
 
-  // Runs the worker on the media thread with the block and waits for it.
-  void Marshal(cKytThreadDataRTPLib& block, const tWorker& worker);
+  // Runs fn against the media object on the media thread and returns what it returns.
+  template <class F>
+  auto Run(F&& fn);
+  // Calls fn on the media thread and waits for it to return.
+  void RunOnMediaThread(const std::function<void(cKytRTPObject&)>& fn);
   void StartThread();
   void StopThread();
   void KytFuncThreadRunLoopLibRTP();
-  void MainThreadOnDetectedAMD(const cKytThreadDataRTPLib& block);
-  void MainThreadOnPlayWaveDone(const cKytThreadDataRTPLib& block);
 
   cMainLoop* m_pMainLoop;
-  asio::io_context m_Context;
-  asio::executor_work_guard<asio::io_context::executor_type> m_Work;
-  std::unique_ptr<cKytRTPObject> m_pKytRTPObject;
-  std::unique_ptr<std::thread> m_pThread;
-  std::atomic<bool> m_bKeepThreadRunning{false};
+  std::unique_ptr<sMediaThread> m_pMedia;
   // Main-thread calls posted by the media thread check this before touching the object.
   std::shared_ptr<char> m_pAlive;
 };
+
+template <class F>
+auto cKytRTPLib::Run(F&& fn) {
+  using tResult = std::invoke_result_t<F&, cKytRTPObject&>;
+  if constexpr (std::is_void_v<tResult>) {
+    RunOnMediaThread([&fn](cKytRTPObject& o) { fn(o); });
+  } else {
+    tResult result{};
+    RunOnMediaThread([&fn, &result](cKytRTPObject& o) { result = fn(o); });
+    return result;
+  }
+}

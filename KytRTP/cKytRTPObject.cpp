@@ -2,23 +2,21 @@
 
 #include <algorithm>
 
-#include "KytRTP/KytCodec/cCodecRTP.h"
 #include "KytRTP/cGenListenPortRTP.h"
 #include "KytRTP/cKytRTPLib.h"
 #include "KytRTP/cLineRTP.h"
+#include "audio/cAudioUnit.h"
 #include "audio/cSound.h"
 #include "util/eKytError.h"
 
 namespace {
 
-constexpr int kUnitSamples = cCodecRTP::kUnitSamples;
-
 void Accumulate(int32_t* pSum, const int16_t* pUnit) {
-  for (int i = 0; i < kUnitSamples; ++i) pSum[i] += pUnit[i];
+  for (int i = 0; i < cAudioUnit::kSamples; ++i) pSum[i] += pUnit[i];
 }
 
 void Clamp(const int32_t* pSum, int16_t* pUnit) {
-  for (int i = 0; i < kUnitSamples; ++i) pUnit[i] = cCodecRTP::GetSaturatedValue(pSum[i]);
+  for (int i = 0; i < cAudioUnit::kSamples; ++i) pUnit[i] = cAudioUnit::GetSaturatedValue(pSum[i]);
 }
 
 }  // namespace
@@ -30,7 +28,7 @@ cKytRTPObject::cKytRTPObject(asio::io_context& context)
 
 cKytRTPObject::~cKytRTPObject() { UnInitOBJECT(); }
 
-bool cKytRTPObject::InitOBJECT(int nTotalLine, bool, cKytRTPLib* pKytRTPLib) {
+bool cKytRTPObject::InitOBJECT(int nTotalLine, cKytRTPLib* pKytRTPLib) {
   m_pKytRTPLib = pKytRTPLib;
   UnInitOBJECT();
   nTotalLine = std::max(nTotalLine, 0);
@@ -324,20 +322,21 @@ void cKytRTPObject::OnMicData(const int16_t* pUnit) {
 }
 
 bool cKytRTPObject::GetSpkPlay(int16_t* pSpkUnit, int16_t* pChannel0, int16_t* pChannel1) {
-  int32_t conf[kUnitSamples] = {}, spk[kUnitSamples] = {}, ch0[kUnitSamples] = {},
-          ch1[kUnitSamples] = {};
+  int32_t conf[cAudioUnit::kSamples] = {}, spk[cAudioUnit::kSamples] = {},
+          ch0[cAudioUnit::kSamples] = {}, ch1[cAudioUnit::kSamples] = {};
   const size_t nLines = m_pLineRTP.size();
   std::vector<int16_t>& own = m_OwnConf;
   std::vector<uint8_t>& contributed = m_Contributed;
-  own.resize(nLines * kUnitSamples);
+  own.resize(nLines * cAudioUnit::kSamples);
   contributed.assign(nLines, 0);
   bool bAnySound = false;
   for (size_t n = 0; n < nLines; ++n) {
-    int16_t lineConf[kUnitSamples], lineSpk[kUnitSamples], line0[kUnitSamples], line1[kUnitSamples];
+    int16_t lineConf[cAudioUnit::kSamples], lineSpk[cAudioUnit::kSamples],
+        line0[cAudioUnit::kSamples], line1[cAudioUnit::kSamples];
     if (!m_pLineRTP[n]->GenUnitPCM(lineConf, lineSpk, line0, line1)) continue;
     contributed[n] = 1;
     bAnySound = true;
-    std::copy(lineConf, lineConf + kUnitSamples, &own[n * kUnitSamples]);
+    std::copy(lineConf, lineConf + cAudioUnit::kSamples, &own[n * cAudioUnit::kSamples]);
     Accumulate(conf, lineConf);
     Accumulate(spk, lineSpk);
     Accumulate(ch0, line0);
@@ -347,7 +346,7 @@ bool cKytRTPObject::GetSpkPlay(int16_t* pSpkUnit, int16_t* pChannel0, int16_t* p
   Clamp(spk, pSpkUnit);
   Clamp(ch0, pChannel0);
   Clamp(ch1, pChannel1);
-  int16_t confUnit[kUnitSamples];
+  int16_t confUnit[cAudioUnit::kSamples];
   Clamp(conf, confUnit);
   for (size_t n = 0; n < nLines; ++n) {
     if (!contributed[n]) {
@@ -355,9 +354,9 @@ bool cKytRTPObject::GetSpkPlay(int16_t* pSpkUnit, int16_t* pChannel0, int16_t* p
       continue;
     }
     // Everyone but the line itself, from the exact sums, so a loud conference cannot wrap.
-    int16_t others[kUnitSamples];
-    for (int i = 0; i < kUnitSamples; ++i)
-      others[i] = cCodecRTP::GetSaturatedValue(conf[i] - own[n * kUnitSamples + i]);
+    int16_t others[cAudioUnit::kSamples];
+    for (int i = 0; i < cAudioUnit::kSamples; ++i)
+      others[i] = cAudioUnit::GetSaturatedValue(conf[i] - own[n * cAudioUnit::kSamples + i]);
     m_pLineRTP[n]->AddMixedUnitData(others);
   }
   return true;

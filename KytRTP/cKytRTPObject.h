@@ -24,7 +24,7 @@ class cKytRTPObject : public cSoundSink {
   cKytRTPObject(const cKytRTPObject&) = delete;
   cKytRTPObject& operator=(const cKytRTPObject&) = delete;
 
-  bool InitOBJECT(int nTotalLine, bool bMedia, cKytRTPLib* pKytRTPLib);
+  bool InitOBJECT(int nTotalLine, cKytRTPLib* pKytRTPLib);
   void UnInitOBJECT();
   // Chooses the audio backend; refused while the device is open.
   bool SetAudioBackend(std::unique_ptr<cAudioBackend> pBackend);

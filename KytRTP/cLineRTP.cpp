@@ -5,15 +5,16 @@
 
 #include "KytRTP/KytCodec/cCodecRTP.h"
 #include "KytRTP/KytCodec/cG610Codec.h"
-#include "KytRTP/KytCodec/cG711aCodec.h"
-#include "KytRTP/KytCodec/cG711uCodec.h"
 #include "KytRTP/KytCodec/ciLBCCodec.h"
 #include "KytRTP/cGenRTPBasedDTMF.h"
 #include "KytRTP/cKytRTPObject.h"
 #include "KytRTP/cPacketRTP.h"
 #include "KytRTP/cSocketRTP.h"
+#include "audio/cAudioUnit.h"
 #include "audio/cCircularBUFF.h"
 #include "audio/cDetectAMD.h"
+#include "audio/cG711aCodec.h"
+#include "audio/cG711uCodec.h"
 #include "audio/cJitterBuffer.h"
 #include "audio/cPlayWave.h"
 #include "audio/cRecordFile.h"
@@ -21,13 +22,11 @@
 
 namespace {
 
-constexpr int kUnitBytes = cCodecRTP::kUnitBytes;
-constexpr int kUnitSamples = cCodecRTP::kUnitSamples;
-constexpr int kLineBufferBytes = 3 * kUnitBytes;
-// The largest PCM frame the line codes (30 ms of iLBC) and the largest packet it sends (20 ms of
-// G.711 after the header).
+constexpr int kLineBufferBytes = 3 * cAudioUnit::kBytes;
+// The largest PCM frame the line codes (30 ms of iLBC) and the largest packet it sends (a unit of
+// G.711, a byte a sample, after the header).
 constexpr int kMaxFramePCM = 480;
-constexpr int kMaxDatagram = cPacketRTP::kHeaderSize + 160;
+constexpr int kMaxDatagram = cPacketRTP::kHeaderSize + cAudioUnit::kSamples;
 
 // The codec a received payload type stands for (-1: not a voice payload we decode).
 int CodecOfPayloadType(int nPayloadType) {
@@ -234,23 +233,23 @@ void cLineRTP::OnSocketRecv(uint16_t nSeqNo, int nPayloadType, uint32_t uTimeSta
 
 bool cLineRTP::GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChannel0,
                           int16_t* pChannel1) {
-  std::fill(pConfUnit, pConfUnit + kUnitSamples, 0);
+  std::fill(pConfUnit, pConfUnit + cAudioUnit::kSamples, 0);
   bool bVoice = m_pJitterBuffer->GetUnitLengthPCM(pConfUnit);
   // A wave played for local listening takes the place of the received voice.
   bVoice |= m_pPlayWave->FillToListen(pConfUnit);
-  std::copy(pConfUnit, pConfUnit + kUnitSamples, pSpkUnit);
-  if (!m_bConfAllowSpeak) std::fill(pConfUnit, pConfUnit + kUnitSamples, 0);
-  if (m_bMuteLineSPK) std::fill(pSpkUnit, pSpkUnit + kUnitSamples, 0);
-  std::fill(pChannel0, pChannel0 + kUnitSamples, 0);
-  std::fill(pChannel1, pChannel1 + kUnitSamples, 0);
-  if (m_nVoiceChannelSPK != 1) std::copy(pSpkUnit, pSpkUnit + kUnitSamples, pChannel0);
-  if (m_nVoiceChannelSPK != 0) std::copy(pSpkUnit, pSpkUnit + kUnitSamples, pChannel1);
+  std::copy(pConfUnit, pConfUnit + cAudioUnit::kSamples, pSpkUnit);
+  if (!m_bConfAllowSpeak) std::fill(pConfUnit, pConfUnit + cAudioUnit::kSamples, 0);
+  if (m_bMuteLineSPK) std::fill(pSpkUnit, pSpkUnit + cAudioUnit::kSamples, 0);
+  std::fill(pChannel0, pChannel0 + cAudioUnit::kSamples, 0);
+  std::fill(pChannel1, pChannel1 + cAudioUnit::kSamples, 0);
+  if (m_nVoiceChannelSPK != 1) std::copy(pSpkUnit, pSpkUnit + cAudioUnit::kSamples, pChannel0);
+  if (m_nVoiceChannelSPK != 0) std::copy(pSpkUnit, pSpkUnit + cAudioUnit::kSamples, pChannel1);
   return bVoice;
 }
 
 void cLineRTP::AddMixedUnitData(const int16_t* pUnit) {
   if (m_bHold || !m_bOutboundRTP || !m_bOpen) return;
-  m_pMixedPCM->WriteToBUFF(pUnit, kUnitBytes);
+  m_pMixedPCM->WriteToBUFF(pUnit, cAudioUnit::kBytes);
 }
 
 void cLineRTP::OnTickPlayWaveFile() {
@@ -258,7 +257,7 @@ void cLineRTP::OnTickPlayWaveFile() {
     m_bStopMicSend = false;
     return;
   }
-  int16_t wave[kUnitSamples] = {};
+  int16_t wave[cAudioUnit::kSamples] = {};
   const bool bWave = m_pPlayWave->FillToPlayUnitPCM(wave);
   cRTPBasedDTMFObj event;
   if (m_pRTPBasedDTMF->GenDigitDTMF(event)) {
@@ -288,21 +287,21 @@ void cLineRTP::OnMicData(const int16_t* pUnit) {
     m_pDetectAMD->OnTimerTick(10);
   }
   if (!m_bOpen || m_bHold || !m_bOutboundRTP) return;
-  int16_t send[kUnitSamples];
-  int16_t mixed[kUnitSamples];
-  const bool bMixed = m_pMixedPCM->ReadToBUFF(mixed, kUnitBytes);
+  int16_t send[cAudioUnit::kSamples];
+  int16_t mixed[cAudioUnit::kSamples];
+  const bool bMixed = m_pMixedPCM->ReadToBUFF(mixed, cAudioUnit::kBytes);
   if (m_bStopMicSend) return;
   if (bMixed && m_bConfAllowListen)
-    cCodecRTP::MixTwoUnitSizeStream(pUnit, mixed, send);
+    cAudioUnit::MixTwoUnitSizeStream(pUnit, mixed, send);
   else
-    std::copy(pUnit, pUnit + kUnitSamples, send);
+    std::copy(pUnit, pUnit + cAudioUnit::kSamples, send);
   m_pRecordFile->OnMicUnitPCM(send);
-  if (m_bMuteLineMIC) std::fill(send, send + kUnitSamples, 0);
+  if (m_bMuteLineMIC) std::fill(send, send + cAudioUnit::kSamples, 0);
   SendTo(send);
 }
 
 void cLineRTP::SendTo(const int16_t* pUnit) {
-  m_pSendFillBuff->WriteToBUFF(pUnit, kUnitBytes);
+  m_pSendFillBuff->WriteToBUFF(pUnit, cAudioUnit::kBytes);
   const int nFrame = GetTxFrameSizePCM();
   if (nFrame <= 0 || nFrame > kMaxFramePCM) return;
   int16_t frame[kMaxFramePCM / 2];

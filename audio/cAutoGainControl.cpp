@@ -1,6 +1,6 @@
 #include "audio/cAutoGainControl.h"
 
-#include "KytRTP/KytCodec/cCodecRTP.h"
+#include "audio/cAudioUnit.h"
 
 void cAutoGainControl::SetAutoGain(int nLevel) {
   if (nLevel >= 0 && nLevel <= 20) m_nAGC = nLevel;
@@ -15,6 +15,6 @@ void cAutoGainControl::ApplyAutoGain(int16_t* pSamples, int nCount) const {
   for (int i = 0; i < nCount; ++i) {
     const int32_t nValue =
         nMean < m_nAGC ? pSamples[i] * (m_nAGC - nMean) : pSamples[i] / (nMean - m_nAGC);
-    pSamples[i] = cCodecRTP::GetSaturatedValue(nValue);
+    pSamples[i] = cAudioUnit::GetSaturatedValue(nValue);
   }
 }

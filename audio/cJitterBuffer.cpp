@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "audio/cAudioUnit.h"
+
 namespace {
 
 constexpr int kCutBufferBytes = 1280;
@@ -105,12 +107,12 @@ std::unique_ptr<cQueueObject> cJitterBuffer::GetNextPacket() {
 
 bool cJitterBuffer::GetUnitLengthPCM(void* pOut) {
   std::lock_guard<std::recursive_mutex> lock(m_Lock);
-  while (!m_pCircularBUFF->IsAvailable(kUnitBytes)) {
+  while (!m_pCircularBUFF->IsAvailable(cAudioUnit::kBytes)) {
     std::unique_ptr<cQueueObject> pPacket = GetNextPacket();
     if (!pPacket) break;
     m_pCircularBUFF->WriteToBUFF(pPacket->m_pData.data(), pPacket->m_nDataSize);
   }
-  return m_pCircularBUFF->ReadToBUFF(pOut, kUnitBytes);
+  return m_pCircularBUFF->ReadToBUFF(pOut, cAudioUnit::kBytes);
 }
 
 void cJitterBuffer::ResetBuffer() {

@@ -14,7 +14,6 @@
 // reorder nor count false losses.
 class cJitterBuffer {
  public:
-  static constexpr int kUnitBytes = 320;
   static constexpr int kStartThreshold = 8;
   static constexpr int kMinThreshold = 2;
   static constexpr int kMaxThreshold = 20;
@@ -28,7 +27,7 @@ class cJitterBuffer {
   // a queued packet or as the one just played) is dropped.
   void InsertPacket(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp, const void* pPCM,
                     int nSize);
-  // Fills pOut with the next 320 bytes to play; false, and pOut untouched, when there is none.
+  // Fills pOut with the next unit to play; false, and pOut untouched, when there is none.
   bool GetUnitLengthPCM(void* pOut);
   void ResetBuffer();
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "KytRTP/KytCodec/cCodecRTP.h"
+#include "audio/cAudioUnit.h"
 
 namespace {
 
@@ -120,12 +120,12 @@ void cPitchShift::smbPitchShift(int nSamples, float fPitchShift, float fSampleRa
 }
 
 void cPitchShift::UpdatePitchUnitPCM(int nValue, const int16_t* pIn, int16_t* pOut) {
-  float in[kUnitSamples], out[kUnitSamples];
-  for (int i = 0; i < kUnitSamples; ++i) in[i] = pIn[i] / 32768.0f;
-  smbPitchShift(kUnitSamples, PitchFactor(nValue), 8000.0f, in, out);
-  for (int i = 0; i < kUnitSamples; ++i) {
+  float in[cAudioUnit::kSamples], out[cAudioUnit::kSamples];
+  for (int i = 0; i < cAudioUnit::kSamples; ++i) in[i] = pIn[i] / 32768.0f;
+  smbPitchShift(cAudioUnit::kSamples, PitchFactor(nValue), float{cAudioUnit::kSampleRate}, in, out);
+  for (int i = 0; i < cAudioUnit::kSamples; ++i) {
     // Clamp in floating point first so the conversion cannot overflow.
     const double dValue = std::clamp(static_cast<double>(out[i]) * 32768.0, -40000.0, 40000.0);
-    pOut[i] = cCodecRTP::GetSaturatedValue(static_cast<int32_t>(dValue));
+    pOut[i] = cAudioUnit::GetSaturatedValue(static_cast<int32_t>(dValue));
   }
 }

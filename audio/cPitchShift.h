@@ -10,12 +10,11 @@ class cPitchShift {
  public:
   static constexpr int kFrameSize = 512;
   static constexpr int kOversampling = 10;
-  static constexpr int kUnitSamples = 160;
 
   // Pitch factor of a changer value (clamped to 0..20): 0.4 + 0.1 * value; 6 leaves the pitch.
   static float PitchFactor(int nValue);
 
-  // One 160-sample unit through the shifter; pIn and pOut may be the same.
+  // One unit through the shifter; pIn and pOut may be the same.
   void UpdatePitchUnitPCM(int nValue, const int16_t* pIn, int16_t* pOut);
 
   void smbPitchShift(int nSamples, float fPitchShift, float fSampleRate, const float* pIn,

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "audio/cAudioUnit.h"
 #include "audio/cCircularBUFF.h"
 #include "audio/cWaveFileRead.h"
 
 namespace {
 
-constexpr int kUnitBytes = 320;
 constexpr int kBytesPerSecond = 16000;
 constexpr int kBlockSeconds = 3;
 constexpr int kListenBufferBytes = 64000;
@@ -95,22 +95,22 @@ bool cPlayWave::FillToPlayUnitPCM(int16_t* pUnit) {
     ReadBlock();
   }
   auto* pOut = reinterpret_cast<uint8_t*>(pUnit);
-  size_t nCopied = std::min<size_t>(kUnitBytes, m_pPlayBuff.size() - m_dwPlayBuffIndex);
+  size_t nCopied = std::min<size_t>(cAudioUnit::kBytes, m_pPlayBuff.size() - m_dwPlayBuffIndex);
   std::copy_n(m_pPlayBuff.begin() + m_dwPlayBuffIndex, nCopied, pOut);
   m_dwPlayBuffIndex += nCopied;
-  if (nCopied < kUnitBytes) {
+  if (nCopied < cAudioUnit::kBytes) {
     ReadBlock();
-    const size_t nRest = std::min<size_t>(kUnitBytes - nCopied, m_pPlayBuff.size());
+    const size_t nRest = std::min<size_t>(cAudioUnit::kBytes - nCopied, m_pPlayBuff.size());
     std::copy_n(m_pPlayBuff.begin(), nRest, pOut + nCopied);
     m_dwPlayBuffIndex = nRest;
     nCopied += nRest;
   }
-  std::fill(pOut + nCopied, pOut + kUnitBytes, 0);
-  m_nPlaySize += kUnitBytes;
-  if (m_bListen) m_pCircularBUFF->WriteToBUFF(pUnit, kUnitBytes);
+  std::fill(pOut + nCopied, pOut + cAudioUnit::kBytes, 0);
+  m_nPlaySize += cAudioUnit::kBytes;
+  if (m_bListen) m_pCircularBUFF->WriteToBUFF(pUnit, cAudioUnit::kBytes);
   return true;
 }
 
 bool cPlayWave::FillToListen(int16_t* pUnit) {
-  return m_pCircularBUFF->ReadToBUFF(pUnit, kUnitBytes);
+  return m_pCircularBUFF->ReadToBUFF(pUnit, cAudioUnit::kBytes);
 }

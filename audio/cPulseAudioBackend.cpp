@@ -4,13 +4,13 @@
 
 #include <algorithm>
 
+#include "audio/cAudioUnit.h"
 #include "audio/cSound.h"
 #include "util/eKytError.h"
 
 namespace {
 
 constexpr char kAppName[] = "KytSIPUserAgent";
-constexpr uint32_t kUnitBytes = cSound::kUnitBytes;
 // A server that accepts the connection but never answers must not hold the media thread.
 constexpr pa_usec_t kOpenTimeoutUsec = 5 * PA_USEC_PER_SEC;
 
@@ -53,8 +53,8 @@ void cPulseAudioBackend::OnRead(pa_stream* pStream, size_t, void* pUser) {
     pa_stream_drop(pStream);
   }
   size_t nPos = 0;
-  for (; nPos + kUnitBytes <= pSelf->m_RawMic.size(); nPos += kUnitBytes)
-    pSelf->m_pSound->OnRecordDone(pSelf->m_RawMic.data() + nPos, kUnitBytes);
+  for (; nPos + cAudioUnit::kBytes <= pSelf->m_RawMic.size(); nPos += cAudioUnit::kBytes)
+    pSelf->m_pSound->OnRecordDone(pSelf->m_RawMic.data() + nPos, cAudioUnit::kBytes);
   pSelf->m_RawMic.erase(pSelf->m_RawMic.begin(), pSelf->m_RawMic.begin() + nPos);
 }
 
@@ -62,8 +62,8 @@ void cPulseAudioBackend::OnWrite(pa_stream* pStream, size_t nBytes, void* pUser)
   auto* pSelf = static_cast<cPulseAudioBackend*>(pUser);
   pSelf->m_PlayChunk.resize(nBytes);
   // Unit by unit, so a request larger than what is queued still plays what there is.
-  for (size_t nPos = 0; nPos < nBytes; nPos += kUnitBytes) {
-    const size_t nChunk = std::min<size_t>(kUnitBytes, nBytes - nPos);
+  for (size_t nPos = 0; nPos < nBytes; nPos += cAudioUnit::kBytes) {
+    const size_t nChunk = std::min<size_t>(cAudioUnit::kBytes, nBytes - nPos);
     pSelf->m_pSound->OnPlayFillData(pSelf->m_PlayChunk.data() + nPos, static_cast<int>(nChunk));
   }
   pa_stream_write(pStream, pSelf->m_PlayChunk.data(), nBytes, nullptr, 0, PA_SEEK_RELATIVE);
@@ -86,7 +86,7 @@ bool cPulseAudioBackend::ConnectContext() {
 }
 
 pa_stream* cPulseAudioBackend::ConnectStream(bool bRecord) {
-  const pa_sample_spec format = {PA_SAMPLE_S16LE, 8000, 1};
+  const pa_sample_spec format = {PA_SAMPLE_S16LE, cAudioUnit::kSampleRate, 1};
   pa_proplist* pList = PhoneProperties();
   pa_stream* pStream = pa_stream_new_with_proplist(m_pContext, bRecord ? "capture" : "playback",
                                                    &format, nullptr, pList);
@@ -95,10 +95,10 @@ pa_stream* cPulseAudioBackend::ConnectStream(bool bRecord) {
   pa_stream_set_state_callback(pStream, &OnStreamState, this);
   pa_buffer_attr attr;
   attr.maxlength = static_cast<uint32_t>(-1);
-  attr.fragsize = kUnitBytes;
-  attr.tlength = 4 * kUnitBytes;
+  attr.fragsize = cAudioUnit::kBytes;
+  attr.tlength = 4 * cAudioUnit::kBytes;
   attr.prebuf = static_cast<uint32_t>(-1);
-  attr.minreq = kUnitBytes;
+  attr.minreq = cAudioUnit::kBytes;
   int nResult;
   if (bRecord) {
     pa_stream_set_read_callback(pStream, &OnRead, this);

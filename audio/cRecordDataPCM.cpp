@@ -3,5 +3,5 @@
 #include <algorithm>
 
 cRecordDataPCM::cRecordDataPCM(const int16_t* pUnit) {
-  std::copy(pUnit, pUnit + 160, m_pDataWritePCM);
+  std::copy(pUnit, pUnit + cAudioUnit::kSamples, m_pDataWritePCM);
 }

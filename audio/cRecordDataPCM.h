@@ -2,12 +2,14 @@
 
 #include <cstdint>
 
-// One recorded 20 ms unit.
+#include "audio/cAudioUnit.h"
+
+// One recorded unit.
 class cRecordDataPCM {
  public:
   explicit cRecordDataPCM(const int16_t* pUnit);
   const int16_t* GetBUFF() const { return m_pDataWritePCM; }
 
  private:
-  int16_t m_pDataWritePCM[160];
+  int16_t m_pDataWritePCM[cAudioUnit::kSamples];
 };

@@ -2,15 +2,13 @@
 
 #include <algorithm>
 
-#include "KytRTP/KytCodec/cCodecRTP.h"
+#include "audio/cAudioUnit.h"
 #include "audio/cCircularBUFF.h"
 #include "audio/cJitterBuffer.h"
 #include "audio/cWaveFileWrite.h"
 
 namespace {
 
-constexpr int kUnitSamples = 160;
-constexpr int kUnitBytes = 320;
 constexpr int kSentBufferBytes = 2560;
 
 }  // namespace
@@ -51,7 +49,8 @@ void cRecordFile::ResetBuff() {
 }
 
 void cRecordFile::OnMicUnitPCM(const int16_t* pUnit) {
-  if (m_bRecord && m_nRecordVoice != kRecordReceived) m_pMicBUFF->WriteToBUFF(pUnit, kUnitBytes);
+  if (m_bRecord && m_nRecordVoice != kRecordReceived)
+    m_pMicBUFF->WriteToBUFF(pUnit, cAudioUnit::kBytes);
 }
 
 void cRecordFile::OnSocketRecv(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp,
@@ -62,12 +61,12 @@ void cRecordFile::OnSocketRecv(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeS
 
 void cRecordFile::OnTimerTick() {
   if (!m_bRecord) return;
-  int16_t sent[kUnitSamples] = {}, received[kUnitSamples] = {};
-  const bool bSent = m_pMicBUFF->ReadToBUFF(sent, kUnitBytes);
+  int16_t sent[cAudioUnit::kSamples] = {}, received[cAudioUnit::kSamples] = {};
+  const bool bSent = m_pMicBUFF->ReadToBUFF(sent, cAudioUnit::kBytes);
   const bool bReceived = m_pJitterBuffer->GetUnitLengthPCM(received);
   if (!bSent && !bReceived) return;
-  int16_t mixed[kUnitSamples];
-  cCodecRTP::MixTwoUnitSizeStream(sent, received, mixed);
+  int16_t mixed[cAudioUnit::kSamples];
+  cAudioUnit::MixTwoUnitSizeStream(sent, received, mixed);
   m_pStoreDataPCM.emplace_back(mixed);
 }
 

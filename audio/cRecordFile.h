@@ -35,7 +35,7 @@ class cRecordFile {
   void ResetTempFile() { m_pStoreDataPCM.clear(); }
   // Empties the two side buffers (RTP start and stop, hold).
   void ResetBuff();
-  // The sent side: one 320-byte unit.
+  // The sent side: one unit.
   void OnMicUnitPCM(const int16_t* pUnit);
   // The received side: one decoded packet.
   void OnSocketRecv(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp, const void* pPCM,

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "KytRTP/KytCodec/cCodecRTP.h"
+#include "audio/cAudioUnit.h"
 #include "audio/cPulseAudioBackend.h"
 #include "audio/cSoundSink.h"
 #include "util/eKytError.h"
@@ -77,7 +77,8 @@ int cSound::OpenAudioDevice(int nLine) {
   m_pSpkVAD->InitOBJ();
   m_pObjTimer = std::make_unique<asio::steady_timer>(m_Context);
   m_pTimerAlive = std::make_shared<char>(0);
-  m_NextTick = asio::steady_timer::clock_type::now() + std::chrono::milliseconds(kTickMs);
+  m_NextTick =
+      asio::steady_timer::clock_type::now() + std::chrono::milliseconds(cAudioUnit::kDurationMs);
   ArmTimer();
   return 0;
 }
@@ -90,9 +91,10 @@ void cSound::ArmTimer() {
     OnTimerPCM();
     if (alive.expired()) return;
     // The next deadline follows from the last one, so the clock does not drift.
-    m_NextTick += std::chrono::milliseconds(kTickMs);
+    m_NextTick += std::chrono::milliseconds(cAudioUnit::kDurationMs);
     const auto now = asio::steady_timer::clock_type::now();
-    if (m_NextTick + kMaxLag < now) m_NextTick = now + std::chrono::milliseconds(kTickMs);
+    if (m_NextTick + kMaxLag < now)
+      m_NextTick = now + std::chrono::milliseconds(cAudioUnit::kDurationMs);
     ArmTimer();
   });
 }
@@ -127,41 +129,41 @@ void cSound::OnPlayFillData(void* pOut, int nSize) {
 }
 
 void cSound::BoostVolumeUnitPCM(const int16_t* pIn, int16_t* pOut, int nFactor) {
-  for (int i = 0; i < kUnitSamples; ++i)
-    pOut[i] = cCodecRTP::GetSaturatedValue(static_cast<int32_t>(pIn[i]) * nFactor);
+  for (int i = 0; i < cAudioUnit::kSamples; ++i)
+    pOut[i] = cAudioUnit::GetSaturatedValue(static_cast<int32_t>(pIn[i]) * nFactor);
 }
 
 void cSound::SetStreamVol(int16_t* pSamples, int nCount, int nVolume) {
   if (nVolume == 0) return;
   for (int i = 0; i < nCount; ++i)
     pSamples[i] =
-        cCodecRTP::GetSaturatedValue(pSamples[i] + static_cast<int32_t>(pSamples[i]) * nVolume);
+        cAudioUnit::GetSaturatedValue(pSamples[i] + static_cast<int32_t>(pSamples[i]) * nVolume);
 }
 
 void cSound::OnTimerPCM() {
   m_pBackend->OnSoundTick();
-  int16_t unit[kUnitSamples];
-  for (int i = 0; i < 2 && m_pMicBUFF->ReadToBUFF(unit, kUnitBytes); ++i) {
+  int16_t unit[cAudioUnit::kSamples];
+  for (int i = 0; i < 2 && m_pMicBUFF->ReadToBUFF(unit, cAudioUnit::kBytes); ++i) {
     if (m_bMuteMic) {
-      std::fill_n(unit, kUnitSamples, 0);
+      std::fill_n(unit, cAudioUnit::kSamples, 0);
     } else {
-      mMicAutoGainControl.ApplyAutoGain(unit, kUnitSamples);
+      mMicAutoGainControl.ApplyAutoGain(unit, cAudioUnit::kSamples);
       if (m_bMicBoostSoft) BoostVolumeUnitPCM(unit, unit, kBoostFactor);
       if (mPitchShift) mPitchShift->UpdatePitchUnitPCM(m_nPitchShiftValue, unit, unit);
     }
-    m_pMicVAD->IsSilence(unit, kUnitSamples);
+    m_pMicVAD->IsSilence(unit, cAudioUnit::kSamples);
     m_pSink->OnMicData(unit);
   }
 
-  int16_t channel0[kUnitSamples], channel1[kUnitSamples];
+  int16_t channel0[cAudioUnit::kSamples], channel1[cAudioUnit::kSamples];
   if (!m_pSink->GetSpkPlay(unit, channel0, channel1)) return;
   if (m_bMuteSpk) {
-    std::fill_n(unit, kUnitSamples, 0);
+    std::fill_n(unit, cAudioUnit::kSamples, 0);
   } else {
-    mSpkAutoGainControl.ApplyAutoGain(unit, kUnitSamples);
+    mSpkAutoGainControl.ApplyAutoGain(unit, cAudioUnit::kSamples);
     if (m_bSpkBoostSoft) BoostVolumeUnitPCM(unit, unit, kBoostFactor);
-    SetStreamVol(unit, kUnitSamples, m_nSpkSoftVolume);
+    SetStreamVol(unit, cAudioUnit::kSamples, m_nSpkSoftVolume);
   }
-  m_pSpkVAD->IsSilence(unit, kUnitSamples);
-  m_pSpkBUFF->WriteToBUFF(unit, kUnitBytes);
+  m_pSpkVAD->IsSilence(unit, cAudioUnit::kSamples);
+  m_pSpkBUFF->WriteToBUFF(unit, cAudioUnit::kBytes);
 }

@@ -14,15 +14,12 @@
 
 class cSoundSink;
 
-// The sound device: microphone and speaker through an audio backend, in 20 ms units of 8000 Hz
-// 16-bit mono, and the 20 ms sound tick on the media thread that drives the whole media engine.
+// The sound device: microphone and speaker through an audio backend, a unit (cAudioUnit) at a
+// time, and the sound tick, once a unit on the media thread, that drives the whole media engine.
 // The device is open while at least one line uses it.
 class cSound {
  public:
-  static constexpr int kUnitSamples = 160;
-  static constexpr int kUnitBytes = 320;
   static constexpr int kDeviceBufferBytes = 2560;
-  static constexpr int kTickMs = 20;
   static constexpr int kBoostFactor = 20;
 
   // pSink receives the microphone units and gives the speaker units; the backend defaults to
@@ -65,7 +62,7 @@ class cSound {
   int GetMicVoiceLevel() { return m_pMicVAD->GetSoundLevel(); }
   int GetSpkVoiceLevel() { return m_pSpkVAD->GetSoundLevel(); }
 
-  // From the backend's capture thread: one 320-byte 8000 Hz unit (dropped if it does not fit).
+  // From the backend's capture thread: one unit (dropped if it does not fit).
   void OnRecordDone(const void* pData, int nSize);
   // From the backend's playback thread: nSize bytes of speaker sound, silence when short.
   void OnPlayFillData(void* pOut, int nSize);

@@ -6,7 +6,7 @@
 class cSoundSink {
  public:
   virtual ~cSoundSink() = default;
-  // One 160-sample microphone unit, after mute, gain and boost.
+  // One microphone unit, after mute, gain and boost.
   virtual void OnMicData(const int16_t* pUnit) = 0;
   // The speaker unit of this tick and the two channel units; false when nothing was heard.
   virtual bool GetSpkPlay(int16_t* pSpkUnit, int16_t* pChannel0, int16_t* pChannel1) = 0;

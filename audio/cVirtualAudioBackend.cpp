@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "audio/cAudioUnit.h"
 #include "audio/cSound.h"
 #include "audio/cWaveFileRead.h"
 #include "audio/cWaveFileWrite.h"
@@ -38,14 +39,14 @@ void cVirtualAudioBackend::Close() {
 
 void cVirtualAudioBackend::OnSoundTick() {
   if (!m_pSound) return;
-  int16_t unit[cSound::kUnitSamples];
+  int16_t unit[cAudioUnit::kSamples];
   // The speaker plays what the previous tick produced.
-  m_pSound->OnPlayFillData(unit, cSound::kUnitBytes);
+  m_pSound->OnPlayFillData(unit, cAudioUnit::kBytes);
   if (m_pSpkFile) m_pSpkFile->WriteUnitPCM(unit);
 
-  std::fill_n(unit, cSound::kUnitSamples, 0);
-  const size_t nCount = std::min<size_t>(cSound::kUnitBytes, m_MicPCM.size() - m_nMicOffset);
+  std::fill_n(unit, cAudioUnit::kSamples, 0);
+  const size_t nCount = std::min<size_t>(cAudioUnit::kBytes, m_MicPCM.size() - m_nMicOffset);
   std::copy_n(m_MicPCM.begin() + m_nMicOffset, nCount, reinterpret_cast<uint8_t*>(unit));
   m_nMicOffset += nCount;
-  m_pSound->OnRecordDone(unit, cSound::kUnitBytes);
+  m_pSound->OnRecordDone(unit, cAudioUnit::kBytes);
 }

@@ -2,11 +2,10 @@
 
 #include <cstring>
 
-#include "KytRTP/KytCodec/cG711uCodec.h"
+#include "audio/cAudioUnit.h"
+#include "audio/cG711uCodec.h"
 
 namespace {
-
-constexpr int kUnitBytes = 320;
 
 void Le32(uint8_t* p, uint32_t n) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(n >> (8 * i));
@@ -64,8 +63,8 @@ void cWaveFileWrite::WriteHeader() {
 void cWaveFileWrite::WriteUnitPCM(const int16_t* pUnit) {
   if (!m_fp) return;
   if (m_nCacheIndex >= kCacheBytes) FlushCache();
-  std::memcpy(reinterpret_cast<uint8_t*>(m_sWriteCache) + m_nCacheIndex, pUnit, kUnitBytes);
-  m_nCacheIndex += kUnitBytes;
+  std::memcpy(reinterpret_cast<uint8_t*>(m_sWriteCache) + m_nCacheIndex, pUnit, cAudioUnit::kBytes);
+  m_nCacheIndex += cAudioUnit::kBytes;
 }
 
 void cWaveFileWrite::FlushCache() {

@@ -21,7 +21,7 @@ class cWaveFileWrite {
 
   // Creates (or truncates) the file; false if it cannot be created.
   bool Open(const std::string& sPath, bool bCompressed);
-  // Appends one 320-byte unit.
+  // Appends one unit.
   void WriteUnitPCM(const int16_t* pUnit);
   void Close();
 

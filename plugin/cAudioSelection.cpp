@@ -2,12 +2,9 @@
 
 #include <strings.h>
 
-#include <memory>
+#include <utility>
 
-#include "KytRTP/cKytRTP.h"
-#include "audio/cVirtualAudioBackend.h"
 #include "useragent/cKytSIPUserAgentLib.h"
-#include "useragent/cKytSIPUserAgentObject.h"
 
 namespace {
 
@@ -45,6 +42,5 @@ bool cAudioSelection::ReadAttributes(int16_t nCount, const char* const* names,
 bool cAudioSelection::ApplyTo(cKytSIPUserAgentLib& userAgent) const {
   // The user agent starts out on the audio server.
   if (!m_bVirtual) return true;
-  return userAgent.GetKytMainObj()->GetKytRTPLib()->SetAudioBackend(
-      std::make_unique<cVirtualAudioBackend>(m_sMicWave, m_sSpeakerWave));
+  return userAgent.UseVirtualSoundDevice(m_sMicWave.c_str(), m_sSpeakerWave.c_str());
 }

@@ -1,7 +1,10 @@
 #include "useragent/cKytSIPUserAgentLib.h"
 
 #include <cstring>
+#include <string>
 
+#include "KytRTP/cKytRTP.h"
+#include "audio/cVirtualAudioBackend.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 #include "util/cKytSTR.h"
 
@@ -10,13 +13,18 @@ cKytSIPUserAgentLib::cKytSIPUserAgentLib(cMainLoop* pMainLoop)
 
 cKytSIPUserAgentLib::~cKytSIPUserAgentLib() = default;
 
+bool cKytSIPUserAgentLib::UseVirtualSoundDevice(const char* pMicWave, const char* pSpeakerWave) {
+  return m_pKytMainObj->GetKytRTPLib()->SetAudioBackend(std::make_unique<cVirtualAudioBackend>(
+      std::string(pMicWave ? pMicWave : ""), std::string(pSpeakerWave ? pSpeakerWave : "")));
+}
+
 bool cKytSIPUserAgentLib::Initialize(bool bBindToListenIP, const char* pListenIP,
                                      int32_t nListenPort, const char* pFromURI,
                                      const char* pOutboundProxy, const char* pProxySIP,
                                      const char* pLoginId, const char* pLoginPwd,
                                      bool /*bUseSoundDevice*/, int32_t nTotalLine) {
   return m_pKytMainObj->Init(bBindToListenIP, pListenIP, nListenPort, pFromURI, pOutboundProxy,
-                             pProxySIP, pLoginId, pLoginPwd, true, nTotalLine);
+                             pProxySIP, pLoginId, pLoginPwd, nTotalLine);
 }
 
 bool cKytSIPUserAgentLib::InitializeEx(bool bBindToListenIP, const char* pListenIP,
@@ -27,7 +35,7 @@ bool cKytSIPUserAgentLib::InitializeEx(bool bBindToListenIP, const char* pListen
                                        bool /*bUseSoundDevice*/, int32_t nTotalLine) {
   return m_pKytMainObj->InitEx(bBindToListenIP, pListenIP, nListenPort, pUserName, pLoginId,
                                pLoginPwd, pDisplayName, pDomainRealm, pProxySIP, pOutboundProxy,
-                               true, nTotalLine);
+                               nTotalLine);
 }
 
 void cKytSIPUserAgentLib::UnInitialize() { m_pKytMainObj->UnInit(); }

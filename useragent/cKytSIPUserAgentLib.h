@@ -27,6 +27,10 @@ class cKytSIPUserAgentLib {
 
   // The core behind the facade (hosts and tests reach settings and components through it).
   cKytSIPUserAgentObject* GetKytMainObj() const { return m_pKytMainObj.get(); }
+  // For hosts without sound hardware, before the first call: the microphone plays pMicWave once
+  // and then silence, the speaker is written to pSpeakerWave (empty: silence, nowhere). False
+  // once the sound device is open.
+  bool UseVirtualSoundDevice(const char* pMicWave, const char* pSpeakerWave);
 
   // Session. The use-sound-device argument is ignored: media always uses the sound device.
   bool Initialize(bool bBindToListenIP, const char* pListenIP, int32_t nListenPort,

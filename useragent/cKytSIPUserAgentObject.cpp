@@ -55,7 +55,7 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
                                   int32_t nListenPort, const cKytSTR& fromURI,
                                   const cKytSTR& outboundProxy, const cKytSTR& proxySIP,
                                   const cKytSTR& loginId, const cKytSTR& loginPwd,
-                                  bool bUseSoundDevice, int32_t nTotalLine) {
+                                  int32_t nTotalLine) {
   // The From URI is checked before anything is touched: a refused Init leaves a running
   // session's addresses as they are, so its messages keep a valid Via and Contact.
   cKytSTR displayName, user, host;
@@ -92,7 +92,7 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
     m_nLastError = kErrSocket;
     return false;
   }
-  if (!m_pKytRTPLib->InitOBJECT(nTotalLine, bUseSoundDevice)) {
+  if (!m_pKytRTPLib->InitOBJECT(nTotalLine)) {
     const int32_t nMediaError = m_pKytRTPLib->GetObjectError();
     UnInit();
     m_nLastError = nMediaError;
@@ -120,7 +120,6 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
   m_pChatSIP->InitOBJ(this, m_pKytEventObj.get());
   m_pObjTimerTick->StartOneSecondTick();
 
-  m_bUseSoundDevice = bUseSoundDevice;
   m_bIsInitialized = true;
   return true;
 }
@@ -130,13 +129,13 @@ bool cKytSIPUserAgentObject::InitEx(bool bBindToListenIP, const cKytSTR& listenI
                                     const cKytSTR& loginId, const cKytSTR& loginPwd,
                                     const cKytSTR& displayName, const cKytSTR& domainRealm,
                                     const cKytSTR& proxySIP, const cKytSTR& outboundProxy,
-                                    bool bUseSoundDevice, int32_t nTotalLine) {
+                                    int32_t nTotalLine) {
   cKytSTR name(displayName.IsZeroLEN() ? userName : displayName);
   name.Trim("\"");
   cKytSTR fromURI;
   cURI::Construct(name, userName, domainRealm, 0, fromURI);
   return Init(bBindToListenIP, listenIP, nListenPort, fromURI, outboundProxy, proxySIP, loginId,
-              loginPwd, bUseSoundDevice, nTotalLine);
+              loginPwd, nTotalLine);
 }
 
 void cKytSIPUserAgentObject::UnInit() {
@@ -298,7 +297,7 @@ bool cKytSIPUserAgentObject::Connect(int32_t nLine, const cKytSTR& toURI, int32_
   cSIPCall* pCall = m_pObjCallPool->CreateCall("", this, m_pKytEventObj.get());
   PlaceCall(nLine, pCall);
   m_pKytRTPLib->UnHoldLine(nLine);
-  if (m_bUseSoundDevice && !m_pKytRTPLib->OpenMEDIA(nLine, nInputDevice, nOutputDevice)) {
+  if (!m_pKytRTPLib->OpenMEDIA(nLine, nInputDevice, nOutputDevice)) {
     return TakeMediaError();
   }
   if (pCall->Connect(toURI, m_pCodecSIP->GetCodecList())) return true;
@@ -321,14 +320,14 @@ bool cKytSIPUserAgentObject::AcceptCall(int32_t nLine, const cKytSTR& callId, in
     return false;
   }
   if (GetLineCall(nLine) != pCall && !FreeIdleSlot(nLine)) return false;
-  if (m_bUseSoundDevice && !m_pKytRTPLib->OpenMEDIA(nLine, nInputDevice, nOutputDevice)) {
+  if (!m_pKytRTPLib->OpenMEDIA(nLine, nInputDevice, nOutputDevice)) {
     return TakeMediaError();
   }
   m_pKytRTPLib->UnHoldLine(nLine);
   PlaceCall(nLine, pCall);
   if (pCall->AcceptCall(m_pCodecSIP->GetCodecList())) return true;
   // A call refused at this point (no common codec, no answer) must not keep the device open.
-  if (m_bUseSoundDevice) m_pKytRTPLib->CloseMEDIA(nLine);
+  m_pKytRTPLib->CloseMEDIA(nLine);
   pCall->SetLineNo(-1);
   m_pAllocLineSIP[static_cast<size_t>(nLine)] = "";
   return TakeCallError(pCall);

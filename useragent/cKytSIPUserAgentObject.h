@@ -40,12 +40,11 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink {
   // Session.
   bool Init(bool bBindToListenIP, const cKytSTR& listenIP, int32_t nListenPort,
             const cKytSTR& fromURI, const cKytSTR& outboundProxy, const cKytSTR& proxySIP,
-            const cKytSTR& loginId, const cKytSTR& loginPwd, bool bUseSoundDevice,
-            int32_t nTotalLine);
+            const cKytSTR& loginId, const cKytSTR& loginPwd, int32_t nTotalLine);
   bool InitEx(bool bBindToListenIP, const cKytSTR& listenIP, int32_t nListenPort,
               const cKytSTR& userName, const cKytSTR& loginId, const cKytSTR& loginPwd,
               const cKytSTR& displayName, const cKytSTR& domainRealm, const cKytSTR& proxySIP,
-              const cKytSTR& outboundProxy, bool bUseSoundDevice, int32_t nTotalLine);
+              const cKytSTR& outboundProxy, int32_t nTotalLine);
   void UnInit();
   bool IsInitialized() const { return m_bIsInitialized; }
   int32_t GetKytObjectError() const { return m_nLastError; }
@@ -218,7 +217,6 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink {
   bool m_bIsInitialized = false;
   int32_t m_nLastError = 0;
   int32_t m_nTotalLine = 0;
-  bool m_bUseSoundDevice = true;
   cKytSTR m_pResultMyIP;
   bool m_bForwardCall = false;
   cKytSTR m_pForwardCallTo;

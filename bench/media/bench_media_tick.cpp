@@ -17,7 +17,7 @@ static void BM_MediaTick(benchmark::State& state) {
   asio::io_context context;
   cKytRTPObject object(context);
   object.SetAudioBackend(std::make_unique<cVirtualAudioBackend>("", ""));
-  if (!object.InitOBJECT(nLines, true, nullptr)) {
+  if (!object.InitOBJECT(nLines, nullptr)) {
     state.SkipWithError("init failed");
     return;
   }

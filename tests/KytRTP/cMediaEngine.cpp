@@ -8,7 +8,7 @@ namespace mediatest {
 
 cMediaEngine::cMediaEngine(int nLines, const std::string& sMicWave, const std::string& sSpkWave) {
   EXPECT_TRUE(lib.SetAudioBackend(std::make_unique<cVirtualAudioBackend>(sMicWave, sSpkWave)));
-  EXPECT_TRUE(lib.InitOBJECT(nLines, true));
+  EXPECT_TRUE(lib.InitOBJECT(nLines));
 }
 
 int cMediaEngine::OpenLoopbackLine(int nLine) {

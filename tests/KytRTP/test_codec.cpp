@@ -6,9 +6,10 @@
 
 #include "KytRTP/KytCodec/cCodecRTP.h"
 #include "KytRTP/KytCodec/cG610Codec.h"
-#include "KytRTP/KytCodec/cG711aCodec.h"
-#include "KytRTP/KytCodec/cG711uCodec.h"
 #include "KytRTP/KytCodec/ciLBCCodec.h"
+#include "audio/cAudioUnit.h"
+#include "audio/cG711aCodec.h"
+#include "audio/cG711uCodec.h"
 #include "cMediaTestUtil.h"
 
 using namespace mediatest;
@@ -24,7 +25,7 @@ std::vector<int16_t> EverySample() {
 
 std::vector<int16_t> SpeechUnits() {
   std::vector<int16_t> pcm = ReadWavePCM(DataFile("speech8k.wav"));
-  pcm.resize(pcm.size() - pcm.size() % cCodecRTP::kUnitSamples);
+  pcm.resize(pcm.size() - pcm.size() % cAudioUnit::kSamples);
   return pcm;
 }
 
@@ -48,9 +49,9 @@ TEST(CodecRTP, FrameConstantsPerCodec) {
 }
 
 TEST(CodecRTP, MixSaturates) {
-  EXPECT_EQ(cCodecRTP::GetSaturatedValue(40000), 32767);
-  EXPECT_EQ(cCodecRTP::GetSaturatedValue(-40000), -32768);
-  EXPECT_EQ(cCodecRTP::GetSaturatedValue(-5), -5);
+  EXPECT_EQ(cAudioUnit::GetSaturatedValue(40000), 32767);
+  EXPECT_EQ(cAudioUnit::GetSaturatedValue(-40000), -32768);
+  EXPECT_EQ(cAudioUnit::GetSaturatedValue(-5), -5);
   int16_t a[160], b[160], out[160];
   for (int i = 0; i < 160; ++i) {
     a[i] = i % 2 ? 30000 : -30000;
@@ -58,7 +59,7 @@ TEST(CodecRTP, MixSaturates) {
   }
   a[7] = 100;
   b[7] = -250;
-  cCodecRTP::MixTwoUnitSizeStream(a, b, out);
+  cAudioUnit::MixTwoUnitSizeStream(a, b, out);
   EXPECT_EQ(out[0], -32768);
   EXPECT_EQ(out[1], 32767);
   EXPECT_EQ(out[7], -150);

@@ -9,13 +9,13 @@
 #include <iterator>
 #include <vector>
 
-#include "KytRTP/KytCodec/cG711uCodec.h"
 #include "KytRTP/KytCodec/ciLBCCodec.h"
 #include "KytRTP/cGenListenPortRTP.h"
 #include "KytRTP/cGenRTPBasedDTMF.h"
 #include "KytRTP/cKytRTPObject.h"
 #include "KytRTP/cPacketRTP.h"
 #include "KytRTP/cSocketRTP.h"
+#include "audio/cG711uCodec.h"
 #include "audio/cVirtualAudioBackend.h"
 
 namespace {
@@ -95,7 +95,7 @@ TEST_F(MediaObject, LineOperationsBeforeInitialisation) {
 }
 
 TEST_F(MediaObject, GuardsOnLineNumberAndOpenState) {
-  ASSERT_TRUE(object.InitOBJECT(2, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(2, nullptr));
   EXPECT_FALSE(object.HoldLine(2));
   EXPECT_EQ(object.GetObjectError(), 29);
   EXPECT_FALSE(object.UnHoldLine(-1));
@@ -124,7 +124,7 @@ TEST_F(MediaObject, GuardsOnLineNumberAndOpenState) {
 }
 
 TEST_F(MediaObject, OpenLineChoosesEvenPortsOrTheRequestedOne) {
-  ASSERT_TRUE(object.InitOBJECT(3, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(3, nullptr));
   ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", 0));
   ASSERT_TRUE(object.OpenLine(1, true, "127.0.0.1", -1));
   const int nPort0 = object.GetLineRxPort(0), nPort1 = object.GetLineRxPort(1);
@@ -180,7 +180,7 @@ TEST(ListenPort, SearchStartsEvenAndInRange) {
 }
 
 TEST_F(MediaObject, SendsEncodedMicrophoneWithMarkerOnlyOnTheFirstPacket) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   StartLine(0);
   const std::vector<int16_t> unit(160, 1000);
   object.OnMicData(unit.data());
@@ -200,7 +200,7 @@ TEST_F(MediaObject, SendsEncodedMicrophoneWithMarkerOnlyOnTheFirstPacket) {
 }
 
 TEST_F(MediaObject, HoldStopsVoiceBothWaysAndSequenceContinues) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   const int nPort = StartLine(0);
   const std::vector<int16_t> unit(160, 1000);
   object.OnMicData(unit.data());
@@ -222,7 +222,7 @@ TEST_F(MediaObject, HoldStopsVoiceBothWaysAndSequenceContinues) {
 }
 
 TEST_F(MediaObject, ReceivedVoiceReachesTheSpeakerAfterTheJitterWait) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   const int nPort = StartLine(0);
   int16_t spk[160], c0[160], c1[160];
   for (uint16_t s = 0; s < 7; ++s) SendVoice(nPort, s, 4000);
@@ -247,7 +247,7 @@ TEST_F(MediaObject, ReceivedVoiceReachesTheSpeakerAfterTheJitterWait) {
 }
 
 TEST_F(MediaObject, MutesAndMalformedPayloads) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   const int nPort = StartLine(0);
   ASSERT_TRUE(object.MuteOutboundVoiceStream(0, true));
   const std::vector<int16_t> unit(160, 1000);
@@ -269,7 +269,7 @@ TEST_F(MediaObject, MutesAndMalformedPayloads) {
 
 // Three lines that all hear voice: each line sends the sum of the two others with its microphone.
 TEST_F(MediaObject, ConferenceMixSendsEachLineTheOthers) {
-  ASSERT_TRUE(object.InitOBJECT(3, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(3, nullptr));
   const int16_t values[3] = {1000, 2000, 4000};
   int nPorts[3];
   for (int n = 0; n < 3; ++n) nPorts[n] = StartLine(n);
@@ -307,7 +307,7 @@ TEST_F(MediaObject, ConferenceMixSendsEachLineTheOthers) {
 }
 
 TEST_F(MediaObject, LoudConferenceDoesNotWrapAround) {
-  ASSERT_TRUE(object.InitOBJECT(3, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(3, nullptr));
   const int16_t values[3] = {-12000, 24000, 24000};
   int nPorts[3];
   for (int n = 0; n < 3; ++n) nPorts[n] = StartLine(n);
@@ -325,7 +325,7 @@ TEST_F(MediaObject, LoudConferenceDoesNotWrapAround) {
 }
 
 TEST_F(MediaObject, DetectionSettingsAndSpeakerGain) {
-  ASSERT_TRUE(object.InitOBJECT(2, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(2, nullptr));
   StartLine(0);
   EXPECT_TRUE(object.DetectAMD(0, true, 6000, 300, 2));
   EXPECT_FALSE(object.DetectAMD(1, true, 6000, 300, 2));
@@ -337,7 +337,7 @@ TEST_F(MediaObject, DetectionSettingsAndSpeakerGain) {
 // A wave file goes to the remote party in place of the microphone, also on hold, and to the
 // local speaker when listening.
 TEST_F(MediaObject, WavePlaysToTheRemotePartyAndTheSpeaker) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   StartLine(0);
   EXPECT_FALSE(object.PlayWaveOpen(0, "/nonexistent/kyt.wav"));
   EXPECT_EQ(object.GetObjectError(), 21);
@@ -381,7 +381,7 @@ TEST_F(MediaObject, WavePlaysToTheRemotePartyAndTheSpeaker) {
 }
 
 TEST_F(MediaObject, IlbcSendsThirtyMsFramesOnTwoTicksOfThree) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", 0));
   ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", PeerPort(), 3, 98, true, true));
   const std::vector<int16_t> unit(160, 500);
@@ -400,7 +400,7 @@ TEST_F(MediaObject, IlbcSendsThirtyMsFramesOnTwoTicksOfThree) {
 }
 
 TEST_F(MediaObject, IlbcReceiveModeFollowsThePayloadLength) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   const int nPort = StartLine(0);
   ciLBCCodec encoder;
   encoder.SetEncodeMode(20);
@@ -460,7 +460,7 @@ TEST(TelephoneEvents, OneEventIsEightPackets) {
 // One digit in the stream: the burst, the silence after it, and voice resuming where the event
 // left the sequence number and timestamp.
 TEST_F(MediaObject, TelephoneEventReplacesTheMicrophone) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   StartLine(0);
   const std::vector<int16_t> unit(160, 1000);
   object.OnMicData(unit.data());
@@ -500,7 +500,7 @@ TEST_F(MediaObject, TelephoneEventReplacesTheMicrophone) {
 }
 
 TEST_F(MediaObject, RestartingTheStreamDropsQueuedEvents) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   StartLine(0);
   ASSERT_TRUE(object.GenRTPBasedDTMF(0, 101, 10));
   ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", PeerPort(), 0, 0, true, true));
@@ -528,7 +528,7 @@ std::vector<int16_t> ReadRecording(const std::string& sPath, int& nFormatTag) {
 }  // namespace
 
 TEST_F(MediaObject, RecordingKindsAndFailures) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   StartLine(0);
   EXPECT_FALSE(object.StartRecording(0, 3, false));
   EXPECT_EQ(object.GetObjectError(), 33);
@@ -542,7 +542,7 @@ TEST_F(MediaObject, RecordingKindsAndFailures) {
 }
 
 TEST_F(MediaObject, RecordsSentAndReceivedSoundMixed) {
-  ASSERT_TRUE(object.InitOBJECT(1, true, nullptr));
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   const int nPort = StartLine(0);
   const std::string sPath = ::testing::TempDir() + "kyt_record_both.wav";
   ASSERT_TRUE(object.StartRecording(0, 2, false));

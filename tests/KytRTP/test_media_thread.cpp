@@ -33,7 +33,7 @@ TEST(MediaThread, OperationsRunOnTheMediaObjectAndReportItsCodes) {
   EXPECT_FALSE(lib.OpenLine(0, false, "", 0));
   EXPECT_EQ(lib.GetObjectError(), 10);
   ASSERT_TRUE(lib.SetAudioBackend(std::make_unique<cVirtualAudioBackend>("", "")));
-  ASSERT_TRUE(lib.InitOBJECT(2, false));
+  ASSERT_TRUE(lib.InitOBJECT(2));
   EXPECT_FALSE(lib.HoldLine(2));
   EXPECT_EQ(lib.GetObjectError(), 29);
   EXPECT_TRUE(lib.GetLineRxIP(0).IsZeroLEN());
@@ -46,7 +46,7 @@ TEST(MediaThread, OperationsRunOnTheMediaObjectAndReportItsCodes) {
   EXPECT_TRUE(lib.UnHoldLine(1));
   EXPECT_FALSE(lib.IsLineHold(1));
 
-  // Device settings travel both ways; the gain levels come back in the argument field.
+  // Device settings travel both ways.
   lib.MicSetAutoGain(7);
   lib.MicSetAutoGain(40);
   EXPECT_EQ(lib.MicGetAutoGain(), 7);
@@ -105,7 +105,7 @@ TEST(MediaThread, StopsPromptlyWhileStreaming) {
   cAsioMainLoop loop;
   auto pLib = std::make_unique<cKytRTPLib>(&loop);
   ASSERT_TRUE(pLib->SetAudioBackend(std::make_unique<cVirtualAudioBackend>("", "")));
-  ASSERT_TRUE(pLib->InitOBJECT(1, true));
+  ASSERT_TRUE(pLib->InitOBJECT(1));
   ASSERT_TRUE(pLib->OpenLine(0, true, "127.0.0.1", 0));
   ASSERT_TRUE(pLib->LineStartRTP(0, "127.0.0.1", pLib->GetLineRxPort(0), 0, 0, true, true));
   ASSERT_TRUE(pLib->OpenMEDIA(0, 0, 0));
@@ -128,7 +128,7 @@ TEST(MediaThread, WavePlaybackEndReachesTheCore) {
     std::ofstream(sPath, std::ios::binary).write(reinterpret_cast<const char*>(v.data()), v.size());
   }
   ASSERT_TRUE(rtp.SetAudioBackend(std::make_unique<cVirtualAudioBackend>("", "")));
-  ASSERT_TRUE(rtp.InitOBJECT(2, true));
+  ASSERT_TRUE(rtp.InitOBJECT(2));
   ASSERT_TRUE(rtp.OpenLine(1, true, "127.0.0.1", 0));
   ASSERT_TRUE(rtp.LineStartRTP(1, "127.0.0.1", rtp.GetLineRxPort(1), 0, 0, true, true));
   ASSERT_TRUE(rtp.PlayWaveOpen(1, sPath.c_str()));

@@ -6,9 +6,9 @@
 
 #include "KytRTP/KytCodec/cCodecRTP.h"
 #include "KytRTP/KytCodec/cG610Codec.h"
-#include "KytRTP/KytCodec/cG711aCodec.h"
-#include "KytRTP/KytCodec/cG711uCodec.h"
 #include "KytRTP/KytCodec/ciLBCCodec.h"
+#include "audio/cG711aCodec.h"
+#include "audio/cG711uCodec.h"
 #include "cMediaEngine.h"
 #include "cMediaTestUtil.h"
 

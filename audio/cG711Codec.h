@@ -22,13 +22,19 @@ class cG711Codec {
   uint8_t EncodeSample(int16_t nSample) const;
   int16_t DecodeSample(uint8_t nCode) const { return m_pExpTable[nCode]; }
 
-  // Fills the encoding table from the decoding table: each 14-bit value gets the level whose
-  // decoded value is nearest, with the decision points at the rounded midpoints between levels.
-  static void BuildCompTable(const int16_t* pExpTable, uint8_t nMask, uint8_t* pCompTable);
+  // The two tables of one law. The decoding table holds pDecode of every code; the encoding
+  // table gives each 14-bit value the level whose decoded value is nearest, with the decision
+  // points at the rounded midpoints between levels. nMask is the law's code of level 0.
+  struct sTables {
+    sTables(int16_t (*pDecode)(uint8_t), uint8_t nMask);
+    uint8_t m_CompTable[kCompTableSize];
+    int16_t m_ExpTable[kExpTableSize];
+  };
 
  protected:
-  cG711Codec(const uint8_t* pCompTable, const int16_t* pExpTable)
-      : m_pCompTable(pCompTable), m_pExpTable(pExpTable) {}
+  // tables must outlive the coder.
+  explicit cG711Codec(const sTables& tables)
+      : m_pCompTable(tables.m_CompTable), m_pExpTable(tables.m_ExpTable) {}
 
  private:
   const uint8_t* m_pCompTable;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KytRTP/KytCodec/cG711Codec.h"
+#include "audio/cG711Codec.h"
 
 // G.711 mu-law.
 class cG711uCodec : public cG711Codec {

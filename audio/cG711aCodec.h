@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KytRTP/KytCodec/cG711Codec.h"
+#include "audio/cG711Codec.h"
 
 // G.711 A-law.
 class cG711aCodec : public cG711Codec {

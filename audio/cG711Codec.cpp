@@ -1,9 +1,9 @@
-#include "KytRTP/KytCodec/cG711Codec.h"
+#include "audio/cG711Codec.h"
 
-#include "KytRTP/KytCodec/cCodecRTP.h"
+#include "audio/cAudioUnit.h"
 
 int cG711Codec::EncodeOutPutSize(int nSizePCM) const {
-  if (nSizePCM <= 0 || nSizePCM % cCodecRTP::kUnitBytes != 0) return 0;
+  if (nSizePCM <= 0 || nSizePCM % cAudioUnit::kBytes != 0) return 0;
   return nSizePCM / 2;
 }
 
@@ -28,13 +28,14 @@ int cG711Codec::Decode(const uint8_t* pCoded, int nSizeCoded, int16_t* pOut) con
   return nSizeCoded * 2;
 }
 
-void cG711Codec::BuildCompTable(const int16_t* pExpTable, uint8_t nMask, uint8_t* pCompTable) {
+cG711Codec::sTables::sTables(int16_t (*pDecode)(uint8_t), uint8_t nMask) {
+  for (int i = 0; i < kExpTableSize; ++i) m_ExpTable[i] = pDecode(static_cast<uint8_t>(i));
   constexpr int kHalf = kCompTableSize / 2;
   // A 14-bit value w sits at index w modulo 16384 (the top 14 bits of the sample).
-  auto put = [pCompTable](int nValue, int nCode) {
-    pCompTable[(nValue + kCompTableSize) % kCompTableSize] = static_cast<uint8_t>(nCode);
+  auto put = [this](int nValue, int nCode) {
+    m_CompTable[(nValue + kCompTableSize) % kCompTableSize] = static_cast<uint8_t>(nCode);
   };
-  auto level = [pExpTable, nMask](int nLevel) -> int { return pExpTable[nLevel ^ nMask]; };
+  auto level = [this, nMask](int nLevel) -> int { return m_ExpTable[nLevel ^ nMask]; };
   put(0, nMask);
   int nMagnitude = 1;
   for (int nLevel = 0; nLevel <= 127; ++nLevel) {
@@ -45,5 +46,5 @@ void cG711Codec::BuildCompTable(const int16_t* pExpTable, uint8_t nMask, uint8_t
       put(-nMagnitude, nLevel ^ nMask ^ 0x80);
     }
   }
-  put(-kHalf, pCompTable[kCompTableSize - (kHalf - 1)]);
+  put(-kHalf, m_CompTable[kCompTableSize - (kHalf - 1)]);
 }
