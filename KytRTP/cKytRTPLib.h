@@ -4,6 +4,7 @@
 #include <memory>
 #include <type_traits>
 
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cAudioBackend;
@@ -14,13 +15,11 @@ class cMainLoop;
 // object and runs an Asio context; every public operation runs against the media object on that
 // thread and waits for it (inline when called on the media thread itself). Events raised on the
 // media thread travel to the main thread through the main loop, without waiting.
-class cKytRTPLib {
+class cKytRTPLib : private cKytNoCopy {
  public:
   // pMainLoop receives the events; it must outlive this object.
   explicit cKytRTPLib(cMainLoop* pMainLoop);
   virtual ~cKytRTPLib();
-  cKytRTPLib(const cKytRTPLib&) = delete;
-  cKytRTPLib& operator=(const cKytRTPLib&) = delete;
 
   // Chooses where sound comes from and goes to (default: the desktop's audio server). Refused
   // while the sound device is open; a host calls it before the first OpenMEDIA.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audio/cSoundSink.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cAudioBackend;
@@ -17,12 +18,10 @@ class cSound;
 // The media object: owns the sound device and the RTP lines, chooses local RTP ports and mixes
 // sound between the microphone, the speaker and the lines every 20 ms. Lives on the media thread
 // and is used there only. Failures leave their code in m_nLastError, which no success clears.
-class cKytRTPObject : public cSoundSink {
+class cKytRTPObject : public cSoundSink, private cKytNoCopy {
  public:
   explicit cKytRTPObject(asio::io_context& context);
   ~cKytRTPObject() override;
-  cKytRTPObject(const cKytRTPObject&) = delete;
-  cKytRTPObject& operator=(const cKytRTPObject&) = delete;
 
   bool InitOBJECT(int nTotalLine, cKytRTPLib* pKytRTPLib);
   void UnInitOBJECT();

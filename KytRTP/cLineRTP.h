@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cCircularBUFF;
@@ -22,7 +23,7 @@ class cSocketRTP;
 
 // One voice channel: one UDP socket, one outgoing and one incoming RTP stream, with its own
 // codecs and jitter buffer. The media object drives it from the 20 ms sound tick.
-class cLineRTP {
+class cLineRTP : private cKytNoCopy {
  public:
   // Received packets whose PCM would not fit the jitter buffer's cut buffer (80 ms) could never
   // be played; they are dropped before decoding.
@@ -30,8 +31,6 @@ class cLineRTP {
 
   explicit cLineRTP(asio::io_context& context);
   ~cLineRTP();
-  cLineRTP(const cLineRTP&) = delete;
-  cLineRTP& operator=(const cLineRTP&) = delete;
 
   void SetLineNo(int nLineNo) { m_nLineNo = nLineNo; }
   int GetLineNo() const { return m_nLineNo; }

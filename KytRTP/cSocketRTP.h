@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "util/cKytNoCopy.h"
+
 class cLineRTP;
 
 // The UDP socket of one RTP line, on the media thread's Asio context. Every received datagram
 // that parses as RTP goes to the line.
-class cSocketRTP {
+class cSocketRTP : private cKytNoCopy {
  public:
   cSocketRTP(asio::io_context& context, cLineRTP* pLineRTP);
   ~cSocketRTP();
-  cSocketRTP(const cSocketRTP&) = delete;
-  cSocketRTP& operator=(const cSocketRTP&) = delete;
 
   // Binds an IPv4 UDP socket to pIP (any address when null or empty) and nPort, and starts
   // receiving. False when the address is not IPv4 or the bind fails.

@@ -5,11 +5,13 @@
 #include <memory>
 #include <vector>
 
+#include "util/cKytNoCopy.h"
+
 class cJitterQueue;
 
 // Answering-machine detection for one line: once the far end starts talking, collects the
 // received audio for the analysis time and counts its pauses; enough long pauses mean a human.
-class cDetectAMD {
+class cDetectAMD : private cKytNoCopy {
  public:
   static constexpr int kStartAnalysisTime = 6000;
   static constexpr int kStartSilenceTimeMs = 300;
@@ -18,8 +20,6 @@ class cDetectAMD {
   // pfnDetected receives the verdict: true for a human, false for a machine.
   explicit cDetectAMD(std::function<void(bool)> pfnDetected);
   ~cDetectAMD();
-  cDetectAMD(const cDetectAMD&) = delete;
-  cDetectAMD& operator=(const cDetectAMD&) = delete;
 
   // Arms with the given analysis time (tick units), pause length (ms) and pause count, or
   // disarms; either way no audio is collected until the next StartAMD.

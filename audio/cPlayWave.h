@@ -6,18 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "util/cKytNoCopy.h"
+
 class cCircularBUFF;
 class cWaveFileRead;
 
 // Plays a WAVE file to a line's remote party, one 20 ms unit per microphone unit, and optionally
 // to the local speaker too. Reaching the end rewinds the file and reports it once.
-class cPlayWave {
+class cPlayWave : private cKytNoCopy {
  public:
   // pfnPlayDone is called when playback reaches the end of the file.
   explicit cPlayWave(std::function<void()> pfnPlayDone);
   ~cPlayWave();
-  cPlayWave(const cPlayWave&) = delete;
-  cPlayWave& operator=(const cPlayWave&) = delete;
 
   // Answers 0, or the reader's code (21, 35, 37) with no file open.
   int WaveFileOpen(const std::string& sPath);

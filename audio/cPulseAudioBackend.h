@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/cAudioBackend.h"
+#include "util/cKytNoCopy.h"
 
 struct pa_context;
 struct pa_mainloop_api;
@@ -17,12 +18,9 @@ struct pa_threaded_mainloop;
 // one capture and one playback stream of 8000 Hz signed 16-bit mono, so the server converts
 // rates, with the media role "phone" so that the server's echo canceller applies. The server is
 // the one the environment names (PULSE_SERVER), else the user's own.
-class cPulseAudioBackend : public cAudioBackend {
+class cPulseAudioBackend : public cAudioBackend, private cKytNoCopy {
  public:
-  cPulseAudioBackend() = default;
   ~cPulseAudioBackend() override;
-  cPulseAudioBackend(const cPulseAudioBackend&) = delete;
-  cPulseAudioBackend& operator=(const cPulseAudioBackend&) = delete;
 
   int Open(cSound* pSound) override;
   void Close() override;

@@ -6,22 +6,23 @@
 #include <string>
 
 #include "audio/cRecordDataPCM.h"
+#include "util/cKytNoCopy.h"
 
 class cCircularBUFF;
 class cJitterBuffer;
 
 // A line's call recorder: collects the sent sound, the received sound, or both mixed, as 20 ms
 // units in memory, and writes them to a WAVE file on request (16-bit PCM or G.711 mu-law).
-class cRecordFile {
+class cRecordFile : private cKytNoCopy {
  public:
-  static constexpr int kRecordSent = 0;
-  static constexpr int kRecordReceived = 1;
-  static constexpr int kRecordBoth = 2;
+  enum eRecordKind : int {
+    kRecordSent = 0,
+    kRecordReceived = 1,
+    kRecordBoth = 2,
+  };
 
   cRecordFile();
   ~cRecordFile();
-  cRecordFile(const cRecordFile&) = delete;
-  cRecordFile& operator=(const cRecordFile&) = delete;
 
   // Ends any recording and starts an empty one (both sides, PCM).
   void Init();

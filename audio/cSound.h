@@ -11,13 +11,14 @@
 #include "audio/cCircularBUFF.h"
 #include "audio/cPitchShift.h"
 #include "audio/cVAD.h"
+#include "util/cKytNoCopy.h"
 
 class cSoundSink;
 
 // The sound device: microphone and speaker through an audio backend, a unit (cAudioUnit) at a
 // time, and the sound tick, once a unit on the media thread, that drives the whole media engine.
 // The device is open while at least one line uses it.
-class cSound {
+class cSound : private cKytNoCopy {
  public:
   static constexpr int kDeviceBufferBytes = 2560;
   static constexpr int kBoostFactor = 20;
@@ -26,8 +27,6 @@ class cSound {
   // the desktop's audio server.
   cSound(asio::io_context& context, cSoundSink* pSink);
   ~cSound();
-  cSound(const cSound&) = delete;
-  cSound& operator=(const cSound&) = delete;
 
   // Replaces the backend; refused (false) while the device is open.
   bool SetAudioBackend(std::unique_ptr<cAudioBackend> pBackend);

@@ -5,19 +5,19 @@
 #include <memory>
 #include <string>
 
+#include "util/cKytNoCopy.h"
+
 class cG711uCodec;
 
 // Writes 8000 Hz mono WAVE files, 16-bit PCM or G.711 mu-law, from 20 ms units. The header is
 // rewritten at every flush of the cache, so the file on disk is valid every 500 ms.
-class cWaveFileWrite {
+class cWaveFileWrite : private cKytNoCopy {
  public:
   static constexpr int kHeaderSize = 46;
   static constexpr int kCacheBytes = 8000;
 
   cWaveFileWrite();
   ~cWaveFileWrite();
-  cWaveFileWrite(const cWaveFileWrite&) = delete;
-  cWaveFileWrite& operator=(const cWaveFileWrite&) = delete;
 
   // Creates (or truncates) the file; false if it cannot be created.
   bool Open(const std::string& sPath, bool bCompressed);

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "call/cCloseCallData.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cCallSink;
@@ -14,13 +15,11 @@ class cSIPCall;
 
 // Every call of the user agent, by Call-ID. A closed call stays findable for a while (so that late
 // retransmissions still meet their dialog) and is destroyed by the second sweep that sees it.
-class cCallPool {
+class cCallPool : private cKytNoCopy {
  public:
   static constexpr int32_t SWEEP_INTERVAL = 20;  // a sweep on every 21st tick
 
   cCallPool();
-  cCallPool(const cCallPool&) = delete;
-  cCallPool& operator=(const cCallPool&) = delete;
   ~cCallPool();
 
   // The call with this Call-ID, created when there is none (an empty Call-ID gets a new one).

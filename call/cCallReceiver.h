@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cCallPool;
@@ -14,15 +15,13 @@ class cSIPCall;
 
 // The call side of the router: takes the requests and responses that concern calls to the call
 // with their Call-ID, and answers at once, keeping nothing, the requests that match no call.
-class cCallReceiver {
+class cCallReceiver : private cKytNoCopy {
  public:
   // Takes a NOTIFY of event "presence" that belongs to no call (the chat and presence manager).
   using PresenceNotifyFn = std::function<void(const cMsgSIP& request)>;
 
   // None is owned; all outlive this object.
   cCallReceiver(cCallPool* pCallPool, cCallSink* pKytMainObj, cKytEventSink* pKytEventObj);
-  cCallReceiver(const cCallReceiver&) = delete;
-  cCallReceiver& operator=(const cCallReceiver&) = delete;
 
   // Registers the request check, the requests OPTIONS, NOTIFY, INVITE, ACK, BYE, CANCEL and INFO
   // and the responses to INVITE, INFO, CANCEL, BYE and REFER.

@@ -3,13 +3,12 @@
 #include <cstdint>
 
 #include "util/cKytListSTR.h"
+#include "util/cKytNoCopy.h"
 
 // The user agent's enabled voice codecs, in the order they are offered.
-class cCodecSIP {
+class cCodecSIP : private cKytNoCopy {
  public:
   cCodecSIP();
-  cCodecSIP(const cCodecSIP&) = delete;
-  cCodecSIP& operator=(const cCodecSIP&) = delete;
 
   // Codec numbers as decimal texts, in priority order.
   const cKytListSTR& GetCodecList() const { return m_pCodecNoList; }

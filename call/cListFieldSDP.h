@@ -7,14 +7,16 @@
 // The seven SDP line letters this agent reads and writes, in the order they are written.
 class cListFieldSDP {
  public:
-  static constexpr int32_t FIELD_COUNT = 7;
-  static constexpr int32_t FIELD_V = 0;
-  static constexpr int32_t FIELD_O = 1;
-  static constexpr int32_t FIELD_S = 2;
-  static constexpr int32_t FIELD_C = 3;
-  static constexpr int32_t FIELD_T = 4;
-  static constexpr int32_t FIELD_M = 5;
-  static constexpr int32_t FIELD_A = 6;
+  enum eField : int32_t {
+    FIELD_COUNT = 7,
+    FIELD_V = 0,
+    FIELD_O = 1,
+    FIELD_S = 2,
+    FIELD_C = 3,
+    FIELD_T = 4,
+    FIELD_M = 5,
+    FIELD_A = 6,
+  };
 
   // The one-letter name of a row; false outside 0..6.
   static bool IndexToField(int32_t nIndex, cKytSTR& name);

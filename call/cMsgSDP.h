@@ -6,18 +6,17 @@
 
 #include "call/cListFieldSDP.h"
 #include "util/cKytListSTR.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 // One session description: built for an offer or answer, or parsed from a received body. Only the
 // first audio stream matters; everything the media engine needs is read from it.
-class cMsgSDP {
+class cMsgSDP : private cKytNoCopy {
  public:
   static constexpr int32_t CODEC_COUNT = 4;  // 0 PCMU, 1 PCMA, 2 GSM, 3 iLBC
   static constexpr int32_t CODEC_ILBC = 3;
 
   cMsgSDP();
-  cMsgSDP(const cMsgSDP&) = delete;
-  cMsgSDP& operator=(const cMsgSDP&) = delete;
 
   // Builds a whole description into text. codecList holds codec numbers as decimal texts in the
   // order they are to be offered; entries that are not a known codec number are skipped.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cMsgSIP;
@@ -9,12 +10,8 @@ class cSIPCall;
 
 // Ends a connected call with BYE (answering every digest challenge to it) and answers the other
 // side's BYE.
-class cObjBYE {
+class cObjBYE : private cKytNoCopy {
  public:
-  cObjBYE() = default;
-  cObjBYE(const cObjBYE&) = delete;
-  cObjBYE& operator=(const cObjBYE&) = delete;
-
   bool SendReqBYE(cSIPCall* pCall, int32_t& nError);
   void OnReqBYE(const cMsgSIP& request, cSIPCall* pCall);
   void OnRepBYE(const cMsgSIP& response, const cKytSTR& loginId, const cKytSTR& password,

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "util/cKytListSTR.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cCallSink;
@@ -12,15 +13,15 @@ class cSIPCall;
 // The INVITE side of a call: dialling out with its responses and one digest challenge, ringing,
 // accepting and refusing an incoming call, hold and resume by re-INVITE, answering the other
 // side's re-INVITEs, and the ACKs that close these exchanges.
-class cObjINVITE {
+class cObjINVITE : private cKytNoCopy {
  public:
-  static constexpr int32_t HOLD_NONE = 0;
-  static constexpr int32_t HOLD_HOLD = 1;
-  static constexpr int32_t HOLD_UNHOLD = 2;
+  enum eHold : int32_t {
+    HOLD_NONE = 0,
+    HOLD_HOLD = 1,
+    HOLD_UNHOLD = 2,
+  };
 
   cObjINVITE() = default;
-  cObjINVITE(const cObjINVITE&) = delete;
-  cObjINVITE& operator=(const cObjINVITE&) = delete;
 
   bool Connect(const cKytSTR& targetURI, const cKytSTR& loginId, const cKytListSTR& codecList,
                cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);

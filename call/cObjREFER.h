@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cMsgSIP;
@@ -9,12 +10,8 @@ class cSIPCall;
 
 // Transfers a connected call by REFER inside its dialog: blind (target only) or attended (with the
 // Replaces value naming the dialog the target is to replace). Every digest challenge is answered.
-class cObjREFER {
+class cObjREFER : private cKytNoCopy {
  public:
-  cObjREFER() = default;
-  cObjREFER(const cObjREFER&) = delete;
-  cObjREFER& operator=(const cObjREFER&) = delete;
-
   // False only when the request could not be built.
   bool SendReqREFER(const cKytSTR& referToURI, const cKytSTR& replaces, cSIPCall* pCall);
   void OnRepREFER(const cMsgSIP& response, const cKytSTR& loginId, const cKytSTR& password,

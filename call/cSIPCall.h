@@ -25,24 +25,28 @@ class cObjREFER;
 class cSIPCall : public cPacketSIP, public cTickSink {
  public:
   // Call statuses.
-  static constexpr int32_t STATUS_IDLE = 0;
-  static constexpr int32_t STATUS_INVITE_SENT = 1;
-  static constexpr int32_t STATUS_INVITE_AUTH_SENT = 2;
-  static constexpr int32_t STATUS_RINGING_OUT = 3;
-  static constexpr int32_t STATUS_TRYING_OUT = 4;
-  static constexpr int32_t STATUS_RINGING_IN = 5;
-  static constexpr int32_t STATUS_CONNECTED = 6;
-  static constexpr int32_t STATUS_ACCEPTED = 7;
-  static constexpr int32_t STATUS_REJECTED = 8;
+  enum eStatus : int32_t {
+    STATUS_IDLE = 0,
+    STATUS_INVITE_SENT = 1,
+    STATUS_INVITE_AUTH_SENT = 2,
+    STATUS_RINGING_OUT = 3,
+    STATUS_TRYING_OUT = 4,
+    STATUS_RINGING_IN = 5,
+    STATUS_CONNECTED = 6,
+    STATUS_ACCEPTED = 7,
+    STATUS_REJECTED = 8,
+  };
 
   // Timer ids: what the single timer slot is resending.
-  static constexpr int32_t TICK_ONCE = -1;
-  static constexpr int32_t TICK_INVITE = 0;
-  static constexpr int32_t TICK_CANCEL = 1;
-  static constexpr int32_t TICK_BYE = 2;
-  static constexpr int32_t TICK_FINAL_ERROR = 3;
-  static constexpr int32_t TICK_OK = 4;
-  static constexpr int32_t TICK_REFER = 5;
+  enum eTick : int32_t {
+    TICK_ONCE = -1,
+    TICK_INVITE = 0,
+    TICK_CANCEL = 1,
+    TICK_BYE = 2,
+    TICK_FINAL_ERROR = 3,
+    TICK_OK = 4,
+    TICK_REFER = 5,
+  };
 
   // Error codes left in m_nLastError.
   // An incoming offer has no codec that is enabled here; the call was refused with 488.

@@ -3,19 +3,20 @@
 #include <cstdint>
 
 #include "chat/cChatContactTickData.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 // The two retransmission slots of a presence contact, slot 0 for its SUBSCRIBE and slot 1 for
 // its NOTIFY: each request runs along cTxSchedule::ChatRequest, resent at the 1st, 3rd, 5th, 7th
 // and 9th tick after sending and timed out at the 10th.
-class cChatContactTick {
+class cChatContactTick : private cKytNoCopy {
  public:
-  static constexpr int32_t SLOT_SUBSCRIBE = 0;
-  static constexpr int32_t SLOT_NOTIFY = 1;
-  static constexpr int32_t kSlots = 2;
+  enum eSlot : int32_t {
+    SLOT_SUBSCRIBE = 0,
+    SLOT_NOTIFY = 1,
+    kSlots = 2,
+  };
 
-  cChatContactTick(const cChatContactTick&) = delete;
-  cChatContactTick& operator=(const cChatContactTick&) = delete;
   virtual ~cChatContactTick();
 
   bool IsTickActive(int32_t nSlot) const;

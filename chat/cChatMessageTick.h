@@ -6,15 +6,14 @@
 #include <string>
 
 #include "chat/cChatMessageTickData.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 // Retransmission of the MESSAGE requests in flight, one entry per message key, counted in the
 // ticks of the user agent along cTxSchedule::ChatRequest: resent at the 1st, 3rd, 5th, 7th and
 // 9th tick after sending, timed out at the 10th.
-class cChatMessageTick {
+class cChatMessageTick : private cKytNoCopy {
  public:
-  cChatMessageTick(const cChatMessageTick&) = delete;
-  cChatMessageTick& operator=(const cChatMessageTick&) = delete;
   virtual ~cChatMessageTick();
 
   size_t GetTickCount() const { return m_pMessageTickData.size(); }

@@ -8,7 +8,6 @@
 #include "platform/cRandom.h"
 #include "sip/SipStatus.h"
 #include "sip/cAuth.h"
-#include "sip/cCSeq.h"
 #include "sip/cKytCoreSink.h"
 #include "sip/cMd5c.h"
 #include "sip/cMsgSIP.h"
@@ -167,18 +166,10 @@ void cChatSIP::PrepareToURI(const cKytSTR& userName, cKytSTR& to) const {
 void cChatSIP::PrepareRequest(cMsgSIP& msg, const char* pMethod, const cKytSTR& requestURI,
                               const cKytSTR& from, const cKytSTR& to, const cKytSTR& callId,
                               int32_t nCSeq) const {
-  msg.SetMethod(pMethod);
-  msg.SetRequestURI(requestURI);
   cKytSTR branch;
   cPacketSIP::GenUniqueBranchId(branch);
-  msg.SetVia(m_pKytMainObj->GetListenIP(), m_pKytMainObj->GetListenPort(), branch);
-  msg.SetFrom(from);
-  msg.SetTo(to);
-  msg.SetCallId(callId);
-  cKytSTR cseq;
-  cCSeq::Construct(pMethod, nCSeq, cseq);
-  msg.SetCSeq(cseq);
-  msg.SetMaxForward(cPacketSIP::kMaxForwards);
+  cPacketSIP::StartRequest(m_pKytMainObj, msg, pMethod, requestURI, branch, from, to, callId,
+                           nCSeq);
   msg.SetUserAgent(cPacketSIP::kUserAgent);
   msg.SetAllow(cPacketSIP::kAllow);
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cChatContactList;
@@ -17,20 +18,18 @@ class cRouterSIP;
 // hand it the MESSAGE and SUBSCRIBE requests and the responses to MESSAGE, SUBSCRIBE and NOTIFY,
 // hands it the presence NOTIFY requests, and ticks it once a second. Session settings are read from
 // the user agent object at each use. Main thread only.
-class cChatSIP {
+class cChatSIP : private cKytNoCopy {
  public:
   // Presence status numbers, sent and received.
-  static constexpr int32_t STATUS_ONLINE = 0;
-  static constexpr int32_t STATUS_OFFLINE = 1;
-  static constexpr int32_t STATUS_AWAY = 2;
-  static constexpr int32_t STATUS_ON_THE_PHONE = 3;
-  static constexpr int32_t STATUS_BUSY = 4;
-
-  // Error codes of the chat manager and its contacts.
+  enum ePresence : int32_t {
+    STATUS_ONLINE = 0,
+    STATUS_OFFLINE = 1,
+    STATUS_AWAY = 2,
+    STATUS_ON_THE_PHONE = 3,
+    STATUS_BUSY = 4,
+  };
 
   cChatSIP();
-  cChatSIP(const cChatSIP&) = delete;
-  cChatSIP& operator=(const cChatSIP&) = delete;
   ~cChatSIP();
 
   // Takes the session: the entity of our presence documents and the Contact of presence

@@ -2,24 +2,25 @@
 
 #include <cstdint>
 
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cChatSIP;
 
 // Builds the MESSAGE requests of the session: one Call-ID and one From tag for all of them,
 // made on the first message, and a CSeq that rises by one with every request.
-class cObjMESSAGE {
+class cObjMESSAGE : private cKytNoCopy {
  public:
-  static constexpr int32_t KIND_TEXT = 101;
-  static constexpr int32_t KIND_HTML = 102;
-  static constexpr int32_t KIND_TYPING = 103;
+  enum eKind : int32_t {
+    KIND_TEXT = 101,
+    KIND_HTML = 102,
+    KIND_TYPING = 103,
+  };
 
   // The is-composing document of a typing notification, state active.
   static const char* const kTypingActiveXML;
 
   explicit cObjMESSAGE(cChatSIP* pChatSIP);
-  cObjMESSAGE(const cObjMESSAGE&) = delete;
-  cObjMESSAGE& operator=(const cObjMESSAGE&) = delete;
 
   // The next MESSAGE to userName: text/plain for kind 101, is-composing for 103 (text is then
   // ignored), text/html otherwise; Proxy-Authorization when given, else Authorization when

@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "host/cNPPage.h"
+#include "util/cKytNoCopy.h"
 
 class cNPHost;
 class cScriptLine;
 
 // The console phone: a page without a browser. Each script line calls one plug-in function and
 // prints its answer as "=> <JSON>"; every event prints as "@<EventName> <JSON array>".
-class cKytPhone {
+class cKytPhone : private cKytNoCopy {
  public:
   struct cOptions {
     std::string pluginPath;   // empty: the plug-in built beside this program
@@ -24,10 +25,12 @@ class cKytPhone {
   };
 
   // Exit codes.
-  static constexpr int kExitOk = 0;
-  static constexpr int kExitWaitTimedOut = 1;
-  static constexpr int kExitBadLine = 2;
-  static constexpr int kExitNoPlugin = 3;
+  enum eExit : int {
+    kExitOk = 0,
+    kExitWaitTimedOut = 1,
+    kExitBadLine = 2,
+    kExitNoPlugin = 3,
+  };
 
   static bool ParseOptions(const std::vector<std::string>& args, cOptions* options,
                            std::string* error);
@@ -38,8 +41,6 @@ class cKytPhone {
 
   cKytPhone(cNPHost* pHost, const cNPPage::tAttributes& pageAttributes, std::ostream& out,
             std::ostream& err);
-  cKytPhone(const cKytPhone&) = delete;
-  cKytPhone& operator=(const cKytPhone&) = delete;
 
   // Runs a script to its end or to quit. bInteractive: a person types (prompt, errors do not end
   // the run); otherwise a bad line or a wait that times out ends it with its exit code.

@@ -11,6 +11,7 @@
 #include "host/cJsValue.h"
 #include "platform/cAsioMainLoop.h"
 #include "plugin/KytNPAPI.h"
+#include "util/cKytNoCopy.h"
 
 // What a browser is to a plug-in, without the page: it loads the plug-in library, hands it the
 // browser functions (identifiers, objects and their reference counts, variants, memory, the
@@ -19,13 +20,11 @@
 //
 // One host per process at a time: a browser function has no way to tell which host it belongs to.
 // Everything except the asynchronous call runs on the thread that runs GetMainLoop().
-class cNPHost {
+class cNPHost : private cKytNoCopy {
  public:
   cNPHost();
   // Shuts the plug-in down and unloads it; every page must be gone by then.
   ~cNPHost();
-  cNPHost(const cNPHost&) = delete;
-  cNPHost& operator=(const cNPHost&) = delete;
 
   // Loads the library, calls NP_Initialize with our function table and NP_GetEntryPoints.
   bool Load(const std::string& path);

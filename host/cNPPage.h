@@ -10,13 +10,14 @@
 
 #include "host/cJsValue.h"
 #include "plugin/KytNPAPI.h"
+#include "util/cKytNoCopy.h"
 
 class cNPHost;
 
 // One page that embeds the plug-in: a plug-in instance, the page's window object whose properties
 // are the page's event functions, and the page's script calls to the plug-in's scriptable object.
 // Main thread only, except PostAsyncCall.
-class cNPPage {
+class cNPPage : private cKytNoCopy {
  public:
   using tArgs = std::vector<cJsValue>;
   // A page function; it may call back into the plug-in (Invoke) while it runs.
@@ -30,8 +31,6 @@ class cNPPage {
   // Lets go of the scriptable object, destroys the instance and drops its timers and pending
   // asynchronous calls, as a browser does when a page goes.
   ~cNPPage();
-  cNPPage(const cNPPage&) = delete;
-  cNPPage& operator=(const cNPPage&) = delete;
 
   // The answer of NPP_New.
   NPError GetNewError() const { return m_nNewError; }

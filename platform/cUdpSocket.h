@@ -8,17 +8,16 @@
 #include <thread>
 
 #include "platform/cMainLoop.h"
+#include "util/cKytNoCopy.h"
 
 // One IPv4 UDP socket. A reader thread receives whole datagrams and posts each to the main loop,
 // so they are handled there in arrival order; sends are synchronous.
-class cUdpSocket {
+class cUdpSocket : private cKytNoCopy {
  public:
   using ReceiveFn =
       std::function<void(const std::string& data, const std::string& fromIp, uint16_t nFromPort)>;
 
   cUdpSocket() = default;
-  cUdpSocket(const cUdpSocket&) = delete;
-  cUdpSocket& operator=(const cUdpSocket&) = delete;
   ~cUdpSocket();
 
   // Binds to ip:port (an empty ip or "0.0.0.0" means any address; port 0 lets the system pick).

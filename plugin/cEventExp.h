@@ -4,17 +4,16 @@
 #include <initializer_list>
 
 #include "plugin/KytNPAPI.h"
+#include "util/cKytNoCopy.h"
 
 // Calls the page's event functions: for each event it looks up the window's property of the
 // event's name and, when the page defined a function there, calls it with the event's arguments.
 // A page that defines no such function does not hear the event. Main thread only.
-class cEventExp {
+class cEventExp : private cKytNoCopy {
  public:
   // Keeps the browser's function table and the instance and asks for the identifier of every
   // event name (initobj).
   cEventExp(NPNetscapeFuncs* pBrowser, NPP pNPInstance);
-  cEventExp(const cEventExp&) = delete;
-  cEventExp& operator=(const cEventExp&) = delete;
 
   void Fire_OnTryingToRegister();
   void Fire_OnSuccessToRegister();

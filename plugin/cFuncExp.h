@@ -4,6 +4,7 @@
 #include <string>
 
 #include "plugin/KytNPAPI.h"
+#include "util/cKytNoCopy.h"
 
 class cKytSIPUserAgentLib;
 
@@ -11,13 +12,11 @@ class cKytSIPUserAgentLib;
 // identifier when the table is made; a call converts the script arguments, runs the facade
 // operation and converts its answer back. Every handler checks its argument count first: a wrong
 // count answers a fixed value and never reaches the facade. Main thread only.
-class cFuncExp {
+class cFuncExp : private cKytNoCopy {
  public:
   // Keeps the browser's function table and the instance, and asks for the identifier of every
   // script function name (initobj).
   cFuncExp(NPNetscapeFuncs* pBrowser, NPP pNPInstance);
-  cFuncExp(const cFuncExp&) = delete;
-  cFuncExp& operator=(const cFuncExp&) = delete;
 
   // True when name is one of the script functions.
   bool InvokeFuncExist(NPIdentifier name) const;

@@ -9,17 +9,16 @@
 
 #include "platform/cMainLoop.h"
 #include "plugin/KytNPAPI.h"
+#include "util/cKytNoCopy.h"
 
 // The user agent's main loop inside a browser: posted calls become the browser's asynchronous
 // calls to the plug-in thread and timers are the browser's own, so the browser's thread runs the
 // whole user agent and nothing blocks it. Calls and timers still pending when the loop goes are
 // dropped.
-class cNPMainLoop : public cMainLoop {
+class cNPMainLoop : public cMainLoop, private cKytNoCopy {
  public:
   cNPMainLoop(NPNetscapeFuncs* pBrowser, NPP pNPInstance);
   ~cNPMainLoop() override;
-  cNPMainLoop(const cNPMainLoop&) = delete;
-  cNPMainLoop& operator=(const cNPMainLoop&) = delete;
 
   void Post(std::function<void()> fn) override;
   uint32_t StartTimer(uint32_t nIntervalMs, std::function<void()> fn) override;

@@ -8,15 +8,14 @@
 #include "sip/SipStatus.h"
 #include "sip/cListFieldSIP.h"
 #include "util/cKytListSTR.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 // One SIP request or response, filled by parsing a datagram or by a builder, rendered to text
 // for sending. Only the headers of cListFieldSIP are kept. Main thread only.
-class cMsgSIP {
+class cMsgSIP : private cKytNoCopy {
  public:
   cMsgSIP();  // empty message: no headers, status -1, not a request
-  cMsgSIP(const cMsgSIP&) = delete;
-  cMsgSIP& operator=(const cMsgSIP&) = delete;
 
   // Parses a received datagram; nothing when it is not a SIP message (no blank line after the
   // head, an empty or malformed start line).

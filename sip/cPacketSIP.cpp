@@ -119,19 +119,25 @@ bool cPacketSIP::SetContact(cMsgSIP& msg) const {
   return true;
 }
 
-void cPacketSIP::BeginRequest(cMsgSIP& msg, const char* pMethod, const cKytSTR& branch,
-                              int32_t nCSeq, const cKytSTR& from, const cKytSTR& to,
-                              cKytSTR& toHost, int32_t& nToPort) const {
+void cPacketSIP::StartRequest(const cKytCoreSink* pKytMainObj, cMsgSIP& msg, const char* pMethod,
+                              const cKytSTR& requestURI, const cKytSTR& branch, const cKytSTR& from,
+                              const cKytSTR& to, const cKytSTR& callId, int32_t nCSeq) {
   msg.SetMethod(pMethod);
-  msg.SetRequestURI(m_pReqURI);
-  msg.SetVia(m_pKytMainObj->GetListenIP(), m_pKytMainObj->GetListenPort(), branch);
+  msg.SetRequestURI(requestURI);
+  msg.SetVia(pKytMainObj->GetListenIP(), pKytMainObj->GetListenPort(), branch);
   msg.SetFrom(from);
   msg.SetTo(to);
-  msg.SetCallId(m_pCallId);
+  msg.SetCallId(callId);
   cKytSTR cseq;
   cCSeq::Construct(pMethod, nCSeq, cseq);
   msg.SetCSeq(cseq);
   msg.SetMaxForward(kMaxForwards);
+}
+
+void cPacketSIP::BeginRequest(cMsgSIP& msg, const char* pMethod, const cKytSTR& branch,
+                              int32_t nCSeq, const cKytSTR& from, const cKytSTR& to,
+                              cKytSTR& toHost, int32_t& nToPort) const {
+  StartRequest(m_pKytMainObj, msg, pMethod, m_pReqURI, branch, from, to, m_pCallId, nCSeq);
 
   cKytSTR firstRoute;
   if (m_pRoute.GetHead(firstRoute)) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "util/cKytListSTR.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cKytCoreSink;
@@ -11,7 +12,7 @@ class cMsgSIP;
 // Dialog state of one call and the builders of every request and response the call sends. It
 // neither sends nor times: each builder answers the text and where to send it. Session settings
 // (local URI, listen address, proxy) are read from the user agent object at each use.
-class cPacketSIP {
+class cPacketSIP : private cKytNoCopy {
  public:
   static constexpr const char* kUserAgent = "KytSIPUserAgentiOS/3.4";
   static constexpr const char* kMaxForwards = "70";
@@ -20,8 +21,6 @@ class cPacketSIP {
 
   // initWithCallId: takes callId, or generates one on the listen address when it is empty.
   cPacketSIP(cKytCoreSink* pKytMainObj, const cKytSTR& callId);
-  cPacketSIP(const cPacketSIP&) = delete;
-  cPacketSIP& operator=(const cPacketSIP&) = delete;
   virtual ~cPacketSIP();
 
   // Identifiers: Call-ID "%x-%x%x-%x@host", tag "%d%x", branch "z9hG4bK%d%x%x" (counter in the
@@ -95,6 +94,11 @@ class cPacketSIP {
   // and the agent's own Contact. False when nothing could be built.
   static bool AnswerOutsideDialog(cKytCoreSink* pKytMainObj, const cMsgSIP& request,
                                   int32_t nStatusCode, const char* pReason);
+  // Start line, our Via, From, To, Call-ID, CSeq and Max-Forwards: the head of every request
+  // this agent sends, in or outside a dialog.
+  static void StartRequest(const cKytCoreSink* pKytMainObj, cMsgSIP& msg, const char* pMethod,
+                           const cKytSTR& requestURI, const cKytSTR& branch, const cKytSTR& from,
+                           const cKytSTR& to, const cKytSTR& callId, int32_t nCSeq);
 
  protected:
   cKytCoreSink* m_pKytMainObj;  // not owned

@@ -4,28 +4,31 @@
 
 #include "sip/cRegTickData.h"
 #include "sip/cTxSchedule.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 // The seconds of registration. Four slots count in the user agent's tick: resending the pending
 // REGISTER (every 2 s), giving up on it (after 16 s), refreshing the registration and sending
 // keep-alive packets. The resend, refresh and keep-alive slots fire every period until killed;
 // the give-up fires once. What firing means is the subclass's OnTickEvent.
-class cRegTick {
+class cRegTick : private cKytNoCopy {
  public:
-  static constexpr int32_t kSlotSendREG = 0;
-  static constexpr int32_t kSlotTimeOutSendREG = 1;
-  static constexpr int32_t kSlotReREG = 2;
-  static constexpr int32_t kSlotKeepAlive = 3;
-  static constexpr int32_t kSlots = 4;
+  enum eSlot : int32_t {
+    kSlotSendREG = 0,
+    kSlotTimeOutSendREG = 1,
+    kSlotReREG = 2,
+    kSlotKeepAlive = 3,
+    kSlots = 4,
+  };
 
-  static constexpr int32_t kTickTimeOutSendREG = 2000;
-  static constexpr int32_t kTickSendREG = 2001;
-  static constexpr int32_t kTickReREG = 2002;
-  static constexpr int32_t kTickKeepAlive = 2003;
+  enum eTickId : int32_t {
+    kTickTimeOutSendREG = 2000,
+    kTickSendREG = 2001,
+    kTickReREG = 2002,
+    kTickKeepAlive = 2003,
+  };
 
   cRegTick() = default;
-  cRegTick(const cRegTick&) = delete;
-  cRegTick& operator=(const cRegTick&) = delete;
   virtual ~cRegTick() = default;
 
   // Once a tick: fires every due slot in slot order. A slot armed from inside an event starts

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "util/cKytListSTR.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cMsgSIP;
@@ -12,12 +13,10 @@ class cMsgSIP;
 // with the local tag appended when the request's To has none; it carries User-Agent, and Allow
 // when it is a 405. The sender adds Contact values, a body and the request's Expires. It goes to
 // the request's topmost Via.
-class cResponseSIP {
+class cResponseSIP : private cKytNoCopy {
  public:
   // The request must outlive the builder.
   cResponseSIP(const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason);
-  cResponseSIP(const cResponseSIP&) = delete;
-  cResponseSIP& operator=(const cResponseSIP&) = delete;
 
   // Empty (the default) leaves To as the request has it.
   void SetLocalTag(const cKytSTR& tag) { m_pLocalTag = tag; }

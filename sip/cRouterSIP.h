@@ -4,6 +4,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cKytCoreSink;
@@ -13,7 +14,7 @@ class cMsgSIP;
 // by the method of its CSeq to the handler its owner (registration, calls, chat) registered.
 // Requests pass the request check first; a request of a method nobody handles is answered
 // 405 Method Not Allowed, a response nobody handles is dropped. Main thread only.
-class cRouterSIP {
+class cRouterSIP : private cKytNoCopy {
  public:
   using RequestFn = std::function<void(const cMsgSIP& request, const cKytSTR& text)>;
   using ResponseFn = std::function<void(const cMsgSIP& response)>;
@@ -21,8 +22,6 @@ class cRouterSIP {
 
   // The 405 answers go out through pKytMainObj (not owned; outlives the router).
   explicit cRouterSIP(cKytCoreSink* pKytMainObj);
-  cRouterSIP(const cRouterSIP&) = delete;
-  cRouterSIP& operator=(const cRouterSIP&) = delete;
 
   // False from the check drops the request unanswered.
   void SetRequestCheck(RequestCheckFn fnCheck) { m_fnRequestCheck = std::move(fnCheck); }

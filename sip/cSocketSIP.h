@@ -7,6 +7,7 @@
 
 #include "platform/cMainLoop.h"
 #include "platform/cUdpSocket.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cKytCoreSink;
@@ -14,11 +15,9 @@ class cKytEventSink;
 
 // The one UDP socket of the SIP stack. Received datagrams reach the user agent object on the
 // main loop, in arrival order; sends are synchronous and resolve the destination every time.
-class cSocketSIP {
+class cSocketSIP : private cKytNoCopy {
  public:
   explicit cSocketSIP(cMainLoop* pMainLoop);
-  cSocketSIP(const cSocketSIP&) = delete;
-  cSocketSIP& operator=(const cSocketSIP&) = delete;
   ~cSocketSIP();
 
   // Binds to pLocalIP (null or empty: any address) and nLocalPort (0: the system picks) and

@@ -4,18 +4,17 @@
 #include <functional>
 
 #include "platform/cMainLoop.h"
+#include "util/cKytNoCopy.h"
 
 // The one repeating one-second timer of the user agent. Every SIP retransmission, time-out,
 // refresh and keep-alive is counted in its ticks. The action is the user agent object's
 // OnOneSecondTick; it runs on the main thread.
-class cTickTimer {
+class cTickTimer : private cKytNoCopy {
  public:
   // The length of one tick, the step every schedule counted in these ticks moves by.
   static constexpr uint32_t kTickMs = 1000;
 
   cTickTimer(cMainLoop* pMainLoop, std::function<void()> onOneSecondTick);
-  cTickTimer(const cTickTimer&) = delete;
-  cTickTimer& operator=(const cTickTimer&) = delete;
   ~cTickTimer();
 
   // Starts the repeating timer; a running timer is left as it is. False when the loop refuses.

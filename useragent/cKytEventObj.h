@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "sip/cKytEventSink.h"
+#include "util/cKytNoCopy.h"
 
 class cKytSIPUserAgentObject;
 class cKytSIPUserAgentLib;
@@ -12,13 +13,11 @@ class cKytRTPLib;
 // some events (hold, resume, failure and disconnect of a line) and hands each event to the
 // facade. Line events of a call bound to no line (-1) are dropped here: the page only hears about
 // lines. Main thread only.
-class cKytEventObj : public cKytEventSink {
+class cKytEventObj : public cKytEventSink, private cKytNoCopy {
  public:
   // None of the three is owned; the core object owns this relay and outlives it.
   cKytEventObj(cKytSIPUserAgentObject* pKytMainObj, cKytSIPUserAgentLib* pKytMainLib,
                cKytRTPLib* pKytRTPLib);
-  cKytEventObj(const cKytEventObj&) = delete;
-  cKytEventObj& operator=(const cKytEventObj&) = delete;
 
   void OnTryingToRegister() override;
   void OnSuccessToRegister() override;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "util/cKytNoCopy.h"
+
 class cMainLoop;
 class cKytSIPUserAgentObject;
 
@@ -17,13 +19,11 @@ class cKytSIPUserAgentObject;
 // The event operations do nothing here; a subclass overrides the ones it wants to hear. They are
 // called synchronously from inside SIP processing (a datagram, the one-second tick or a script
 // call), so an override may call back into this object.
-class cKytSIPUserAgentLib {
+class cKytSIPUserAgentLib : private cKytNoCopy {
  public:
   // pMainLoop must outlive this object.
   explicit cKytSIPUserAgentLib(cMainLoop* pMainLoop);
   virtual ~cKytSIPUserAgentLib();
-  cKytSIPUserAgentLib(const cKytSIPUserAgentLib&) = delete;
-  cKytSIPUserAgentLib& operator=(const cKytSIPUserAgentLib&) = delete;
 
   // The core behind the facade (hosts and tests reach settings and components through it).
   cKytSIPUserAgentObject* GetKytMainObj() const { return m_pKytMainObj.get(); }

@@ -6,6 +6,7 @@
 
 #include "KytRTP/cKytRTPEventSink.h"
 #include "call/cCallSink.h"
+#include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cMainLoop;
@@ -26,7 +27,7 @@ class cSIPCall;
 // The user agent: owns every SIP component and the media engine, holds the session's settings
 // and the line table, routes received messages and drives the one-second tick. Every operation
 // answers at once and leaves the reason of a failure in m_nLastError. Main thread only.
-class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink {
+class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, private cKytNoCopy {
  public:
   // Codes of this object (others are copied from the component that failed).
 
@@ -34,8 +35,6 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink {
   // Neither is owned; both outlive this object.
   cKytSIPUserAgentObject(cKytSIPUserAgentLib* pKytMainLib, cMainLoop* pMainLoop);
   ~cKytSIPUserAgentObject() override;
-  cKytSIPUserAgentObject(const cKytSIPUserAgentObject&) = delete;
-  cKytSIPUserAgentObject& operator=(const cKytSIPUserAgentObject&) = delete;
 
   // Session.
   bool Init(bool bBindToListenIP, const cKytSTR& listenIP, int32_t nListenPort,

@@ -4,11 +4,13 @@
 // order.
 class cCodecRTP {
  public:
-  static constexpr int kCodecNone = -1;
-  static constexpr int kCodecG711u = 0;
-  static constexpr int kCodecG711a = 1;
-  static constexpr int kCodecGSM = 2;
-  static constexpr int kCodeciLBC = 3;
+  enum eCodec : int {
+    kCodecNone = -1,
+    kCodecG711u = 0,
+    kCodecG711a = 1,
+    kCodecGSM = 2,
+    kCodeciLBC = 3,
+  };
 
   // Each returns -1 for an unknown codec number.
   static int GetFrameSizePCM(int nCodecNo);

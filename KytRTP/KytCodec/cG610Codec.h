@@ -2,18 +2,18 @@
 
 #include <cstdint>
 
+#include "util/cKytNoCopy.h"
+
 struct gsm_state;
 
 // GSM 06.10 full rate over libgsm: 160 samples (320 bytes) per 33-byte frame.
 // One coder state per direction, kept for the life of the object.
-class cG610Codec {
+class cG610Codec : private cKytNoCopy {
  public:
   static constexpr int kFrameBytes = 33;
 
   cG610Codec();
   ~cG610Codec();
-  cG610Codec(const cG610Codec&) = delete;
-  cG610Codec& operator=(const cG610Codec&) = delete;
 
   int EncodeOutPutSize(int nSizePCM) const;
   // Encodes whole 320-byte frames; returns the bytes written.

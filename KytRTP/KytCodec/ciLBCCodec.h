@@ -3,17 +3,17 @@
 #include <cstdint>
 #include <memory>
 
+#include "util/cKytNoCopy.h"
+
 class cIlbcEncoder;
 class cIlbcDecoder;
 
 // iLBC (RFC 3951) over the project's own coder. Modes are frame lengths in ms: 20 (160 samples,
 // 38 bytes) or 30 (240 samples, 50 bytes). A new object codes 30 ms frames both ways.
-class ciLBCCodec {
+class ciLBCCodec : private cKytNoCopy {
  public:
   ciLBCCodec();
   ~ciLBCCodec();
-  ciLBCCodec(const ciLBCCodec&) = delete;
-  ciLBCCodec& operator=(const ciLBCCodec&) = delete;
 
   // A change of mode starts a fresh coder for that side; the same mode again does nothing.
   void SetEncodeMode(int nModeMs);

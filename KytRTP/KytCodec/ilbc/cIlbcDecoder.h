@@ -3,17 +3,17 @@
 #include <cstdint>
 #include <memory>
 
+#include "util/cKytNoCopy.h"
+
 class cIlbcDecoderCore;
 
 // iLBC speech decoder (RFC 3951), floating point, with the optional
 // pitch enhancer and packet-loss concealment.
-class cIlbcDecoder {
+class cIlbcDecoder : private cKytNoCopy {
  public:
   // nModeMs: 20 or 30; any other value selects 30 ms frames.
   cIlbcDecoder(int nModeMs, bool bEnhancer = true);
   ~cIlbcDecoder();
-  cIlbcDecoder(const cIlbcDecoder&) = delete;
-  cIlbcDecoder& operator=(const cIlbcDecoder&) = delete;
 
   int GetModeMs() const;
   int GetFrameSamples() const;

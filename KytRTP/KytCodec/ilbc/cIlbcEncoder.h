@@ -3,17 +3,17 @@
 #include <cstdint>
 #include <memory>
 
+#include "util/cKytNoCopy.h"
+
 class cIlbcEncoderCore;
 
 // iLBC speech encoder (RFC 3951), floating point.
 // One object per stream: it keeps the analysis history between frames.
-class cIlbcEncoder {
+class cIlbcEncoder : private cKytNoCopy {
  public:
   // nModeMs: 20 or 30; any other value selects 30 ms frames.
   explicit cIlbcEncoder(int nModeMs);
   ~cIlbcEncoder();
-  cIlbcEncoder(const cIlbcEncoder&) = delete;
-  cIlbcEncoder& operator=(const cIlbcEncoder&) = delete;
 
   int GetModeMs() const;
   // 160 (20 ms) or 240 (30 ms) samples per frame.
