@@ -15,11 +15,7 @@ class cJitterBuffer;
 // units in memory, and writes them to a WAVE file on request (16-bit PCM or G.711 mu-law).
 class cRecordFile : private cKytNoCopy {
  public:
-  enum eRecordKind : int {
-    kRecordSent = 0,
-    kRecordReceived = 1,
-    kRecordBoth = 2,
-  };
+  enum eRecordKind : int { kRecordSent = 0, kRecordReceived = 1, kRecordBoth = 2 };
 
   cRecordFile();
   ~cRecordFile();

@@ -8,14 +8,14 @@
 class cListFieldSDP {
  public:
   enum eField : int32_t {
-    FIELD_COUNT = 7,
-    FIELD_V = 0,
-    FIELD_O = 1,
-    FIELD_S = 2,
-    FIELD_C = 3,
-    FIELD_T = 4,
-    FIELD_M = 5,
-    FIELD_A = 6,
+    FIELD_V,
+    FIELD_O,
+    FIELD_S,
+    FIELD_C,
+    FIELD_T,
+    FIELD_M,
+    FIELD_A,
+    FIELD_COUNT
   };
 
   // The one-letter name of a row; false outside 0..6.

@@ -15,11 +15,7 @@ class cSIPCall;
 // side's re-INVITEs, and the ACKs that close these exchanges.
 class cObjINVITE : private cKytNoCopy {
  public:
-  enum eHold : int32_t {
-    HOLD_NONE = 0,
-    HOLD_HOLD = 1,
-    HOLD_UNHOLD = 2,
-  };
+  enum eHold : int32_t { HOLD_NONE = 0, HOLD_HOLD = 1, HOLD_UNHOLD = 2 };
 
   cObjINVITE() = default;
 

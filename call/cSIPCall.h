@@ -26,30 +26,27 @@ class cSIPCall : public cPacketSIP, public cTickSink {
  public:
   // Call statuses.
   enum eStatus : int32_t {
-    STATUS_IDLE = 0,
-    STATUS_INVITE_SENT = 1,
-    STATUS_INVITE_AUTH_SENT = 2,
-    STATUS_RINGING_OUT = 3,
-    STATUS_TRYING_OUT = 4,
-    STATUS_RINGING_IN = 5,
-    STATUS_CONNECTED = 6,
-    STATUS_ACCEPTED = 7,
-    STATUS_REJECTED = 8,
+    STATUS_IDLE,
+    STATUS_INVITE_SENT,
+    STATUS_INVITE_AUTH_SENT,
+    STATUS_RINGING_OUT,
+    STATUS_TRYING_OUT,
+    STATUS_RINGING_IN,
+    STATUS_CONNECTED,
+    STATUS_ACCEPTED,
+    STATUS_REJECTED
   };
 
   // Timer ids: what the single timer slot is resending.
   enum eTick : int32_t {
     TICK_ONCE = -1,
-    TICK_INVITE = 0,
-    TICK_CANCEL = 1,
-    TICK_BYE = 2,
-    TICK_FINAL_ERROR = 3,
-    TICK_OK = 4,
-    TICK_REFER = 5,
+    TICK_INVITE,
+    TICK_CANCEL,
+    TICK_BYE,
+    TICK_FINAL_ERROR,
+    TICK_OK,
+    TICK_REFER
   };
-
-  // Error codes left in m_nLastError.
-  // An incoming offer has no codec that is enabled here; the call was refused with 488.
 
   // initWithParam: an empty callId makes the dialog generate one.
   cSIPCall(const cKytSTR& callId, cCallSink* pCallSink, cKytEventSink* pKytEventObj);

@@ -11,11 +11,7 @@
 // and 9th tick after sending and timed out at the 10th.
 class cChatContactTick : private cKytNoCopy {
  public:
-  enum eSlot : int32_t {
-    SLOT_SUBSCRIBE = 0,
-    SLOT_NOTIFY = 1,
-    kSlots = 2,
-  };
+  enum eSlot : int32_t { SLOT_SUBSCRIBE = 0, SLOT_NOTIFY = 1, kSlots = 2 };
 
   virtual ~cChatContactTick();
 

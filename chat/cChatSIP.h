@@ -26,7 +26,7 @@ class cChatSIP : private cKytNoCopy {
     STATUS_OFFLINE = 1,
     STATUS_AWAY = 2,
     STATUS_ON_THE_PHONE = 3,
-    STATUS_BUSY = 4,
+    STATUS_BUSY = 4
   };
 
   cChatSIP();

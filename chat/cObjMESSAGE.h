@@ -11,11 +11,7 @@ class cChatSIP;
 // made on the first message, and a CSeq that rises by one with every request.
 class cObjMESSAGE : private cKytNoCopy {
  public:
-  enum eKind : int32_t {
-    KIND_TEXT = 101,
-    KIND_HTML = 102,
-    KIND_TYPING = 103,
-  };
+  enum eKind : int32_t { KIND_TEXT = 101, KIND_HTML = 102, KIND_TYPING = 103 };
 
   // The is-composing document of a typing notification, state active.
   static const char* const kTypingActiveXML;

@@ -25,12 +25,7 @@ class cKytPhone : private cKytNoCopy {
   };
 
   // Exit codes.
-  enum eExit : int {
-    kExitOk = 0,
-    kExitWaitTimedOut = 1,
-    kExitBadLine = 2,
-    kExitNoPlugin = 3,
-  };
+  enum eExit : int { kExitOk = 0, kExitWaitTimedOut = 1, kExitBadLine = 2, kExitNoPlugin = 3 };
 
   static bool ParseOptions(const std::vector<std::string>& args, cOptions* options,
                            std::string* error);

@@ -13,20 +13,9 @@
 // the give-up fires once. What firing means is the subclass's OnTickEvent.
 class cRegTick : private cKytNoCopy {
  public:
-  enum eSlot : int32_t {
-    kSlotSendREG = 0,
-    kSlotTimeOutSendREG = 1,
-    kSlotReREG = 2,
-    kSlotKeepAlive = 3,
-    kSlots = 4,
-  };
+  enum eSlot : int32_t { kSlotSendREG, kSlotTimeOutSendREG, kSlotReREG, kSlotKeepAlive, kSlots };
 
-  enum eTickId : int32_t {
-    kTickTimeOutSendREG = 2000,
-    kTickSendREG = 2001,
-    kTickReREG = 2002,
-    kTickKeepAlive = 2003,
-  };
+  enum eTickId : int32_t { kTickTimeOutSendREG = 2000, kTickSendREG, kTickReREG, kTickKeepAlive };
 
   cRegTick() = default;
   virtual ~cRegTick() = default;

@@ -9,7 +9,7 @@ class cCodecRTP {
     kCodecG711u = 0,
     kCodecG711a = 1,
     kCodecGSM = 2,
-    kCodeciLBC = 3,
+    kCodeciLBC = 3
   };
 
   // Each returns -1 for an unknown codec number.
