@@ -10,6 +10,8 @@
 #include "KytRTP/KytCodec/cG711uCodec.h"
 #include "KytRTP/KytCodec/ciLBCCodec.h"
 #include "cMediaTestUtil.h"
+#include "tests/support/cChildProcess.h"
+#include "tests/support/cTempDir.h"
 
 using namespace mediatest;
 
@@ -23,7 +25,7 @@ std::vector<int16_t> EverySample() {
 }
 
 std::vector<int16_t> SpeechUnits() {
-  std::vector<int16_t> pcm = ReadWavePCM(DataFile("speech8k.wav"));
+  std::vector<int16_t> pcm = ReadWave(DataFile("speech8k.wav"));
   pcm.resize(pcm.size() - pcm.size() % cCodecRTP::kUnitSamples);
   return pcm;
 }
@@ -83,11 +85,11 @@ TEST(G711, OutputSizesFollowWholeUnits) {
 class G711Interop : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(G711Interop, BytesEqualFfmpegAndSox) {
-  ASSERT_TRUE(HaveProgram("ffmpeg")) << "ffmpeg is needed";
-  ASSERT_TRUE(HaveProgram("sox")) << "sox is needed";
+  ASSERT_FALSE(kyttest::cChildProcess::FindProgram("ffmpeg").empty()) << "ffmpeg is needed";
+  ASSERT_FALSE(kyttest::cChildProcess::FindProgram("sox").empty()) << "sox is needed";
   const std::string sLaw = GetParam();
   const std::string sFfmpegFormat = sLaw == "u-law" ? "mulaw" : "alaw";
-  cScratchDir dir;
+  kyttest::cTempDir dir{"kyt-media-"};
   const std::vector<int16_t> pcm = EverySample();
   WriteRawPCM(dir.File("in.raw"), pcm);
   const std::string sFfmpeg = "ffmpeg -nostdin -loglevel error -y ";
@@ -147,8 +149,9 @@ TEST(G711, RoundTripErrorStaysWithinQuantisationStep) {
 }
 
 TEST(G610, FramesEqualToast) {
-  ASSERT_TRUE(HaveProgram("toast")) << "toast (libgsm-tools) is needed";
-  cScratchDir dir;
+  ASSERT_FALSE(kyttest::cChildProcess::FindProgram("toast").empty())
+      << "toast (libgsm-tools) is needed";
+  kyttest::cTempDir dir{"kyt-media-"};
   const std::vector<int16_t> pcm = SpeechUnits();
   WriteRawPCM(dir.File("speech.raw"), pcm);
   ASSERT_EQ(RunCommand("toast -l -c < " + dir.File("speech.raw") + " > " + dir.File("speech.gsm")),
