@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <sstream>
 #include <string>
 
