@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/cVirtualAudioBackend.h"
+#include "tests/support/cLoopbackPort.h"
 
 namespace mediatest {
 
@@ -12,7 +13,8 @@ cMediaEngine::cMediaEngine(int nLines, const std::string& sMicWave, const std::s
 }
 
 int cMediaEngine::OpenLoopbackLine(int nLine) {
-  EXPECT_TRUE(lib.OpenLine(nLine, true, "127.0.0.1", 0)) << lib.GetObjectError();
+  EXPECT_TRUE(lib.OpenLine(nLine, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)))
+      << lib.GetObjectError();
   EXPECT_TRUE(lib.IsLineOpen(nLine));
   return lib.GetLineRxPort(nLine);
 }

@@ -12,7 +12,7 @@ namespace mediatest {
 struct cMediaEngine {
   cMediaEngine(int nLines, const std::string& sMicWave, const std::string& sSpkWave);
 
-  // Opens line n on 127.0.0.1 with a port of the engine's choosing; answers the port.
+  // Opens line n on a free port of 127.0.0.1; answers the port.
   int OpenLoopbackLine(int nLine);
 
   cAsioMainLoop loop;

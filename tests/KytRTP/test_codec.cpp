@@ -11,6 +11,8 @@
 #include "audio/cG711aCodec.h"
 #include "audio/cG711uCodec.h"
 #include "cMediaTestUtil.h"
+#include "tests/support/cChildProcess.h"
+#include "tests/support/cTempDir.h"
 
 using namespace mediatest;
 
@@ -24,7 +26,7 @@ std::vector<int16_t> EverySample() {
 }
 
 std::vector<int16_t> SpeechUnits() {
-  std::vector<int16_t> pcm = ReadWavePCM(DataFile("speech8k.wav"));
+  std::vector<int16_t> pcm = ReadWave(DataFile("speech8k.wav"));
   pcm.resize(pcm.size() - pcm.size() % cAudioUnit::kSamples);
   return pcm;
 }
@@ -84,11 +86,11 @@ TEST(G711, OutputSizesFollowWholeUnits) {
 class G711Interop : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(G711Interop, BytesEqualFfmpegAndSox) {
-  ASSERT_TRUE(HaveProgram("ffmpeg")) << "ffmpeg is needed";
-  ASSERT_TRUE(HaveProgram("sox")) << "sox is needed";
+  ASSERT_FALSE(kyttest::cChildProcess::FindProgram("ffmpeg").empty()) << "ffmpeg is needed";
+  ASSERT_FALSE(kyttest::cChildProcess::FindProgram("sox").empty()) << "sox is needed";
   const std::string sLaw = GetParam();
   const std::string sFfmpegFormat = sLaw == "u-law" ? "mulaw" : "alaw";
-  cScratchDir dir;
+  kyttest::cTempDir dir{"kyt-media-"};
   const std::vector<int16_t> pcm = EverySample();
   WriteRawPCM(dir.File("in.raw"), pcm);
   const std::string sFfmpeg = "ffmpeg -nostdin -loglevel error -y ";
@@ -148,8 +150,9 @@ TEST(G711, RoundTripErrorStaysWithinQuantisationStep) {
 }
 
 TEST(G610, FramesEqualToast) {
-  ASSERT_TRUE(HaveProgram("toast")) << "toast (libgsm-tools) is needed";
-  cScratchDir dir;
+  ASSERT_FALSE(kyttest::cChildProcess::FindProgram("toast").empty())
+      << "toast (libgsm-tools) is needed";
+  kyttest::cTempDir dir{"kyt-media-"};
   const std::vector<int16_t> pcm = SpeechUnits();
   WriteRawPCM(dir.File("speech.raw"), pcm);
   ASSERT_EQ(RunCommand("toast -l -c < " + dir.File("speech.raw") + " > " + dir.File("speech.gsm")),

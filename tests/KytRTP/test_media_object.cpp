@@ -3,7 +3,6 @@
 #include <asio/io_context.hpp>
 #include <asio/ip/udp.hpp>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -17,6 +16,10 @@
 #include "KytRTP/cSocketRTP.h"
 #include "audio/cG711uCodec.h"
 #include "audio/cVirtualAudioBackend.h"
+#include "cMediaTestUtil.h"
+#include "tests/support/cLoopbackPort.h"
+#include "tests/support/cPortSearchLock.h"
+#include "tests/support/cTempDir.h"
 
 namespace {
 
@@ -33,7 +36,8 @@ struct MediaObject : ::testing::Test {
 
   // Opens and starts line n towards the peer with G.711 u-law.
   int StartLine(int nLine) {
-    EXPECT_TRUE(object.OpenLine(nLine, true, "127.0.0.1", 0)) << object.GetObjectError();
+    EXPECT_TRUE(object.OpenLine(nLine, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)))
+        << object.GetObjectError();
     EXPECT_TRUE(object.LineStartRTP(nLine, "127.0.0.1", PeerPort(), 0, 0, true, true));
     return object.GetLineRxPort(nLine);
   }
@@ -124,6 +128,7 @@ TEST_F(MediaObject, GuardsOnLineNumberAndOpenState) {
 }
 
 TEST_F(MediaObject, OpenLineChoosesEvenPortsOrTheRequestedOne) {
+  kyttest::cPortSearchLock lock;
   ASSERT_TRUE(object.InitOBJECT(3, nullptr));
   ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", 0));
   ASSERT_TRUE(object.OpenLine(1, true, "127.0.0.1", -1));
@@ -138,11 +143,7 @@ TEST_F(MediaObject, OpenLineChoosesEvenPortsOrTheRequestedOne) {
   EXPECT_TRUE(sIP.CompareTo("127.0.0.1"));
 
   // A port of the caller's choosing wins.
-  int nFree = 0;
-  {
-    udp::socket probe(context, udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), 0));
-    nFree = probe.local_endpoint().port();
-  }
+  const int nFree = kyttest::cLoopbackPort::FreeUdp(2);
   ASSERT_TRUE(object.OpenLine(2, true, "127.0.0.1", nFree));
   EXPECT_EQ(object.GetLineRxPort(2), nFree);
   // A port already taken cannot be bound: code 11.
@@ -341,15 +342,10 @@ TEST_F(MediaObject, WavePlaysToTheRemotePartyAndTheSpeaker) {
   StartLine(0);
   EXPECT_FALSE(object.PlayWaveOpen(0, "/nonexistent/kyt.wav"));
   EXPECT_EQ(object.GetObjectError(), 21);
-  const std::string sPath = ::testing::TempDir() + "kyt_play.wav";
-  {
-    std::vector<uint8_t> v = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W',  'A', 'V',
-                              'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,    1,   0,
-                              1,   0,   0x40, 0x1F, 0,   0,   0x40, 0x1F, 0,    0,   1,
-                              0,   8,   0,    'd',  'a', 't', 'a',  0x40, 0x1F, 0,   0};
-    v.resize(v.size() + 8000, 0xA0);  // one second of 8-bit samples, (0xA0 - 128) * 256 each
-    std::ofstream(sPath, std::ios::binary).write(reinterpret_cast<const char*>(v.data()), v.size());
-  }
+  const kyttest::cTempDir dir;
+  const std::string sPath = dir.File("play.wav");
+  // One second of 8-bit samples, (0xA0 - 128) * 256 each.
+  mediatest::WriteEightBitWave(sPath, 8000, 0xA0);
   ASSERT_TRUE(object.PlayWaveOpen(0, sPath.c_str()));
   EXPECT_EQ(object.PlayWaveTotalTime(0), 1);
   ASSERT_TRUE(object.PlayWaveStart(0, true));
@@ -377,12 +373,11 @@ TEST_F(MediaObject, WavePlaysToTheRemotePartyAndTheSpeaker) {
       << "the microphone is back";
   ASSERT_TRUE(object.PlayWaveClose(0));
   EXPECT_EQ(object.PlayWaveTotalTime(0), 0);
-  std::remove(sPath.c_str());
 }
 
 TEST_F(MediaObject, IlbcSendsThirtyMsFramesOnTwoTicksOfThree) {
   ASSERT_TRUE(object.InitOBJECT(1, nullptr));
-  ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", 0));
+  ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
   ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", PeerPort(), 3, 98, true, true));
   const std::vector<int16_t> unit(160, 500);
   object.OnMicData(unit.data());
@@ -544,7 +539,8 @@ TEST_F(MediaObject, RecordingKindsAndFailures) {
 TEST_F(MediaObject, RecordsSentAndReceivedSoundMixed) {
   ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   const int nPort = StartLine(0);
-  const std::string sPath = ::testing::TempDir() + "kyt_record_both.wav";
+  const kyttest::cTempDir dir;
+  const std::string sPath = dir.File("record_both.wav");
   ASSERT_TRUE(object.StartRecording(0, 2, false));
   for (uint16_t s = 0; s < 8; ++s) SendVoice(nPort, s, 4000);
   Pump();
@@ -574,5 +570,4 @@ TEST_F(MediaObject, RecordsSentAndReceivedSoundMixed) {
   ASSERT_TRUE(object.SaveRecordingToWaveFile(0, sPath.c_str()));
   std::ifstream empty(sPath, std::ios::binary | std::ios::ate);
   EXPECT_EQ(static_cast<int>(empty.tellg()), 46);
-  std::remove(sPath.c_str());
 }

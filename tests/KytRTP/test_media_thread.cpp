@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -12,7 +10,10 @@
 #include "KytRTP/cKytRTPEventSink.h"
 #include "KytRTP/cKytRTPLib.h"
 #include "audio/cVirtualAudioBackend.h"
+#include "cMediaTestUtil.h"
 #include "platform/cAsioMainLoop.h"
+#include "tests/support/cLoopbackPort.h"
+#include "tests/support/cTempDir.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ TEST(MediaThread, OperationsRunOnTheMediaObjectAndReportItsCodes) {
   EXPECT_EQ(lib.GetObjectError(), 29);
   EXPECT_TRUE(lib.GetLineRxIP(0).IsZeroLEN());
   EXPECT_EQ(lib.GetObjectError(), 31);
-  ASSERT_TRUE(lib.OpenLine(1, true, "127.0.0.1", 0));
+  ASSERT_TRUE(lib.OpenLine(1, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
   EXPECT_TRUE(lib.GetLineRxIP(1).CompareTo("127.0.0.1"));
   EXPECT_GT(lib.GetLineRxPort(1), 0);
   EXPECT_TRUE(lib.HoldLine(1));
@@ -106,7 +107,7 @@ TEST(MediaThread, StopsPromptlyWhileStreaming) {
   auto pLib = std::make_unique<cKytRTPLib>(&loop);
   ASSERT_TRUE(pLib->SetAudioBackend(std::make_unique<cVirtualAudioBackend>("", "")));
   ASSERT_TRUE(pLib->InitOBJECT(1));
-  ASSERT_TRUE(pLib->OpenLine(0, true, "127.0.0.1", 0));
+  ASSERT_TRUE(pLib->OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
   ASSERT_TRUE(pLib->LineStartRTP(0, "127.0.0.1", pLib->GetLineRxPort(0), 0, 0, true, true));
   ASSERT_TRUE(pLib->OpenMEDIA(0, 0, 0));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -118,18 +119,12 @@ TEST(MediaThread, WavePlaybackEndReachesTheCore) {
   cAsioMainLoop loop;
   cRecordingCore core;
   cKytRTP rtp(&core, &loop);
-  const std::string sPath = ::testing::TempDir() + "kyt_short.wav";
-  {
-    std::vector<uint8_t> v = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W',  'A', 'V',
-                              'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,    1,   0,
-                              1,   0,   0x40, 0x1F, 0,   0,   0x40, 0x1F, 0,    0,   1,
-                              0,   8,   0,    'd',  'a', 't', 'a',  0x20, 0x03, 0,   0};
-    v.resize(v.size() + 800, 0x90);  // 100 ms
-    std::ofstream(sPath, std::ios::binary).write(reinterpret_cast<const char*>(v.data()), v.size());
-  }
+  const kyttest::cTempDir dir;
+  const std::string sPath = dir.File("short.wav");
+  mediatest::WriteEightBitWave(sPath, 800, 0x90);  // 100 ms
   ASSERT_TRUE(rtp.SetAudioBackend(std::make_unique<cVirtualAudioBackend>("", "")));
   ASSERT_TRUE(rtp.InitOBJECT(2));
-  ASSERT_TRUE(rtp.OpenLine(1, true, "127.0.0.1", 0));
+  ASSERT_TRUE(rtp.OpenLine(1, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
   ASSERT_TRUE(rtp.LineStartRTP(1, "127.0.0.1", rtp.GetLineRxPort(1), 0, 0, true, true));
   ASSERT_TRUE(rtp.PlayWaveOpen(1, sPath.c_str()));
   ASSERT_TRUE(rtp.PlayWaveStart(1, false));
@@ -139,5 +134,4 @@ TEST(MediaThread, WavePlaybackEndReachesTheCore) {
   EXPECT_EQ(core.events.front(), std::make_pair(std::string("done"), 1));
   EXPECT_FALSE(rtp.IsWaveFilePlaying(1));
   rtp.CloseMEDIA(1);
-  std::remove(sPath.c_str());
 }

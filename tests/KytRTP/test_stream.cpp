@@ -11,6 +11,7 @@
 #include "audio/cG711uCodec.h"
 #include "cMediaEngine.h"
 #include "cMediaTestUtil.h"
+#include "tests/support/cTempDir.h"
 
 using namespace mediatest;
 
@@ -77,10 +78,10 @@ class TwoEngines : public ::testing::TestWithParam<sCodecCase> {};
 // speaker must play what the other microphone took, as the codec decodes it.
 TEST_P(TwoEngines, ToneAndSpeechCrossBothWays) {
   const sCodecCase& c = GetParam();
-  cScratchDir dir;
+  kyttest::cTempDir dir{"kyt-media-"};
   const std::vector<int16_t> tone = Tone(1000, 10000, kToneSamples);
-  WriteWavePCM(dir.File("tone.wav"), tone);
-  const std::vector<int16_t> speech = ReadWavePCM(DataFile("speech8k.wav"));
+  WriteWave(dir.File("tone.wav"), tone);
+  const std::vector<int16_t> speech = ReadWave(DataFile("speech8k.wav"));
   ASSERT_FALSE(speech.empty());
 
   {
@@ -110,8 +111,8 @@ TEST_P(TwoEngines, ToneAndSpeechCrossBothWays) {
     EXPECT_TRUE(b.lib.CloseLine(0));
   }
 
-  const std::vector<int16_t> heardByA = ReadWavePCM(dir.File("a_spk.wav"));
-  const std::vector<int16_t> heardByB = ReadWavePCM(dir.File("b_spk.wav"));
+  const std::vector<int16_t> heardByA = ReadWave(dir.File("a_spk.wav"));
+  const std::vector<int16_t> heardByB = ReadWave(dir.File("b_spk.wav"));
   ASSERT_GT(heardByA.size(), 8000u);
   ASSERT_GT(heardByB.size(), 8000u);
 
@@ -145,13 +146,13 @@ INSTANTIATE_TEST_SUITE_P(Codecs, TwoEngines, ::testing::ValuesIn(kCodecCases),
 
 // One engine joins three lines; each far end must hear the other two and not itself.
 TEST(Conference, EachLineHearsTheOtherTwo) {
-  cScratchDir dir;
+  kyttest::cTempDir dir{"kyt-media-"};
   const double freqs[3] = {500, 1000, 1500};
   cMediaEngine hub(3, "", "");
   std::vector<std::unique_ptr<cMediaEngine>> peers;
   for (int i = 0; i < 3; ++i) {
     const std::string sMic = dir.File("mic" + std::to_string(i) + ".wav");
-    WriteWavePCM(sMic, Tone(freqs[i], 6000, kToneSamples));
+    WriteWave(sMic, Tone(freqs[i], 6000, kToneSamples));
     peers.push_back(
         std::make_unique<cMediaEngine>(1, sMic, dir.File("spk" + std::to_string(i) + ".wav")));
   }
@@ -170,7 +171,7 @@ TEST(Conference, EachLineHearsTheOtherTwo) {
   for (int i = 0; i < 3; ++i) hub.lib.CloseMEDIA(i);
 
   for (int i = 0; i < 3; ++i) {
-    const std::vector<int16_t> heard = ReadWavePCM(dir.File("spk" + std::to_string(i) + ".wav"));
+    const std::vector<int16_t> heard = ReadWave(dir.File("spk" + std::to_string(i) + ".wav"));
     ASSERT_GT(heard.size(), 12000u);
     // A steady second in the middle of the call.
     const int16_t* pMid = &heard[heard.size() / 2 - 4000];

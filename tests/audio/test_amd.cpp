@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <optional>
 #include <vector>
 
 #include "audio/cDetectAMD.h"
+#include "tests/support/Tone.h"
 
 namespace {
 
@@ -26,10 +26,7 @@ struct cAmdRig {
 };
 
 std::vector<int16_t> Tone(double dSeconds, int nAmplitude) {
-  std::vector<int16_t> pcm(static_cast<size_t>(dSeconds * 8000));
-  for (size_t i = 0; i < pcm.size(); ++i)
-    pcm[i] = static_cast<int16_t>(nAmplitude * std::sin(2 * M_PI * 440 * i / 8000.0));
-  return pcm;
+  return kyttest::Tone(440, nAmplitude, static_cast<size_t>(dSeconds * kyttest::kSampleRate));
 }
 
 std::vector<int16_t> Silence(double dSeconds) {

@@ -4,19 +4,11 @@
 #include <vector>
 
 #include "audio/cPitchShift.h"
+#include "tests/support/Tone.h"
 
 namespace {
 
-double Level(const int16_t* p, int n, double dFreq) {
-  const double c = 2 * std::cos(2 * M_PI * dFreq / 8000.0);
-  double s1 = 0, s2 = 0;
-  for (int i = 0; i < n; ++i) {
-    const double s0 = p[i] + c * s1 - s2;
-    s2 = s1;
-    s1 = s0;
-  }
-  return (s1 * s1 + s2 * s2 - c * s1 * s2) / n / n;
-}
+using kyttest::ToneLevel;
 
 std::vector<int16_t> Shift(int nValue, double dFreq, int nAmplitude, int nUnits) {
   cPitchShift shifter;
@@ -45,20 +37,20 @@ TEST(PitchShift, FirstOutputIsSilentThenDelayed) {
   for (int i = 0; i < 51; ++i) ASSERT_EQ(out[i], 0) << i;
   // Value 6 keeps the pitch: after the 461-sample latency the tone comes out at 500 Hz.
   const int16_t* pTail = &out[800];
-  EXPECT_GT(Level(pTail, 800, 500), 100 * Level(pTail, 800, 1000));
-  EXPECT_GT(Level(pTail, 800, 500), 1e6);
+  EXPECT_GT(ToneLevel(pTail, 800, 500), 100 * ToneLevel(pTail, 800, 1000));
+  EXPECT_GT(ToneLevel(pTail, 800, 500), 1e6);
 }
 
 TEST(PitchShift, ValueSixteenDoublesThePitch) {
   const std::vector<int16_t> out = Shift(16, 500, 10000, 20);
   const int16_t* pTail = &out[1600];
-  EXPECT_GT(Level(pTail, 1600, 1000), 100 * Level(pTail, 1600, 500));
+  EXPECT_GT(ToneLevel(pTail, 1600, 1000), 100 * ToneLevel(pTail, 1600, 500));
 }
 
 TEST(PitchShift, ValueZeroLowersThePitch) {
   const std::vector<int16_t> out = Shift(0, 1000, 10000, 20);
   const int16_t* pTail = &out[1600];
-  EXPECT_GT(Level(pTail, 1600, 400), 100 * Level(pTail, 1600, 1000));
+  EXPECT_GT(ToneLevel(pTail, 1600, 400), 100 * ToneLevel(pTail, 1600, 1000));
 }
 
 TEST(PitchShift, LoudInputIsClampedNotWrapped) {

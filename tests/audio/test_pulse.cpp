@@ -1,91 +1,50 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <asio/io_context.hpp>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "audio/cPulseAudioBackend.h"
 #include "audio/cSound.h"
 #include "audio/cSoundSink.h"
-
-extern char** environ;
+#include "tests/support/TextFile.h"
+#include "tests/support/Wait.h"
+#include "tests/support/cChildProcess.h"
+#include "tests/support/cTempDir.h"
 
 namespace {
 
 // A private PulseAudio daemon with a null sink and a null source, reachable only through a
-// socket in its own directory; stopped with the object.
+// socket in its own folder; stopped with the object.
 class cPulseDaemon {
  public:
   cPulseDaemon() {
-    char tmpl[] = "/tmp/kytpulse.XXXXXX";
-    if (!mkdtemp(tmpl)) return;
-    m_sDir = tmpl;
-    m_sSocket = m_sDir + "/native";
-    std::ofstream(m_sDir + "/pa.conf")
-        << "load-module module-null-sink sink_name=kytsink\n"
-        << "load-module module-null-source source_name=kytsource\n"
-        << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << m_sSocket << "\n"
-        << "set-default-sink kytsink\n"
-        << "set-default-source kytsource\n";
-    const std::string sEnvDir = "XDG_RUNTIME_DIR=" + m_sDir;
-    const std::string sEnvRuntime = "PULSE_RUNTIME_PATH=" + m_sDir;
-    const std::string sEnvHome = "HOME=" + m_sDir;
-    const std::string sConfig = m_sDir + "/pa.conf";
-    // Under timeout(1), so that a test that dies before its cleanup still leaves no daemon.
-    std::vector<std::string> args = {"timeout",
-                                     "120",
-                                     "pulseaudio",
-                                     "-n",
-                                     "--daemonize=no",
-                                     "--exit-idle-time=-1",
-                                     "--system=false",
-                                     "--disallow-exit",
-                                     "--use-pid-file=no",
-                                     "--log-target=file:" + m_sDir + "/log",
-                                     "-F",
-                                     sConfig};
-    std::vector<char*> argv;
-    for (auto& s : args) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env = {sEnvDir, sEnvRuntime, sEnvHome, "PATH=/usr/bin:/bin"};
-    std::vector<char*> envp;
-    for (auto& s : env) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    // The daemon must not hold the test's output open.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (int fd = 0; fd <= 2; ++fd)
-      posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-    if (posix_spawnp(&m_nPid, "timeout", &actions, nullptr, argv.data(), envp.data()) != 0)
-      m_nPid = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    kyttest::WriteText(m_Dir.File("pa.conf"),
+                       "load-module module-null-sink sink_name=kytsink\n"
+                       "load-module module-null-source source_name=kytsource\n"
+                       "load-module module-native-protocol-unix auth-anonymous=1 socket=" +
+                           Socket() +
+                           "\n"
+                           "set-default-sink kytsink\n"
+                           "set-default-source kytsource\n");
+    // In an environment of its own, under timeout(1) so that a test that dies before its
+    // cleanup still leaves no daemon.
+    m_Process.Start(
+        {"env", "-i", "XDG_RUNTIME_DIR=" + m_Dir.Path(), "PULSE_RUNTIME_PATH=" + m_Dir.Path(),
+         "HOME=" + m_Dir.Path(), "PATH=/usr/bin:/bin", "timeout", "120", "pulseaudio", "-n",
+         "--daemonize=no", "--exit-idle-time=-1", "--system=false", "--disallow-exit",
+         "--use-pid-file=no", "--log-target=file:" + m_Dir.File("log"), "-F",
+         m_Dir.File("pa.conf")},
+        m_Dir.File("output.log"));
   }
 
-  ~cPulseDaemon() {
-    if (m_nPid > 0) {
-      kill(m_nPid, SIGTERM);
-      int nStatus = 0;
-      waitpid(m_nPid, &nStatus, 0);
-    }
-    std::error_code ec;
-    if (!m_sDir.empty()) std::filesystem::remove_all(m_sDir, ec);
-  }
-
-  bool Started() const { return m_nPid > 0; }
-  std::string Server() const { return "unix:" + m_sSocket; }
+  bool Started() const { return m_Process.Started(); }
+  std::string Server() const { return "unix:" + Socket(); }
 
   // Runs pactl against this daemon; answers its output.
   std::string Pactl(const std::string& sArgs) const {
@@ -100,17 +59,16 @@ class cPulseDaemon {
   }
 
   bool WaitReady() const {
-    for (int i = 0; i < 200; ++i) {
-      if (Pactl("info").find("Server Name") != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return kyttest::PollUntil(
+        [this] { return Pactl("info").find("Server Name") != std::string::npos; },
+        std::chrono::seconds(10));
   }
 
  private:
-  std::string m_sDir;
-  std::string m_sSocket;
-  pid_t m_nPid = -1;
+  std::string Socket() const { return m_Dir.File("native"); }
+
+  kyttest::cTempDir m_Dir{"kyt-pulse-"};
+  kyttest::cChildProcess m_Process;
 };
 
 struct cCountingSink : cSoundSink {
@@ -132,7 +90,7 @@ int CountLines(const std::string& s) {
 
 }  // namespace
 
-TEST(PulseAudio, DeviceOpensTicksAndClosesWithTheLastLine) {
+TEST(PulseDaemon, DeviceOpensTicksAndClosesWithTheLastLine) {
   ASSERT_EQ(std::system("command -v pulseaudio >/dev/null && command -v pactl >/dev/null"), 0)
       << "pulseaudio and pactl are needed";
   cPulseDaemon daemon;
@@ -189,9 +147,8 @@ TEST(PulseAudio, NoServerLeavesTheDeviceClosed) {
 
 // A server that takes the connection and never answers must not hold the media thread.
 TEST(PulseAudio, SilentServerTimesOut) {
-  char tmpl[] = "/tmp/kytsilent.XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  const std::string sSocket = std::string(tmpl) + "/native";
+  const kyttest::cTempDir dir;
+  const std::string sSocket = dir.File("native");
   const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
   ASSERT_GE(fd, 0);
   sockaddr_un addr{};
@@ -208,6 +165,4 @@ TEST(PulseAudio, SilentServerTimesOut) {
   EXPECT_FALSE(sound.IsCapturedDEVICE());
   unsetenv("PULSE_SERVER");
   close(fd);
-  std::error_code ec;
-  std::filesystem::remove_all(tmpl, ec);
 }

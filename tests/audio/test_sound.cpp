@@ -2,8 +2,6 @@
 
 #include <asio/io_context.hpp>
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <vector>
 
 #include "audio/cAutoGainControl.h"
@@ -13,6 +11,7 @@
 #include "audio/cVirtualAudioBackend.h"
 #include "audio/cWaveFileRead.h"
 #include "audio/cWaveFileWrite.h"
+#include "tests/support/cTempDir.h"
 
 namespace {
 
@@ -254,8 +253,8 @@ TEST(VoiceActivity, SpeechThenSilenceAndTheLevelMeter) {
 }
 
 TEST(VirtualDevice, MicrophoneFromFileSpeakerToFile) {
-  const std::string sDir = ::testing::TempDir();
-  const std::string sMic = sDir + "kyt_vmic.wav", sSpk = sDir + "kyt_vspk.wav";
+  const kyttest::cTempDir dir;
+  const std::string sMic = dir.File("mic.wav"), sSpk = dir.File("spk.wav");
   {
     cWaveFileWrite mic;
     ASSERT_TRUE(mic.Open(sMic, false));
@@ -290,8 +289,6 @@ TEST(VirtualDevice, MicrophoneFromFileSpeakerToFile) {
   EXPECT_EQ(reinterpret_cast<const int16_t*>(pcm.data())[0], 0);
   EXPECT_EQ(reinterpret_cast<const int16_t*>(pcm.data())[160], 7);
   EXPECT_EQ(reinterpret_cast<const int16_t*>(pcm.data())[4 * 160], 28);
-  std::remove(sMic.c_str());
-  std::remove(sSpk.c_str());
 }
 
 TEST(VirtualDevice, OpenFailures) {

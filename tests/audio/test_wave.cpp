@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -10,10 +9,15 @@
 #include "audio/cPlayWave.h"
 #include "audio/cWaveFileRead.h"
 #include "audio/cWaveFileWrite.h"
+#include "tests/support/cTempDir.h"
 
 namespace {
 
-std::string TempFile(const std::string& sName) { return ::testing::TempDir() + "kytwave_" + sName; }
+// A file in a folder of this process's own, removed when the process ends.
+std::string TempFile(const std::string& sName) {
+  static const kyttest::cTempDir dir("kyt-wave-");
+  return dir.File(sName);
+}
 
 std::vector<uint8_t> ReadAll(const std::string& sPath) {
   std::ifstream in(sPath, std::ios::binary);
@@ -61,7 +65,6 @@ int OpenError(const std::vector<uint8_t>& image) {
   WriteAll(sPath, image);
   cWaveFileRead reader;
   const bool bOk = reader.Open(sPath);
-  std::remove(sPath.c_str());
   return bOk ? 0 : reader.GetObjectError();
 }
 
@@ -93,7 +96,6 @@ TEST(WaveFileRead, AcceptsEightAndSixteenBitMonoAt8000) {
   reader.SeekTo(-5);
   EXPECT_TRUE(reader.Read(1, pcm));
   EXPECT_EQ(pcm.size(), 16000u);
-  std::remove(sPath.c_str());
 }
 
 TEST(WaveFileRead, RefusesOtherFormatsAndBrokenFiles) {
@@ -122,7 +124,6 @@ TEST(WaveFileWrite, EmptyFileHasAValidHeader) {
   EXPECT_EQ(Le32(file, 4), 38u);
   EXPECT_EQ(Le32(file, 42), 0u);
   EXPECT_EQ(Le32(file, 16), 18u);
-  std::remove(sPath.c_str());
   EXPECT_FALSE(writer.Open("/nonexistent/dir/kyt.wav", false));
 }
 
@@ -145,7 +146,6 @@ TEST(WaveFileWrite, PcmAndMulawSizes) {
     EXPECT_EQ(Le32(file, 4), nData + 38);
     EXPECT_EQ(Le32(file, 42), nData);
     EXPECT_EQ(file[20], bUlaw ? 7 : 1);
-    std::remove(sPath.c_str());
   }
 }
 
@@ -187,7 +187,6 @@ TEST(PlayWave, PlaysWholeBlocksThenRewindsAndReportsOnce) {
   EXPECT_EQ(player.WaveFileTotalPlayTime(), 2) << "the file stays open";
   EXPECT_FALSE(player.FillToPlayUnitPCM(unit));
   EXPECT_EQ(nDone, 1);
-  std::remove(sPath.c_str());
 }
 
 TEST(PlayWave, SkipPauseAndListen) {
@@ -217,5 +216,4 @@ TEST(PlayWave, SkipPauseAndListen) {
   player.WaveFilePlay(false);
   EXPECT_FALSE(player.IsWaveFilePlaying());
   EXPECT_EQ(player.WaveFileOpen("/nonexistent/x.wav"), 21);
-  std::remove(sPath.c_str());
 }

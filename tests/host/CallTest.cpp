@@ -1,9 +1,14 @@
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "HostTestFixture.h"
-#include "SippPeer.h"
-#include "WaveTools.h"
+#include "tests/support/Tone.h"
+#include "tests/support/WaveFile.h"
+#include "tests/support/cLoopbackPort.h"
+#include "tests/support/cSippPeer.h"
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -16,7 +21,7 @@ class HostCallTest : public HostTestFixture {
   void SetUp() override {
     HostTestFixture::SetUp();
     m_Tone = ScratchFile("tone.wav");
-    ASSERT_TRUE(wavetools::WriteWave(m_Tone, wavetools::Tone(kToneHz, 8000, 3 * wavetools::kRate)));
+    ASSERT_TRUE(kyttest::WriteWave(m_Tone, kyttest::Tone(kToneHz, 8000, 3 * kyttest::kSampleRate)));
   }
 
   static cNPPage::tAttributes VirtualAudio(const std::string& mic, const std::string& speaker) {
@@ -31,7 +36,8 @@ class HostCallTest : public HostTestFixture {
                    {true, "127.0.0.1", nPort, user, user, "secret", user, "127.0.0.1", proxy, "",
                     true, 1}),
               cJsValue(true));
-    ASSERT_EQ(Call(page, "OpenLine", {0, true, "127.0.0.1", 0}), cJsValue(true));
+    ASSERT_EQ(Call(page, "OpenLine", {0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)}),
+              cJsValue(true));
   }
 
   static std::string Describe(const std::vector<tEvent>& events) {
@@ -47,21 +53,19 @@ class HostCallTest : public HostTestFixture {
 // second it hangs up. The page hears the call connect with the answer's address and end with the
 // BYE, and its speaker file carries its own microphone's tone, come back from SIPp.
 TEST_F(HostCallTest, AnOutgoingCallToSippConnectsAndEndsWithItsBye) {
-  const int nMediaPort = SippPeer::FindFreeMediaPort();
-  ASSERT_GT(nMediaPort, 0);
-  SippPeer bob;
-  std::string error;
-  ASSERT_TRUE(
-      bob.Start(DataFile("uas_hangs_up.xml"), &error,
-                {"-mi", "127.0.0.1", "-mp", std::to_string(nMediaPort), "-rtp_echo", "-m", "1"}))
-      << error;
+  kyttest::cSippPeer bob;
+  bob.EchoRtp();
+  ASSERT_TRUE(bob.Start(DataFile("uas_hangs_up.xml"), "", 60s))
+      << "sipp (package sip-tester) is needed\n"
+      << bob.Output();
+  const int nMediaPort = bob.MediaPort();
   const std::string heard = ScratchFile("heard.wav");
   {
     cNPPage page(&m_Host, VirtualAudio(m_Tone, heard));
     RecordEvents(page);
-    Start(page, "alice", 0, bob.GetProxy());
+    Start(page, "alice", 0, bob.Uri());
     ASSERT_EQ(Call(page, "DialCall", {0, "bob", 0, 0}), cJsValue(true));
-    ASSERT_TRUE(RunUntilEvent("OnDisconnectCall", 10)) << Describe(m_Events) << bob.GetOutput();
+    ASSERT_TRUE(RunUntilEvent("OnDisconnectCall", 10)) << Describe(m_Events) << bob.Output();
     const std::vector<tEvent> expected = {
         {"OnConnecting", {0}},
         {"OnProvisionalResponse", {0, 180, "Ringing"}},
@@ -70,24 +74,22 @@ TEST_F(HostCallTest, AnOutgoingCallToSippConnectsAndEndsWithItsBye) {
     };
     EXPECT_EQ(m_Events, expected) << Describe(m_Events);
     EXPECT_EQ(Call(page, "IsLineBusy", {0}), cJsValue(false));
-    int nExitCode = -1;
-    m_Host.GetMainLoop().RunUntil([&] { return bob.HasEnded(&nExitCode); },
-                                  std::chrono::seconds(10));
-    EXPECT_EQ(nExitCode, 0) << bob.GetOutput();
+    m_Host.GetMainLoop().RunUntil([&] { return bob.Done(); }, 10s);
+    EXPECT_EQ(bob.ExitCode(), 0) << bob.Output();
     Call(page, "UnInitialize");
   }
-  const std::vector<int16_t> samples = wavetools::ReadWave(heard);
-  ASSERT_GE(samples.size(), static_cast<size_t>(wavetools::kRate / 2)) << "speaker file " << heard;
-  EXPECT_GT(wavetools::Rms(samples), 500.0);
-  EXPECT_EQ(wavetools::DominantFrequency(samples), kToneHz);
+  const std::vector<int16_t> samples = kyttest::ReadWave(heard);
+  ASSERT_GE(samples.size(), static_cast<size_t>(kyttest::kSampleRate / 2))
+      << "speaker file " << heard;
+  EXPECT_GT(kyttest::Rms(samples.data(), samples.size()), 500.0);
+  EXPECT_EQ(kyttest::DominantFrequency(samples.data(), samples.size()), kToneHz);
 }
 
 // Two pages of one host, each with a user agent of its own on its own port and the other as its
 // proxy. Bob's page accepts from inside OnIncomingCall; Alice hangs up after a second and a half.
 TEST_F(HostCallTest, TwoPagesCallEachOtherAndTheCalleeHearsTheCaller) {
-  const int nPortA = SippPeer::FindFreePort();
-  int nPortB = SippPeer::FindFreePort();
-  while (nPortB == nPortA) nPortB = SippPeer::FindFreePort();
+  const int nPortA = kyttest::cLoopbackPort::FreeUdp();
+  const int nPortB = kyttest::cLoopbackPort::FreeUdp();
   ASSERT_GT(nPortA, 0);
   ASSERT_GT(nPortB, 0);
   const std::string heardByAlice = ScratchFile("alice.wav");
@@ -146,14 +148,15 @@ TEST_F(HostCallTest, TwoPagesCallEachOtherAndTheCalleeHearsTheCaller) {
     Call(alice, "UnInitialize");
     Call(bob, "UnInitialize");
   }
-  const std::vector<int16_t> bobHeard = wavetools::ReadWave(heardByBob);
-  ASSERT_GE(bobHeard.size(), static_cast<size_t>(wavetools::kRate)) << "speaker file of bob";
-  EXPECT_GT(wavetools::Rms(bobHeard), 500.0);
-  EXPECT_EQ(wavetools::DominantFrequency(bobHeard), kToneHz);
+  const std::vector<int16_t> bobHeard = kyttest::ReadWave(heardByBob);
+  ASSERT_GE(bobHeard.size(), static_cast<size_t>(kyttest::kSampleRate)) << "speaker file of bob";
+  EXPECT_GT(kyttest::Rms(bobHeard.data(), bobHeard.size()), 500.0);
+  EXPECT_EQ(kyttest::DominantFrequency(bobHeard.data(), bobHeard.size()), kToneHz);
   // Bob's microphone is silent, and nobody hears himself.
-  const std::vector<int16_t> aliceHeard = wavetools::ReadWave(heardByAlice);
-  ASSERT_GE(aliceHeard.size(), static_cast<size_t>(wavetools::kRate)) << "speaker file of alice";
-  EXPECT_LT(wavetools::Rms(aliceHeard), 50.0);
+  const std::vector<int16_t> aliceHeard = kyttest::ReadWave(heardByAlice);
+  ASSERT_GE(aliceHeard.size(), static_cast<size_t>(kyttest::kSampleRate))
+      << "speaker file of alice";
+  EXPECT_LT(kyttest::Rms(aliceHeard.data(), aliceHeard.size()), 50.0);
 }
 
 }  // namespace

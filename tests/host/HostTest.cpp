@@ -115,4 +115,16 @@ TEST_F(HostTest, AsyncCallsFromOtherThreadsRunOnTheMainLoopUntilThePageGoes) {
   EXPECT_EQ(s_nCalls, 1);
 }
 
+TEST_F(HostTest, TheSessionRunsOnBrowserTimers) {
+  cNPPage page(&m_Host);
+  EXPECT_EQ(page.GetTimerCount(), 0u);
+  std::vector<cJsValue> account = {
+      true,          "127.0.0.1",       0,  "alice", "alice", "secret", "Alice",
+      "example.com", "sip:127.0.0.1:9", "", true,    1};
+  ASSERT_EQ(Call(page, "InitializeEx", account), cJsValue(true));
+  EXPECT_GE(page.GetTimerCount(), 1u);
+  Call(page, "UnInitialize");
+  EXPECT_EQ(page.GetTimerCount(), 0u);
+}
+
 }  // namespace

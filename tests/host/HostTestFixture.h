@@ -1,41 +1,17 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "host/cJsValue.h"
-#include "host/cNPHost.h"
-#include "host/cNPPage.h"
+#include "tests/plugin/PluginTest.h"
+#include "tests/support/cTempDir.h"
 
 // The built plug-in in our host, with a page that writes down every event it hears.
-class HostTestFixture : public ::testing::Test {
+class HostTestFixture : public PluginTest {
  protected:
   using tEvent = std::pair<std::string, std::vector<cJsValue>>;
-
-  void SetUp() override { ASSERT_TRUE(m_Host.Load(KYT_PLUGIN_PATH)) << m_Host.GetLastError(); }
-
-  void TearDown() override {
-    if (!m_ScratchDir.empty()) {
-      std::error_code ec;
-      std::filesystem::remove_all(m_ScratchDir, ec);
-    }
-    EXPECT_EQ(m_Host.GetLiveObjectCount(), 0u);
-    EXPECT_EQ(m_Host.GetLiveMemoryCount(), 0u);
-    EXPECT_EQ(m_Host.GetFaultCount(), 0u);
-    EXPECT_EQ(m_Host.GetForcedDeallocationCount(), 0u);
-  }
-
-  static cJsValue Call(cNPPage& page, const std::string& name,
-                       const std::vector<cJsValue>& args = {}) {
-    cJsValue result;
-    EXPECT_TRUE(page.Invoke(name, args, &result)) << name;
-    return result;
-  }
 
   void RecordEvents(cNPPage& page) {
     page.SetAnyEventFunction([this](const std::string& name, const std::vector<cJsValue>& args) {
@@ -60,17 +36,9 @@ class HostTestFixture : public ::testing::Test {
     return std::string(KYT_TEST_DATA_DIR) + "/" + name;
   }
 
-  // A file in a directory of the test's own, removed when the test ends.
-  std::string ScratchFile(const std::string& name) {
-    if (m_ScratchDir.empty()) {
-      char pattern[] = "/tmp/kyt-host-XXXXXX";
-      EXPECT_NE(mkdtemp(pattern), nullptr);
-      m_ScratchDir = pattern;
-    }
-    return m_ScratchDir + "/" + name;
-  }
+  // A file in a folder of the test's own, removed when the test ends.
+  std::string ScratchFile(const std::string& name) const { return m_ScratchDir.File(name); }
 
-  cNPHost m_Host;
+  kyttest::cTempDir m_ScratchDir{"kyt-host-"};
   std::vector<tEvent> m_Events;
-  std::string m_ScratchDir;
 };

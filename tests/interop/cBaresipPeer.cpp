@@ -23,22 +23,8 @@ const char* const kModulePath = "/usr/lib/baresip/modules";
 // g711 and gsm for the codecs, aufile as microphone, sndfile to keep what was heard, account
 // for the accounts file, menu for auto-answer and dialling, ctrl_tcp to steer it.
 const char* const kModules[] = {"g711", "gsm", "aufile", "sndfile", "account", "menu", "ctrl_tcp"};
-
-uint16_t FreeTcpPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return 0;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t nLen = sizeof addr;
-  uint16_t nPort = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen) == 0) {
-    nPort = ntohs(addr.sin_port);
-  }
-  close(fd);
-  return nPort;
-}
+// Its RTP and RTCP ports, for the calls of one test.
+constexpr int kRtpPorts = 8;
 
 // The value of "type" in one JSON event text, or empty.
 std::string EventType(const std::string& sJson) {
@@ -93,6 +79,8 @@ void cBaresipPeer::WriteConfig() const {
          << "auplay_srate 8000\n"
          << "auplay_channels 1\n"
          << "rtcp_mux no\n"
+         << "rtp_ports " << m_nFirstRtpPort << "-" << m_nFirstRtpPort + kRtpPorts - 1
+         << "\n"
          // Packet counts of each call in the log when it ends.
          << "rtp_stats yes\n"
          << "jitter_buffer_delay 1-10\n"
@@ -118,8 +106,14 @@ bool cBaresipPeer::Start(cAsioMainLoop& loop) {
       return false;
     }
   }
-  m_nSipPort = kyttest::cLoopbackPort::FreeUdp();
-  m_nControlPort = FreeTcpPort();
+  // baresip also listens for SIP over TLS, on the port above its SIP port.
+  m_nSipPort = kyttest::cLoopbackPort::FreeUdp(2);
+  m_nControlPort = kyttest::cLoopbackPort::FreeUdp();
+  m_nFirstRtpPort = kyttest::cLoopbackPort::FreeUdp(kRtpPorts);
+  if (m_nSipPort == 0 || m_nControlPort == 0 || m_nFirstRtpPort == 0) {
+    m_sFailure = "no free loopback ports";
+    return false;
+  }
   WriteConfig();
   // -s: SIP trace in the log, shown when a test fails.
   m_pProcess = std::make_unique<kyttest::cChildProcess>();

@@ -64,6 +64,7 @@ class cBaresipPeer {
   std::string m_sAnswerMode;
   uint16_t m_nSipPort = 0;
   uint16_t m_nControlPort = 0;
+  uint16_t m_nFirstRtpPort = 0;
   int m_nControlFd = -1;
   std::string m_sControlBuffer;
   std::vector<std::string> m_Messages;

@@ -7,8 +7,9 @@
 
 #include "KytRTP/cKytRTP.h"
 #include "audio/cVirtualAudioBackend.h"
-#include "cPcmWaveFile.h"
+#include "tests/support/Tone.h"
 #include "tests/support/Wait.h"
+#include "tests/support/WaveFile.h"
 #include "tests/support/cLoopbackPort.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
@@ -19,40 +20,9 @@ constexpr int kToneAmplitude = 8000;
 constexpr size_t kToneSamples = 8000 * 20;
 constexpr size_t kWindow = 4000;  // half a second at 8000 Hz
 
-// Power of one frequency in a block (Goertzel), relative units.
-double ToneLevel(const int16_t* pSamples, size_t nSamples, double dFreqHz) {
-  const double dCoeff = 2.0 * std::cos(2.0 * M_PI * dFreqHz / 8000.0);
-  double s1 = 0, s2 = 0;
-  for (size_t i = 0; i < nSamples; ++i) {
-    const double s0 = pSamples[i] + dCoeff * s1 - s2;
-    s2 = s1;
-    s1 = s0;
-  }
-  return s1 * s1 + s2 * s2 - dCoeff * s1 * s2;
-}
-
-// The strongest frequency of a block, 100 to 3800 Hz in 10 Hz steps.
-double DominantFrequency(const int16_t* pSamples, size_t nSamples) {
-  double dBest = 0, dBestLevel = -1;
-  for (double f = 100.0; f <= 3800.0; f += 10.0) {
-    const double dLevel = ToneLevel(pSamples, nSamples, f);
-    if (dLevel > dBestLevel) {
-      dBestLevel = dLevel;
-      dBest = f;
-    }
-  }
-  return dBest;
-}
-
-double Rms(const int16_t* pSamples, size_t nSamples) {
-  double dSum = 0;
-  for (size_t i = 0; i < nSamples; ++i) dSum += double(pSamples[i]) * pSamples[i];
-  return nSamples ? std::sqrt(dSum / double(nSamples)) : 0.0;
-}
-
 bool IsToneWindow(const int16_t* pSamples, double dFreq, std::ostream& summary) {
-  const double dRms = Rms(pSamples, kWindow);
-  const double dPeak = DominantFrequency(pSamples, kWindow);
+  const double dRms = kyttest::Rms(pSamples, kWindow);
+  const double dPeak = kyttest::DominantFrequency(pSamples, kWindow);
   summary << " [rms " << int(dRms) << ", " << dPeak << " Hz]";
   return dRms > 500.0 && std::fabs(dPeak - dFreq) <= 20.0;
 }
@@ -62,10 +32,10 @@ bool IsToneWindow(const int16_t* pSamples, double dFreq, std::ostream& summary) 
 void cBaresipTestBase::StartBoth(const std::string& sPeerCodecs,
                                  const std::vector<int32_t>& ourCodecs,
                                  const std::string& sAnswerMode) {
-  ASSERT_TRUE(cPcmWaveFile::Write(m_Dir.File("our_mic.wav"),
-                                  cPcmWaveFile::Tone(kOurTone, kToneAmplitude, kToneSamples)));
-  ASSERT_TRUE(cPcmWaveFile::Write(m_Dir.File("peer_mic.wav"),
-                                  cPcmWaveFile::Tone(kPeerTone, kToneAmplitude, kToneSamples)));
+  ASSERT_TRUE(kyttest::WriteWave(m_Dir.File("our_mic.wav"),
+                                 kyttest::Tone(kOurTone, kToneAmplitude, kToneSamples)));
+  ASSERT_TRUE(kyttest::WriteWave(m_Dir.File("peer_mic.wav"),
+                                 kyttest::Tone(kPeerTone, kToneAmplitude, kToneSamples)));
   std::filesystem::create_directory(m_Dir.File("baresip"));
   m_pPeer = std::make_unique<cBaresipPeer>(m_Dir.File("baresip"), "bob", sPeerCodecs,
                                            m_Dir.File("peer_mic.wav"), sAnswerMode);
@@ -85,14 +55,15 @@ void cBaresipTestBase::StartBoth(const std::string& sPeerCodecs,
     m_Agent.DeselectAllVoiceCodec();
     for (int32_t nCodec : ourCodecs) ASSERT_TRUE(m_Agent.SelectVoiceCodec(nCodec));
   }
-  ASSERT_TRUE(m_Agent.OpenLine(0, true, "127.0.0.1", 0)) << m_Agent.GetKytObjectError();
+  ASSERT_TRUE(m_Agent.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)))
+      << m_Agent.GetKytObjectError();
 }
 
 void cBaresipTestBase::TearDown() {
   StopPeer();
   if (HasFailure()) {
     std::cout << "--- our agent ---\n"
-              << m_Agent.Transcript() << "--- baresip ---\n"
+              << m_Agent.All() << "--- baresip ---\n"
               << (m_pPeer ? m_pPeer->Log() : "") << std::endl;
   }
 }
@@ -112,12 +83,12 @@ bool cBaresipTestBase::WaitFor(const std::function<bool()>& pred) {
 bool cBaresipTestBase::StopPeer() { return m_pPeer && m_pPeer->Stop(m_Loop); }
 
 std::vector<int16_t> cBaresipTestBase::OurSpeaker() const {
-  return cPcmWaveFile::Read(m_Dir.File("our_spk.wav"));
+  return kyttest::ReadWave(m_Dir.File("our_spk.wav"));
 }
 
 std::vector<int16_t> cBaresipTestBase::PeerHeard() const {
   const std::string sDump = m_pPeer->DecodedWave();
-  return sDump.empty() ? std::vector<int16_t>() : cPcmWaveFile::Read(sDump);
+  return sDump.empty() ? std::vector<int16_t>() : kyttest::ReadWave(sDump);
 }
 
 size_t cBaresipTestBase::WindowsWithTone(const std::vector<int16_t>& samples, double dFreq,
@@ -136,9 +107,9 @@ std::string cBaresipTestBase::WindowPattern(const std::vector<int16_t>& samples,
   std::ostringstream ignored;
   for (size_t at = 0; at + kWindow <= samples.size(); at += kWindow) {
     const int16_t* pWindow = samples.data() + at;
-    sPattern += IsToneWindow(pWindow, dFreq, ignored) ? 'T'
-                : Rms(pWindow, kWindow) < 100.0       ? 's'
-                                                      : 'x';
+    sPattern += IsToneWindow(pWindow, dFreq, ignored)    ? 'T'
+                : kyttest::Rms(pWindow, kWindow) < 100.0 ? 's'
+                                                         : 'x';
   }
   return sPattern;
 }

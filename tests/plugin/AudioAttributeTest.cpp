@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "PluginTest.h"
+#include "tests/support/cLoopbackPort.h"
+#include "tests/support/cTempDir.h"
 
 namespace {
 
@@ -12,14 +14,7 @@ class AudioAttributeTest : public PluginTest {
  protected:
   void SetUp() override {
     PluginTest::SetUp();
-    char pattern[] = "/tmp/kyt-plugin-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_Directory = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(m_Directory, ec);
-    PluginTest::TearDown();
+    ASSERT_FALSE(m_Directory.empty());
   }
 
   // Dials on line 0 with the discard port of 127.0.0.1 as proxy; answers DialCall's result.
@@ -28,11 +23,13 @@ class AudioAttributeTest : public PluginTest {
                    {true, "127.0.0.1", 0, "alice", "alice", "secret", "Alice", "127.0.0.1",
                     "sip:127.0.0.1:9", "", true, 1}),
               cJsValue(true));
-    EXPECT_EQ(Call(page, "OpenLine", {0, true, "127.0.0.1", 0}), cJsValue(true));
+    EXPECT_EQ(Call(page, "OpenLine", {0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)}),
+              cJsValue(true));
     return Call(page, "DialCall", {0, "bob", 0, 0});
   }
 
-  std::string m_Directory;
+  kyttest::cTempDir m_Dir{"kyt-plugin-"};
+  const std::string m_Directory = m_Dir.Path();
 };
 
 TEST_F(AudioAttributeTest, AnAudioDeviceWeDoNotHaveRefusesTheInstance) {

@@ -12,11 +12,11 @@
 #include "sip/cMsgSIP.h"
 
 using sipmsgtest::ExpectRoundTrip;
+using sipmsgtest::HeaderOf;
+using sipmsgtest::HeadersOf;
 using sipmsgtest::Names;
 using sipmsgtest::Parse;
 using sipmsgtest::Render;
-using sipmsgtest::Value;
-using sipmsgtest::Values;
 
 namespace {
 
@@ -113,7 +113,7 @@ TEST(MsgParseTest, CompactAndFullNamesShareOneRow) {
   EXPECT_STREQ(via.GetDATA(), "SIP/2.0/UDP c.example.com;branch=z9hG4bK3");
 
   std::string text = Render(*pMsg);
-  EXPECT_EQ(Values(text, "Via"),
+  EXPECT_EQ(HeadersOf(text, "Via"),
             (std::vector<std::string>{"SIP/2.0/UDP a.example.com;branch=z9hG4bK1",
                                       "SIP/2.0/UDP b.example.com;branch=z9hG4bK2",
                                       "SIP/2.0/UDP c.example.com;branch=z9hG4bK3"}));
@@ -217,7 +217,7 @@ TEST(MsgParseTest, BodyKeepsOneClosingLineEnd) {
   EXPECT_TRUE(pMsg->GetBodySDP(body));
   // Content-Length does not limit the body.
   EXPECT_STREQ(body.GetDATA(), "v=0\r\no=x\r\n");
-  EXPECT_EQ(Values(Render(*pMsg), "Content-Length"), std::vector<std::string>{"10"});
+  EXPECT_EQ(HeadersOf(Render(*pMsg), "Content-Length"), std::vector<std::string>{"10"});
 
   auto pBare = Parse(Request("", "v=0"));
   ASSERT_TRUE(pBare);
@@ -254,7 +254,7 @@ TEST(MsgParseTest, ExpiresHeader) {
   cMsgSIP built;
   built.SetExpires(3600);
   EXPECT_EQ(built.GetExpires(), 3600);
-  EXPECT_EQ(Value(Render(built), "Expires"), "3600");
+  EXPECT_EQ(HeaderOf(Render(built), "Expires"), "3600");
 }
 
 TEST(MsgRenderTest, HeadersFollowTheTableOrderWhateverTheBuildOrder) {
@@ -292,8 +292,8 @@ TEST(MsgRenderTest, HeadersFollowTheTableOrderWhateverTheBuildOrder) {
   std::erase(expected, "Proxy-Authenticate");
   std::erase(expected, "WWW-Authenticate");
   EXPECT_EQ(Names(text), expected);
-  EXPECT_EQ(Value(text, "Via"), "SIP/2.0/UDP 10.0.0.5:5062;rport;branch=z9hG4bK9");
-  EXPECT_EQ(Value(text, "Content-Length"), "5");
+  EXPECT_EQ(HeaderOf(text, "Via"), "SIP/2.0/UDP 10.0.0.5:5062;rport;branch=z9hG4bK9");
+  EXPECT_EQ(HeaderOf(text, "Content-Length"), "5");
   EXPECT_EQ(text.substr(text.size() - 9), "\r\n\r\nhello");
   ExpectRoundTrip(text);
 }
@@ -306,14 +306,14 @@ TEST(MsgRenderTest, SetterTwiceWritesTwiceAndRenderingTwiceKeepsOneLength) {
   msg.SetAllow("BYE");
   std::string first = Render(msg);
   EXPECT_EQ(first.rfind("SIP/2.0 200 OK\r\n", 0), 0u);
-  EXPECT_EQ(Values(first, "Allow"), (std::vector<std::string>{"INVITE", "BYE"}));
+  EXPECT_EQ(HeadersOf(first, "Allow"), (std::vector<std::string>{"INVITE", "BYE"}));
   EXPECT_EQ(Render(msg), first);
-  EXPECT_EQ(Values(first, "Content-Length"), std::vector<std::string>{"0"});
+  EXPECT_EQ(HeadersOf(first, "Content-Length"), std::vector<std::string>{"0"});
 
   // Content-Length values of a received message never reach the rendered text.
   auto pMsg = Parse(Request("Content-Length: 13\r\nl: 5\r\n", "abc"));
   ASSERT_TRUE(pMsg);
-  EXPECT_EQ(Values(Render(*pMsg), "Content-Length"), std::vector<std::string>{"3"});
+  EXPECT_EQ(HeadersOf(Render(*pMsg), "Content-Length"), std::vector<std::string>{"3"});
 }
 
 TEST(MsgRenderTest, EveryAccessorSurvivesRenderAndParse) {
@@ -376,7 +376,7 @@ TEST(MsgRenderTest, UserAgentOverrideReplacesTheDefault) {
   cMsgSIP::SetKytUserAgent("");
   cMsgSIP plain;
   plain.SetUserAgent("KytSIPUserAgentiOS/3.4");
-  EXPECT_EQ(Value(Render(plain), "User-Agent"), "KytSIPUserAgentiOS/3.4");
+  EXPECT_EQ(HeaderOf(Render(plain), "User-Agent"), "KytSIPUserAgentiOS/3.4");
 
   cMsgSIP::SetKytUserAgent("Acme Phone/9");
   cKytSTR current;
@@ -384,7 +384,7 @@ TEST(MsgRenderTest, UserAgentOverrideReplacesTheDefault) {
   EXPECT_STREQ(current.GetDATA(), "Acme Phone/9");
   cMsgSIP overridden;
   overridden.SetUserAgent("KytSIPUserAgentiOS/3.4");
-  EXPECT_EQ(Values(Render(overridden), "User-Agent"), std::vector<std::string>{"Acme Phone/9"});
+  EXPECT_EQ(HeadersOf(Render(overridden), "User-Agent"), std::vector<std::string>{"Acme Phone/9"});
 }
 
 TEST(MsgClassifyTest, MethodsAndStatusRanges) {

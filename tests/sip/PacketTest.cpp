@@ -14,13 +14,15 @@
 #include "sip/cPacketSIP.h"
 #include "tests/support/MessageText.h"
 
+using kyttest::BranchOf;
 using kyttest::StartLineOf;
+using kyttest::TagOf;
 using sipmsgtest::cTestCore;
 using sipmsgtest::ExpectRoundTrip;
+using sipmsgtest::HeaderOf;
+using sipmsgtest::HeadersOf;
 using sipmsgtest::Names;
 using sipmsgtest::Parse;
-using sipmsgtest::Value;
-using sipmsgtest::Values;
 
 namespace {
 
@@ -34,17 +36,6 @@ struct Built {
   int32_t nPort = 0;
   std::string branch;
 };
-
-std::string BranchOf(const std::string& text) {
-  std::string via = Value(text, "Via");
-  size_t nAt = via.find("branch=");
-  return nAt == std::string::npos ? "" : via.substr(nAt + 7);
-}
-
-std::string TagOf(const std::string& value) {
-  size_t nAt = value.find(";tag=");
-  return nAt == std::string::npos ? "" : value.substr(nAt + 5);
-}
 
 class PacketTest : public ::testing::Test {
  protected:
@@ -81,12 +72,12 @@ class PacketTest : public ::testing::Test {
                                          const std::string& reason, const std::string& toTag,
                                          const std::vector<std::string>& recordRoute = {}) {
     std::string text = "SIP/2.0 " + std::to_string(nCode) + " " + reason + "\r\n";
-    text += "Via: " + Value(invite, "Via") + "\r\n";
+    text += "Via: " + HeaderOf(invite, "Via") + "\r\n";
     for (const std::string& route : recordRoute) text += "Record-Route: " + route + "\r\n";
-    text += "From: " + Value(invite, "From") + "\r\n";
-    text += "To: " + Value(invite, "To") + ";tag=" + toTag + "\r\n";
-    text += "Call-ID: " + Value(invite, "Call-ID") + "\r\n";
-    text += "CSeq: " + Value(invite, "CSeq") + "\r\n";
+    text += "From: " + HeaderOf(invite, "From") + "\r\n";
+    text += "To: " + HeaderOf(invite, "To") + ";tag=" + toTag + "\r\n";
+    text += "Call-ID: " + HeaderOf(invite, "Call-ID") + "\r\n";
+    text += "CSeq: " + HeaderOf(invite, "CSeq") + "\r\n";
     text += "Contact: <sip:bob@192.0.2.7:5080>\r\nContent-Length: 0\r\n\r\n";
     auto pMsg = Parse(text);
     EXPECT_TRUE(pMsg) << text;
@@ -226,19 +217,20 @@ TEST_F(PacketTest, InviteCarriesTheDialogStart) {
       Names(invite.text),
       (std::vector<std::string>{"Via", "From", "To", "Call-ID", "CSeq", "Contact", "Max-Forwards",
                                 "Content-Type", "User-Agent", "Allow", "Content-Length"}));
-  EXPECT_EQ(Value(invite.text, "Via"), "SIP/2.0/UDP 10.0.0.5:5062;rport;branch=" + invite.branch);
+  EXPECT_EQ(HeaderOf(invite.text, "Via"),
+            "SIP/2.0/UDP 10.0.0.5:5062;rport;branch=" + invite.branch);
   EXPECT_EQ(invite.branch.rfind("z9hG4bK", 0), 0u);
-  std::string from = Value(invite.text, "From");
+  std::string from = HeaderOf(invite.text, "From");
   EXPECT_EQ(from, "\"Alice\" <sip:alice@example.org>;tag=" + TagOf(from));
   EXPECT_FALSE(TagOf(from).empty());
-  EXPECT_EQ(Value(invite.text, "To"), "<sip:bob@example.com>");
-  EXPECT_EQ(Value(invite.text, "Call-ID"), "call-1@10.0.0.5");
-  EXPECT_EQ(Value(invite.text, "CSeq"), "1 INVITE");
-  EXPECT_EQ(Value(invite.text, "Contact"), "<sip:alice@10.0.0.5:5062>");
-  EXPECT_EQ(Value(invite.text, "Max-Forwards"), "70");
-  EXPECT_EQ(Value(invite.text, "Content-Type"), "application/sdp");
-  EXPECT_EQ(Value(invite.text, "User-Agent"), "KytSIPUserAgentiOS/3.4");
-  EXPECT_EQ(Value(invite.text, "Allow"),
+  EXPECT_EQ(HeaderOf(invite.text, "To"), "<sip:bob@example.com>");
+  EXPECT_EQ(HeaderOf(invite.text, "Call-ID"), "call-1@10.0.0.5");
+  EXPECT_EQ(HeaderOf(invite.text, "CSeq"), "1 INVITE");
+  EXPECT_EQ(HeaderOf(invite.text, "Contact"), "<sip:alice@10.0.0.5:5062>");
+  EXPECT_EQ(HeaderOf(invite.text, "Max-Forwards"), "70");
+  EXPECT_EQ(HeaderOf(invite.text, "Content-Type"), "application/sdp");
+  EXPECT_EQ(HeaderOf(invite.text, "User-Agent"), "KytSIPUserAgentiOS/3.4");
+  EXPECT_EQ(HeaderOf(invite.text, "Allow"),
             "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, REFER, REGISTER, MESSAGE, SUBSCRIBE");
   EXPECT_EQ(invite.text.substr(invite.text.find("\r\n\r\n") + 4), kSdp);
   EXPECT_EQ(invite.host, "proxy.example.org");
@@ -255,20 +247,20 @@ TEST_F(PacketTest, ByeAfterInviteAndCancelOfIt) {
   Built bye = Bye(packet);
   ASSERT_TRUE(bye.bOk);
   EXPECT_EQ(StartLineOf(bye.text), "BYE sip:bob@example.com SIP/2.0");
-  EXPECT_EQ(Value(bye.text, "CSeq"), "2 BYE");
+  EXPECT_EQ(HeaderOf(bye.text, "CSeq"), "2 BYE");
   EXPECT_NE(BranchOf(bye.text), invite.branch);
-  EXPECT_EQ(Value(bye.text, "From"), Value(invite.text, "From"));
-  EXPECT_EQ(Value(bye.text, "Contact"), "<sip:alice@10.0.0.5:5062>");
-  EXPECT_EQ(Value(bye.text, "User-Agent"), "KytSIPUserAgentiOS/3.4");
+  EXPECT_EQ(HeaderOf(bye.text, "From"), HeaderOf(invite.text, "From"));
+  EXPECT_EQ(HeaderOf(bye.text, "Contact"), "<sip:alice@10.0.0.5:5062>");
+  EXPECT_EQ(HeaderOf(bye.text, "User-Agent"), "KytSIPUserAgentiOS/3.4");
 
   Built cancel = Cancel(packet, invite.branch);
   ASSERT_TRUE(cancel.bOk);
   EXPECT_EQ(StartLineOf(cancel.text), "CANCEL sip:bob@example.com SIP/2.0");
-  EXPECT_EQ(Value(cancel.text, "CSeq"), "1 CANCEL");
+  EXPECT_EQ(HeaderOf(cancel.text, "CSeq"), "1 CANCEL");
   EXPECT_EQ(BranchOf(cancel.text), invite.branch);
-  EXPECT_EQ(Value(cancel.text, "Call-ID"), Value(invite.text, "Call-ID"));
-  EXPECT_EQ(Value(cancel.text, "User-Agent"), "KytSIPUserAgentiOS/3.4");
-  EXPECT_EQ(Values(cancel.text, "Contact").size(), 0u);
+  EXPECT_EQ(HeaderOf(cancel.text, "Call-ID"), HeaderOf(invite.text, "Call-ID"));
+  EXPECT_EQ(HeaderOf(cancel.text, "User-Agent"), "KytSIPUserAgentiOS/3.4");
+  EXPECT_EQ(HeadersOf(cancel.text, "Contact").size(), 0u);
   EXPECT_EQ(cancel.host, "proxy.example.org");
 }
 
@@ -277,27 +269,27 @@ TEST_F(PacketTest, RepeatedInviteKeepsItsTagAndCarriesOneCredential) {
   Built first = Invite(packet);
   Built proxied = Invite(packet, "sip:bob@example.com", "Digest a=1", "Digest p=1");
   ASSERT_TRUE(proxied.bOk);
-  EXPECT_EQ(Value(proxied.text, "From"), Value(first.text, "From"));
-  EXPECT_EQ(Value(proxied.text, "CSeq"), "2 INVITE");
-  EXPECT_EQ(Values(proxied.text, "Proxy-Authorization"), std::vector<std::string>{"Digest p=1"});
-  EXPECT_EQ(Values(proxied.text, "Authorization").size(), 0u);
+  EXPECT_EQ(HeaderOf(proxied.text, "From"), HeaderOf(first.text, "From"));
+  EXPECT_EQ(HeaderOf(proxied.text, "CSeq"), "2 INVITE");
+  EXPECT_EQ(HeadersOf(proxied.text, "Proxy-Authorization"), std::vector<std::string>{"Digest p=1"});
+  EXPECT_EQ(HeadersOf(proxied.text, "Authorization").size(), 0u);
   EXPECT_TRUE(packet.IsSeqNoSameINVITE(2));
 
   Built authorized = Invite(packet, "sip:bob@example.com", "Digest a=2", "");
-  EXPECT_EQ(Values(authorized.text, "Authorization"), std::vector<std::string>{"Digest a=2"});
-  EXPECT_EQ(Values(authorized.text, "Proxy-Authorization").size(), 0u);
-  EXPECT_EQ(Value(authorized.text, "From"), Value(first.text, "From"));
+  EXPECT_EQ(HeadersOf(authorized.text, "Authorization"), std::vector<std::string>{"Digest a=2"});
+  EXPECT_EQ(HeadersOf(authorized.text, "Proxy-Authorization").size(), 0u);
+  EXPECT_EQ(HeaderOf(authorized.text, "From"), HeaderOf(first.text, "From"));
 
   // A new call without credentials opens a new dialog with a new tag.
   Built fresh = Invite(packet);
-  EXPECT_NE(Value(fresh.text, "From"), Value(first.text, "From"));
+  EXPECT_NE(HeaderOf(fresh.text, "From"), HeaderOf(first.text, "From"));
 }
 
 TEST_F(PacketTest, TargetsPortAndMaddr) {
   cPacketSIP other(&m_Core, "");
   Built port = Invite(other, "\"Bob\" <sip:bob@example.com:5070>");
   EXPECT_EQ(StartLineOf(port.text), "INVITE sip:bob@example.com:5070 SIP/2.0");
-  EXPECT_EQ(Value(port.text, "To"), "\"Bob\" <sip:bob@example.com>");
+  EXPECT_EQ(HeaderOf(port.text, "To"), "\"Bob\" <sip:bob@example.com>");
 
   cPacketSIP packet(&m_Core, "");
   Built invite = Invite(packet, "sip:bob@example.com;maddr=192.0.2.99");
@@ -328,11 +320,11 @@ TEST_F(PacketTest, AckOfSuccessAndOfError) {
   Built ack = Ack(packet, *pOk, invite.branch);
   ASSERT_TRUE(ack.bOk);
   EXPECT_EQ(StartLineOf(ack.text), "ACK sip:bob@192.0.2.7:5080 SIP/2.0");
-  EXPECT_EQ(Value(ack.text, "CSeq"), "1 ACK");
+  EXPECT_EQ(HeaderOf(ack.text, "CSeq"), "1 ACK");
   EXPECT_NE(BranchOf(ack.text), invite.branch);
-  EXPECT_EQ(Value(ack.text, "To"), "<sip:bob@example.com>;tag=bobtag");
-  EXPECT_EQ(Value(ack.text, "Contact"), "<sip:alice@10.0.0.5:5062>");
-  EXPECT_EQ(Values(ack.text, "User-Agent").size(), 0u);
+  EXPECT_EQ(HeaderOf(ack.text, "To"), "<sip:bob@example.com>;tag=bobtag");
+  EXPECT_EQ(HeaderOf(ack.text, "Contact"), "<sip:alice@10.0.0.5:5062>");
+  EXPECT_EQ(HeadersOf(ack.text, "User-Agent").size(), 0u);
   EXPECT_EQ(ack.host, "192.0.2.7");
   EXPECT_EQ(ack.nPort, 5080);
   cKytSTR tag;
@@ -348,8 +340,8 @@ TEST_F(PacketTest, AckOfSuccessAndOfError) {
   auto pBusy = Answer(second.text, 486, "Busy Here", "busytag");
   Built errorAck = Ack(rejected, *pBusy, second.branch);
   EXPECT_EQ(BranchOf(errorAck.text), second.branch);
-  EXPECT_EQ(Value(errorAck.text, "To"), "<sip:bob@example.com>;tag=busytag");
-  EXPECT_EQ(Value(errorAck.text, "CSeq"), "1 ACK");
+  EXPECT_EQ(HeaderOf(errorAck.text, "To"), "<sip:bob@example.com>;tag=busytag");
+  EXPECT_EQ(HeaderOf(errorAck.text, "CSeq"), "1 ACK");
   EXPECT_EQ(StartLineOf(errorAck.text), "ACK sip:bob@example.com SIP/2.0");
 }
 
@@ -361,7 +353,7 @@ TEST_F(PacketTest, CallerReversesTheRecordRoute) {
   EXPECT_FALSE(packet.ManageRecordRoute(*pOk));
   ASSERT_TRUE(packet.ON_INVITE_OK(*pOk));
   Built bye = Bye(packet);
-  EXPECT_EQ(Values(bye.text, "Route"),
+  EXPECT_EQ(HeadersOf(bye.text, "Route"),
             (std::vector<std::string>{"<sip:r2.example.net;lr>", "<sip:r1.example.net;lr>"}));
   EXPECT_EQ(StartLineOf(bye.text), "BYE sip:bob@192.0.2.7:5080 SIP/2.0");
   EXPECT_EQ(bye.host, "r2.example.net");
@@ -374,19 +366,19 @@ TEST_F(PacketTest, CallerReversesTheRecordRoute) {
   std::string reinvite = text.GetDATA();
   ExpectRoundTrip(reinvite);
   EXPECT_EQ(StartLineOf(reinvite), "INVITE sip:bob@192.0.2.7:5080 SIP/2.0");
-  EXPECT_EQ(Value(reinvite, "CSeq"), "3 INVITE");
-  EXPECT_EQ(Values(reinvite, "Route").size(), 2u);
-  EXPECT_EQ(Value(reinvite, "To"), "<sip:bob@example.com>;tag=b1");
-  EXPECT_EQ(Value(reinvite, "Content-Type"), "application/sdp");
-  EXPECT_EQ(Value(reinvite, "Allow"), cPacketSIP::kAllow);
-  EXPECT_EQ(Value(reinvite, "User-Agent"), "KytSIPUserAgentiOS/3.4");
+  EXPECT_EQ(HeaderOf(reinvite, "CSeq"), "3 INVITE");
+  EXPECT_EQ(HeadersOf(reinvite, "Route").size(), 2u);
+  EXPECT_EQ(HeaderOf(reinvite, "To"), "<sip:bob@example.com>;tag=b1");
+  EXPECT_EQ(HeaderOf(reinvite, "Content-Type"), "application/sdp");
+  EXPECT_EQ(HeaderOf(reinvite, "Allow"), cPacketSIP::kAllow);
+  EXPECT_EQ(HeaderOf(reinvite, "User-Agent"), "KytSIPUserAgentiOS/3.4");
   EXPECT_TRUE(packet.IsSeqNoSameINVITE(1));
   EXPECT_FALSE(packet.IsSeqNoSameINVITE(3));
 
   // A later response without Record-Route empties the route set.
   auto pPlain = Answer(invite.text, 200, "OK", "b1");
   packet.ON_INVITE_OK(*pPlain);
-  EXPECT_EQ(Values(Bye(packet).text, "Route").size(), 0u);
+  EXPECT_EQ(HeadersOf(Bye(packet).text, "Route").size(), 0u);
 }
 
 TEST_F(PacketTest, StrictRouterBecomesTheRequestUri) {
@@ -397,7 +389,7 @@ TEST_F(PacketTest, StrictRouterBecomesTheRequestUri) {
   ASSERT_TRUE(packet.ON_INVITE_OK(*pOk));
   Built bye = Bye(packet);
   EXPECT_EQ(StartLineOf(bye.text), "BYE sip:strict.example.net SIP/2.0");
-  EXPECT_EQ(Values(bye.text, "Route"),
+  EXPECT_EQ(HeadersOf(bye.text, "Route"),
             (std::vector<std::string>{"<sip:r1.example.net;lr>", "<sip:bob@192.0.2.7:5080>"}));
   EXPECT_EQ(bye.host, "r1.example.net");
   EXPECT_TRUE(packet.ManageRecordRoute(*pOk));
@@ -423,29 +415,29 @@ TEST_F(PacketTest, CalledSideTakesTheDialogFromTheInvite) {
   Built ringing = Respond(packet, *pInvite, 180, "Ringing");
   ASSERT_TRUE(ringing.bOk);
   EXPECT_EQ(StartLineOf(ringing.text), "SIP/2.0 180 Ringing");
-  EXPECT_EQ(Value(ringing.text, "To"),
+  EXPECT_EQ(HeaderOf(ringing.text, "To"),
             std::string("<sip:alice@example.org>;tag=") + localTag.GetDATA());
-  EXPECT_EQ(Values(ringing.text, "Via"),
+  EXPECT_EQ(HeadersOf(ringing.text, "Via"),
             (std::vector<std::string>{"SIP/2.0/UDP 192.0.2.7:5080;branch=z9hG4bKin1",
                                       "SIP/2.0/UDP p.example.net;branch=z9hG4bKp1"}));
-  EXPECT_EQ(Values(ringing.text, "Record-Route"),
+  EXPECT_EQ(HeadersOf(ringing.text, "Record-Route"),
             (std::vector<std::string>{"<sip:r1.example.net;lr>", "<sip:r2.example.net;lr>"}));
-  EXPECT_EQ(Value(ringing.text, "From"), "\"Bob\" <sip:bob@example.com>;tag=bt");
-  EXPECT_EQ(Value(ringing.text, "Call-ID"), "in-1@192.0.2.7");
-  EXPECT_EQ(Value(ringing.text, "CSeq"), "4711 INVITE");
-  EXPECT_EQ(Value(ringing.text, "Contact"), "<sip:alice@10.0.0.5:5062>");
-  EXPECT_EQ(Value(ringing.text, "User-Agent"), "KytSIPUserAgentiOS/3.4");
+  EXPECT_EQ(HeaderOf(ringing.text, "From"), "\"Bob\" <sip:bob@example.com>;tag=bt");
+  EXPECT_EQ(HeaderOf(ringing.text, "Call-ID"), "in-1@192.0.2.7");
+  EXPECT_EQ(HeaderOf(ringing.text, "CSeq"), "4711 INVITE");
+  EXPECT_EQ(HeaderOf(ringing.text, "Contact"), "<sip:alice@10.0.0.5:5062>");
+  EXPECT_EQ(HeaderOf(ringing.text, "User-Agent"), "KytSIPUserAgentiOS/3.4");
   EXPECT_EQ(ringing.host, "192.0.2.7");
   EXPECT_EQ(ringing.nPort, 5080);
 
   Built bye = Bye(packet);
   EXPECT_EQ(StartLineOf(bye.text), "BYE sip:bob@192.0.2.7:5080 SIP/2.0");
-  EXPECT_EQ(Value(bye.text, "From"),
+  EXPECT_EQ(HeaderOf(bye.text, "From"),
             std::string("<sip:alice@example.org>;tag=") + localTag.GetDATA());
-  EXPECT_EQ(Value(bye.text, "To"), "\"Bob\" <sip:bob@example.com>;tag=bt");
-  EXPECT_EQ(Value(bye.text, "CSeq"), "1 BYE");
-  EXPECT_EQ(Value(bye.text, "Call-ID"), "in-1@192.0.2.7");
-  EXPECT_EQ(Values(bye.text, "Route"),
+  EXPECT_EQ(HeaderOf(bye.text, "To"), "\"Bob\" <sip:bob@example.com>;tag=bt");
+  EXPECT_EQ(HeaderOf(bye.text, "CSeq"), "1 BYE");
+  EXPECT_EQ(HeaderOf(bye.text, "Call-ID"), "in-1@192.0.2.7");
+  EXPECT_EQ(HeadersOf(bye.text, "Route"),
             (std::vector<std::string>{"<sip:r1.example.net;lr>", "<sip:r2.example.net;lr>"}));
   EXPECT_EQ(bye.host, "r1.example.net");
 
@@ -460,30 +452,30 @@ TEST_F(PacketTest, ResponsesToTagsContactsAndBodies) {
   ASSERT_TRUE(pInvite);
 
   Built trying = Respond(packet, *pInvite, 100, "Trying");
-  EXPECT_EQ(Value(trying.text, "To"), "<sip:alice@example.org>");
+  EXPECT_EQ(HeaderOf(trying.text, "To"), "<sip:alice@example.org>");
   Built ok = Respond(packet, *pInvite, 200, "OK", kSdp);
-  EXPECT_NE(TagOf(Value(ok.text, "To")), "");
-  EXPECT_EQ(Value(ok.text, "Content-Type"), "application/sdp");
+  EXPECT_NE(TagOf(HeaderOf(ok.text, "To")), "");
+  EXPECT_EQ(HeaderOf(ok.text, "Content-Type"), "application/sdp");
   EXPECT_EQ(ok.text.substr(ok.text.find("\r\n\r\n") + 4), kSdp);
-  EXPECT_EQ(Values(ok.text, "Allow").size(), 0u);
+  EXPECT_EQ(HeadersOf(ok.text, "Allow").size(), 0u);
 
   Built moved = Respond(packet, *pInvite, 302, "Moved Temporarily", "", "carol");
-  EXPECT_EQ(Values(moved.text, "Contact"),
+  EXPECT_EQ(HeadersOf(moved.text, "Contact"),
             (std::vector<std::string>{"<sip:carol@proxy.example.org:5070>",
                                       "<sip:alice@10.0.0.5:5062>"}));
   Built movedNowhere = Respond(packet, *pInvite, 301, "Moved Permanently");
-  EXPECT_EQ(Values(movedNowhere.text, "Contact").size(), 0u);
+  EXPECT_EQ(HeadersOf(movedNowhere.text, "Contact").size(), 0u);
 
   Built notAllowed = Respond(packet, *pInvite, 405, "Method Not Allowed");
-  EXPECT_EQ(Value(notAllowed.text, "Allow"), cPacketSIP::kAllow);
-  EXPECT_EQ(Values(notAllowed.text, "Content-Type").size(), 0u);
+  EXPECT_EQ(HeaderOf(notAllowed.text, "Allow"), cPacketSIP::kAllow);
+  EXPECT_EQ(HeadersOf(notAllowed.text, "Content-Type").size(), 0u);
 
   auto pTagged = Parse(
       "BYE sip:alice@10.0.0.5:5062 SIP/2.0\r\nVia: SIP/2.0/UDP 192.0.2.7:5080;branch=z9hG4bKb\r\n"
       "From: <sip:bob@example.com>;tag=bt\r\nTo: <sip:alice@example.org>;tag=mine\r\n"
       "Call-ID: in-1@192.0.2.7\r\nCSeq: 4712 BYE\r\n\r\n");
   ASSERT_TRUE(pTagged);
-  EXPECT_EQ(Value(Respond(packet, *pTagged, 200, "OK").text, "To"),
+  EXPECT_EQ(HeaderOf(Respond(packet, *pTagged, 200, "OK").text, "To"),
             "<sip:alice@example.org>;tag=mine");
 
   // The 487 that a CANCEL brings answers the INVITE.
@@ -493,9 +485,9 @@ TEST_F(PacketTest, ResponsesToTagsContactsAndBodies) {
       "From: <sip:bob@example.com>;tag=bt\r\nTo: <sip:alice@example.org>\r\n"
       "Call-ID: in-1@192.0.2.7\r\nCSeq: 4711 CANCEL\r\n\r\n");
   ASSERT_TRUE(pCancel);
-  EXPECT_EQ(Value(Respond(packet, *pCancel, 487, "Request Terminated").text, "CSeq"),
+  EXPECT_EQ(HeaderOf(Respond(packet, *pCancel, 487, "Request Terminated").text, "CSeq"),
             "4711 INVITE");
-  EXPECT_EQ(Value(Respond(packet, *pCancel, 200, "OK").text, "CSeq"), "4711 CANCEL");
+  EXPECT_EQ(HeaderOf(Respond(packet, *pCancel, 200, "OK").text, "CSeq"), "4711 CANCEL");
 
   // Nowhere to answer to: no Via, or a Via of another transport.
   auto pNoVia = Parse("OPTIONS sip:a@h SIP/2.0\r\nCSeq: 1 OPTIONS\r\n\r\n");
@@ -531,22 +523,22 @@ TEST_F(PacketTest, ReferBlindAndAttended) {
   std::string blind = text.GetDATA();
   ExpectRoundTrip(blind);
   EXPECT_EQ(StartLineOf(blind), "REFER sip:bob@example.com SIP/2.0");
-  EXPECT_EQ(Value(blind, "CSeq"), "2 REFER");
-  EXPECT_EQ(Value(blind, "Refer-To"), "<sip:carol@example.org>");
-  EXPECT_EQ(Value(blind, "Referred-By"), "\"alice\" <sip:alice@example.org>");
-  EXPECT_EQ(Value(blind, "User-Agent"), "KytSIPUserAgentiOS/3.4");
+  EXPECT_EQ(HeaderOf(blind, "CSeq"), "2 REFER");
+  EXPECT_EQ(HeaderOf(blind, "Refer-To"), "<sip:carol@example.org>");
+  EXPECT_EQ(HeaderOf(blind, "Referred-By"), "\"alice\" <sip:alice@example.org>");
+  EXPECT_EQ(HeaderOf(blind, "User-Agent"), "KytSIPUserAgentiOS/3.4");
 
   ASSERT_TRUE(packet.REFER("<sip:carol@example.org>", "abc@192.0.2.7;to-tag=1;from-tag=2", "",
                            "Digest p", host, nPort, text));
   std::string attended = text.GetDATA();
   ExpectRoundTrip(attended);
-  EXPECT_EQ(Value(attended, "Refer-To"),
+  EXPECT_EQ(HeaderOf(attended, "Refer-To"),
             "<sip:carol@example.org?Replaces=abc%40192.0.2.7%3Bto-tag%3D1%3Bfrom-tag%3D2>");
-  EXPECT_EQ(Value(attended, "Proxy-Authorization"), "Digest p");
-  EXPECT_EQ(Value(attended, "CSeq"), "3 REFER");
+  EXPECT_EQ(HeaderOf(attended, "Proxy-Authorization"), "Digest p");
+  EXPECT_EQ(HeaderOf(attended, "CSeq"), "3 REFER");
 
   ASSERT_TRUE(packet.REFER("sip:carol@example.org", "x@y", "", "", host, nPort, text));
-  EXPECT_EQ(Value(text.GetDATA(), "Refer-To"), "<sip:carol@example.org?Replaces=x%40y>");
+  EXPECT_EQ(HeaderOf(text.GetDATA(), "Refer-To"), "<sip:carol@example.org?Replaces=x%40y>");
 }
 
 TEST_F(PacketTest, InfoCarriesTheDigit) {
@@ -558,11 +550,11 @@ TEST_F(PacketTest, InfoCarriesTheDigit) {
   std::string info = text.GetDATA();
   ExpectRoundTrip(info);
   EXPECT_EQ(StartLineOf(info), "INFO sip:bob@example.com SIP/2.0");
-  EXPECT_EQ(Value(info, "CSeq"), "2 INFO");
-  EXPECT_EQ(Value(info, "Content-Type"), "application/dtmf-relay");
-  EXPECT_EQ(Value(info, "Content-Length"), "24");
+  EXPECT_EQ(HeaderOf(info, "CSeq"), "2 INFO");
+  EXPECT_EQ(HeaderOf(info, "Content-Type"), "application/dtmf-relay");
+  EXPECT_EQ(HeaderOf(info, "Content-Length"), "24");
   EXPECT_EQ(info.substr(info.find("\r\n\r\n") + 4), "Signal=5\n\rDuration=160\n\r");
-  EXPECT_EQ(Values(info, "Authorization").size(), 0u);
+  EXPECT_EQ(HeadersOf(info, "Authorization").size(), 0u);
 }
 
 TEST_F(PacketTest, EveryBuilderFailsWithoutAUsableLocalUri) {
@@ -598,7 +590,7 @@ TEST_F(PacketTest, UserAgentOverrideReachesEveryMessage) {
   Built ringing = Respond(packet, *pInvite, 180, "Ringing");
   cMsgSIP::SetKytUserAgent(saved);
   for (const Built* pBuilt : {&invite, &bye, &cancel, &ringing}) {
-    EXPECT_EQ(Values(pBuilt->text, "User-Agent"), std::vector<std::string>{"Acme Phone/9"});
+    EXPECT_EQ(HeadersOf(pBuilt->text, "User-Agent"), std::vector<std::string>{"Acme Phone/9"});
     EXPECT_EQ(pBuilt->text.find("KytSIPUserAgentiOS"), std::string::npos);
   }
 }

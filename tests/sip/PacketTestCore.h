@@ -10,10 +10,14 @@
 #include <vector>
 
 #include "sip/cMsgSIP.h"
+#include "tests/support/MessageText.h"
 #include "tests/support/cRecordingCoreSink.h"
 #include "tests/support/cRecordingEventSink.h"
 
 namespace sipmsgtest {
+
+using kyttest::HeaderOf;
+using kyttest::HeadersOf;
 
 // Session settings as the user agent object would give them; received datagrams and messages
 // handed over for sending are kept in order.
@@ -62,24 +66,6 @@ inline std::string Head(const std::string& text) {
   return nBlank == std::string::npos ? text : text.substr(0, nBlank + 2);
 }
 
-// Every value of a header, in order, read from the head's lines "Name: value".
-inline std::vector<std::string> Values(const std::string& text, const std::string& name) {
-  std::vector<std::string> values;
-  std::string head = Head(text);
-  std::string key = "\r\n" + name + ": ";
-  for (size_t nPos = head.find(key); nPos != std::string::npos; nPos = head.find(key, nPos + 1)) {
-    size_t nStart = nPos + key.size();
-    values.push_back(head.substr(nStart, head.find("\r\n", nStart) - nStart));
-  }
-  return values;
-}
-
-// The one value of a header; "" when absent.
-inline std::string Value(const std::string& text, const std::string& name) {
-  std::vector<std::string> values = Values(text, name);
-  return values.empty() ? "" : values.front();
-}
-
 // The header names of the head, in the order written.
 inline std::vector<std::string> Names(const std::string& text) {
   std::vector<std::string> names;
@@ -101,7 +87,7 @@ inline void ExpectRoundTrip(const std::string& text) {
   std::unique_ptr<cMsgSIP> pSecond = Parse(rendered);
   ASSERT_TRUE(pSecond) << rendered;
   EXPECT_EQ(Render(*pSecond), rendered);
-  std::vector<std::string> lengths = Values(rendered, "Content-Length");
+  std::vector<std::string> lengths = HeadersOf(rendered, "Content-Length");
   ASSERT_EQ(lengths.size(), 1u) << rendered;
   size_t nBlank = rendered.find("\r\n\r\n");
   EXPECT_EQ(lengths[0], std::to_string(rendered.size() - nBlank - 4)) << rendered;

@@ -12,30 +12,24 @@
 #include "sip/cRegSIP.h"
 
 using kyttest::cRecordingCoreSink;
+using kyttest::CSeqNumberOf;
+using kyttest::TagOf;
 using regtest::cEventLog;
-using sipmsgtest::Value;
+using sipmsgtest::HeaderOf;
 
 namespace {
 
 constexpr const char* kAccount = "\"Alice\" <sip:alice@example.org>";
 
-std::string FromTag(const std::string& text) {
-  std::string from = Value(text, "From");
-  size_t nPos = from.find(";tag=");
-  return nPos == std::string::npos ? "" : from.substr(nPos + 5);
-}
-
-int CSeqNumber(const std::string& text) { return std::stoi(Value(text, "CSeq")); }
-
 // A response to a request text, as a registrar would write it.
 std::unique_ptr<cMsgSIP> Answer(const std::string& request, int nCode, const std::string& reason,
                                 const std::string& extra = "") {
   std::string text = "SIP/2.0 " + std::to_string(nCode) + " " + reason + "\r\n";
-  text += "Via: " + Value(request, "Via") + ";received=127.0.0.1\r\n";
-  text += "From: " + Value(request, "From") + "\r\n";
-  text += "To: " + Value(request, "To") + ";tag=reg1\r\n";
-  text += "Call-ID: " + Value(request, "Call-ID") + "\r\n";
-  text += "CSeq: " + Value(request, "CSeq") + "\r\n";
+  text += "Via: " + HeaderOf(request, "Via") + ";received=127.0.0.1\r\n";
+  text += "From: " + HeaderOf(request, "From") + "\r\n";
+  text += "To: " + HeaderOf(request, "To") + ";tag=reg1\r\n";
+  text += "Call-ID: " + HeaderOf(request, "Call-ID") + "\r\n";
+  text += "CSeq: " + HeaderOf(request, "CSeq") + "\r\n";
   text += extra;
   text += "Content-Length: 0\r\n\r\n";
   std::unique_ptr<cMsgSIP> pMsg = cMsgSIP::initWithPacketSIP(text.c_str());
@@ -91,17 +85,18 @@ TEST_F(RegSIPTest, RegisterRequestText) {
                        0),
             0u)
       << text;
-  EXPECT_EQ(Value(text, "From"), std::string(kAccount) + ";tag=" + FromTag(text));
-  EXPECT_FALSE(FromTag(text).empty());
-  EXPECT_EQ(Value(text, "To"), kAccount);
-  EXPECT_EQ(Value(text, "Contact"), "<sip:alice@10.0.0.5:5062>");
-  EXPECT_EQ(Value(text, "Expires"), "3600");
-  EXPECT_EQ(Value(text, "CSeq"), "1 REGISTER");
-  EXPECT_EQ(Value(text, "Max-Forwards"), "70");
-  EXPECT_EQ(Value(text, "User-Agent"), "KytSIPUserAgentiOS/3.4");
-  std::string callId = Value(text, "Call-ID");
+  EXPECT_EQ(HeaderOf(text, "From"),
+            std::string(kAccount) + ";tag=" + TagOf(HeaderOf(text, "From")));
+  EXPECT_FALSE(TagOf(HeaderOf(text, "From")).empty());
+  EXPECT_EQ(HeaderOf(text, "To"), kAccount);
+  EXPECT_EQ(HeaderOf(text, "Contact"), "<sip:alice@10.0.0.5:5062>");
+  EXPECT_EQ(HeaderOf(text, "Expires"), "3600");
+  EXPECT_EQ(HeaderOf(text, "CSeq"), "1 REGISTER");
+  EXPECT_EQ(HeaderOf(text, "Max-Forwards"), "70");
+  EXPECT_EQ(HeaderOf(text, "User-Agent"), "KytSIPUserAgentiOS/3.4");
+  std::string callId = HeaderOf(text, "Call-ID");
   EXPECT_EQ(callId.substr(callId.size() - 12), "@example.org");
-  EXPECT_EQ(Value(text, "Authorization"), "");
+  EXPECT_EQ(HeaderOf(text, "Authorization"), "");
   // Headers in the fixed row order.
   std::vector<std::string> order = {"Via",     "From",          "To",           "Call-ID",
                                     "CSeq",    "Contact",       "Max-Forwards", "User-Agent",
@@ -148,11 +143,11 @@ TEST_F(RegSIPTest, SuccessArmsTheRefreshThreeSecondsBeforeExpiry) {
   Tick();
   ASSERT_EQ(SentCount(), 2u);
   const std::string& refresh = LastSent();
-  EXPECT_EQ(Value(refresh, "Call-ID"), Value(first, "Call-ID"));
-  EXPECT_EQ(FromTag(refresh), FromTag(first));
-  EXPECT_EQ(CSeqNumber(refresh), CSeqNumber(first) + 1);
-  EXPECT_EQ(Value(refresh, "Expires"), "3600");
-  EXPECT_NE(Value(refresh, "Via"), Value(first, "Via"));  // a new branch
+  EXPECT_EQ(HeaderOf(refresh, "Call-ID"), HeaderOf(first, "Call-ID"));
+  EXPECT_EQ(TagOf(HeaderOf(refresh, "From")), TagOf(HeaderOf(first, "From")));
+  EXPECT_EQ(CSeqNumberOf(refresh), CSeqNumberOf(first) + 1);
+  EXPECT_EQ(HeaderOf(refresh, "Expires"), "3600");
+  EXPECT_NE(HeaderOf(refresh, "Via"), HeaderOf(first, "Via"));  // a new branch
   Respond(100, "Trying");
   Respond(100, "Trying");
   Respond(200, "OK", "Contact: <sip:alice@10.0.0.5:5062>;expires=600\r\n");
@@ -161,8 +156,8 @@ TEST_F(RegSIPTest, SuccessArmsTheRefreshThreeSecondsBeforeExpiry) {
   EXPECT_EQ(m_Reg.GetSecondsToTrigger(cRegTick::kSlotReREG), 597);
   // The next refresh goes on counting in the same dialog.
   Tick(597);
-  EXPECT_EQ(CSeqNumber(LastSent()), CSeqNumber(first) + 2);
-  EXPECT_EQ(Value(LastSent(), "Call-ID"), Value(first, "Call-ID"));
+  EXPECT_EQ(CSeqNumberOf(LastSent()), CSeqNumberOf(first) + 2);
+  EXPECT_EQ(HeaderOf(LastSent(), "Call-ID"), HeaderOf(first, "Call-ID"));
 }
 
 TEST_F(RegSIPTest, GrantedExpiryFallbacks) {
@@ -189,13 +184,13 @@ TEST_F(RegSIPTest, ChallengeIsAnsweredInTheSameDialog) {
   Respond(401, "Unauthorized", kChallenge);
   ASSERT_EQ(SentCount(), 2u);
   const std::string& second = LastSent();
-  EXPECT_EQ(Value(second, "Call-ID"), Value(first, "Call-ID"));
-  EXPECT_EQ(FromTag(second), FromTag(first));
-  EXPECT_EQ(CSeqNumber(second), CSeqNumber(first) + 1);
-  EXPECT_EQ(Value(second, "Expires"), "3600");
-  EXPECT_EQ(Value(second, "Proxy-Authorization"), "");
+  EXPECT_EQ(HeaderOf(second, "Call-ID"), HeaderOf(first, "Call-ID"));
+  EXPECT_EQ(TagOf(HeaderOf(second, "From")), TagOf(HeaderOf(first, "From")));
+  EXPECT_EQ(CSeqNumberOf(second), CSeqNumberOf(first) + 1);
+  EXPECT_EQ(HeaderOf(second, "Expires"), "3600");
+  EXPECT_EQ(HeaderOf(second, "Proxy-Authorization"), "");
 
-  cKytSTR auth = Value(second, "Authorization").c_str();
+  cKytSTR auth = HeaderOf(second, "Authorization").c_str();
   cKytSTR cnonce, response;
   ASSERT_TRUE(cAuth::FindToken(auth, "cnonce=", cnonce));
   ASSERT_TRUE(cAuth::FindToken(auth, "response=", response));
@@ -223,8 +218,8 @@ TEST_F(RegSIPTest, ProxyChallengeIsAnsweredWithProxyAuthorization) {
   Respond(407, "Proxy Authentication Required",
           "Proxy-Authenticate: Digest realm=\"example.org\", nonce=\"77\"\r\n");
   ASSERT_EQ(SentCount(), 2u);
-  EXPECT_EQ(Value(LastSent(), "Authorization"), "");
-  std::string value = Value(LastSent(), "Proxy-Authorization");
+  EXPECT_EQ(HeaderOf(LastSent(), "Authorization"), "");
+  std::string value = HeaderOf(LastSent(), "Proxy-Authorization");
   cMd5c md5;
   cKytSTR expected;
   md5.CalcResponse("alice", "secret", "REGISTER", "sip:example.org", "example.org", "", "77", "",
@@ -239,10 +234,10 @@ TEST_F(RegSIPTest, FifthChallengeFailsTheAttempt) {
   for (int i = 0; i < 4; ++i) {
     Respond(401, "Unauthorized", kChallenge);
     ASSERT_EQ(SentCount(), static_cast<size_t>(i + 2));
-    EXPECT_NE(Value(LastSent(), "Authorization"), "");
+    EXPECT_NE(HeaderOf(LastSent(), "Authorization"), "");
   }
   // Nonce counts 2 to 5 within the attempt.
-  EXPECT_NE(Value(LastSent(), "Authorization").find("nc=00000005"), std::string::npos);
+  EXPECT_NE(HeaderOf(LastSent(), "Authorization").find("nc=00000005"), std::string::npos);
   Respond(401, "Unauthorized", kChallenge);
   EXPECT_EQ(SentCount(), 5u);
   EXPECT_EQ(m_Log.m_Events, (std::vector<std::string>{"Fail 401 Unauthorized"}));
@@ -252,7 +247,7 @@ TEST_F(RegSIPTest, FifthChallengeFailsTheAttempt) {
   // A new attempt may answer four challenges again, counting from 2 again.
   ASSERT_TRUE(m_Reg.RegisterToProxy(3600, "alice", "secret"));
   Respond(401, "Unauthorized", kChallenge);
-  EXPECT_NE(Value(LastSent(), "Authorization").find("nc=00000002"), std::string::npos);
+  EXPECT_NE(HeaderOf(LastSent(), "Authorization").find("nc=00000002"), std::string::npos);
 }
 
 TEST_F(RegSIPTest, ChallengeWithoutItsHeaderFailsAtOnce) {
@@ -287,9 +282,9 @@ TEST_F(RegSIPTest, EachApplicationRegistrationStartsANewDialog) {
   std::string first = m_Core.m_Sent[0].text;
   Register();
   std::string second = LastSent();
-  EXPECT_NE(Value(second, "Call-ID"), Value(first, "Call-ID"));
-  EXPECT_NE(FromTag(second), FromTag(first));
-  EXPECT_EQ(CSeqNumber(second), CSeqNumber(first) + 1);
+  EXPECT_NE(HeaderOf(second, "Call-ID"), HeaderOf(first, "Call-ID"));
+  EXPECT_NE(TagOf(HeaderOf(second, "From")), TagOf(HeaderOf(first, "From")));
+  EXPECT_EQ(CSeqNumberOf(second), CSeqNumberOf(first) + 1);
   EXPECT_EQ(m_Log.m_Events, (std::vector<std::string>{"Trying", "Success", "Trying", "Success"}));
 }
 
@@ -339,17 +334,17 @@ TEST_F(RegSIPTest, UnregisterUsesTheRegistrationDialogWithExpiresZero) {
   std::string first = LastSent();
   ASSERT_TRUE(m_Reg.UnRegisterToProxy());
   std::string un = LastSent();
-  EXPECT_EQ(Value(un, "Expires"), "0");
-  EXPECT_EQ(Value(un, "Call-ID"), Value(first, "Call-ID"));
-  EXPECT_EQ(FromTag(un), FromTag(first));
-  EXPECT_EQ(CSeqNumber(un), CSeqNumber(first) + 1);
+  EXPECT_EQ(HeaderOf(un, "Expires"), "0");
+  EXPECT_EQ(HeaderOf(un, "Call-ID"), HeaderOf(first, "Call-ID"));
+  EXPECT_EQ(TagOf(HeaderOf(un, "From")), TagOf(HeaderOf(first, "From")));
+  EXPECT_EQ(CSeqNumberOf(un), CSeqNumberOf(first) + 1);
   // The refresh is gone: only the unregistration's resends follow.
   Tick(2);
   EXPECT_EQ(LastSent(), un);
   Respond(100, "Trying");
   Respond(401, "Unauthorized", kChallenge);
-  EXPECT_EQ(Value(LastSent(), "Expires"), "0");
-  EXPECT_NE(Value(LastSent(), "Authorization"), "");
+  EXPECT_EQ(HeaderOf(LastSent(), "Expires"), "0");
+  EXPECT_NE(HeaderOf(LastSent(), "Authorization"), "");
   Respond(100, "Trying");
   Respond(200, "OK");
   EXPECT_FALSE(m_Reg.IsRegister());
@@ -386,9 +381,9 @@ TEST_F(RegSIPTest, RedirectRegistersAtTheContact) {
   EXPECT_EQ(m_Core.m_Sent[1].nPort, 5080);
   const std::string& moved = LastSent();
   EXPECT_EQ(moved.rfind("REGISTER sip:10.9.9.9 SIP/2.0\r\n", 0), 0u);
-  EXPECT_EQ(Value(moved, "To"), "<sip:alice@10.9.9.9:5080>");
-  EXPECT_EQ(Value(moved, "Call-ID"), Value(first, "Call-ID"));
-  EXPECT_EQ(CSeqNumber(moved), CSeqNumber(first) + 1);
+  EXPECT_EQ(HeaderOf(moved, "To"), "<sip:alice@10.9.9.9:5080>");
+  EXPECT_EQ(HeaderOf(moved, "Call-ID"), HeaderOf(first, "Call-ID"));
+  EXPECT_EQ(CSeqNumberOf(moved), CSeqNumberOf(first) + 1);
   Respond(100, "Trying");
   Respond(200, "OK", "Expires: 3600\r\n");
   EXPECT_EQ(m_Log.m_Events, (std::vector<std::string>{"TryingRe", "SuccessRe"}));
@@ -503,7 +498,7 @@ TEST_F(RegSIPTest, ActingFromInsideTheSuccessEvent) {
   };
   Register();
   EXPECT_EQ(m_Reg.GetSecondsToTrigger(cRegTick::kSlotReREG), -1);
-  EXPECT_EQ(Value(LastSent(), "Expires"), "0");
+  EXPECT_EQ(HeaderOf(LastSent(), "Expires"), "0");
   EXPECT_TRUE(m_Reg.IsPending());
 }
 

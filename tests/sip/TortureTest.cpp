@@ -277,14 +277,14 @@ const std::vector<TortureCase>& Cases() {
          EXPECT_EQ(Get(msg, &cMsgSIP::GetTo), "sip:user@example.com");
          EXPECT_EQ(Get(msg, &cMsgSIP::GetMaxForward), "70");
          std::string text = Render(msg);
-         EXPECT_EQ(sipmsgtest::Values(text, "CSeq"),
+         EXPECT_EQ(sipmsgtest::HeadersOf(text, "CSeq"),
                    (std::vector<std::string>{"5 INVITE", "59 INVITE"}));
        }},
       {"mcl01", true, true, "OPTIONS", "sip:user@example.com", -1, 1,
        [](const cMsgSIP& msg) {
          EXPECT_EQ(Get(msg, &cMsgSIP::GetBodySDP),
                    "There's no way to know how many octets are supposed to be here.\r\n");
-         EXPECT_EQ(sipmsgtest::Values(Render(msg), "Content-Length"),
+         EXPECT_EQ(sipmsgtest::HeadersOf(Render(msg), "Content-Length"),
                    std::vector<std::string>{"65"});
        }},
       {"bcast", true, false, "INVITE", "OK", 200, 1, nullptr},

@@ -8,11 +8,16 @@
 
 namespace kyttest {
 
-cSippPeer::cSippPeer() : m_nPort(cLoopbackPort::FreeUdp()) {}
+cSippPeer::cSippPeer()
+    : m_nPort(cLoopbackPort::FreeUdp()),
+      m_nMediaPort(cLoopbackPort::FreeUdp(4)),
+      m_nControlPort(cLoopbackPort::FreeUdp()) {}
 
 bool cSippPeer::Start(const std::string& sScenarioFile, const std::string& sRemote,
                       std::chrono::seconds timeout, const Keys& keys) {
-  if (m_Dir.Path().empty() || m_nPort == 0) return false;
+  if (m_Dir.Path().empty() || m_nPort == 0 || m_nMediaPort == 0 || m_nControlPort == 0) {
+    return false;
+  }
   // The scenario with its marks filled in, beside SIPp's logs.
   std::string text = ReadText(sScenarioFile);
   if (text.empty()) return false;
@@ -27,6 +32,12 @@ bool cSippPeer::Start(const std::string& sScenarioFile, const std::string& sRemo
                                    "127.0.0.1",
                                    "-p",
                                    std::to_string(m_nPort),
+                                   "-mi",
+                                   "127.0.0.1",
+                                   "-mp",
+                                   std::to_string(m_nMediaPort),
+                                   "-cp",
+                                   std::to_string(m_nControlPort),
                                    "-m",
                                    "1",
                                    "-nostdin",
@@ -39,6 +50,7 @@ bool cSippPeer::Start(const std::string& sScenarioFile, const std::string& sRemo
                                    "-trace_msg",
                                    "-message_file",
                                    m_Dir.File("messages.log")};
+  if (m_bEchoRtp) args.push_back("-rtp_echo");
   if (!sRemote.empty()) args.push_back(sRemote);
   if (!m_Process.Start(args, m_Dir.File("sipp.log"), m_Dir.Path())) return false;
   // Ready once it holds its port (it binds within a few hundred milliseconds).

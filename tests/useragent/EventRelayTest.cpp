@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "cUserAgentTestUtil.h"
 #include "platform/cAsioMainLoop.h"
+#include "tests/support/cLoopbackPort.h"
+#include "tests/support/cRecordingLib.h"
 #include "useragent/cKytEventObj.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
-using uatest::cRecordingLib;
+using kyttest::cRecordingLib;
 
 namespace {
 
@@ -20,7 +21,7 @@ class EventRelay : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(m_UA.Initialize(true, "127.0.0.1", 0, "sip:alice@127.0.0.1", "",
                                 "sip:127.0.0.1:5999", "alice", "pw", true, 2));
-    ASSERT_TRUE(m_UA.OpenLine(0, true, "127.0.0.1", 0));
+    ASSERT_TRUE(m_UA.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
   }
   cKytEventObj& Relay() { return *m_UA.GetKytMainObj()->GetEventObj(); }
 

@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "cUserAgentTestUtil.h"
 #include "platform/cAsioMainLoop.h"
+#include "tests/support/cLoopbackPort.h"
+#include "tests/support/cRecordingLib.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
-using uatest::cRecordingLib;
+using kyttest::cRecordingLib;
 
 namespace {
 
@@ -61,7 +62,7 @@ TEST_F(Facade, DigitDTMFRefusesAnythingButOneKeypadCharacter) {
   ASSERT_EQ(10, m_UA.GetKytObjectError());
   ASSERT_TRUE(m_UA.Initialize(true, "127.0.0.1", 0, "sip:alice@127.0.0.1", "", "sip:127.0.0.1:5999",
                               "", "", true, 1));
-  ASSERT_TRUE(m_UA.OpenLine(0, true, "127.0.0.1", 0));
+  ASSERT_TRUE(m_UA.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
   for (const char* pBad : {"", "12", "A", "d", " ", "#1"}) {
     EXPECT_FALSE(m_UA.DigitDTMF(0, pBad)) << pBad;
   }

@@ -11,12 +11,13 @@
 
 #include "KytRTP/cKytRTP.h"
 #include "audio/cAudioBackend.h"
-#include "cUserAgentTestUtil.h"
 #include "platform/cAsioMainLoop.h"
+#include "tests/support/cLoopbackPort.h"
+#include "tests/support/cRecordingLib.h"
 #include "useragent/cKytEventObj.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
-using uatest::cRecordingLib;
+using kyttest::cRecordingLib;
 
 namespace {
 
@@ -65,8 +66,8 @@ class MediaWiring : public ::testing::Test {
         std::make_unique<cWatchBackend>(m_pWatch)));
     ASSERT_TRUE(m_UA.Initialize(true, "127.0.0.1", 0, "sip:alice@127.0.0.1", "",
                                 "sip:127.0.0.1:5999", "alice", "pw", true, 2));
-    ASSERT_TRUE(m_UA.OpenLine(0, true, "127.0.0.1", 0));
-    ASSERT_TRUE(m_UA.OpenLine(1, true, "127.0.0.1", 0));
+    ASSERT_TRUE(m_UA.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
+    ASSERT_TRUE(m_UA.OpenLine(1, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
   }
   cKytRTP& Media() { return *m_UA.GetKytMainObj()->GetKytRTPLib(); }
   cKytEventObj& Relay() { return *m_UA.GetKytMainObj()->GetEventObj(); }

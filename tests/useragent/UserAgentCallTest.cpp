@@ -9,21 +9,24 @@
 
 #include "KytRTP/cKytRTP.h"
 #include "audio/cVirtualAudioBackend.h"
-#include "cUserAgentTestUtil.h"
 #include "call/cCallPool.h"
 #include "call/cSIPCall.h"
 #include "platform/cAsioMainLoop.h"
+#include "tests/support/MessageText.h"
+#include "tests/support/Tone.h"
 #include "tests/support/Wait.h"
+#include "tests/support/WaveFile.h"
 #include "tests/support/cLoopbackPeer.h"
 #include "tests/support/cLoopbackPort.h"
+#include "tests/support/cRecordingLib.h"
 #include "tests/support/cSippPeer.h"
 #include "tests/support/cTempDir.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
 using namespace std::chrono_literals;
 using kyttest::cLoopbackPeer;
-using uatest::cRecordingLib;
-using uatest::StartLineOf;
+using kyttest::cRecordingLib;
+using kyttest::StartLineOf;
 
 namespace {
 
@@ -89,19 +92,18 @@ class TwoAgents : public ::testing::Test {
   void SetUp() override {
     // Each agent's proxy is the other agent, so every message goes straight across.
     const uint16_t nPortA = kyttest::cLoopbackPort::FreeUdp();
-    uint16_t nPortB = kyttest::cLoopbackPort::FreeUdp();
-    while (nPortB == nPortA) nPortB = kyttest::cLoopbackPort::FreeUdp();
+    const uint16_t nPortB = kyttest::cLoopbackPort::FreeUdp();
     const std::string sToA = "sip:127.0.0.1:" + std::to_string(nPortA);
     const std::string sToB = "sip:127.0.0.1:" + std::to_string(nPortB);
-    uatest::WriteWave(m_Dir.File("mic_a.wav"), uatest::Tone(1000.0, 8000, 8000 * 4));
+    kyttest::WriteWave(m_Dir.File("mic_a.wav"), kyttest::Tone(1000.0, 8000, 8000 * 4));
     SetBackend(m_A, m_Dir.File("mic_a.wav"), m_Dir.File("spk_a.wav"));
     SetBackend(m_B, "", m_Dir.File("spk_b.wav"));
     ASSERT_TRUE(m_A.Initialize(true, "127.0.0.1", nPortA, "\"Alice\" <sip:alice@127.0.0.1>", "",
                                sToB.c_str(), "alice", "pw", true, 2));
     ASSERT_TRUE(m_B.Initialize(true, "127.0.0.1", nPortB, "\"Bob\" <sip:bob@127.0.0.1>", "",
                                sToA.c_str(), "bob", "pw", true, 2));
-    ASSERT_TRUE(m_A.OpenLine(0, true, "127.0.0.1", 0));
-    ASSERT_TRUE(m_B.OpenLine(1, true, "127.0.0.1", 0));
+    ASSERT_TRUE(m_A.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
+    ASSERT_TRUE(m_B.OpenLine(1, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
   }
   static void SetBackend(cRecordingLib& ua, const std::string& sMic, const std::string& sSpk) {
     ASSERT_TRUE(ua.GetKytMainObj()->GetKytRTPLib()->SetAudioBackend(
@@ -141,11 +143,12 @@ TEST_F(TwoAgents, AliceCallsBobAndBobHearsHer) {
   EXPECT_FALSE(m_B.IsLineBusy(1));
   EXPECT_FALSE(m_A.Heard("OnDisconnectCall")) << "a call ended here is not reported here";
 
-  const std::vector<int16_t> heard = uatest::ReadWave(m_Dir.File("spk_b.wav"));
+  const std::vector<int16_t> heard = kyttest::ReadWave(m_Dir.File("spk_b.wav"));
   ASSERT_GE(heard.size(), 8000u) << "at least a second of Bob's speaker was written";
   const size_t nTail = 4000;
   const int16_t* pTail = heard.data() + heard.size() - nTail - 1600;
-  EXPECT_GT(uatest::ToneLevel(pTail, nTail, 1000.0), 100.0 * uatest::ToneLevel(pTail, nTail, 700.0))
+  EXPECT_GT(kyttest::ToneLevel(pTail, nTail, 1000.0),
+            100.0 * kyttest::ToneLevel(pTail, nTail, 700.0))
       << "Bob's speaker carries Alice's 1 kHz tone";
 }
 
@@ -227,7 +230,7 @@ TEST(UserAgentTick, AnUnansweredInviteIsResentByTheTickAndThenFails) {
   const std::string sProxy = "sip:127.0.0.1:" + std::to_string(proxy.Port());
   ASSERT_TRUE(ua.Initialize(true, "127.0.0.1", 0, "sip:alice@127.0.0.1", "", sProxy.c_str(),
                             "alice", "pw", true, 1));
-  ASSERT_TRUE(ua.OpenLine(0, true, "127.0.0.1", 0));
+  ASSERT_TRUE(ua.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
   ASSERT_TRUE(ua.DialCall(0, "bob", 0, 0));
   ASSERT_TRUE(loop.RunUntil([&] { return proxy.m_Received.size() == 1; }, 5s));
   EXPECT_EQ("INVITE sip:bob@127.0.0.1 SIP/2.0", StartLineOf(proxy.m_Received[0]));

@@ -6,18 +6,19 @@
 #include <chrono>
 #include <string>
 
-#include "cUserAgentTestUtil.h"
 #include "platform/cAsioMainLoop.h"
+#include "tests/support/MessageText.h"
 #include "tests/support/Wait.h"
 #include "tests/support/cLoopbackPeer.h"
+#include "tests/support/cRecordingLib.h"
 #include "tests/support/cSippPeer.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
 using namespace std::chrono_literals;
 using kyttest::cLoopbackPeer;
-using uatest::cRecordingLib;
-using uatest::HeaderOf;
-using uatest::StartLineOf;
+using kyttest::cRecordingLib;
+using kyttest::HeaderOf;
+using kyttest::StartLineOf;
 
 namespace {
 
@@ -151,7 +152,7 @@ TEST_F(UserAgentReceive, DiagnosticsReportEveryOutgoingMessageToThePage) {
 TEST_F(UserAgentReceive, SippSeesOptionsAnsweredAndUnknownMethodsRefused) {
   kyttest::cSippPeer sipp;
   StartWithProxy(sipp.Port());
-  ASSERT_TRUE(sipp.Start(uatest::DataFile("uac_options_unknown.xml"),
+  ASSERT_TRUE(sipp.Start(std::string(KYT_UA_TEST_DATA) + "/uac_options_unknown.xml",
                          "127.0.0.1:" + std::to_string(m_nAgentPort), 15s))
       << "sipp (package sip-tester) is needed\n"
       << sipp.Output();

@@ -5,14 +5,15 @@
 
 #include <chrono>
 
-#include "cUserAgentTestUtil.h"
 #include "platform/cAsioMainLoop.h"
 #include "platform/cUdpSocket.h"
 #include "tests/support/cLoopbackPort.h"
+#include "tests/support/cPortSearchLock.h"
+#include "tests/support/cRecordingLib.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
 using namespace std::chrono_literals;
-using uatest::cRecordingLib;
+using kyttest::cRecordingLib;
 
 namespace {
 
@@ -61,7 +62,7 @@ TEST_F(UserAgentSession, WithoutAListenAddressALocalOneIsAnnounced) {
   const cKytSTR& ip = m_UA.GetKytMainObj()->GetListenIP();
   EXPECT_FALSE(ip.IsZeroLEN());
   EXPECT_STREQ(m_UA.GetMyIP(), ip.GetDATA());
-  ASSERT_TRUE(m_UA.OpenLine(0, false, "", 0));
+  ASSERT_TRUE(m_UA.OpenLine(0, false, "", kyttest::cLoopbackPort::FreeUdp(2)));
   cKytSTR lineIP;
   int32_t nPort = 0;
   ASSERT_TRUE(m_UA.GetKytMainObj()->GetRTPLineRx(0, lineIP, nPort));
@@ -182,6 +183,7 @@ TEST_F(UserAgentSession, LineChecksGoSessionThenRangeThenOpen) {
 }
 
 TEST_F(UserAgentSession, OpenLineBindsAnEvenPortThatNobodyElseGets) {
+  kyttest::cPortSearchLock lock;
   ASSERT_TRUE(Start(m_UA));
   ASSERT_TRUE(m_UA.OpenLine(0, true, "127.0.0.1", 0)) << m_UA.GetKytObjectError();
   EXPECT_TRUE(m_UA.IsLineOpen(0));
@@ -201,7 +203,7 @@ TEST_F(UserAgentSession, OpenLineBindsAnEvenPortThatNobodyElseGets) {
 
 TEST_F(UserAgentSession, CallOperationsOnAnOpenLineWithoutACall) {
   ASSERT_TRUE(Start(m_UA));
-  ASSERT_TRUE(m_UA.OpenLine(0, true, "127.0.0.1", 0));
+  ASSERT_TRUE(m_UA.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
   EXPECT_TRUE(m_UA.Disconnect(0));
   EXPECT_FALSE(m_UA.IsLineBusy(0));
   EXPECT_FALSE(m_UA.IsLineConnected(0));

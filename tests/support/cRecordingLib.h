@@ -1,22 +1,13 @@
 #pragma once
 
-#include <sys/types.h>
-
-#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/cAsioMainLoop.h"
-#include "tests/support/MessageText.h"
 #include "useragent/cKytSIPUserAgentLib.h"
 
-namespace uatest {
-
-using kyttest::HeaderOf;
-using kyttest::StartLineOf;
+namespace kyttest {
 
 // A facade that writes down every event it hears, one line per event ("OnFailToRegisterEx 403
 // Forbidden"), and lets a test look at the agent from inside an event.
@@ -133,8 +124,12 @@ class cRecordingLib : public cKytSIPUserAgentLib {
   }
   void OnPlayWaveDone(int32_t nLine) override { Add("OnPlayWaveDone", std::to_string(nLine)); }
 
+  // The events that start with sPrefix: whether any, how many, the first one ("" when none).
   bool Heard(const std::string& sPrefix) const;
   size_t Count(const std::string& sPrefix) const;
+  std::string EventText(const std::string& sPrefix) const;
+  // Every event, each ended by a newline, for failure messages.
+  std::string All() const;
 
  private:
   static std::string LineCode(int32_t nLine, int32_t nCode, const char* pReason) {
@@ -143,57 +138,4 @@ class cRecordingLib : public cKytSIPUserAgentLib {
   void Add(const std::string& sName, const std::string& sArgs = "");
 };
 
-std::string DataFile(const std::string& sName);
-
-// The process, port, folder and waiting helpers below are built into the interop tests' own
-// executable with this file; the user agent tests themselves use kyttest's.
-
-// Runs the loop until pred() holds or the time is up, looking at pred() at least every 10 ms
-// (for conditions that no handler of the loop changes, like another process binding a port).
-bool WaitUntil(cAsioMainLoop& loop, const std::function<bool()>& pred,
-               std::chrono::milliseconds timeout);
-
-// A UDP port on 127.0.0.1 that was free a moment ago.
-uint16_t FreeUdpPort();
-// Whether some socket holds this UDP port of 127.0.0.1 now.
-bool IsUdpPortTaken(uint16_t nPort);
-
-// An external program started by a test; killed and reaped on destruction when still running.
-class cChildProcess {
- public:
-  // Runs argv[0] found on PATH with stdout and stderr going to sLogFile.
-  cChildProcess(const std::vector<std::string>& argv, const std::string& sLogFile);
-  ~cChildProcess();
-  cChildProcess(const cChildProcess&) = delete;
-  cChildProcess& operator=(const cChildProcess&) = delete;
-
-  bool Started() const { return m_nPid > 0; }
-  // Whether it has ended (reaps it); its exit status is then ExitCode() (127: not found).
-  bool Done();
-  int ExitCode() const { return m_nExitCode; }
-
- private:
-  pid_t m_nPid = -1;
-  int m_nExitCode = -1;
-};
-
-// A fresh directory under the test temp dir, removed with the object.
-class cScratchDir {
- public:
-  cScratchDir();
-  ~cScratchDir();
-  std::string File(const std::string& sName) const { return m_sPath + "/" + sName; }
-
- private:
-  std::string m_sPath;
-};
-
-std::string ReadText(const std::string& sPath);
-// 16-bit mono PCM WAVE files at 8000 Hz.
-void WriteWave(const std::string& sPath, const std::vector<int16_t>& samples);
-std::vector<int16_t> ReadWave(const std::string& sPath);
-std::vector<int16_t> Tone(double dFreqHz, int nAmplitude, int nSamples);
-// Power of one frequency in a block (Goertzel), relative units.
-double ToneLevel(const int16_t* pSamples, size_t nSamples, double dFreqHz);
-
-}  // namespace uatest
+}  // namespace kyttest
