@@ -138,8 +138,9 @@ int cPulseAudioBackend::Open(cSound* pSound) {
   pa_timeval_add(pa_gettimeofday(&deadline), kOpenTimeoutUsec);
   pa_time_event* pDeadline = pApi->time_new(pApi, &deadline, &OnDeadline, this);
   int nCode = 0;
+  // The context and the playback stream fail with the same code.
   if (!ConnectContext())
-    nCode = kErrSoundOutput;
+    nCode = kErrSoundOutput;  // NOLINT(bugprone-branch-clone)
   else if (!(m_pRecord = ConnectStream(true)))
     nCode = kErrSoundInput;
   else if (!(m_pPlay = ConnectStream(false)))

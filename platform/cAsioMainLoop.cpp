@@ -13,7 +13,8 @@ struct cAsioMainLoop::Timer {
 
 cAsioMainLoop::cAsioMainLoop() = default;
 
-cAsioMainLoop::~cAsioMainLoop() {
+// cancel() throws only on a failure a steady timer never reports.
+cAsioMainLoop::~cAsioMainLoop() {  // NOLINT(bugprone-exception-escape)
   for (auto& [id, timer] : m_Timers) {
     timer->bStopped = true;
     timer->timer.cancel();

@@ -15,7 +15,7 @@
 class cAsioMainLoop : public cMainLoop {
  public:
   cAsioMainLoop();
-  ~cAsioMainLoop() override;
+  ~cAsioMainLoop() override;  // NOLINT(bugprone-exception-escape): see the definition
 
   void Post(std::function<void()> fn) override;
   uint32_t StartTimer(uint32_t nIntervalMs, std::function<void()> fn) override;

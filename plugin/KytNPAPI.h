@@ -37,6 +37,8 @@ typedef void* NPIdentifier;
 // Plug-in modes.
 #define NP_EMBED 1
 
+// The record tags keep the names browsers give them.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 typedef struct _NPP {
   void* pdata;  // the plug-in's data
   void* ndata;  // the browser's data
@@ -312,6 +314,7 @@ typedef struct _NPNetscapeFuncs {
   NPN_ScheduleTimerProcPtr scheduletimer;
   NPN_UnscheduleTimerProcPtr unscheduletimer;
 } NPNetscapeFuncs;
+// NOLINTEND(bugprone-reserved-identifier)
 
 // The plug-in's exported entry points, in the form this plug-in gives them.
 typedef NPError (*NP_InitializeFunc)(NPNetscapeFuncs* browserFuncs);

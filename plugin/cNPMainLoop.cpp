@@ -43,8 +43,9 @@ void cNPMainLoop::Post(std::function<void()> fn) {
     m_Posted.push_back(std::move(fn));
   }
   // One browser call per posted function; each runs the oldest one, so order is kept.
-  m_pBrowser->pluginthreadasynccall(m_pNPInstance, &cNPMainLoop::OnAsyncCall,
-                                    reinterpret_cast<void*>(m_nKey));
+  // The browser carries our registry key, not a pointer, so a late call finds no dead loop.
+  void* pKey = reinterpret_cast<void*>(m_nKey);  // NOLINT(performance-no-int-to-ptr)
+  m_pBrowser->pluginthreadasynccall(m_pNPInstance, &cNPMainLoop::OnAsyncCall, pKey);
 }
 
 void cNPMainLoop::OnAsyncCall(void* pUserData) {

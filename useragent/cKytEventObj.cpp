@@ -6,6 +6,7 @@
 
 // Texts are copied before the facade sees them: a page function may call back into the agent
 // and change the very value the component handed us.
+// NOLINTBEGIN(performance-unnecessary-copy-initialization)
 
 namespace {
 constexpr int32_t NO_LINE = -1;
@@ -233,3 +234,5 @@ void cKytEventObj::OnDetectedAMD(int32_t nLine, bool bDetected) {
 }
 
 void cKytEventObj::OnPlayWaveDone(int32_t nLine) { m_pKytMainLib->OnPlayWaveDone(nLine); }
+
+// NOLINTEND(performance-unnecessary-copy-initialization)

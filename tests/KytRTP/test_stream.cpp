@@ -142,7 +142,7 @@ const sCodecCase kCodecCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Codecs, TwoEngines, ::testing::ValuesIn(kCodecCases),
-                         [](const auto& info) { return std::string(info.param.pName); });
+                         [](const auto& testInfo) { return std::string(testInfo.param.pName); });
 
 // One engine joins three lines; each far end must hear the other two and not itself.
 TEST(Conference, EachLineHearsTheOtherTwo) {

@@ -104,7 +104,7 @@ TEST_P(JitterScenario, PlaysAsExpected) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, JitterScenario, ::testing::ValuesIn(kScenarios),
-                         [](const auto& info) { return std::string(info.param.pName); });
+                         [](const auto& testInfo) { return std::string(testInfo.param.pName); });
 
 }  // namespace
 
