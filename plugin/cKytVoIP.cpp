@@ -2,8 +2,6 @@
 
 cKytVoIP::cKytVoIP(NPNetscapeFuncs* pBrowser, NPP pNPInstance, cMainLoop* pMainLoop)
     : cKytSIPUserAgentLib(pMainLoop),
-      m_pBrowser(pBrowser),
-      m_pNPInstance(pNPInstance),
       m_pEventExp(std::make_unique<cEventExp>(pBrowser, pNPInstance)) {}
 
 cKytVoIP::~cKytVoIP() {

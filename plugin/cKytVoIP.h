@@ -69,7 +69,5 @@ class cKytVoIP : public cKytSIPUserAgentLib {
   void OnChatRecvMsgTypingStop(const char* pSender) override;
 
  private:
-  NPNetscapeFuncs* m_pBrowser;
-  NPP m_pNPInstance;
   std::unique_ptr<cEventExp> m_pEventExp;
 };

@@ -29,7 +29,6 @@ class cSIPCall;
 // answers at once and leaves the reason of a failure in m_nLastError. Main thread only.
 class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, private cKytNoCopy {
  public:
-
   // pKytMainLib receives the events; pMainLoop runs the socket, the timer and the media events.
   // Neither is owned; both outlive this object.
   cKytSIPUserAgentObject(cKytSIPUserAgentLib* pKytMainLib, cMainLoop* pMainLoop);

@@ -19,7 +19,6 @@ constexpr int kStages = cIlbcMode::kStages;
 
 cIlbcDecoderCore::cIlbcDecoderCore(int nModeMs, bool bEnhancer)
     : m_mode(nModeMs),
-      m_bEnhancer(bEnhancer),
       m_packer(m_mode),
       m_hpOut(cIlbcTables::kHpoZeroCoefs, cIlbcTables::kHpoPoleCoefs) {
   std::memcpy(m_arrPrevLsf, cIlbcTables::kLsfmean, sizeof m_arrPrevLsf);

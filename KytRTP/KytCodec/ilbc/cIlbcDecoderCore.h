@@ -36,7 +36,6 @@ class cIlbcDecoderCore {
   void Output(const float* pExcitation, float* pOut);
 
   cIlbcMode m_mode;
-  bool m_bEnhancer;
   cIlbcBitPacker m_packer;
   cIlbcBiquad m_hpOut;
   float m_arrPrevLsf[cIlbcMode::kOrder];
