@@ -2,6 +2,7 @@
 
 #include "chat/cChatSIP.h"
 #include "sip/SipStatus.h"
+#include "sip/cAuth.h"
 #include "sip/cKytCoreSink.h"
 #include "sip/cKytEventSink.h"
 #include "sip/cMsgSIP.h"
@@ -297,7 +298,7 @@ void cChatContact::OnRepSUBSCRIBE(const cMsgSIP& response) {
   }
   if (nStatusCode == kSipUnauthorized || nStatusCode == kSipProxyAuthenticationRequired) {
     cKytSTR authorization, proxyAuthorization;
-    if (m_nAuthCount < kMaxAuthAnswers &&
+    if (m_nAuthCount < cAuth::kMaxAuthAnswers &&
         m_pChatSIP->PrepareCredentials(response, "SUBSCRIBE", "", m_nNonceCount, authorization,
                                        proxyAuthorization)) {
       ++m_nAuthCount;

@@ -20,8 +20,6 @@ class cChatContact : public cChatContactTick {
   static constexpr int32_t kReOnlineSeconds = 300;
   static constexpr int32_t kRemoveSeconds = 2;
   static constexpr double kSubscribeBackSeconds = 4.0;
-  // Challenges answered in a row before a subscription is given up.
-  static constexpr int32_t kMaxAuthAnswers = 4;
 
   cChatContact(cChatSIP* pChatSIP, const cKytSTR& userName);
   ~cChatContact() override;

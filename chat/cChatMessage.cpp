@@ -3,6 +3,7 @@
 #include "chat/cChatSIP.h"
 #include "chat/cObjMESSAGE.h"
 #include "sip/SipStatus.h"
+#include "sip/cAuth.h"
 #include "sip/cCSeq.h"
 #include "sip/cKytEventSink.h"
 #include "sip/cMsgSIP.h"
@@ -106,7 +107,7 @@ void cChatMessage::OnRepMESSAGE(const cMsgSIP& response) {
   if (nStatusCode == kSipUnauthorized || nStatusCode == kSipProxyAuthenticationRequired) {
     cKytSTR authorization, proxyAuthorization;
     cKytSTR body = IsTyping(*pData) ? cKytSTR(cObjMESSAGE::kTypingActiveXML) : pData->m_pMsgText;
-    if (pData->m_nAuthCount < kMaxAuthAnswers &&
+    if (pData->m_nAuthCount < cAuth::kMaxAuthAnswers &&
         m_pChatSIP->PrepareCredentials(response, "MESSAGE", body, m_pObjMESSAGE->NonceCount(),
                                        authorization, proxyAuthorization) &&
         SendReqMESSAGE(pData->m_pUserName, authorization, proxyAuthorization, pData->m_pMsgText,

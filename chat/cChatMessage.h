@@ -20,8 +20,6 @@ class cObjMESSAGE;
 // seen in the last 120 seconds and reports the rest.
 class cChatMessage : public cChatMessageTick {
  public:
-  // A wrong password would otherwise have the proxy and us challenge and answer forever.
-  static constexpr int32_t kMaxAuthAnswers = 4;
   // Bounds the duplicate filter against a peer that floods us with distinct messages; when full
   // the oldest entry goes first.
   static constexpr size_t kMaxDataMESSAGE = 1024;

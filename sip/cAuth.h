@@ -1,11 +1,17 @@
 #pragma once
 
+#include <cstdint>
+
 #include "util/cKytSTR.h"
 
 // Reads a Digest challenge (WWW-Authenticate / Proxy-Authenticate value) and writes the
 // credentials value of an Authorization / Proxy-Authorization header. No state.
 class cAuth {
  public:
+  // Challenges answered in a row for one request before it is given up: a wrong password would
+  // otherwise have the proxy and us challenge and answer forever.
+  static constexpr int32_t kMaxAuthAnswers = 4;
+
   // Fills realm, qop, nonce and opaque from the challenge; an output whose token is absent is
   // left as it was.
   static void Parse(const cKytSTR& challenge, cKytSTR& realmOut, cKytSTR& qopOut, cKytSTR& nonceOut,

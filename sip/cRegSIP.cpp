@@ -214,7 +214,7 @@ void cRegSIP::OnResponse(const cMsgSIP& msg) {
     return;
   }
   if ((nStatus == kSipUnauthorized || nStatus == kSipProxyAuthenticationRequired) &&
-      m_nRepAuthCount < kMaxAuthPerAttempt) {
+      m_nRepAuthCount < cAuth::kMaxAuthAnswers) {
     cKytSTR challenge;
     bool bHasChallenge =
         nStatus == kSipUnauthorized ? msg.GetAuthWWW(challenge) : msg.GetAuthPROXY(challenge);

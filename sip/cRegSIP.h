@@ -17,7 +17,6 @@ class cMsgSIP;
 // sink. Main thread only: responses come from the core's routing, seconds from OnMainTick.
 class cRegSIP : public cRegTick {
  public:
-  static constexpr int32_t kMaxAuthPerAttempt = 4;
   static constexpr int32_t kDefaultGrantedExpire = 20;
   static constexpr int32_t kRefreshAhead = 3;
 

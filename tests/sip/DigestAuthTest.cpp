@@ -5,15 +5,9 @@
 #include "sip/cAuth.h"
 #include "sip/cDigestAuth.h"
 #include "sip/cMd5c.h"
+#include "tests/support/MessageText.h"
 
 namespace {
-
-std::string Md5(const std::string& text) {
-  cMd5c md5;
-  cKytSTR hex;
-  md5.HashHex(text.data(), text.size(), hex);
-  return hex.GetDATA();
-}
 
 bool IsLowerHex(const char* p) {
   if (*p == '\0') return false;
@@ -64,9 +58,10 @@ TEST(DigestCalcTest, WithQopMakesClientNonceAndPaddedCount) {
   EXPECT_STREQ(nc.GetDATA(), "00000002");
   EXPECT_TRUE(IsLowerHex(cnonce.GetDATA()));
   EXPECT_LE(cnonce.GetLEN(), 8u);
-  std::string ha1 = Md5("alice:example.org:secret");
-  std::string ha2 = Md5("REGISTER:sip:example.org");
-  EXPECT_EQ(response.GetDATA(), Md5(ha1 + ":abc123:00000002:" + cnonce.GetDATA() + ":auth:" + ha2));
+  std::string ha1 = kyttest::Md5Hex("alice:example.org:secret");
+  std::string ha2 = kyttest::Md5Hex("REGISTER:sip:example.org");
+  EXPECT_EQ(response.GetDATA(),
+            kyttest::Md5Hex(ha1 + ":abc123:00000002:" + cnonce.GetDATA() + ":auth:" + ha2));
 
   // A second answer counts on; nonce counts above 9 are hexadecimal.
   nCounter = 9;
@@ -81,9 +76,9 @@ TEST(DigestCalcTest, EmptyPasswordStillHashesUserAndRealm) {
   int32_t nCounter = 0;
   md5.DigestCalc("bob", "", "INVITE", "sip:carol@example.org", "example.org", "", "n0nce", nc,
                  cnonce, nCounter, response);
-  std::string ha1 = Md5("bob:example.org:");
-  std::string ha2 = Md5("INVITE:sip:carol@example.org");
-  EXPECT_EQ(response.GetDATA(), Md5(ha1 + ":n0nce:" + ha2));
+  std::string ha1 = kyttest::Md5Hex("bob:example.org:");
+  std::string ha2 = kyttest::Md5Hex("INVITE:sip:carol@example.org");
+  EXPECT_EQ(response.GetDATA(), kyttest::Md5Hex(ha1 + ":n0nce:" + ha2));
 }
 
 TEST(DigestCalcTest, AuthIntAddsTheBodyHash) {
@@ -91,8 +86,9 @@ TEST(DigestCalcTest, AuthIntAddsTheBodyHash) {
   cKytSTR response;
   md5.CalcResponse("u", "p", "MESSAGE", "sip:x@y", "y", "auth-int", "n", "00000001", "c", response,
                    "hello");
-  std::string ha2 = Md5("MESSAGE:sip:x@y:" + Md5("hello"));
-  EXPECT_EQ(response.GetDATA(), Md5(Md5("u:y:p") + ":n:00000001:c:auth-int:" + ha2));
+  std::string ha2 = kyttest::Md5Hex("MESSAGE:sip:x@y:" + kyttest::Md5Hex("hello"));
+  EXPECT_EQ(response.GetDATA(),
+            kyttest::Md5Hex(kyttest::Md5Hex("u:y:p") + ":n:00000001:c:auth-int:" + ha2));
 }
 
 TEST(AuthConstructTest, WithoutQopAndOpaque) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "sip/cMd5c.h"
+
 namespace kyttest {
 
 std::vector<std::string> HeadersOf(const std::string& sMessage, const std::string& sName) {
@@ -58,6 +60,13 @@ std::string TagOf(const std::string& sValue) { return ParameterOf(sValue, ";tag=
 std::string BodyOf(const std::string& sMessage) {
   const size_t nBlank = sMessage.find("\r\n\r\n");
   return nBlank == std::string::npos ? "" : sMessage.substr(nBlank + 4);
+}
+
+std::string Md5Hex(const std::string& sText) {
+  cMd5c md5;
+  cKytSTR hex;
+  md5.HashHex(sText.data(), sText.size(), hex);
+  return hex.GetDATA();
 }
 
 }  // namespace kyttest

@@ -21,5 +21,7 @@ std::string BranchOf(const std::string& sMessage);
 std::string TagOf(const std::string& sValue);
 // Everything after the first blank line; "" when there is none.
 std::string BodyOf(const std::string& sMessage);
+// The MD5 of the text in 32 lower-case hexadecimal digits, as digest authentication writes it.
+std::string Md5Hex(const std::string& sText);
 
 }  // namespace kyttest
