@@ -39,6 +39,7 @@ template <>
 struct cArg<int32_t> {
   explicit cArg(const NPVariant& v) : m_nValue(cFuncExp::VariantToINT(v)) {}
   int32_t Get() const { return m_nValue; }
+  bool IsWhole() const { return true; }
   int32_t m_nValue;
 };
 
@@ -46,6 +47,7 @@ template <>
 struct cArg<bool> {
   explicit cArg(const NPVariant& v) : m_bValue(cFuncExp::VariantToBOOL(v)) {}
   bool Get() const { return m_bValue; }
+  bool IsWhole() const { return true; }
   bool m_bValue;
 };
 
@@ -53,6 +55,8 @@ template <>
 struct cArg<const char*> {
   explicit cArg(const NPVariant& v) : m_Text(cFuncExp::VariantToSTR(v)) {}
   const char* Get() const { return m_Text.c_str(); }
+  // A NUL inside the text would cut it short where it crosses into the facade.
+  bool IsWhole() const { return m_Text.find('\0') == std::string::npos; }
   std::string m_Text;
 };
 
@@ -96,12 +100,11 @@ struct cOpTraits<R (Lib::*)(P...)> {
 template <typename R, typename... P>
 struct cOpTraits<R (Lib::*)(P...) const> : cOpTraits<R (Lib::*)(P...)> {};
 
-// Calls a facade operation with the script arguments converted to its parameter types.
+// The script arguments converted to the parameter types of a facade operation.
 template <auto Op, size_t... I>
-decltype(auto) CallConverted(Lib* pLib, const NPVariant* args, std::index_sequence<I...>) {
+auto Convert(const NPVariant* args, std::index_sequence<I...>) {
   using tArgs = typename cOpTraits<decltype(Op)>::tArgs;
-  tArgs converted{std::tuple_element_t<I, tArgs>(args[I])...};
-  return (pLib->*Op)(std::get<I>(converted).Get()...);
+  return tArgs{std::tuple_element_t<I, tArgs>(args[I])...};
 }
 
 // The handler of one script function that lands on the facade operation Op. Operations without
@@ -114,7 +117,15 @@ void Handle(const cFuncExp& funcs, Lib* pLib, const NPVariant* args, uint32_t ar
     SetWrongCountAnswer(funcs, Wrong, result);
     return;
   }
-  auto call = [&] { return CallConverted<Op>(pLib, args, std::make_index_sequence<kCount>()); };
+  const auto converted = Convert<Op>(args, std::make_index_sequence<kCount>());
+  if (!std::apply([](const auto&... arg) { return (arg.IsWhole() && ...); }, converted)) {
+    pLib->RefuseText();
+    SetWrongCountAnswer(funcs, Wrong, result);
+    return;
+  }
+  auto call = [&] {
+    return std::apply([pLib](const auto&... arg) { return (pLib->*Op)(arg.Get()...); }, converted);
+  };
   using tResult = decltype(call());
   if constexpr (std::is_void_v<tResult> || Answer == eAnswer::kNone) {
     call();

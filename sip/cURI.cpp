@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "sip/cQuoteSIP.h"
 #include "sip/cTextSIP.h"
 
 namespace {
@@ -43,10 +44,12 @@ bool cURI::ParseURI(const cKytSTR& uri, cKytSTR& host, int32_t& nPort, cKytSTR& 
   // The scheme is matched in any letter case; positions are the same in both texts.
   const cKytSTR lower = cTextSIP::Lower(working);
 
-  uint32_t nCursor = working.FindSTR("<");
-  cTextSIP::Mid(working, 0, nCursor, displayName);
-  displayName.Trim(" ");
-  displayName.Trim("\"");
+  // A quoted display name may hold '<' itself; one whose quote never closes is read plainly.
+  uint32_t nCursor = cQuoteSIP::FindUnquoted(working, '<');
+  if (nCursor == kNotFound) nCursor = working.FindSTR("<");
+  cKytSTR rawName;
+  cTextSIP::Mid(working, 0, nCursor, rawName);
+  cQuoteSIP::UnquoteDisplayName(rawName, displayName);
 
   uint32_t nUser = lower.FindSTR("<sip:", nCursor);
   if (nUser != kNotFound) {
@@ -129,9 +132,15 @@ void cURI::ConstructURI(const cKytSTR& displayName, const cKytSTR& user, const c
   cKytSTR name(displayName);
   name.Trim("\"");
   cKytSTR display;
-  if (!name.IsZeroLEN()) display.Format("\"%s\" ", name.GetDATA());
+  if (!name.IsZeroLEN()) {
+    cQuoteSIP::QuoteDisplayName(name, display);
+    display.AppendSTR(" ");
+  }
   cKytSTR userAt;
-  if (!user.IsZeroLEN()) userAt.Format("%s@", user.GetDATA());
+  if (!user.IsZeroLEN()) {
+    cQuoteSIP::EscapeUser(user, userAt);
+    userAt.AppendSTR("@");
+  }
   cKytSTR port;
   if (nPort != 0) port.Format(":%d", nPort);
   std::string params;
@@ -146,6 +155,16 @@ void cURI::ConstructURI(const cKytSTR& displayName, const cKytSTR& user, const c
   }
   text.Format("%s<sip:%s%s%s%s>", display.GetDATA(), userAt.GetDATA(), host.GetDATA(),
               port.GetDATA(), params.c_str());
+}
+
+bool cURI::IsSipURI(const cKytSTR& uri) {
+  if (!cQuoteSIP::IsLineSafe(uri)) return false;
+  cKytSTR displayName;
+  cKytSTR user;
+  cKytSTR host;
+  int32_t nPort = 0;
+  if (!Parse(uri, displayName, user, host, nPort)) return false;
+  return cQuoteSIP::IsHostName(host) && nPort > 0 && nPort <= 65535;
 }
 
 bool cURI::GetTag(const cKytSTR& value, cKytSTR& tag) {

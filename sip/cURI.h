@@ -24,8 +24,13 @@ class cURI {
   // The working text a parse starts from: the input wrapped into "<sip:...>" form as needed.
   static void PrepareParseURI(const cKytSTR& uri, cKytSTR& working);
 
+  // Whether uri is one line that parses with a host of host-name characters and a port in
+  // 1..65535: what a page must give where a SIP URI is expected.
+  static bool IsSipURI(const cKytSTR& uri);
+
   // "\"display\" <sip:user@host:port;name=value>"; an empty display name or user is left out,
   // port 0 is left out, the parameters stop at the first empty name. The scheme is always sip.
+  // The display name goes out as a quoted string and the user percent-escaped (cQuoteSIP).
   static void Construct(const cKytSTR& displayName, const cKytSTR& user, const cKytSTR& host,
                         int32_t nPort, cKytSTR& text);
   static void ConstructURI(const cKytSTR& displayName, const cKytSTR& user, const cKytSTR& host,

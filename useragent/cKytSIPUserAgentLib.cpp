@@ -38,6 +38,8 @@ bool cKytSIPUserAgentLib::InitializeEx(bool bBindToListenIP, const char* pListen
                                nTotalLine);
 }
 
+bool cKytSIPUserAgentLib::RefuseText() { return m_pKytMainObj->RefuseText(); }
+
 void cKytSIPUserAgentLib::UnInitialize() { m_pKytMainObj->UnInit(); }
 
 int32_t cKytSIPUserAgentLib::GetKytObjectError() const {

@@ -43,6 +43,8 @@ class cKytSIPUserAgentLib : private cKytNoCopy {
                     const char* pOutboundProxy, bool bUseSoundDevice, int32_t nTotalLine);
   void UnInitialize();
   int32_t GetKytObjectError() const;
+  // A script text that cannot be passed on whole (it holds a NUL): leaves 22, answers false.
+  bool RefuseText();
 
   // Registration and keep-alive.
   bool RegisterToProxy(int32_t nExpires);

@@ -1,5 +1,7 @@
 #include "useragent/cKytSIPUserAgentObject.h"
 
+#include <initializer_list>
+
 #include "KytRTP/cKytRTP.h"
 #include "call/cCallPool.h"
 #include "call/cCallReceiver.h"
@@ -9,6 +11,7 @@
 #include "sip/cGenListenPortSIP.h"
 #include "sip/cMsgSIP.h"
 #include "sip/cMyIP.h"
+#include "sip/cQuoteSIP.h"
 #include "sip/cRegSIP.h"
 #include "sip/cRouterSIP.h"
 #include "sip/cSocketSIP.h"
@@ -20,6 +23,21 @@
 namespace {
 constexpr int32_t STATUS_IDLE = 0;
 constexpr int32_t STATUS_CONNECTED = 6;
+constexpr int32_t STATUS_INCOMING_RINGING = 5;
+// More lines than any page could use; a larger count is refused rather than allocated.
+constexpr int32_t kMaxTotalLine = 64;
+// A chat text travels in one UDP datagram.
+constexpr uint32_t kMaxChatText = 64 * 1024;
+
+bool AllLineSafe(std::initializer_list<const cKytSTR*> texts) {
+  for (const cKytSTR* pText : texts) {
+    if (!cQuoteSIP::IsLineSafe(*pText)) return false;
+  }
+  return true;
+}
+
+// Empty, or a SIP URI.
+bool IsOptionalSipURI(const cKytSTR& uri) { return uri.IsZeroLEN() || cURI::IsSipURI(uri); }
 }  // namespace
 
 cKytSIPUserAgentObject::cKytSIPUserAgentObject(cKytSIPUserAgentLib* pKytMainLib,
@@ -56,11 +74,13 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
                                   const cKytSTR& outboundProxy, const cKytSTR& proxySIP,
                                   const cKytSTR& loginId, const cKytSTR& loginPwd,
                                   int32_t nTotalLine) {
-  // The From URI is checked before anything is touched: a refused Init leaves a running
+  // Every text is checked before anything is touched: a refused Init leaves a running
   // session's addresses as they are, so its messages keep a valid Via and Contact.
   cKytSTR displayName, user, host;
   int32_t nPort = 0;
-  if (!cURI::Parse(fromURI, displayName, user, host, nPort)) {
+  if (!AllLineSafe({&listenIP, &loginId, &loginPwd}) || !cURI::IsSipURI(fromURI) ||
+      !IsOptionalSipURI(outboundProxy) || !IsOptionalSipURI(proxySIP) ||
+      !cURI::Parse(fromURI, displayName, user, host, nPort)) {
     m_nLastError = kErrBadUri;
     return false;
   }
@@ -71,7 +91,7 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
   m_pDomainRealm = host;
 
   UnInit();
-  if (nTotalLine < 1) {
+  if (nTotalLine < 1 || nTotalLine > kMaxTotalLine) {
     // A session without lines could not place a single call.
     m_nLastError = kErrLineRange;
     return false;
@@ -130,6 +150,10 @@ bool cKytSIPUserAgentObject::InitEx(bool bBindToListenIP, const cKytSTR& listenI
                                     const cKytSTR& displayName, const cKytSTR& domainRealm,
                                     const cKytSTR& proxySIP, const cKytSTR& outboundProxy,
                                     int32_t nTotalLine) {
+  if (!AllLineSafe({&userName, &displayName, &domainRealm})) {
+    m_nLastError = kErrBadUri;
+    return false;
+  }
   cKytSTR name(displayName.IsZeroLEN() ? userName : displayName);
   name.Trim("\"");
   cKytSTR fromURI;
@@ -197,6 +221,17 @@ void cKytSIPUserAgentObject::DisableKeepAlive() {
 bool cKytSIPUserAgentObject::NeedSession() {
   if (m_bIsInitialized) return true;
   m_nLastError = kErrNotInitialized;
+  return false;
+}
+
+bool cKytSIPUserAgentObject::NeedAddress(const cKytSTR& address) {
+  if (!address.IsZeroLEN() && cQuoteSIP::IsLineSafe(address)) return true;
+  m_nLastError = kErrBadUri;
+  return false;
+}
+
+bool cKytSIPUserAgentObject::RefuseText() {
+  m_nLastError = kErrBadUri;
   return false;
 }
 
@@ -273,6 +308,11 @@ void cKytSIPUserAgentObject::BuildToURI(const cKytSTR& displayName, const cKytST
 bool cKytSIPUserAgentObject::OpenLine(int32_t nLine, bool bBindToIP, const cKytSTR& ip,
                                       int32_t nPort) {
   if (!NeedSession() || !LineInRange(nLine)) return false;
+  // The address goes into every session description of the line.
+  if (!ip.IsZeroLEN() && !cQuoteSIP::IsHostName(ip)) {
+    m_nLastError = kErrBadUri;
+    return false;
+  }
   if (IsCallBusy(GetLineCall(nLine))) {
     m_nLastError = kErrLineBusy;
     return false;
@@ -286,14 +326,24 @@ bool cKytSIPUserAgentObject::OpenLine(int32_t nLine, bool bBindToIP, const cKytS
 
 bool cKytSIPUserAgentObject::CloseLine(int32_t nLine) {
   if (!NeedSession() || !LineInRange(nLine)) return false;
+  // Whatever the call's state, the line's media goes with it; a refused disconnect (the line
+  // never opened, a BYE that would not build) does not decide the answer or the code.
+  const int32_t nKeptError = m_nLastError;
   Disconnect(nLine);
+  m_nLastError = nKeptError;
+  m_pKytRTPLib->CloseMEDIA(nLine);
   if (m_pKytRTPLib->CloseLine(nLine)) return true;
   return TakeMediaError();
 }
 
 bool cKytSIPUserAgentObject::Connect(int32_t nLine, const cKytSTR& toURI, int32_t nInputDevice,
                                      int32_t nOutputDevice) {
-  if (!ObjectChecks(nLine) || !FreeIdleSlot(nLine)) return false;
+  if (!ObjectChecks(nLine)) return false;
+  if (!cURI::IsSipURI(toURI)) {
+    m_nLastError = kErrBadUri;
+    return false;
+  }
+  if (!FreeIdleSlot(nLine)) return false;
   cSIPCall* pCall = m_pObjCallPool->CreateCall("", this, m_pKytEventObj.get());
   PlaceCall(nLine, pCall);
   m_pKytRTPLib->UnHoldLine(nLine);
@@ -306,6 +356,11 @@ bool cKytSIPUserAgentObject::Connect(int32_t nLine, const cKytSTR& toURI, int32_
 
 bool cKytSIPUserAgentObject::DialCall(int32_t nLine, const cKytSTR& number, int32_t nInputDevice,
                                       int32_t nOutputDevice) {
+  if (!ObjectChecks(nLine)) return false;
+  if (number.IsZeroLEN() || !cQuoteSIP::IsLineSafe(number)) {
+    m_nLastError = kErrBadUri;
+    return false;
+  }
   cKytSTR toURI;
   BuildToURI(number, number, m_pDomainRealm, toURI);
   return Connect(nLine, toURI, nInputDevice, nOutputDevice);
@@ -316,6 +371,16 @@ bool cKytSIPUserAgentObject::AcceptCall(int32_t nLine, const cKytSTR& callId, in
   if (!ObjectChecks(nLine)) return false;
   cSIPCall* pCall = m_pObjCallPool->FindCall(callId);
   if (pCall == nullptr) {
+    m_nLastError = kErrNoSuchCall;
+    return false;
+  }
+  // Only a call still ringing can be answered, and only on one line: an answered, cancelled or
+  // ended call would otherwise open a microphone that nothing closes.
+  if (pCall->GetLineNo() != -1 && pCall->GetLineNo() != nLine) {
+    m_nLastError = kErrLineBusy;
+    return false;
+  }
+  if (pCall->GetObjectStatus() != STATUS_INCOMING_RINGING) {
     m_nLastError = kErrNoSuchCall;
     return false;
   }
@@ -345,9 +410,10 @@ bool cKytSIPUserAgentObject::RejectCall(const cKytSTR& callId) {
 
 bool cKytSIPUserAgentObject::Disconnect(int32_t nLine) {
   if (!ObjectChecks(nLine)) return false;
+  // Also with no call or an idle one: media opened for a call that ended on its own stops here.
+  m_pKytRTPLib->CloseMEDIA(nLine);
   cSIPCall* pCall = GetLineCall(nLine);
   if (pCall == nullptr) return true;
-  if (IsCallBusy(pCall)) m_pKytRTPLib->CloseMEDIA(nLine);
   if (pCall->Disconnect()) return true;
   return TakeCallError(pCall);
 }
@@ -381,11 +447,19 @@ bool cKytSIPUserAgentObject::TransferCall(int32_t nLine, const cKytSTR& toURI) {
     m_nLastError = kErrNoCallOnLine;
     return false;
   }
+  if (!cURI::IsSipURI(toURI)) {
+    m_nLastError = kErrBadUri;
+    return false;
+  }
   if (pCall->TransferCall(toURI, "")) return true;
   return TakeCallError(pCall);
 }
 
 bool cKytSIPUserAgentObject::TransferCallEx(int32_t nLine, const cKytSTR& number) {
+  if (number.IsZeroLEN() || !cQuoteSIP::IsLineSafe(number)) {
+    m_nLastError = kErrBadUri;
+    return false;
+  }
   cKytSTR quoted;
   quoted.Format("\"%s\"", number.GetDATA());
   cKytSTR toURI;
@@ -457,8 +531,8 @@ bool cKytSIPUserAgentObject::ForwardCall(bool bEnable, const cKytSTR& forwardTo)
 // Recording and wave playback: line checks, then the media engine.
 
 bool cKytSIPUserAgentObject::IsRecording(int32_t nLine) {
-  if (!ObjectChecks(nLine)) return false;
-  return m_pKytRTPLib->IsRecording(nLine) || TakeMediaError();
+  // Not recording is an answer, not a failure.
+  return ObjectChecks(nLine) && m_pKytRTPLib->IsRecording(nLine);
 }
 
 bool cKytSIPUserAgentObject::StartRecording(int32_t nLine, int32_t nKind, bool bFlag) {
@@ -498,7 +572,9 @@ bool cKytSIPUserAgentObject::PlayWaveSkipTo(int32_t nLine, int32_t nPosition) {
 
 int32_t cKytSIPUserAgentObject::PlayWaveTotalTime(int32_t nLine) {
   if (!ObjectChecks(nLine)) return -1;
-  return m_pKytRTPLib->PlayWaveTotalTime(nLine);
+  const int32_t nSeconds = m_pKytRTPLib->PlayWaveTotalTime(nLine);
+  if (nSeconds < 0) TakeMediaError();
+  return nSeconds;
 }
 
 bool cKytSIPUserAgentObject::PlayWavePause(int32_t nLine) {
@@ -522,7 +598,9 @@ bool cKytSIPUserAgentObject::PlayWaveStop(int32_t nLine) {
 
 int32_t cKytSIPUserAgentObject::PlayWavePosition(int32_t nLine) {
   if (!ObjectChecks(nLine)) return -1;
-  return m_pKytRTPLib->PlayWavePosition(nLine);
+  const int32_t nSeconds = m_pKytRTPLib->PlayWavePosition(nLine);
+  if (nSeconds < 0) TakeMediaError();
+  return nSeconds;
 }
 
 bool cKytSIPUserAgentObject::IsWaveFilePlaying(int32_t nLine) {
@@ -605,14 +683,14 @@ int32_t cKytSIPUserAgentObject::GetSpkSoundLevel() { return m_pKytRTPLib->GetSpk
 // Chat and presence
 
 bool cKytSIPUserAgentObject::ChatAddContact(const cKytSTR& contactURI) {
-  if (!NeedSession()) return false;
+  if (!NeedSession() || !NeedAddress(contactURI)) return false;
   if (m_pChatSIP->AddContact(contactURI)) return true;
   m_nLastError = m_pChatSIP->GetObjectError();
   return false;
 }
 
 bool cKytSIPUserAgentObject::ChatRemoveContact(const cKytSTR& contactURI) {
-  if (!NeedSession()) return false;
+  if (!NeedSession() || !NeedAddress(contactURI)) return false;
   m_pChatSIP->RemoveContact(contactURI);
   return true;
 }
@@ -625,14 +703,18 @@ bool cKytSIPUserAgentObject::ChatSetMyStatus(int32_t nStatus) {
 
 bool cKytSIPUserAgentObject::ChatSendMessageText(const cKytSTR& recipient, const cKytSTR& text,
                                                  int32_t nContentKind, int32_t nNumber) {
-  if (!NeedSession()) return false;
+  if (!NeedSession() || !NeedAddress(recipient)) return false;
+  if (text.GetLEN() > kMaxChatText) {
+    m_nLastError = kErrBuildMessage;
+    return false;
+  }
   if (m_pChatSIP->SendMsgText(recipient, text, nContentKind, nNumber)) return true;
   m_nLastError = m_pChatSIP->GetObjectError();
   return false;
 }
 
 bool cKytSIPUserAgentObject::ChatSendMessageTyping(const cKytSTR& recipient, int32_t nNumber) {
-  if (!NeedSession()) return false;
+  if (!NeedSession() || !NeedAddress(recipient)) return false;
   if (m_pChatSIP->SendMsgTyping(recipient, nNumber)) return true;
   m_nLastError = m_pChatSIP->GetObjectError();
   return false;

@@ -45,6 +45,8 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   void UnInit();
   bool IsInitialized() const { return m_bIsInitialized; }
   int32_t GetKytObjectError() const { return m_nLastError; }
+  // A script text that no operation may take (it holds a NUL): false with 22.
+  bool RefuseText();
   int32_t GetTotalLine() const { return m_nTotalLine; }
 
   // Registration and keep-alive.
@@ -179,6 +181,8 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
 
  private:
   bool NeedSession();
+  // A chat address: one line, not empty (else 22).
+  bool NeedAddress(const cKytSTR& address);
   bool LineInRange(int32_t nLine);
   bool ObjectChecks(int32_t nLine);
   bool IsCallBusy(const cSIPCall* pCall) const;
