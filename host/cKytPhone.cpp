@@ -1,6 +1,7 @@
 #include "host/cKytPhone.h"
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <iostream>
@@ -9,11 +10,13 @@
 
 #include "host/cNPHost.h"
 #include "host/cScriptLine.h"
+#include "host/cScriptSignature.h"
 
 namespace {
 
 std::chrono::milliseconds ToMilliseconds(double dSeconds) {
-  return std::chrono::milliseconds(static_cast<int64_t>(dSeconds * 1000.0 + 0.5));
+  const double dClamped = dSeconds < 0 ? 0 : std::fmin(dSeconds, cScriptLine::kMaxSeconds);
+  return std::chrono::milliseconds(static_cast<int64_t>(dClamped * 1000.0 + 0.5));
 }
 
 }  // namespace
@@ -34,6 +37,8 @@ bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* opt
     const std::string& arg = args[i];
     if (arg == "-h" || arg == "--help") {
       options->bHelp = true;
+    } else if (arg == "--keep-going") {
+      options->bKeepGoing = true;
     } else if (arg == "--plugin") {
       if (!value(i, "the path of npKytSIPUserAgent.so", &options->pluginPath)) return false;
     } else if (arg == "--audio") {
@@ -69,7 +74,7 @@ bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* opt
 
 std::string cKytPhone::HelpText() {
   return R"(Usage: kytphone [--plugin PATH] [--audio pulse|virtual [--mic FILE.wav]
-                         [--speaker FILE.wav]] [COMMAND-FILE]
+                         [--speaker FILE.wav]] [--keep-going] [COMMAND-FILE]
 
 The console phone: loads the softphone plug-in npKytSIPUserAgent.so the way a browser does and
 drives it as a web page would. It reads one line at a time from COMMAND-FILE, or from standard
@@ -88,6 +93,11 @@ Lines:
                           same event count, so a wait after the event still returns.
   sleep secs              runs the phone for that many seconds (decimals allowed).
   quit                    ends the run (so does the end of the input).
+  $1, $2, ...             in a call: the arguments of the event the last wait took, so that
+                          an incoming call can be answered from a file:
+                            wait OnIncomingCall 60
+                            AcceptCall(0, $1, 0, 0)
+                          ($1 of OnIncomingCall is the Call-ID.)
   # ...                   a comment; empty lines are ignored too.
 
 Every event the plug-in fires prints as one line:
@@ -105,12 +115,17 @@ Options:
                           The choice is made when the phone starts, as a web page makes it
                           with the attributes audio="virtual" mic="..." speaker="..." of the
                           element that embeds the plug-in.
+  --keep-going            after a line that is not understood, or a wait that timed out, in a
+                          file: report it and run the rest (the exit status is still that of
+                          the first problem)
   -h, --help              this text
 
 Exit status: 0 after quit or the end of the input; when the lines come from a file or a pipe,
 1 when a wait timed out, 2 at a line that is not understood or a function the plug-in does not
 have; 3 when the plug-in cannot be loaded. On a terminal such problems are reported and the
-phone goes on.
+phone goes on. A file run that stops at a problem calls UnInitialize before it exits.
+A call with the wrong number of arguments prints a warning with the count the function expects
+(the plug-in then answers its fixed value); wait knows only the plug-in's events.
 )";
 }
 
@@ -122,7 +137,9 @@ cKytPhone::cKytPhone(cNPHost* pHost, const cNPPage::tAttributes& pageAttributes,
 }
 
 void cKytPhone::OnEvent(const std::string& name, const cNPPage::tArgs& args) {
-  ++m_Fired[name];
+  std::deque<cNPPage::tArgs>& pending = m_Pending[name];
+  if (pending.size() == kMaxPending) pending.pop_front();
+  pending.push_back(args);
   m_Out << '@' << name << ' ' << cJsValue::ToJSON(args) << std::endl;
 }
 
@@ -131,7 +148,18 @@ int cKytPhone::Problem(int nLineNo, const std::string& text, int nExitCode, bool
     m_Err << "kytphone: " << text << std::endl;
   else
     m_Err << "kytphone: line " << nLineNo << ": " << text << std::endl;
-  return bInteractive ? -1 : nExitCode;
+  if (bInteractive) return -1;
+  if (m_nFirstProblem == kExitOk) m_nFirstProblem = nExitCode;
+  return m_bKeepGoing ? -1 : nExitCode;
+}
+
+int cKytPhone::Finish(int nExitCode) {
+  if (nExitCode == kExitOk) nExitCode = m_nFirstProblem;
+  if (nExitCode != kExitOk) {
+    cJsValue ignored;
+    m_Page.Invoke("UnInitialize", {}, &ignored);
+  }
+  return nExitCode;
 }
 
 int cKytPhone::RunLine(const std::string& line, int nLineNo, bool bInteractive) {
@@ -153,8 +181,24 @@ int cKytPhone::RunLine(const std::string& line, int nLineNo, bool bInteractive) 
 }
 
 int cKytPhone::RunCall(const cScriptLine& line, int nLineNo, bool bInteractive) {
+  cNPPage::tArgs args = line.GetArgs();
+  for (size_t i = 0; i < args.size(); ++i) {
+    const auto nRef = static_cast<size_t>(line.GetEventRefs()[i]);
+    if (nRef == 0) continue;
+    if (nRef > m_LastEventArgs.size())
+      return Problem(nLineNo,
+                     "$" + std::to_string(nRef) + ": the event the last wait took has " +
+                         std::to_string(m_LastEventArgs.size()) + " arguments",
+                     kExitBadLine, bInteractive);
+    args[i] = m_LastEventArgs[nRef - 1];
+  }
+  const int32_t nExpected = cScriptSignature::ArgCount(line.GetName());
+  if (nExpected >= 0 && static_cast<size_t>(nExpected) != args.size()) {
+    m_Err << "kytphone: line " << nLineNo << ": warning: " << line.GetName() << " takes "
+          << nExpected << " arguments, not " << args.size() << std::endl;
+  }
   cJsValue result;
-  if (!m_Page.Invoke(line.GetName(), line.GetArgs(), &result))
+  if (!m_Page.Invoke(line.GetName(), args, &result))
     return Problem(nLineNo, line.GetName() + " is not a function of the plug-in", kExitBadLine,
                    bInteractive);
   m_Out << "=> " << result.ToJSON() << std::endl;
@@ -164,13 +208,14 @@ int cKytPhone::RunCall(const cScriptLine& line, int nLineNo, bool bInteractive) 
 int cKytPhone::RunWait(const cScriptLine& line, int nLineNo, bool bInteractive) {
   const std::string& name = line.GetName();
   double dSeconds = line.GetSeconds() >= 0 ? line.GetSeconds() : kDefaultWaitSeconds;
-  auto fired = [this, &name] { return m_Fired[name] > m_Consumed[name]; };
+  auto fired = [this, &name] { return !m_Pending[name].empty(); };
   if (!m_pHost->GetMainLoop().RunUntil(fired, ToMilliseconds(dSeconds)))
     return Problem(nLineNo,
                    "wait " + name + ": the event did not fire within " +
                        cJsValue(dSeconds).ToJSON() + " seconds",
                    kExitWaitTimedOut, bInteractive);
-  ++m_Consumed[name];
+  m_LastEventArgs = std::move(m_Pending[name].front());
+  m_Pending[name].pop_front();
   return -1;
 }
 
@@ -178,9 +223,9 @@ int cKytPhone::RunFile(std::istream& in) {
   int nLineNo = 0;
   for (std::string line; std::getline(in, line);) {
     int nExit = RunLine(line, ++nLineNo, false);
-    if (nExit >= 0) return nExit;
+    if (nExit >= 0) return Finish(nExit);
   }
-  return kExitOk;
+  return Finish(kExitOk);
 }
 
 int cKytPhone::RunStdin(bool bInteractive) {
@@ -243,5 +288,5 @@ int cKytPhone::RunStdin(bool bInteractive) {
   wake.notify_one();
   reader.join();
   if (bInteractive) m_Out << std::endl;
-  return nExit;
+  return bInteractive ? nExit : Finish(nExit);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <iosfwd>
 #include <map>
 #include <string>
@@ -19,6 +20,8 @@ class cKytPhone : private cKytNoCopy {
     std::string pluginPath;   // empty: the plug-in built beside this program
     std::string commandFile;  // empty: standard input
     bool bHelp = false;
+    // A bad line in a file is reported and the rest still runs.
+    bool bKeepGoing = false;
     // Attributes of the embedding element, passed to the plug-in when the page is made (device
     // choices go here).
     cNPPage::tAttributes pageAttributes;
@@ -46,17 +49,25 @@ class cKytPhone : private cKytNoCopy {
   int RunLine(const std::string& line, int nLineNo, bool bInteractive);
 
   cNPPage& GetPage() { return m_Page; }
+  void SetKeepGoing(bool bKeepGoing) { m_bKeepGoing = bKeepGoing; }
 
  private:
   void OnEvent(const std::string& name, const cNPPage::tArgs& args);
   int RunCall(const cScriptLine& line, int nLineNo, bool bInteractive);
   int RunWait(const cScriptLine& line, int nLineNo, bool bInteractive);
   int Problem(int nLineNo, const std::string& text, int nExitCode, bool bInteractive);
+  // The exit code of a run that ends: a session left up by a failed script is closed first.
+  int Finish(int nExitCode);
 
   cNPHost* m_pHost;
   std::ostream& m_Out;
   std::ostream& m_Err;
   cNPPage m_Page;
-  std::map<std::string, int> m_Fired;     // firings per event name
-  std::map<std::string, int> m_Consumed;  // of those, taken by a wait
+  // Arguments of each firing not yet taken by a wait, the latest kMaxPending per event name.
+  std::map<std::string, std::deque<cNPPage::tArgs>> m_Pending;
+  static constexpr size_t kMaxPending = 64;
+  // What $1, $2, ... stand for: the arguments of the firing the last wait took.
+  cNPPage::tArgs m_LastEventArgs;
+  bool m_bKeepGoing = false;
+  int m_nFirstProblem = kExitOk;
 };

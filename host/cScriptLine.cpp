@@ -6,6 +6,8 @@
 #include <limits>
 #include <sstream>
 
+#include "host/cScriptSignature.h"
+
 namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -65,7 +67,7 @@ bool ParseSeconds(const std::string& word, double* seconds) {
   char* end = nullptr;
   double value = std::strtod(word.c_str(), &end);
   if (*end != '\0' || !std::isfinite(value)) return false;
-  *seconds = value;
+  *seconds = std::fmin(value, cScriptLine::kMaxSeconds);
   return true;
 }
 
@@ -81,6 +83,8 @@ bool cScriptLine::Parse(const std::string& line) {
   m_Kind = eKind::kNothing;
   m_Name.clear();
   m_Args.clear();
+  m_EventRefs.clear();
+  m_nPendingRef = 0;
   m_dSeconds = -1;
   m_Error.clear();
 
@@ -115,8 +119,9 @@ bool cScriptLine::ParseCommand(const std::vector<std::string>& words) {
   }
   if (command == "wait") {
     if (words.size() < 2 || words.size() > 3) return Fail("usage: wait <EventName> [seconds]");
-    for (char c : words[1])
-      if (!IsNameChar(c)) return Fail("not an event name: " + words[1]);
+    if (!cScriptSignature::IsEvent(words[1]))
+      return Fail("not one of the plug-in's " + std::to_string(cScriptSignature::EventCount()) +
+                  " events: " + words[1]);
     if (words.size() == 3 && !ParseSeconds(words[2], &m_dSeconds))
       return Fail("usage: wait <EventName> [seconds]");
     m_Name = words[1];
@@ -143,6 +148,8 @@ bool cScriptLine::ParseCall(const std::string& line) {
       cJsValue value;
       if (!ParseValue(line, pos, &value)) return false;
       m_Args.push_back(std::move(value));
+      m_EventRefs.push_back(m_nPendingRef);
+      m_nPendingRef = 0;
       SkipSpace(line, pos);
       if (pos < line.size() && line[pos] == ',') {
         ++pos;
@@ -174,6 +181,14 @@ bool cScriptLine::ParseValue(const std::string& text, size_t& pos, cJsValue* val
     return true;
   }
   if (IsDigit(c) || c == '-' || c == '+' || c == '.') return ParseNumber(text, pos, value);
+  if (c == '$' && pos + 1 < text.size() && IsDigit(text[pos + 1])) {
+    size_t start = ++pos;
+    while (pos < text.size() && IsDigit(text[pos])) ++pos;
+    if (pos - start > 2 || text[start] == '0') return Fail("$ takes an argument number, 1 to 99");
+    m_nPendingRef = std::stoi(text.substr(start, pos - start));
+    *value = cJsValue();
+    return true;
+  }
   if (IsNameStart(c)) {
     size_t start = pos;
     while (pos < text.size() && IsNameChar(text[pos])) ++pos;

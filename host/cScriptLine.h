@@ -8,8 +8,10 @@
 // One line of a console phone script: a call in JavaScript syntax such as
 //   InitializeEx(false, "", 0, "alice", "alice", "secret", "Alice", "example.com", ...)
 // with string ("..." or '...', with the usual backslash escapes), integer, decimal, boolean,
-// null and undefined literals and an optional ';'; or one of the commands
+// null and undefined literals, $1, $2, ... for the arguments of the event the last wait took,
+// and an optional ';'; or one of the commands
 //   wait <EventName> [seconds]    sleep <seconds>    quit
+// Seconds above kMaxSeconds count as kMaxSeconds; wait knows the plug-in's events only.
 // Empty lines and lines starting with '#' do nothing.
 class cScriptLine {
  public:
@@ -22,9 +24,14 @@ class cScriptLine {
   // The function or event name.
   const std::string& GetName() const { return m_Name; }
   const std::vector<cJsValue>& GetArgs() const { return m_Args; }
+  // One per argument: N for $N, 0 for a literal.
+  const std::vector<int32_t>& GetEventRefs() const { return m_EventRefs; }
   // For wait and sleep; negative when a wait gave none.
   double GetSeconds() const { return m_dSeconds; }
   const std::string& GetError() const { return m_Error; }
+
+  // A day: longer than any script means to wait, short enough to count in milliseconds.
+  static constexpr double kMaxSeconds = 86400;
 
  private:
   bool Fail(const std::string& error);
@@ -37,6 +44,8 @@ class cScriptLine {
   eKind m_Kind = eKind::kNothing;
   std::string m_Name;
   std::vector<cJsValue> m_Args;
+  std::vector<int32_t> m_EventRefs;
+  int32_t m_nPendingRef = 0;
   double m_dSeconds = -1;
   std::string m_Error;
 };

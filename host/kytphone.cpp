@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
     return cKytPhone::kExitNoPlugin;
   }
   cKytPhone phone(&host, options.pageAttributes, std::cout, std::cerr);
+  phone.SetKeepGoing(options.bKeepGoing);
   if (file) return phone.RunFile(*file);
   return phone.RunStdin(isatty(STDIN_FILENO) != 0);
 }

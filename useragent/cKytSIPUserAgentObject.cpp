@@ -442,13 +442,13 @@ bool cKytSIPUserAgentObject::UnHoldLine(int32_t nLine) {
 
 bool cKytSIPUserAgentObject::TransferCall(int32_t nLine, const cKytSTR& toURI) {
   if (!ObjectChecks(nLine)) return false;
+  if (!cURI::IsSipURI(toURI)) {
+    m_nLastError = kErrBadUri;
+    return false;
+  }
   cSIPCall* pCall = GetLineCall(nLine);
   if (!IsCallBusy(pCall)) {
     m_nLastError = kErrNoCallOnLine;
-    return false;
-  }
-  if (!cURI::IsSipURI(toURI)) {
-    m_nLastError = kErrBadUri;
     return false;
   }
   if (pCall->TransferCall(toURI, "")) return true;
@@ -456,6 +456,7 @@ bool cKytSIPUserAgentObject::TransferCall(int32_t nLine, const cKytSTR& toURI) {
 }
 
 bool cKytSIPUserAgentObject::TransferCallEx(int32_t nLine, const cKytSTR& number) {
+  if (!ObjectChecks(nLine)) return false;
   if (number.IsZeroLEN() || !cQuoteSIP::IsLineSafe(number)) {
     m_nLastError = kErrBadUri;
     return false;
