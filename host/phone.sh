@@ -1,9 +1,21 @@
 #!/usr/bin/env bash
 # Builds the console phone and runs it.
 #   bash host/phone.sh                 registers with a SIPp registrar started on 127.0.0.1:5060
-#   bash host/phone.sh ARGS...         runs kytphone with ARGS (see: bash host/phone.sh --help)
+#   bash host/phone.sh ARGS...         runs kytphone with ARGS
+#   bash host/phone.sh --help          this text and kytphone's own help, without building
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = "-h" ] || [ "${1:-}" = "--help" ]; then
+  sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'
+  build=${KYT_BUILD_DIR:-build}
+  if [ -x "$build/host/kytphone" ]; then
+    echo
+    exec "$build/host/kytphone" --help
+  fi
+  echo "(kytphone is not built yet: bash host/phone.sh builds it, then kytphone --help says more)"
+  exit 0
+fi
 
 bash .ci/install-deps >&2
 build=${KYT_BUILD_DIR:-build}
@@ -14,7 +26,8 @@ if [ $# -gt 0 ]; then
   exec "$build/host/kytphone" "$@"
 fi
 
-# sipp answers 99 when it has gone to the background.
-sipp -sf tests/host/data/registrar.xml -i 127.0.0.1 -p 5060 -m 1 -bg >&2 || [ $? -eq 99 ]
-trap 'pkill -f "sipp -sf tests/host/data/registrar.xml" || true' EXIT
+# sipp in the background of this shell, so that its own process id is the one to stop.
+sipp -sf tests/host/data/registrar.xml -i 127.0.0.1 -p 5060 -m 1 -nostdin >/dev/null 2>&1 &
+registrar=$!
+trap 'kill "$registrar" 2>/dev/null || true' EXIT
 "$build/host/kytphone" host/examples/register.kyt

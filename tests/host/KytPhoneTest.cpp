@@ -5,11 +5,14 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "host/cKytPhone.h"
 #include "tests/support/TextFile.h"
 #include "tests/support/Tone.h"
+#include "tests/support/Wait.h"
 #include "tests/support/WaveFile.h"
+#include "tests/support/cLoopbackPort.h"
 #include "tests/support/cPortSearchLock.h"
 #include "tests/support/cSippPeer.h"
 #include "tests/support/cTempDir.h"
@@ -213,6 +216,48 @@ TEST_F(KytPhoneTest, ReadsStandardInputWhenNoFileIsGiven) {
 TEST_F(KytPhoneTest, SleepRunsThePhoneAndTheEndOfInputQuits) {
   ASSERT_EQ(Run("-", "sleep 0.1\nGetAudioInDevTotal(1, 2)\n"), 0) << m_Err;
   EXPECT_EQ(m_Out, "=> 1\n");
+}
+
+// The example answers SIPp's call with the Call-ID that OnIncomingCall carried, as $1.
+TEST_F(KytPhoneSippTest, TheAnswerExampleTakesACallFromSipp) {
+  const int nPort = kyttest::cLoopbackPort::FreeUdp();
+  ASSERT_GT(nPort, 0);
+  kyttest::cSippPeer bjoern;
+  std::string text = kyttest::ReadText(ExampleFor("answer.kyt", bjoern));
+  for (size_t pos; (pos = text.find("5070")) != std::string::npos;)
+    text.replace(pos, 4, std::to_string(nPort));
+  const std::string file = WriteFile("answer.kyt", text);
+  // The phone listens first; SIPp then calls it.
+  int nExit = -1;
+  std::thread phone([&] { nExit = Run("--audio virtual '" + file + "'"); });
+  kyttest::PollUntil([&] { return kyttest::cLoopbackPort::IsUdpTaken(nPort); }, 20s);
+  const bool bStarted = bjoern.Start(std::string(KYT_TEST_DATA_DIR) + "/caller_talks.xml",
+                                     "127.0.0.1:" + std::to_string(nPort), 60s);
+  phone.join();
+  ASSERT_TRUE(bStarted) << "sipp (package sip-tester) is needed\n" << bjoern.Output();
+  ASSERT_EQ(nExit, 0) << m_Out << m_Err << bjoern.Output();
+  EXPECT_NE(m_Out.find("@OnIncomingCall [\""), std::string::npos) << m_Out;
+  EXPECT_NE(m_Out.find("=> true\n@OnSuccessToConnect"), std::string::npos) << m_Out;
+  EXPECT_NE(m_Out.find("@OnDisconnectCall [0]"), std::string::npos) << m_Out;
+  EXPECT_EQ(bjoern.Wait(5s), 0) << bjoern.Output();
+}
+
+// Mistakes a script makes: counts are warned about, unknown events and $N without an argument
+// are bad lines; --keep-going runs on and a stopped run closes the session.
+TEST_F(KytPhoneTest, MistakesAreReportedAndKeepGoingRunsTheRest) {
+  const std::string file =
+      WriteFile("m.kyt", "Connect(0, 'sip:b@127.0.0.1')\nwait OnNothing 1\nRejectCall($1)\n");
+  EXPECT_EQ(Run("'" + file + "'"), 2);
+  EXPECT_NE(m_Err.find("line 1: warning: Connect takes 4 arguments, not 2"), std::string::npos)
+      << m_Err;
+  EXPECT_NE(m_Err.find("line 2: not one of the plug-in's 48 events: OnNothing"), std::string::npos)
+      << m_Err;
+  EXPECT_EQ(m_Out, "=> false\n");
+
+  EXPECT_EQ(Run("--keep-going '" + file + "'", ""), 2);
+  EXPECT_NE(m_Err.find("line 3: $1: the event the last wait took has 0 arguments"),
+            std::string::npos)
+      << m_Err;
 }
 
 TEST_F(KytPhoneTest, AMissingPluginEndsWithStatusThree) {

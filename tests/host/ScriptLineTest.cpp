@@ -58,6 +58,10 @@ TEST(ScriptLineTest, CommandsCommentsAndEmptyLines) {
   ASSERT_TRUE(line.Parse("sleep 0.25"));
   EXPECT_EQ(line.GetKind(), Kind::kSleep);
   EXPECT_EQ(line.GetSeconds(), 0.25);
+  ASSERT_TRUE(line.Parse("sleep 99999999999999999999"));
+  EXPECT_EQ(line.GetSeconds(), cScriptLine::kMaxSeconds);
+  ASSERT_TRUE(line.Parse("AcceptCall(0, $1, $12, 0)"));
+  EXPECT_EQ(line.GetEventRefs(), (std::vector<int32_t>{0, 1, 12, 0}));
   ASSERT_TRUE(line.Parse(" quit "));
   EXPECT_EQ(line.GetKind(), Kind::kQuit);
   for (const char* pText : {"", "   ", "# RegisterToProxy(60)", "  #x"}) {
@@ -68,9 +72,11 @@ TEST(ScriptLineTest, CommandsCommentsAndEmptyLines) {
 
 TEST(ScriptLineTest, RefusesWhatIsNotACallOrCommand) {
   cScriptLine line;
-  for (const char* pText : {"F(", "F(1,)", "F(1 2)", "F(\"open)", "F(1) x", "F(tru)", "F(-)",
-                            "F(1e)", "1F()", "wait", "wait A B C", "wait On-Event", "sleep",
-                            "sleep -1", "sleep x", "quit now", "RegisterToProxy", "F(\"\\u12\")"}) {
+  for (const char* pText :
+       {"F(",      "F(1,)",           "F(1 2)",      "F(\"open)", "F(1) x",         "F(tru)",
+        "F(-)",    "F(1e)",           "1F()",        "wait",      "wait A B C",     "wait On-Event",
+        "sleep",   "sleep -1",        "sleep x",     "quit now",  "wait OnNothing", "F($0)",
+        "F($100)", "RegisterToProxy", "F(\"\\u12\")"}) {
     EXPECT_FALSE(line.Parse(pText)) << pText;
     EXPECT_FALSE(line.GetError().empty()) << pText;
     EXPECT_EQ(line.GetKind(), Kind::kNothing) << pText;
