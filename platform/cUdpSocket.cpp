@@ -45,11 +45,13 @@ uint16_t cUdpSocket::GetLocalPort() const {
   return ntohs(addr.sin_port);
 }
 
-bool cUdpSocket::StartReader(cMainLoop* pLoop, ReceiveFn fn) {
+bool cUdpSocket::StartReader(cMainLoop* pLoop, ReceiveFn fn, size_t nMaxQueued) {
   if (m_nFd < 0 || m_Reader.joinable() || !pLoop || !fn) return false;
   m_nWakeFd = eventfd(0, EFD_CLOEXEC);
   if (m_nWakeFd < 0) return false;
   m_pAlive = std::make_shared<std::atomic<bool>>(true);
+  m_pQueue = std::make_shared<sQueue>();
+  m_pQueue->nMax = nMaxQueued;
   m_Reader = std::thread(&cUdpSocket::ReadLoop, this, pLoop, std::move(fn));
   return true;
 }
@@ -67,10 +69,17 @@ void cUdpSocket::ReadLoop(cMainLoop* pLoop, ReceiveFn fn) {
     ssize_t n =
         recvfrom(m_nFd, buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
     if (n <= 0) continue;
+    if (m_pQueue->nMax > 0 && m_pQueue->nWaiting.load() >= m_pQueue->nMax) {
+      ++m_pQueue->nDropped;
+      continue;
+    }
+    ++m_pQueue->nWaiting;
     char ip[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &from.sin_addr, ip, sizeof ip);
-    pLoop->Post([pAlive = m_pAlive, pFn, data = std::string(buf.data(), static_cast<size_t>(n)),
-                 fromIp = std::string(ip), nPort = ntohs(from.sin_port)] {
+    pLoop->Post([pAlive = m_pAlive, pQueue = m_pQueue, pFn,
+                 data = std::string(buf.data(), static_cast<size_t>(n)), fromIp = std::string(ip),
+                 nPort = ntohs(from.sin_port)] {
+      --pQueue->nWaiting;
       if (pAlive->load()) (*pFn)(data, fromIp, nPort);
     });
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -25,8 +26,12 @@ class cUdpSocket : private cKytNoCopy {
   bool IsOpen() const { return m_nFd >= 0; }
   uint16_t GetLocalPort() const;
 
-  // Starts the reader. fn runs on the main loop's thread, never after Close.
-  bool StartReader(cMainLoop* pLoop, ReceiveFn fn);
+  // Starts the reader. fn runs on the main loop's thread, never after Close. With nMaxQueued
+  // above 0, at most that many datagrams wait for the main loop at once; the reader drops (and
+  // counts) what arrives beyond, so a flood cannot grow memory without end.
+  bool StartReader(cMainLoop* pLoop, ReceiveFn fn, size_t nMaxQueued = 0);
+  // Datagrams dropped because the main loop had nMaxQueued of them waiting.
+  uint64_t GetDroppedCount() const { return m_pQueue ? m_pQueue->nDropped.load() : 0; }
 
   // Resolves host at every send (it may be a name) and sends one datagram.
   bool SendTo(const std::string& host, uint16_t nPort, const void* pData, size_t nLen);
@@ -35,6 +40,13 @@ class cUdpSocket : private cKytNoCopy {
   void Close();
 
  private:
+  // Shared with the posted datagrams, which may outlive the socket on the loop's queue.
+  struct sQueue {
+    std::atomic<size_t> nWaiting{0};
+    std::atomic<uint64_t> nDropped{0};
+    size_t nMax = 0;
+  };
+
   void ReadLoop(cMainLoop* pLoop, ReceiveFn fn);
 
   int m_nFd = -1;
@@ -42,4 +54,5 @@ class cUdpSocket : private cKytNoCopy {
   std::thread m_Reader;
   // Cleared on the main thread by Close; datagrams posted before that are dropped.
   std::shared_ptr<std::atomic<bool>> m_pAlive;
+  std::shared_ptr<sQueue> m_pQueue;
 };

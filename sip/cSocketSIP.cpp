@@ -19,9 +19,11 @@ bool cSocketSIP::OpenSocket(const char* pLocalIP, int32_t nLocalPort, cKytCoreSi
   auto pSocket = std::make_unique<cUdpSocket>();
   if (!pSocket->Bind(pLocalIP ? pLocalIP : "", static_cast<uint16_t>(nLocalPort))) return false;
   bool bReading = pSocket->StartReader(
-      m_pMainLoop, [this](const std::string& data, const std::string&, uint16_t) {
+      m_pMainLoop,
+      [this](const std::string& data, const std::string&, uint16_t) {
         SocketCallBackSIP(data.data(), data.size());
-      });
+      },
+      kMaxQueued);
   if (!bReading) return false;
   m_objSocket = std::move(pSocket);
   return true;
@@ -32,10 +34,10 @@ void cSocketSIP::SendData(const cKytSTR& text, const char* pHost, int32_t nPort)
   // Resolved here as well as in the send so that an unknown name raises and logs nothing.
   std::string ip = cNetInterfaces::Resolve(pHost);
   if (ip.empty()) return;
-  if (m_bDiagnosticLog && m_pKytEventObj) {
-    m_pKytEventObj->OnOutgoingDiagnostic(text, pHost, nPort);
+  if (m_bDiagnosticLog) {
+    if (m_pKytEventObj) m_pKytEventObj->OnOutgoingDiagnostic(text, pHost, nPort);
+    cSysLog::Write("\nSend Packet: %s\n\n", text.GetDATA());
   }
-  cSysLog::Write("\nSend Packet: %s\n\n", text.GetDATA());
   m_objSocket->SendTo(ip, static_cast<uint16_t>(nPort), text.GetDATA(), text.GetLEN());
 }
 
@@ -47,7 +49,7 @@ void cSocketSIP::SocketCallBackSIP(const char* pData, size_t nLength) {
 void cSocketSIP::OnSocketRecv(const char* pData, size_t nLength) {
   cKytSTR packet;
   if (nLength > 0) packet.CopyFROM(std::string(pData, nLength).c_str());
-  cSysLog::Write("\nReceive Packet: %s\n\n", packet.GetDATA());
+  if (m_bDiagnosticLog) cSysLog::Write("\nReceive Packet: %s\n\n", packet.GetDATA());
   if (m_pKytMainObj) m_pKytMainObj->OnSocketRecv(packet);
 }
 

@@ -32,8 +32,15 @@ class cSocketSIP : private cKytNoCopy {
   // The bound port (useful when the system picked it), 0 while closed.
   int32_t GetLocalPort() const;
 
-  // Reports every outgoing message to the event object as well.
+  // Reports every outgoing message to the event object as well, and writes every datagram sent
+  // or received to the system log (which otherwise sees none: a message may carry credentials
+  // and a flood of them would flood the log).
   void DiagnosticLog(bool bOn) { m_bDiagnosticLog = bOn; }
+  // Received datagrams dropped because kMaxQueued were already waiting for the main loop.
+  uint64_t GetDroppedCount() const { return m_objSocket ? m_objSocket->GetDroppedCount() : 0; }
+
+  // More waiting datagrams than a busy main loop ever holds in normal work.
+  static constexpr size_t kMaxQueued = 256;
 
   // Logs a received datagram and hands exactly nLength bytes to the user agent object.
   void OnSocketRecv(const char* pData, size_t nLength);
