@@ -3,9 +3,12 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 #include "audio/cAudioUnit.h"
 #include "audio/cSound.h"
+#include "platform/cSysLog.h"
 #include "util/eKytError.h"
 
 namespace {
@@ -80,7 +83,7 @@ bool cPulseAudioBackend::ConnectContext() {
   for (;;) {
     const pa_context_state_t state = pa_context_get_state(m_pContext);
     if (state == PA_CONTEXT_READY) return true;
-    if (!PA_CONTEXT_IS_GOOD(state) || m_bTimedOut) return false;
+    if (!PA_CONTEXT_IS_GOOD(state) || m_bTimedOut || m_bAbort) return false;
     pa_threaded_mainloop_wait(m_pMainLoop);
   }
 }
@@ -111,7 +114,7 @@ pa_stream* cPulseAudioBackend::ConnectStream(bool bRecord) {
   while (nResult >= 0) {
     const pa_stream_state_t state = pa_stream_get_state(pStream);
     if (state == PA_STREAM_READY) return pStream;
-    if (!PA_STREAM_IS_GOOD(state) || m_bTimedOut) break;
+    if (!PA_STREAM_IS_GOOD(state) || m_bTimedOut || m_bAbort) break;
     pa_threaded_mainloop_wait(m_pMainLoop);
   }
   pa_stream_set_state_callback(pStream, nullptr, nullptr);
@@ -131,8 +134,20 @@ int cPulseAudioBackend::Open(cSound* pSound) {
     Close();
     return kErrSoundOutput;
   }
-  pa_threaded_mainloop_lock(m_pMainLoop);
   m_bTimedOut = false;
+  m_bAbort = false;
+  std::packaged_task<int()> connect([this] { return Connect(); });
+  std::future<int> code = connect.get_future();
+  m_Opener = std::thread(std::move(connect));
+  if (code.wait_for(std::chrono::milliseconds(kSettleMs)) == std::future_status::timeout) return 0;
+  m_Opener.join();
+  const int nCode = code.get();
+  if (nCode != 0) Close();
+  return nCode;
+}
+
+int cPulseAudioBackend::Connect() {
+  pa_threaded_mainloop_lock(m_pMainLoop);
   pa_mainloop_api* pApi = pa_threaded_mainloop_get_api(m_pMainLoop);
   struct timeval deadline;
   pa_timeval_add(pa_gettimeofday(&deadline), kOpenTimeoutUsec);
@@ -146,13 +161,21 @@ int cPulseAudioBackend::Open(cSound* pSound) {
   else if (!(m_pPlay = ConnectStream(false)))
     nCode = kErrSoundOutput;
   if (pDeadline) pApi->time_free(pDeadline);
+  const bool bAbort = m_bAbort;
   pa_threaded_mainloop_unlock(m_pMainLoop);
-  if (nCode != 0) Close();
+  if (nCode != 0 && !bAbort) cSysLog::Write("The audio server did not open (code %d)", nCode);
   return nCode;
 }
 
 void cPulseAudioBackend::Close() {
   if (!m_pMainLoop) return;
+  if (m_Opener.joinable()) {
+    pa_threaded_mainloop_lock(m_pMainLoop);
+    m_bAbort = true;
+    pa_threaded_mainloop_signal(m_pMainLoop, 0);
+    pa_threaded_mainloop_unlock(m_pMainLoop);
+    m_Opener.join();
+  }
   pa_threaded_mainloop_lock(m_pMainLoop);
   for (pa_stream** ppStream : {&m_pRecord, &m_pPlay}) {
     if (!*ppStream) continue;
