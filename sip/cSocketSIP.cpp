@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "platform/cNetInterfaces.h"
 #include "platform/cSysLog.h"
 #include "sip/cKytCoreSink.h"
 #include "sip/cKytEventSink.h"
@@ -31,9 +30,9 @@ bool cSocketSIP::OpenSocket(const char* pLocalIP, int32_t nLocalPort, cKytCoreSi
 
 void cSocketSIP::SendData(const cKytSTR& text, const char* pHost, int32_t nPort) {
   if (!m_objSocket || !pHost || nPort < 1 || nPort > 65535) return;
-  // Resolved here as well as in the send so that an unknown name raises and logs nothing.
-  std::string ip = cNetInterfaces::Resolve(pHost);
-  if (ip.empty()) return;
+  // Resolved here so that an unknown name raises and logs nothing.
+  std::string ip;
+  if (!m_Resolver.Lookup(pHost, ip)) return;
   if (m_bDiagnosticLog) {
     if (m_pKytEventObj) m_pKytEventObj->OnOutgoingDiagnostic(text, pHost, nPort);
     cSysLog::Write("\nSend Packet: %s\n\n", text.GetDATA());

@@ -7,6 +7,7 @@
 
 #include "platform/cMainLoop.h"
 #include "platform/cUdpSocket.h"
+#include "sip/cResolverSIP.h"
 #include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
@@ -24,8 +25,9 @@ class cSocketSIP : private cKytNoCopy {
   // starts delivering datagrams to pKytMainObj. False, and closed, when the bind fails.
   bool OpenSocket(const char* pLocalIP, int32_t nLocalPort, cKytCoreSink* pKytMainObj,
                   cKytEventSink* pKytEventObj);
-  // Sends one datagram. An unresolvable host, a port outside 1..65535 or a closed socket drop
-  // the message silently; send errors are left to SIP retransmission.
+  // Sends one datagram. An unresolvable host (or a name still being looked up, cResolverSIP), a
+  // port outside 1..65535 or a closed socket drop the message silently; send errors are left to
+  // SIP retransmission.
   void SendData(const cKytSTR& text, const char* pHost, int32_t nPort);
   void CloseSocket();
   bool IsOpen() const { return m_objSocket != nullptr; }
@@ -56,4 +58,5 @@ class cSocketSIP : private cKytNoCopy {
   cKytCoreSink* m_pKytMainObj = nullptr;
   cKytEventSink* m_pKytEventObj = nullptr;
   bool m_bDiagnosticLog = false;
+  cResolverSIP m_Resolver;
 };
