@@ -36,13 +36,6 @@ bool cQuoteSIP::IsHostName(const cKytSTR& text) {
   const char* p = text.GetDATA();
   const uint32_t nLength = text.GetLEN();
   if (nLength == 0) return false;
-  if (p[0] == '[') {
-    if (nLength < 3 || p[nLength - 1] != ']') return false;
-    for (uint32_t i = 1; i + 1 < nLength; ++i) {
-      if (!IsHex(p[i]) && p[i] != ':' && p[i] != '.') return false;
-    }
-    return true;
-  }
   for (uint32_t i = 0; i < nLength; ++i) {
     if (!IsAlphaNum(p[i]) && p[i] != '-' && p[i] != '.') return false;
   }

@@ -12,8 +12,8 @@ class cQuoteSIP {
   // Whether text can sit inside one header line: no CR, LF or NUL.
   static bool IsLineSafe(const char* pText, uint32_t nLength);
   static bool IsLineSafe(const cKytSTR& text) { return IsLineSafe(text.GetDATA(), text.GetLEN()); }
-  // Whether text names a host: a domain name or IPv4 address of letters, digits, '-' and '.',
-  // or an IPv6 reference in brackets.
+  // Whether text names a host: a domain name or IPv4 address of letters, digits, '-' and '.'
+  // (the URI reader knows no IPv6 references).
   static bool IsHostName(const cKytSTR& text);
 
   // '"' name '"' with '"' and '\' escaped; line breaks and NUL, which a quoted string cannot

@@ -47,80 +47,53 @@ class HostileInputTest : public PluginTest {
   std::string m_sProxy;
 };
 
-// Each script function that takes a text, with the text at $: a line break or NUL is refused
-// with 22 (or the function's own answer); quotes and angle brackets are quoted or escaped. After
-// each call the agent registers and dials, so every account text is on the wire.
+// Each script function that takes a text, with "$" standing for the text: a line break or NUL
+// is refused (false, 22) where the text would reach a message, and quotes and angle brackets are
+// quoted or escaped. After each call the agent registers, dials and chats, so whatever account
+// is up shows its texts on the wire.
 TEST_F(HostileInputTest, NoScriptTextAddsAHeaderLine) {
-  struct cRow {
-    const char* pName;
-    std::vector<const char*> args;  // "$" is the hostile text
-    bool bRefused;                  // a line break answers false with 22
-  };
-  const std::string sProxy = m_sProxy;
-  const std::vector<cRow> rows = {
-      {"Initialize", {"$", "", "P"}, true},
-      {"Initialize", {"sip:a@127.0.0.1", "$", "P"}, true},
-      {"Initialize", {"sip:a@127.0.0.1", "", "$"}, true},
-      {"InitializeEx", {"$", "Alice", "127.0.0.1", "P"}, true},
-      {"InitializeEx", {"alice", "$", "127.0.0.1", "P"}, true},
-      {"InitializeEx", {"alice", "Alice", "$", "P"}, true},
-      {"DialCall", {"$"}, true},
-      {"Connect", {"$"}, true},
-      {"TransferCall", {"$"}, true},
-      {"TransferCallEx", {"$"}, true},
-      {"ChatAddContact", {"$"}, true},
-      {"ChatRemoveContact", {"$"}, true},
-      {"ChatSendMessageTyping", {"$"}, true},
-      {"ChatSendMessageText", {"$"}, true},
-      {"OpenLine", {"$"}, true},
-      {"RejectCall", {"$"}, false},
-      {"AcceptCall", {"$"}, false},
-      {"ForwardCall", {"$"}, false},
-      {"SetUserAgentSIP", {"$"}, false},
-      {"AddCustomHeader", {"$"}, false},
+  const cJsValue S("$"), P(m_sProxy), F("sip:a@127.0.0.1"), L("127.0.0.1");
+  const std::vector<std::pair<std::vector<cJsValue>, bool>> rows = {
+      {{"Initialize", true, L, 0, S, "", P, "alice", "pw", true, 1}, true},
+      {{"Initialize", true, L, 0, F, S, P, "alice", "pw", true, 1}, true},
+      {{"Initialize", true, L, 0, F, "", S, "alice", "pw", true, 1}, true},
+      {{"Initialize", true, L, 0, F, "", P, S, "pw", true, 1}, true},
+      {{"InitializeEx", true, L, 0, S, "alice", "pw", "Alice", L, P, "", true, 1}, true},
+      {{"InitializeEx", true, L, 0, "alice", "alice", "pw", S, L, P, "", true, 1}, true},
+      {{"InitializeEx", true, L, 0, "alice", "alice", "pw", "Alice", S, P, "", true, 1}, true},
+      {{"OpenLine", 0, true, S, 0}, true},
+      {{"DialCall", 0, S, 0, 0}, true},
+      {{"Connect", 0, S, 0, 0}, true},
+      {{"TransferCall", 0, S}, true},
+      {{"TransferCallEx", 0, S}, true},
+      {{"ChatAddContact", S}, true},
+      {{"ChatRemoveContact", S}, true},
+      {{"ChatSendMessageTyping", S, 7}, true},
+      {{"ChatSendMessageText", S, "hi", 101, 7}, true},
+      {{"AcceptCall", 0, S, 0, 0}, false},
+      {{"RejectCall", S}, false},
+      {{"ForwardCall", true, S}, false},
+      {{"SetUserAgentSIP", S}, false},
+      {{"AddCustomHeader", 0, 0, "X-Custom", S}, false},
   };
   const std::vector<std::string> breaks = {"x\r\nX-Injected: 1", "x\nX-Injected: 1",
                                            "x\rX-Injected: 1",
                                            std::string("x\0\r\nX-Injected: 1", 18)};
   const std::vector<std::string> marks = {"\"X-Injected: 1\" <sip:x@y>", "a<b>\"c\\", "<>"};
-  auto Value = [&](const char* p, const std::string& v) {
-    std::string s = p;
-    return s == "$" ? v : s == "P" ? sProxy : s;
-  };
-  for (const cRow& row : rows) {
-    for (const auto* pSet : {&breaks, &marks}) {
-      for (const std::string& v : *pSet) {
+  for (const auto& [row, bRefused] : rows) {
+    for (const auto* pValues : {&breaks, &marks}) {
+      for (const std::string& value : *pValues) {
         StartSession();
-        const std::string name = row.pName;
-        auto A = [&](size_t i) { return cJsValue(Value(row.args[i], v)); };
-        std::vector<cJsValue> args;
-        if (name == "Initialize")
-          args = {true, "127.0.0.1", 0, A(0), A(1), A(2), "alice", "pw", true, 1};
-        else if (name == "InitializeEx")
-          args = {true, "127.0.0.1", 0, A(0), "alice", "pw", A(1), A(2), A(3), "", true, 1};
-        else if (name == "ChatSendMessageTyping" || name == "ForwardCall")
-          args = name == "ForwardCall" ? std::vector<cJsValue>{true, A(0)}
-                                       : std::vector<cJsValue>{A(0), 7};
-        else if (name == "ChatSendMessageText")
-          args = {A(0), "hi", 101, 7};
-        else if (name == "OpenLine")
-          args = {0, true, A(0), 0};
-        else if (name == "AcceptCall" || name == "DialCall" || name == "Connect")
-          args = {0, A(0), 0, 0};
-        else if (name == "AddCustomHeader")
-          args = {0, 0, "X-Custom", A(0)};
-        else if (name == "TransferCall" || name == "TransferCallEx")
-          args = {0, A(0)};
-        else
-          args = {A(0)};
+        std::vector<cJsValue> args(row.begin() + 1, row.end());
+        for (cJsValue& arg : args)
+          if (arg == S) arg = cJsValue(value);
+        const std::string name = row[0].GetString();
         const cJsValue answer = Call(*m_pPage, name, args);
-        const bool bBreak = pSet == &breaks;
-        if (bBreak && row.bRefused) {
-          EXPECT_EQ(answer, cJsValue(false)) << name << " " << cJsValue::ToJSON({cJsValue(v)});
+        if (pValues == &breaks && bRefused) {
+          EXPECT_EQ(answer, cJsValue(false)) << name << cJsValue::ToJSON({cJsValue(value)});
           EXPECT_EQ(Error(), 22) << name;
         }
-        // Whatever session is up now shows its account texts on the wire.
-        Call(*m_pPage, "OpenLine", {0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)});
+        Call(*m_pPage, "OpenLine", {0, true, L, kyttest::cLoopbackPort::FreeUdp(2)});
         Call(*m_pPage, "RegisterToProxy", {300});
         Call(*m_pPage, "DialCall", {0, "bob", 0, 0});
         Call(*m_pPage, "ChatSendMessageText", {"bob", "hi", 101, 1});
