@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -30,10 +31,10 @@ class HostileInputTest : public PluginTest {
     PluginTest::TearDown();
   }
 
-  void StartSession() {
+  void StartSession(int nPort = 0) {
     ASSERT_EQ(Call(*m_pPage, "InitializeEx",
-                   {true, "127.0.0.1", 0, "alice", "alice", "pw", "Alice", "127.0.0.1", m_sProxy,
-                    "", true, 2}),
+                   {true, "127.0.0.1", nPort, "alice", "alice", "pw", "Alice", "127.0.0.1",
+                    m_sProxy, "", true, 2}),
               cJsValue(true));
     ASSERT_EQ(
         Call(*m_pPage, "OpenLine", {0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)}),
@@ -118,39 +119,70 @@ size_t ResidentBytes() {
   return nResident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
+// Each call answers false with its code, sends nothing and allocates nothing to speak of.
 TEST_F(HostileInputTest, AbsurdCountsAndTextsAreRefusedWithACode) {
   const size_t nBefore = ResidentBytes();
-  EXPECT_EQ(
-      Call(*m_pPage, "Initialize",
-           {true, "127.0.0.1", 0, "sip:a@127.0.0.1", "", m_sProxy, "a", "p", true, 2147483647}),
-      cJsValue(false));
-  EXPECT_EQ(Error(), 29);
-  EXPECT_LT(ResidentBytes(), nBefore + (64u << 20));
-
-  for (const char* pFrom : {"not a uri", "<>", ""}) {
-    EXPECT_EQ(Call(*m_pPage, "Initialize",
-                   {true, "127.0.0.1", 0, pFrom, "", m_sProxy, "a", "p", true, 1}),
-              cJsValue(false))
-        << pFrom;
-    EXPECT_EQ(Error(), 22) << pFrom;
+  const cJsValue L("127.0.0.1"), F("sip:a@127.0.0.1"), P(m_sProxy);
+  const std::vector<std::pair<std::vector<cJsValue>, int32_t>> rows = {
+      {{"Initialize", true, L, 0, F, "", P, "a", "p", true, 2147483647}, 29},
+      {{"Initialize", true, L, 0, "not a uri", "", P, "a", "p", true, 1}, 22},
+      {{"Initialize", true, L, 0, "<>", "", P, "a", "p", true, 1}, 22},
+      {{"Initialize", true, L, 0, F, "bad outbound", P, "a", "p", true, 1}, 22},
+      {{"StartSession"}, 0},
+      {{"Connect", 0, "", 0, 0}, 22},
+      {{"DialCall", 0, "", 0, 0}, 22},
+      {{"ChatSendMessageText", "bob", std::string(65537, 'a'), 101, 1}, 41},
+  };
+  for (const auto& [row, nCode] : rows) {
+    if (nCode == 0) {
+      StartSession();
+      continue;
+    }
+    EXPECT_EQ(Call(*m_pPage, row[0].GetString(), {row.begin() + 1, row.end()}), cJsValue(false))
+        << row[0].GetString();
+    EXPECT_EQ(Error(), nCode) << cJsValue::ToJSON(row);
   }
-  EXPECT_EQ(
-      Call(*m_pPage, "Initialize",
-           {true, "127.0.0.1", 0, "sip:a@127.0.0.1", "bad outbound", m_sProxy, "a", "p", true, 1}),
-      cJsValue(false));
-  EXPECT_EQ(Error(), 22);
-
-  StartSession();
-  const size_t nSent = m_pProxy->m_Received.size();
-  EXPECT_EQ(Call(*m_pPage, "Connect", {0, "", 0, 0}), cJsValue(false));
-  EXPECT_EQ(Error(), 22);
-  EXPECT_EQ(Call(*m_pPage, "DialCall", {0, "", 0, 0}), cJsValue(false));
-  EXPECT_EQ(Error(), 22);
-  EXPECT_EQ(Call(*m_pPage, "ChatSendMessageText", {"bob", std::string(65537, 'a'), 101, 1}),
-            cJsValue(false));
-  EXPECT_EQ(Error(), 41);
+  EXPECT_LT(ResidentBytes(), nBefore + (64u << 20));
   m_Host.GetMainLoop().RunFor(200ms);
-  EXPECT_EQ(m_pProxy->m_Received.size(), nSent);
+  EXPECT_TRUE(m_pProxy->m_Received.empty());
+}
+
+// A call the page answered and the caller then cancelled is not answered again, nor on another
+// line, and closing the line stops the speaker whatever the call did.
+TEST_F(HostileInputTest, AnAnsweredThenCancelledCallStaysClosed) {
+  const int nPort = kyttest::cLoopbackPort::FreeUdp();
+  StartSession(nPort);
+  ASSERT_EQ(Call(*m_pPage, "OpenLine", {1, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)}),
+            cJsValue(true));
+  auto Send = [&](const std::string& method, const std::string& body) {
+    const std::string from = std::to_string(m_pProxy->Port());
+    m_pProxy->SendTo(static_cast<uint16_t>(nPort),
+                     method + " sip:alice@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1:" + from +
+                         ";branch=z9hG4bK-g\r\nFrom: <sip:bob@127.0.0.1:" + from +
+                         ">;tag=b\r\nTo: <sip:alice@127.0.0.1>\r\nCall-ID: g1\r\nCSeq: 1 " +
+                         method + "\r\nContent-Type: application/sdp\r\nContent-Length: " +
+                         std::to_string(body.size()) + "\r\n\r\n" + body);
+  };
+  Send("INVITE",
+       "v=0\r\no=b 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
+       "m=audio 9 RTP/AVP 0\r\n");
+  ASSERT_TRUE(m_Host.GetMainLoop().RunUntil([&] { return !m_pProxy->m_Received.empty(); }, 5s));
+  EXPECT_EQ(Call(*m_pPage, "AcceptCall", {0, "g1", 0, 0}), cJsValue(true)) << Error();
+  EXPECT_EQ(Call(*m_pPage, "AcceptCall", {1, "g1", 0, 0}), cJsValue(false));
+  EXPECT_EQ(Error(), 30);
+  Send("CANCEL", "");
+  m_Host.GetMainLoop().RunFor(300ms);
+  EXPECT_EQ(Call(*m_pPage, "AcceptCall", {0, "g1", 0, 0}), cJsValue(false));
+  EXPECT_EQ(Error(), 32);
+
+  const std::string speaker = m_Dir.File("spk.wav");
+  const auto nOpen = std::filesystem::file_size(speaker);
+  m_Host.GetMainLoop().RunFor(600ms);
+  EXPECT_GT(std::filesystem::file_size(speaker), nOpen);
+  EXPECT_EQ(Call(*m_pPage, "CloseLine", {0}), cJsValue(true));
+  const auto nClosed = std::filesystem::file_size(speaker);
+  m_Host.GetMainLoop().RunFor(600ms);
+  EXPECT_EQ(std::filesystem::file_size(speaker), nClosed);
 }
 
 }  // namespace
