@@ -613,11 +613,11 @@ bool cKytSIPUserAgentObject::IsWaveFilePlaying(int32_t nLine) {
 // Media settings
 
 bool cKytSIPUserAgentObject::MuteLineSPK(int32_t nLine, bool bMute) {
-  return NeedSession() && m_pKytRTPLib->LineMuteSpk(nLine, bMute);
+  return NeedSession() && (m_pKytRTPLib->LineMuteSpk(nLine, bMute) || TakeMediaError());
 }
 
 bool cKytSIPUserAgentObject::MuteLineMIC(int32_t nLine, bool bMute) {
-  return NeedSession() && m_pKytRTPLib->LineMuteMic(nLine, bMute);
+  return NeedSession() && (m_pKytRTPLib->LineMuteMic(nLine, bMute) || TakeMediaError());
 }
 
 bool cKytSIPUserAgentObject::LineVoiceChannelSPK(int32_t nLine, int32_t nChannel) {
@@ -625,7 +625,8 @@ bool cKytSIPUserAgentObject::LineVoiceChannelSPK(int32_t nLine, int32_t nChannel
 }
 
 bool cKytSIPUserAgentObject::ConfAllowLine(int32_t nLine, bool bAllowListen, bool bAllowSpeak) {
-  return NeedSession() && m_pKytRTPLib->ConfAllowLine(nLine, bAllowListen, bAllowSpeak);
+  return NeedSession() &&
+         (m_pKytRTPLib->ConfAllowLine(nLine, bAllowListen, bAllowSpeak) || TakeMediaError());
 }
 
 bool cKytSIPUserAgentObject::DetectAMD(int32_t nLine, bool bEnable, int32_t nParam1,

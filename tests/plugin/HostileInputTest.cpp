@@ -23,8 +23,6 @@ class HostileInputTest : public PluginTest {
     PluginTest::SetUp();
     m_pPage = std::make_unique<cNPPage>(
         &m_Host, cNPPage::tAttributes{{"audio", "virtual"}, {"speaker", m_Dir.File("spk.wav")}});
-    m_pProxy = std::make_unique<kyttest::cLoopbackPeer>(&m_Host.GetMainLoop());
-    m_sProxy = "sip:127.0.0.1:" + std::to_string(m_pProxy->Port());
   }
   void TearDown() override {
     m_pPage.reset();
@@ -44,8 +42,8 @@ class HostileInputTest : public PluginTest {
 
   kyttest::cTempDir m_Dir{"kyt-hostile-"};
   std::unique_ptr<cNPPage> m_pPage;
-  std::unique_ptr<kyttest::cLoopbackPeer> m_pProxy;
-  std::string m_sProxy;
+  kyttest::cLoopbackPeer m_Proxy{&m_Host.GetMainLoop()};
+  const std::string m_sProxy = "sip:127.0.0.1:" + std::to_string(m_Proxy.Port());
 };
 
 // Each script function that takes a text, with "$" standing for the text: a line break or NUL
@@ -104,12 +102,10 @@ TEST_F(HostileInputTest, NoScriptTextAddsAHeaderLine) {
     }
   }
   m_Host.GetMainLoop().RunFor(300ms);
-  ASSERT_GT(m_pProxy->m_Received.size(), rows.size());
-  for (const std::string& datagram : m_pProxy->m_Received) {
-    EXPECT_EQ(datagram.find("\nX-Injected"), std::string::npos) << datagram;
-    EXPECT_EQ(datagram.find("\rX-Injected"), std::string::npos) << datagram;
-    EXPECT_EQ(datagram.find("X-Custom"), std::string::npos) << datagram;
-  }
+  ASSERT_GT(m_Proxy.m_Received.size(), rows.size());
+  for (const std::string& datagram : m_Proxy.m_Received)
+    for (const char* pLine : {"\nX-Injected", "\rX-Injected", "X-Custom"})
+      EXPECT_EQ(datagram.find(pLine), std::string::npos) << datagram;
 }
 
 size_t ResidentBytes() {
@@ -144,7 +140,7 @@ TEST_F(HostileInputTest, AbsurdCountsAndTextsAreRefusedWithACode) {
   }
   EXPECT_LT(ResidentBytes(), nBefore + (64u << 20));
   m_Host.GetMainLoop().RunFor(200ms);
-  EXPECT_TRUE(m_pProxy->m_Received.empty());
+  EXPECT_TRUE(m_Proxy.m_Received.empty());
 }
 
 // A call the page answered and the caller then cancelled is not answered again, nor on another
@@ -155,18 +151,18 @@ TEST_F(HostileInputTest, AnAnsweredThenCancelledCallStaysClosed) {
   ASSERT_EQ(Call(*m_pPage, "OpenLine", {1, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)}),
             cJsValue(true));
   auto Send = [&](const std::string& method, const std::string& body) {
-    const std::string from = std::to_string(m_pProxy->Port());
-    m_pProxy->SendTo(static_cast<uint16_t>(nPort),
-                     method + " sip:alice@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1:" + from +
-                         ";branch=z9hG4bK-g\r\nFrom: <sip:bob@127.0.0.1:" + from +
-                         ">;tag=b\r\nTo: <sip:alice@127.0.0.1>\r\nCall-ID: g1\r\nCSeq: 1 " +
-                         method + "\r\nContent-Type: application/sdp\r\nContent-Length: " +
-                         std::to_string(body.size()) + "\r\n\r\n" + body);
+    const std::string from = std::to_string(m_Proxy.Port());
+    m_Proxy.SendTo(static_cast<uint16_t>(nPort),
+                   method + " sip:alice@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1:" + from +
+                       ";branch=z9hG4bK-g\r\nFrom: <sip:bob@127.0.0.1:" + from +
+                       ">;tag=b\r\nTo: <sip:alice@127.0.0.1>\r\nCall-ID: g1\r\nCSeq: 1 " + method +
+                       "\r\nContent-Type: application/sdp\r\nContent-Length: " +
+                       std::to_string(body.size()) + "\r\n\r\n" + body);
   };
   Send("INVITE",
        "v=0\r\no=b 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
        "m=audio 9 RTP/AVP 0\r\n");
-  ASSERT_TRUE(m_Host.GetMainLoop().RunUntil([&] { return !m_pProxy->m_Received.empty(); }, 5s));
+  ASSERT_TRUE(m_Host.GetMainLoop().RunUntil([&] { return !m_Proxy.m_Received.empty(); }, 5s));
   EXPECT_EQ(Call(*m_pPage, "AcceptCall", {0, "g1", 0, 0}), cJsValue(true)) << Error();
   EXPECT_EQ(Call(*m_pPage, "AcceptCall", {1, "g1", 0, 0}), cJsValue(false));
   EXPECT_EQ(Error(), 30);
