@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "PluginTest.h"
+#include "tests/plugin/PluginTest.h"
 #include "tests/support/cLoopbackPeer.h"
 #include "tests/support/cLoopbackPort.h"
 #include "tests/support/cTempDir.h"
