@@ -1,10 +1,9 @@
 // Whatever a script passes, the plug-in keeps its messages whole and its resources bounded.
 
-#include <unistd.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -34,9 +33,10 @@ class HostileInputTest : public PluginTest {
                    {true, "127.0.0.1", nPort, "alice", "alice", "pw", "Alice", "127.0.0.1",
                     m_sProxy, "", true, 2}),
               cJsValue(true));
-    ASSERT_EQ(
-        Call(*m_pPage, "OpenLine", {0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)}),
-        cJsValue(true));
+    for (int nLine : {0, 1})
+      ASSERT_EQ(Call(*m_pPage, "OpenLine",
+                     {nLine, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)}),
+                cJsValue(true));
   }
   int32_t Error() { return Call(*m_pPage, "GetKytObjectError").GetInt(); }
 
@@ -75,70 +75,70 @@ TEST_F(HostileInputTest, NoScriptTextAddsAHeaderLine) {
       {{"SetUserAgentSIP", S}, false},
       {{"AddCustomHeader", 0, 0, "X-Custom", S}, false},
   };
-  const std::vector<std::string> breaks = {"x\r\nX-Injected: 1", "x\nX-Injected: 1",
-                                           "x\rX-Injected: 1",
-                                           std::string("x\0\r\nX-Injected: 1", 18)};
-  const std::vector<std::string> marks = {"\"X-Injected: 1\" <sip:x@y>", "a<b>\"c\\", "<>"};
+  // The first four break the line; the others only need quoting or escaping.
+  const std::string values[] = {"x\r\nX-Injected: 1",
+                                "x\nX-Injected: 1",
+                                "x\rX-Injected: 1",
+                                std::string("x\0\r\nX-Injected: 1", 18),
+                                "\"X-Injected: 1\" <sip:x@y>",
+                                "a<b>\"c\\",
+                                "<>"};
   for (const auto& [row, bRefused] : rows) {
-    for (const auto* pValues : {&breaks, &marks}) {
-      for (const std::string& value : *pValues) {
-        StartSession();
-        std::vector<cJsValue> args(row.begin() + 1, row.end());
-        for (cJsValue& arg : args)
-          if (arg == S) arg = cJsValue(value);
-        const std::string name = row[0].GetString();
-        const cJsValue answer = Call(*m_pPage, name, args);
-        if (pValues == &breaks && bRefused) {
-          EXPECT_EQ(answer, cJsValue(false)) << name << cJsValue::ToJSON({cJsValue(value)});
-          EXPECT_EQ(Error(), 22) << name;
-        }
-        Call(*m_pPage, "OpenLine", {0, true, L, kyttest::cLoopbackPort::FreeUdp(2)});
-        Call(*m_pPage, "RegisterToProxy", {300});
-        Call(*m_pPage, "DialCall", {0, "bob", 0, 0});
-        Call(*m_pPage, "ChatSendMessageText", {"bob", "hi", 101, 1});
-        Call(*m_pPage, "Disconnect", {0});
-        Call(*m_pPage, "UnInitialize");
+    for (size_t i = 0; i < std::size(values); ++i) {
+      StartSession();
+      std::vector<cJsValue> args(row.begin() + 1, row.end());
+      for (cJsValue& arg : args)
+        if (arg == S) arg = cJsValue(values[i]);
+      const cJsValue answer = Call(*m_pPage, row[0].GetString(), args);
+      if (i < 4 && bRefused) {
+        EXPECT_EQ(answer, cJsValue(false)) << cJsValue::ToJSON(args);
+        EXPECT_EQ(Error(), 22) << cJsValue::ToJSON(args);
       }
+      Call(*m_pPage, "OpenLine", {0, true, L, kyttest::cLoopbackPort::FreeUdp(2)});
+      Call(*m_pPage, "RegisterToProxy", {300});
+      Call(*m_pPage, "DialCall", {0, "bob", 0, 0});
+      Call(*m_pPage, "ChatSendMessageText", {"bob", "hi", 101, 1});
+      Call(*m_pPage, "Disconnect", {0});
+      Call(*m_pPage, "UnInitialize");
     }
   }
   m_Host.GetMainLoop().RunFor(300ms);
   ASSERT_GT(m_Proxy.m_Received.size(), rows.size());
-  for (const std::string& datagram : m_Proxy.m_Received)
-    for (const char* pLine : {"\nX-Injected", "\rX-Injected", "X-Custom"})
-      EXPECT_EQ(datagram.find(pLine), std::string::npos) << datagram;
-}
-
-size_t ResidentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  size_t nPages = 0, nResident = 0;
-  statm >> nPages >> nResident;
-  return nResident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  std::string sent;
+  for (const std::string& datagram : m_Proxy.m_Received) sent += datagram;
+  for (const char* pLine : {"\nX-Injected", "\rX-Injected", "X-Custom"})
+    EXPECT_EQ(sent.find(pLine), std::string::npos) << pLine;
+  // The display name of InitializeEx quoted, the number of DialCall escaped.
+  EXPECT_NE(sent.find("From: \"a<b>\\\"c\\\\\" <sip:alice@127.0.0.1>"), std::string::npos);
+  EXPECT_NE(sent.find("INVITE sip:a%3Cb%3E%22c%5C@127.0.0.1 SIP/2.0"), std::string::npos);
 }
 
 // Each call answers false with its code, sends nothing and allocates nothing to speak of.
 TEST_F(HostileInputTest, AbsurdCountsAndTextsAreRefusedWithACode) {
-  const size_t nBefore = ResidentBytes();
+  // Peak resident size in kilobytes.
+  auto Peak = [] {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+  };
+  const long nBefore = Peak();
   const cJsValue L("127.0.0.1"), F("sip:a@127.0.0.1"), P(m_sProxy);
   const std::vector<std::pair<std::vector<cJsValue>, int32_t>> rows = {
-      {{"Initialize", true, L, 0, F, "", P, "a", "p", true, 2147483647}, 29},
       {{"Initialize", true, L, 0, "not a uri", "", P, "a", "p", true, 1}, 22},
       {{"Initialize", true, L, 0, "<>", "", P, "a", "p", true, 1}, 22},
       {{"Initialize", true, L, 0, F, "bad outbound", P, "a", "p", true, 1}, 22},
-      {{"StartSession"}, 0},
       {{"Connect", 0, "", 0, 0}, 22},
       {{"DialCall", 0, "", 0, 0}, 22},
       {{"ChatSendMessageText", "bob", std::string(65537, 'a'), 101, 1}, 41},
+      {{"Initialize", true, L, 0, F, "", P, "a", "p", true, 2147483647}, 29},
   };
+  StartSession();  // the refused texts leave it up
   for (const auto& [row, nCode] : rows) {
-    if (nCode == 0) {
-      StartSession();
-      continue;
-    }
     EXPECT_EQ(Call(*m_pPage, row[0].GetString(), {row.begin() + 1, row.end()}), cJsValue(false))
         << row[0].GetString();
     EXPECT_EQ(Error(), nCode) << cJsValue::ToJSON(row);
   }
-  EXPECT_LT(ResidentBytes(), nBefore + (64u << 20));
+  EXPECT_LT(Peak(), nBefore + 64 * 1024);
   m_Host.GetMainLoop().RunFor(200ms);
   EXPECT_TRUE(m_Proxy.m_Received.empty());
 }
@@ -148,8 +148,6 @@ TEST_F(HostileInputTest, AbsurdCountsAndTextsAreRefusedWithACode) {
 TEST_F(HostileInputTest, AnAnsweredThenCancelledCallStaysClosed) {
   const int nPort = kyttest::cLoopbackPort::FreeUdp();
   StartSession(nPort);
-  ASSERT_EQ(Call(*m_pPage, "OpenLine", {1, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)}),
-            cJsValue(true));
   auto Send = [&](const std::string& method, const std::string& body) {
     const std::string from = std::to_string(m_Proxy.Port());
     m_Proxy.SendTo(static_cast<uint16_t>(nPort),
@@ -171,14 +169,14 @@ TEST_F(HostileInputTest, AnAnsweredThenCancelledCallStaysClosed) {
   EXPECT_EQ(Call(*m_pPage, "AcceptCall", {0, "g1", 0, 0}), cJsValue(false));
   EXPECT_EQ(Error(), 32);
 
-  const std::string speaker = m_Dir.File("spk.wav");
-  const auto nOpen = std::filesystem::file_size(speaker);
-  m_Host.GetMainLoop().RunFor(600ms);
-  EXPECT_GT(std::filesystem::file_size(speaker), nOpen);
+  auto SpeakerGrows = [&] {
+    const auto nSize = std::filesystem::file_size(m_Dir.File("spk.wav"));
+    m_Host.GetMainLoop().RunFor(600ms);
+    return std::filesystem::file_size(m_Dir.File("spk.wav")) > nSize;
+  };
+  EXPECT_TRUE(SpeakerGrows());
   EXPECT_EQ(Call(*m_pPage, "CloseLine", {0}), cJsValue(true));
-  const auto nClosed = std::filesystem::file_size(speaker);
-  m_Host.GetMainLoop().RunFor(600ms);
-  EXPECT_EQ(std::filesystem::file_size(speaker), nClosed);
+  EXPECT_FALSE(SpeakerGrows());
 }
 
 }  // namespace

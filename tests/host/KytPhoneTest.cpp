@@ -251,17 +251,12 @@ TEST_F(KytPhoneSippTest, TheAnswerExampleTakesACallFromSipp) {
 TEST_F(KytPhoneTest, MistakesAreReportedAndKeepGoingRunsTheRest) {
   const std::string file =
       WriteFile("m.kyt", "Connect(0, 'sip:b@127.0.0.1')\nwait OnNothing 1\nRejectCall($1)\n");
-  EXPECT_EQ(Run("'" + file + "'"), 2);
-  EXPECT_NE(m_Err.find("line 1: warning: Connect takes 4 arguments, not 2"), std::string::npos)
-      << m_Err;
-  EXPECT_NE(m_Err.find("line 2: not one of the plug-in's 48 events: OnNothing"), std::string::npos)
-      << m_Err;
+  EXPECT_EQ(Run("--keep-going '" + file + "'"), 2);
+  for (const char* pText : {"line 1: warning: Connect takes 4 arguments, not 2",
+                            "line 2: not one of the plug-in's 48 events: OnNothing",
+                            "line 3: $1: the event the last wait took has 0 arguments"})
+    EXPECT_NE(m_Err.find(pText), std::string::npos) << m_Err;
   EXPECT_EQ(m_Out, "=> false\n");
-
-  EXPECT_EQ(Run("--keep-going '" + file + "'", ""), 2);
-  EXPECT_NE(m_Err.find("line 3: $1: the event the last wait took has 0 arguments"),
-            std::string::npos)
-      << m_Err;
 }
 
 TEST_F(KytPhoneTest, AMissingPluginEndsWithStatusThree) {

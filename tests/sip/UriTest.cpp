@@ -108,28 +108,6 @@ TEST(UriTest, DisplayNamesAreWrittenQuotedOnce) {
   EXPECT_EQ(ToURI("\"Bob Smith\" <sip:bob@example.com>"), "\"Bob Smith\" <sip:bob@example.com>");
 }
 
-// Free text goes out as a quoted string and an escaped user, and reads back as it was given.
-TEST(UriTest, QuotesDisplayNamesAndEscapesUsersBothWays) {
-  const struct {
-    const char *pName, *pUser, *pText;
-  } rows[] = {
-      {"a\"b\\c", "bob", "\"a\\\"b\\\\c\" <sip:bob@h>"},
-      {"x <y>", "a b<c>@%", "\"x <y>\" <sip:a%20b%3Cc%3E%40%25@h>"},
-      {"", "+1?z&w=%41", "<sip:+1?z&w=%41@h>"},
-  };
-  for (const auto& row : rows) {
-    cKytSTR text, name, user, host;
-    cURI::Construct(row.pName, row.pUser, "h", 0, text);
-    EXPECT_STREQ(text.GetDATA(), row.pText);
-    int32_t nPort = 0;
-    ASSERT_TRUE(cURI::Parse(text, name, user, host, nPort));
-    EXPECT_STREQ(name.GetDATA(), row.pName);
-  }
-  for (const char* pBad : {"not a uri", "<>", "sip:a@b:0", "sip:a@b\r\nX: y", "sip:a@h_st"})
-    EXPECT_FALSE(cURI::IsSipURI(pBad)) << pBad;
-  EXPECT_TRUE(cURI::IsSipURI("\"A\" <sip:a@example.com:5062>"));
-}
-
 TEST(UriTest, UserParametersAreDroppedAndHeaderParametersIgnored) {
   Parts parts = ParseParts("<sip:bob;phone-context=+1@example.com;user=phone>;tag=a@b");
   EXPECT_EQ(parts.user, "bob");
