@@ -161,7 +161,7 @@ int cPulseAudioBackend::Connect() {
   else if (!(m_pPlay = ConnectStream(false)))
     nCode = kErrSoundOutput;
   if (pDeadline) pApi->time_free(pDeadline);
-  const bool bAbort = m_bAbort;
+  const bool bAbort = m_bAbort.load();
   pa_threaded_mainloop_unlock(m_pMainLoop);
   if (nCode != 0 && !bAbort) cSysLog::Write("The audio server did not open (code %d)", nCode);
   return nCode;

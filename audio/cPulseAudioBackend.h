@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <thread>
@@ -52,10 +53,11 @@ class cPulseAudioBackend : public cAudioBackend, private cKytNoCopy {
   pa_stream* m_pRecord = nullptr;
   pa_stream* m_pPlay = nullptr;
   cSound* m_pSound = nullptr;
-  // Set when the server did not answer in time, or when Close gives up on an opening; read and
-  // written under the main loop's lock.
+  // Set when the server did not answer in time; read and written under the main loop's lock.
   bool m_bTimedOut = false;
-  bool m_bAbort = false;
+  // Set when Close gives up on an opening (also under that lock, which the race detector cannot
+  // see inside libpulse).
+  std::atomic<bool> m_bAbort{false};
   std::thread m_Opener;
   // Captured bytes short of a whole unit; touched only on the audio server's thread.
   std::vector<uint8_t> m_RawMic;
