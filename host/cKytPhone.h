@@ -19,6 +19,7 @@ class cKytPhone : private cKytNoCopy {
     std::string pluginPath;   // empty: the plug-in built beside this program
     std::string commandFile;  // empty: standard input
     bool bHelp = false;
+    bool bVersion = false;
     // Attributes of the embedding element, passed to the plug-in when the page is made (device
     // choices go here).
     cNPPage::tAttributes pageAttributes;
