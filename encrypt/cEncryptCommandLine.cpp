@@ -22,6 +22,7 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 }
 
 bool IsHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
+bool IsVersion(std::string_view arg) { return arg == "--version"; }
 
 }  // namespace
 
@@ -35,6 +36,8 @@ cEncryptCommandLine::cEncryptCommandLine(std::vector<std::string> args) : m_args
     m_eMode = MODE_REGISTRATION;
   } else if (any([](const std::string& arg) { return IsHelp(arg); })) {
     m_eMode = MODE_HELP;
+  } else if (any([](const std::string& arg) { return IsVersion(arg); })) {
+    m_eMode = MODE_VERSION;
   } else if (optionsEnd != m_args.end() ||
              any([](const std::string& arg) { return arg.starts_with("--"); })) {
     ParseCipherArguments();
@@ -93,6 +96,9 @@ int cEncryptCommandLine::Run(std::istream& in, std::ostream& out, std::ostream& 
     case MODE_HELP:
       out << HelpText();
       return EXIT_OK;
+    case MODE_VERSION:
+      out << "Encrypt " << KYT_VERSION << "\n";
+      return EXIT_OK;
     case MODE_CIPHER:
       return RunCipher(in, out, err);
     case MODE_USAGE_ERROR:
@@ -143,7 +149,7 @@ const char* cEncryptCommandLine::HelpText() {
   return R"(Usage: Encrypt [QT-OPTION...]
        Encrypt --password PASSWORD [--decrypt] [--] VALUE...
        Encrypt -RegServer | -UnregServer
-       Encrypt --help
+       Encrypt --help | --version
 
 Encrypts the settings of a SIP account with a password: Blowfish over the
 setting's bytes padded with zeros to whole 8-byte blocks, then Base64. The same
@@ -166,6 +172,7 @@ Command line
   --             end of options: later arguments are VALUEs even when they
                  start with "-" or "/".
   -h, --help     show this text and exit.
+  --version      show the version and exit.
   One result is printed per VALUE, one per line, in the order given. An empty
   VALUE prints an empty line. Values and password are used as the bytes given
   (UTF-8 in a UTF-8 locale, as the dialog uses); settings of any length work.

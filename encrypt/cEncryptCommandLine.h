@@ -13,6 +13,7 @@ class cEncryptCommandLine {
     MODE_DIALOG,        // no arguments of ours: the dialog opens (Qt takes its own options)
     MODE_REGISTRATION,  // -RegServer or -UnregServer: nothing to register here, exit at once
     MODE_HELP,
+    MODE_VERSION,
     MODE_CIPHER,
     MODE_USAGE_ERROR,
   };

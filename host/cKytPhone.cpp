@@ -39,6 +39,8 @@ bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* opt
       options->bHelp = true;
     } else if (arg == "--keep-going") {
       options->bKeepGoing = true;
+    } else if (arg == "--version") {
+      options->bVersion = true;
     } else if (arg == "--plugin") {
       if (!value(i, "the path of npKytSIPUserAgent.so", &options->pluginPath)) return false;
     } else if (arg == "--audio") {
@@ -105,7 +107,8 @@ Every event the plug-in fires prints as one line:
 
 Options:
   --plugin PATH           the plug-in to load (default: npKytSIPUserAgent.so beside this program,
-                          in ../plugin/ from it, or where the build put it)
+                          in ../plugin/ or ../lib/mozilla/plugins/ from it, or where the build
+                          put it)
   --audio pulse           calls use the desktop's audio server (PulseAudio or PipeWire); the
                           default
   --audio virtual         calls run without sound hardware: the microphone is silent, or
@@ -119,6 +122,7 @@ Options:
                           file: report it and run the rest (the exit status is still that of
                           the first problem)
   -h, --help              this text
+  --version               the version
 
 Exit status: 0 after quit or the end of the input; when the lines come from a file or a pipe,
 1 when a wait timed out, 2 at a line that is not understood or a function the plug-in does not

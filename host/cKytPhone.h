@@ -20,6 +20,7 @@ class cKytPhone : private cKytNoCopy {
     std::string pluginPath;   // empty: the plug-in built beside this program
     std::string commandFile;  // empty: standard input
     bool bHelp = false;
+    bool bVersion = false;
     // A bad line in a file is reported and the rest still runs.
     bool bKeepGoing = false;
     // Attributes of the embedding element, passed to the plug-in when the page is made (device

@@ -12,13 +12,16 @@
 
 namespace {
 
-// The plug-in beside this program, in ../plugin/ from it, or where the build put it.
+// The plug-in beside this program, in ../plugin/ from it (the build tree), in
+// ../lib/mozilla/plugins/ from it (installed), or where the build put it.
 std::string FindPlugin() {
   std::error_code ec;
   std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) {
-    for (const auto& candidate : {self.parent_path() / "npKytSIPUserAgent.so",
-                                  self.parent_path() / ".." / "plugin" / "npKytSIPUserAgent.so"})
+    for (const auto& candidate :
+         {self.parent_path() / "npKytSIPUserAgent.so",
+          self.parent_path() / ".." / "plugin" / "npKytSIPUserAgent.so",
+          self.parent_path() / ".." / "lib" / "mozilla" / "plugins" / "npKytSIPUserAgent.so"})
       if (std::filesystem::exists(candidate, ec)) return candidate.string();
   }
   return KYT_PLUGIN_PATH;
@@ -35,6 +38,10 @@ int main(int argc, char** argv) {
   }
   if (options.bHelp) {
     std::cout << cKytPhone::HelpText();
+    return cKytPhone::kExitOk;
+  }
+  if (options.bVersion) {
+    std::cout << "kytphone " << KYT_VERSION << "\n";
     return cKytPhone::kExitOk;
   }
 

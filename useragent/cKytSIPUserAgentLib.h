@@ -144,7 +144,7 @@ class cKytSIPUserAgentLib : private cKytNoCopy {
   const char* GetAudioOutDevName(int32_t nIndex) const { return nIndex == 0 ? "Default" : ""; }
   const char* GetStartMyIP() const { return nullptr; }  // no text
   const char* GetNextMyIP() const { return ""; }
-  const char* GetVersionFile() const { return "7.0.7.3"; }
+  const char* GetVersionFile() const { return KYT_VERSION; }
   const char* GetVersionSDK() const { return "3.0"; }
   bool EchoCancellation(bool) const { return true; }
   bool EnableForceInbandDTMF(int32_t) const { return false; }
