@@ -176,15 +176,17 @@ void cBridgeServer::Route(httplib::Server& server) {
 }
 
 bool cBridgeServer::Refuse(const httplib::Request& req, httplib::Response& res) {
-  std::string reason;
+  std::string reason, who;
   const bool bHasOrigin = req.has_header("Origin");
   const std::string origin = req.get_header_value("Origin");
   if (!m_pGuard->IsHostAllowed(req.get_header_value("Host"))) {
     reason = "host not allowed";
+    who = req.get_header_value("Host");
   } else if (req.path.rfind("/v1/", 0) == 0 && req.method != "OPTIONS" &&
              !m_pGuard->IsOriginAllowed(origin, bHasOrigin,
                                         req.get_header_value("Sec-Fetch-Site"))) {
     reason = bHasOrigin ? "origin not allowed" : "a request without an origin";
+    who = origin;
   }
   if (reason.empty()) {
     if (bHasOrigin) {
@@ -194,7 +196,7 @@ bool cBridgeServer::Refuse(const httplib::Request& req, httplib::Response& res) 
     return false;
   }
   std::cerr << "kytbridge: refused " << req.method << ' ' << req.path << " (" << reason
-            << (bHasOrigin ? ": " + origin : "") << ")\n";
+            << (who.empty() ? "" : ": " + who) << ")\n";
   Answer(res, 403, Error(reason));
   return true;
 }
