@@ -62,9 +62,9 @@ TEST(BridgeKamailioBaresip, DemoAndLegacyPagesCallHearAndChatInChromium) {
   const uint16_t nProxy = kyttest::cLoopbackPort::FreeUdp();
   kyttest::cChildProcess proxy;
   ASSERT_TRUE(
-      proxy.Start({kamailio, "-f", testDir + "/data/kamailio_proxy.cfg", "-DD", "-E", "-n", "1",
-                   "-l", "udp:127.0.0.1:" + Port(nProxy), "-w", dir.Path(), "-Y", dir.Path(), "-A",
-                   "BOBURI=\"sip:127.0.0.1:" + Port(bob.SipPort()) + "\""},
+      proxy.Start({kamailio, "-f", std::string(KYT_SOURCE_DIR) + "/bridge/demo-proxy.cfg", "-DD",
+                   "-E", "-n", "1", "-l", "udp:127.0.0.1:" + Port(nProxy), "-w", dir.Path(), "-Y",
+                   dir.Path(), "-A", "BOBURI=\"sip:127.0.0.1:" + Port(bob.SipPort()) + "\""},
                   dir.File("kamailio.log")));
   ASSERT_TRUE(kyttest::PollUntil(
       [&] { return proxy.Done() || kyttest::cLoopbackPort::IsUdpTaken(nProxy); }, 20s));
