@@ -1,5 +1,6 @@
 // The bridge in-process with the real plug-in: what it refuses, and nothing refused reaches the
-// plug-in; a stream that comes back resumes after the last event it saw.
+// plug-in; a stream that comes back resumes after the last event it saw; sessions without a
+// stream are closed.
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -135,4 +136,10 @@ TEST_F(BridgeServer, RefusesForeignHostsOriginsTokensAndBodiesBeforeThePlugInSee
     EXPECT_EQ(429, http.Post("/v1/sessions", {{"Origin", m_Own}}, "", "")->status);
   });
   EXPECT_EQ(cBridgeServer::kMaxSessions, m_pServer->GetSessionCount());
+
+  // None has an event stream now: after 10 s they are closed, as when their tabs went.
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(m_Host.GetMainLoop().RunUntil([&] { return m_pServer->GetSessionCount() == 0; },
+                                            std::chrono::seconds(15)));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
 }
