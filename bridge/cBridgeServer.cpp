@@ -81,7 +81,9 @@ uint64_t ToNumber(const std::string& text) {
 cBridgeServer::cBridgeServer(cNPHost* pHost, cBridgeOptions options)
     : m_pHost(pHost), m_Options(std::move(options)), m_pAlive(std::make_shared<bool>(true)) {}
 
-cBridgeServer::~cBridgeServer() = default;
+cBridgeServer::~cBridgeServer() {
+  if (!m_Threads.empty()) Stop();
+}
 
 bool cBridgeServer::Start(std::string* error) {
   for (const char* pAddress : {"127.0.0.1", "::1"}) {
@@ -108,8 +110,12 @@ bool cBridgeServer::Start(std::string* error) {
   }
   m_pGuard =
       std::make_unique<cBridgeGuard>(m_nPort, m_Options.allowOrigins, m_Options.bAllowNoOrigin);
-  for (auto& pServer : m_Servers)
+  for (auto& pServer : m_Servers) {
     m_Threads.emplace_back([pRaw = pServer.get()] { pRaw->listen_after_bind(); });
+    // A stop before the server runs would be lost, and its thread never end.
+    for (int i = 0; i < 1000 && !pServer->is_running(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   m_nReapTimer = m_pHost->GetMainLoop().StartTimer(1000, [this] { Reap(); });
   return true;
 }

@@ -38,7 +38,7 @@ class cBridgeServer : private cKytNoCopy {
   static constexpr std::chrono::seconds kStreamGrace{10};
 
   cBridgeServer(cNPHost* pHost, cBridgeOptions options);
-  // Stop must have been called on the main thread.
+  // Stops (on the thread that runs the main loop) when Stop was not called.
   ~cBridgeServer();
 
   // Binds 127.0.0.1 (and ::1 where the machine has it) and starts serving; main thread.
