@@ -74,6 +74,7 @@ TEST(BridgeKamailioBaresip, DemoAndLegacyPagesCallHearAndChatInChromium) {
   const uint16_t nBridge = kyttest::cLoopbackPort::FreeUdp();
   const uint16_t nLegacy = kyttest::cLoopbackPort::FreeUdp();
   const uint16_t nForeign = kyttest::cLoopbackPort::FreeUdp();
+  const uint16_t nRelay = kyttest::cLoopbackPort::FreeUdp();
   kyttest::cChildProcess bridge;
   ASSERT_TRUE(bridge.Start({KYT_BRIDGE_PATH, "--plugin", KYT_PLUGIN_PATH, "--port", Port(nBridge),
                             "--allow-origin", "http://127.0.0.1:" + Port(nLegacy)},
@@ -92,8 +93,9 @@ TEST(BridgeKamailioBaresip, DemoAndLegacyPagesCallHearAndChatInChromium) {
   const std::string cfg =
       "{\"bridge\": \"http://127.0.0.1:" + Port(nBridge) +
       "\", \"proxy\": \"sip:127.0.0.1:" + Port(nProxy) + "\", \"legacyPort\": " + Port(nLegacy) +
-      ", \"foreignPort\": " + Port(nForeign) + ", \"speaker\": \"" + dir.File("speaker.wav") +
-      "\", \"heard\": \"" + dir.File("heard.wav") + "\", \"screenshot\": \"" + screenshot + "\"}";
+      ", \"foreignPort\": " + Port(nForeign) + ", \"relayPort\": " + Port(nRelay) +
+      ", \"speaker\": \"" + dir.File("speaker.wav") + "\", \"heard\": \"" + dir.File("heard.wav") +
+      "\", \"screenshot\": \"" + screenshot + "\"}";
   kyttest::cChildProcess browser;
   ASSERT_TRUE(
       browser.Start({"node", testDir + "/browser_test.js", cfg}, dir.File("browser.log"), testDir));
@@ -105,7 +107,7 @@ TEST(BridgeKamailioBaresip, DemoAndLegacyPagesCallHearAndChatInChromium) {
                       << bridgeLog << "kamailio:\n"
                       << kyttest::ReadText(dir.File("kamailio.log")) << "baresip:\n"
                       << bob.Log();
-  EXPECT_EQ(std::string::npos, log.find("FAIL"));
+  EXPECT_EQ(std::string::npos, ("\n" + log).find("\nFAIL "));
   EXPECT_NE(std::string::npos, log.find("PASS a page from an origin not allowed got nothing"));
   EXPECT_NE(std::string::npos,
             bridgeLog.find("(origin not allowed: http://127.0.0.1:" + Port(nForeign) + ")"));

@@ -2,7 +2,7 @@
 // (baresip, which plays a tone) and hangs up, calls carol, chats with her; carol is a page
 // written for the plug-in, served from a second origin the bridge allows, that answers in its
 // window.OnIncomingCall; the same page from an origin not allowed must get nothing.
-// Usage: node browser_test.js '{"bridge": ..., "proxy": ..., "legacyPort": ..., "foreignPort": ...,
+// Usage: node browser_test.js '{"bridge": ..., "proxy": ..., "legacyPort": ..., "foreignPort": ..., "relayPort": ...,
 //                               "speaker": ..., "heard": ..., "screenshot": ...}'
 "use strict";
 const fs = require("fs");
@@ -10,7 +10,9 @@ const http = require("http");
 const puppeteer = require("puppeteer-core");
 
 const cfg = JSON.parse(process.argv[2]);
-const legacyPage = `<!DOCTYPE html><script src="${cfg.bridge}/kytsip.js"></script><script>
+// The legacy pages reach the bridge through a relay that the test can cut.
+const relayUrl = `http://127.0.0.1:${cfg.relayPort}`;
+const legacyPage = `<!DOCTYPE html><script src="${relayUrl}/kytsip.js"></script><script>
 var heard = [], failure = null, phone = null;
 function OnSuccessToRegister() { heard.push("registered"); }
 function OnIncomingCall(callId, name, user) { heard.push("call from " + user); phone.AcceptCall(0, callId, 0, 0); }
@@ -18,7 +20,7 @@ function OnSuccessToConnect(line) { heard.push("connected " + line); }
 function OnDisconnectCall(line) { heard.push("ended " + line); }
 function OnChatRecvMsgText(from, text) { heard.push("chat " + text); }
 try {
-  phone = KytSIP.create({bridge: "${cfg.bridge}", audio: "virtual"});
+  phone = KytSIP.create({bridge: "${relayUrl}", audio: "virtual"});
   phone.InitializeEx(true, "127.0.0.1", 0, "carol", "carol", "", "Carol", "127.0.0.1", "${cfg.proxy}", "", true, 1);
   phone.OpenLine(0, true, "127.0.0.1", 0);
   phone.RegisterToProxy(3600);
@@ -29,6 +31,30 @@ function serve(port) {
   const server = http.createServer((req, res) => {
     res.writeHead(200, {"Content-Type": "text/html"});
     res.end(legacyPage);
+  });
+  return new Promise((resolve) => server.listen(port, "127.0.0.1", () => resolve(server)));
+}
+
+const relay = {down: false, streams: new Set()};
+function startRelay(port) {
+  const target = new URL(cfg.bridge);
+  const server = http.createServer((req, res) => {
+    if (relay.down && req.url.includes("/events")) return res.writeHead(503).end();
+    const headers = Object.assign({}, req.headers, {host: target.host});
+    const up = http.request({host: target.hostname, port: target.port, path: req.url,
+                             method: req.method, headers}, (upRes) => {
+      res.writeHead(upRes.statusCode, upRes.headers);
+      upRes.pipe(res);
+      const cut = () => {
+        res.destroy();
+        upRes.destroy();
+        relay.streams.delete(cut);
+      };
+      relay.streams.add(cut);
+      res.on("close", cut);
+    });
+    up.on("error", () => res.destroy());
+    req.pipe(up);
   });
   return new Promise((resolve) => server.listen(port, "127.0.0.1", () => resolve(server)));
 }
@@ -45,7 +71,8 @@ setTimeout(() => {
 }, 150000).unref();
 
 async function main() {
-  const servers = [await serve(cfg.legacyPort), await serve(cfg.foreignPort)];
+  const servers = [await serve(cfg.legacyPort), await serve(cfg.foreignPort),
+                   await startRelay(cfg.relayPort)];
   const browser = await puppeteer.launch({
     executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
     headless: true,
@@ -77,7 +104,7 @@ async function main() {
     const legacy = await browser.newPage();
     legacy.on("console", (m) => console.log("legacy page: " + m.text()));
     await legacy.goto(`http://127.0.0.1:${cfg.legacyPort}/`);
-    await legacy.waitForFunction(() => failure || heard.includes("registered"), {timeout: 15000});
+    await legacy.waitForFunction(() => failure || heard.includes("registered"), {timeout: 15000, polling: 100});
     check(await legacy.evaluate(() => failure === null), "the legacy page's session from an allowed origin");
     await demo.bringToFront();
 
@@ -95,17 +122,30 @@ async function main() {
 
     await demo.$eval("#number", (el) => { el.value = "carol"; });
     await demo.click("#dial");
-    await legacy.waitForFunction(() => heard.includes("connected 0"), {timeout: 15000});
+    await legacy.waitForFunction(() => heard.includes("connected 0"), {timeout: 15000, polling: 100});
     check(await legacy.evaluate(() => heard.includes("call from alice")),
           "window.OnIncomingCall of the legacy page answered alice's call");
     await demo.$eval("#chatTo", (el) => { el.value = "carol"; });
     await demo.$eval("#chatText", (el) => { el.value = "hello carol"; });
     await demo.click("#chatSend");
-    await legacy.waitForFunction(() => heard.includes("chat hello carol"), {timeout: 15000});
+    await legacy.waitForFunction(() => heard.includes("chat hello carol"), {timeout: 15000, polling: 100});
     check(true, "the chat message reached window.OnChatRecvMsgText");
     await demo.click("#hangup");
-    await legacy.waitForFunction(() => heard.includes("ended 0"), {timeout: 15000});
+    await legacy.waitForFunction(() => heard.includes("ended 0"), {timeout: 15000, polling: 100});
     check(true, "the hang-up reached window.OnDisconnectCall");
+
+    // A network blip: the stream is cut and cannot come back for a while; what is fired
+    // meanwhile arrives once it can.
+    relay.down = true;
+    relay.streams.forEach((cut) => cut());
+    await demo.$eval("#chatText", (el) => { el.value = "while you were away"; });
+    await demo.click("#chatSend");
+    await new Promise((r) => setTimeout(r, 2500));
+    check(!(await legacy.evaluate(() => heard.includes("chat while you were away"))),
+          "the page heard nothing while cut off");
+    relay.down = false;
+    await legacy.waitForFunction(() => heard.includes("chat while you were away"), {timeout: 15000, polling: 100});
+    check(true, "the event fired during the blip arrived after it");
 
     const foreign = await browser.newPage();
     await foreign.goto(`http://127.0.0.1:${cfg.foreignPort}/`);
@@ -115,8 +155,12 @@ async function main() {
 
   } finally {
     for (const page of await browser.pages()) {
-      const heard = await page.evaluate(() =>
-        window.heard ? JSON.stringify(window.heard) : document.getElementById("log")?.textContent);
+      // A page stuck in a synchronous call does not answer; say so instead of waiting.
+      const heard = await Promise.race([
+        page.evaluate(() =>
+          window.heard ? JSON.stringify(window.heard) : document.getElementById("log")?.textContent),
+        new Promise((r) => setTimeout(() => r("(the page does not answer)"), 3000)),
+      ]);
       if (heard) console.log("what " + page.url() + " heard:\n" + heard);
     }
     await browser.close();
@@ -124,7 +168,9 @@ async function main() {
   }
 }
 
-main().catch((e) => {
-  console.log("FAIL " + e.stack);
-  process.exitCode = 1;
-});
+main()
+  .catch((e) => {
+    console.log("FAIL " + e.stack);
+    process.exitCode = 1;
+  })
+  .then(() => process.exit());
