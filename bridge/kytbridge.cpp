@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // A page that goes away mid-answer must not end the bridge.
+  signal(SIGPIPE, SIG_IGN);
   // SIGINT and SIGTERM are taken by one thread of our own, before any other thread starts.
   sigset_t signals;
   sigemptyset(&signals);

@@ -2,8 +2,8 @@
 // (baresip, which plays a tone) and hangs up, calls carol, chats with her; carol is a page
 // written for the plug-in, served from a second origin the bridge allows, that answers in its
 // window.OnIncomingCall; the same page from an origin not allowed must get nothing.
-// Usage: node browser_test.js '{"bridge": ..., "proxy": ..., "legacyPort": ..., "foreignPort": ..., "relayPort": ...,
-//                               "speaker": ..., "heard": ..., "screenshot": ...}'
+// Usage: node browser_test.js '{"bridge": ..., "proxy": ..., "legacyPort": ..., "foreignPort": ...,
+//                               "relayPort": ..., "speaker": ..., "heard": ..., "screenshot": ...}'
 "use strict";
 const fs = require("fs");
 const http = require("http");
