@@ -1,6 +1,9 @@
 #include "bridge/cBridgeOptions.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdlib>
+#include <istream>
 
 namespace {
 
@@ -27,6 +30,8 @@ bool cBridgeOptions::Parse(const std::vector<std::string>& args, std::string* er
     std::string text;
     if (arg == "-h" || arg == "--help") {
       bHelp = true;
+    } else if (arg == "--version") {
+      bVersion = true;
     } else if (arg == "--allow-no-origin") {
       bAllowNoOrigin = true;
     } else if (arg == "--port") {
@@ -65,9 +70,35 @@ bool cBridgeOptions::Parse(const std::vector<std::string>& args, std::string* er
   return true;
 }
 
+bool cBridgeOptions::ReadOrigins(std::istream& in, std::string* error) {
+  std::string line;
+  for (int nLine = 1; std::getline(in, line); ++nLine) {
+    line.erase(std::min(line.find('#'), line.size()));
+    const size_t nStart = line.find_first_not_of(" \t\r");
+    if (nStart == std::string::npos) continue;
+    const std::string origin = line.substr(nStart, line.find_last_not_of(" \t\r") + 1 - nStart);
+    if (!IsOrigin(origin)) {
+      *error =
+          "line " + std::to_string(nLine) + ": not an origin (scheme://host[:port]): " + origin;
+      return false;
+    }
+    allowOrigins.push_back(origin);
+  }
+  return true;
+}
+
+std::string cBridgeOptions::ConfigPath() {
+  const char* pConfig = std::getenv("XDG_CONFIG_HOME");
+  if (pConfig != nullptr && pConfig[0] == '/') return std::string(pConfig) + "/kytsip/bridge.conf";
+  const char* pHome = std::getenv("HOME");
+  if (pHome == nullptr || pHome[0] == '\0') return {};
+  return std::string(pHome) + "/.config/kytsip/bridge.conf";
+}
+
 std::string cBridgeOptions::HelpText() {
   return R"(Usage: kytbridge [--port N] [--allow-origin ORIGIN]... [--allow-no-origin]
                  [--audio pulse|virtual] [--mic FILE.wav] [--speaker FILE.wav] [--plugin PATH]
+       kytbridge --help | --version
 
 The web bridge: lets web pages in today's browsers use the softphone plug-in
 npKytSIPUserAgent.so, which it loads the way a browser would. It listens on 127.0.0.1 and ::1
@@ -81,11 +112,17 @@ Options:
   --port N               the port (default 47600)
   --allow-origin ORIGIN  pages from ORIGIN (for example https://crm.example.com) may use the
                          phone; give it once per origin. The bridge's own pages always may.
+                         Without any, the origins come from ~/.config/kytsip/bridge.conf
+                         (one per line, # starts a comment); without that file only the
+                         bridge's own pages may.
   --allow-no-origin      requests without an Origin header (curl, scripts) may use the phone
   --audio pulse|virtual  the sound device of sessions whose page does not choose one
   --mic FILE.wav         the virtual microphone's file for such sessions
   --speaker FILE.wav     the virtual speaker's file for such sessions
-  --plugin PATH          the plug-in to load (default: the one built beside this program)
+  --plugin PATH          the plug-in to load (default: the one beside this program, in
+                         ../plugin/ or ../lib/mozilla/plugins/ from it, or where the build
+                         put it)
   -h, --help             this text
+  --version              the version
 )";
 }

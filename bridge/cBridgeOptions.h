@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,14 @@ class cBridgeOptions {
   std::string audio, mic, speaker;
   std::string pluginPath;  // empty: the plug-in built beside this program
   bool bHelp = false;
+  bool bVersion = false;
 
   // False with the reason in error for anything not understood.
   bool Parse(const std::vector<std::string>& args, std::string* error);
+  // The allowed origins of a configuration file: one per line, '#' starts a comment. False with
+  // the line in error when one is not an origin.
+  bool ReadOrigins(std::istream& in, std::string* error);
+  // $XDG_CONFIG_HOME/kytsip/bridge.conf, or ~/.config/kytsip/bridge.conf; empty without a home.
+  static std::string ConfigPath();
   static std::string HelpText();
 };

@@ -1,29 +1,13 @@
 // kytbridge: the web bridge. See cBridgeOptions::HelpText for what it serves.
 
 #include <csignal>
-#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <thread>
 
 #include "bridge/cBridgeOptions.h"
 #include "bridge/cBridgeServer.h"
 #include "host/cNPHost.h"
-
-namespace {
-
-// The plug-in beside this program, in ../plugin/ from it, or where the build put it.
-std::string FindPlugin() {
-  std::error_code ec;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    for (const auto& candidate : {self.parent_path() / "npKytSIPUserAgent.so",
-                                  self.parent_path() / ".." / "plugin" / "npKytSIPUserAgent.so"})
-      if (std::filesystem::exists(candidate, ec)) return candidate.string();
-  }
-  return KYT_PLUGIN_PATH;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   cBridgeOptions options;
@@ -36,6 +20,19 @@ int main(int argc, char** argv) {
     std::cout << cBridgeOptions::HelpText();
     return 0;
   }
+  if (options.bVersion) {
+    std::cout << "kytbridge " << KYT_VERSION << "\n";
+    return 0;
+  }
+  // The user service is started without arguments: its origins come from the user's file.
+  if (options.allowOrigins.empty()) {
+    const std::string path = cBridgeOptions::ConfigPath();
+    std::ifstream config(path);
+    if (config && !options.ReadOrigins(config, &error)) {
+      std::cerr << "kytbridge: " << path << ": " << error << "\n";
+      return 2;
+    }
+  }
 
   // A page that goes away mid-answer must not end the bridge.
   signal(SIGPIPE, SIG_IGN);
@@ -47,7 +44,8 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   cNPHost host;
-  if (!host.Load(options.pluginPath.empty() ? FindPlugin() : options.pluginPath)) {
+  if (!host.Load(options.pluginPath.empty() ? cNPHost::FindPlugin(KYT_PLUGIN_PATH)
+                                            : options.pluginPath)) {
     std::cerr << "kytbridge: " << host.GetLastError() << "\n";
     return 3;
   }

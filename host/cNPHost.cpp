@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <vector>
 
@@ -174,6 +175,20 @@ void cNPHost::FillBrowserFuncs() {
   f.construct = OnConstruct;
   f.scheduletimer = OnScheduleTimer;
   f.unscheduletimer = OnUnscheduleTimer;
+}
+
+std::string cNPHost::FindPlugin(const std::string& builtPath) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return builtPath;
+  const fs::path dir = self.parent_path();
+  for (const fs::path& candidate :
+       {dir, dir / ".." / "plugin", dir / ".." / "lib" / "mozilla" / "plugins"}) {
+    const fs::path file = candidate / "npKytSIPUserAgent.so";
+    if (fs::exists(file, ec)) return file.string();
+  }
+  return builtPath;
 }
 
 bool cNPHost::Load(const std::string& path) {

@@ -26,6 +26,9 @@ class cNPHost : private cKytNoCopy {
   // Shuts the plug-in down and unloads it; every page must be gone by then.
   ~cNPHost();
 
+  // Where the plug-in is for a program of ours: beside the program, in ../plugin/ from it (the
+  // build tree), in ../lib/mozilla/plugins/ from it (installed), else builtPath.
+  static std::string FindPlugin(const std::string& builtPath);
   // Loads the library, calls NP_Initialize with our function table and NP_GetEntryPoints.
   bool Load(const std::string& path);
   bool IsLoaded() const { return m_pLibrary != nullptr; }

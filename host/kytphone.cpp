@@ -2,32 +2,12 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
 
 #include "host/cKytPhone.h"
 #include "host/cNPHost.h"
-
-namespace {
-
-// The plug-in beside this program, in ../plugin/ from it (the build tree), in
-// ../lib/mozilla/plugins/ from it (installed), or where the build put it.
-std::string FindPlugin() {
-  std::error_code ec;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    for (const auto& candidate :
-         {self.parent_path() / "npKytSIPUserAgent.so",
-          self.parent_path() / ".." / "plugin" / "npKytSIPUserAgent.so",
-          self.parent_path() / ".." / "lib" / "mozilla" / "plugins" / "npKytSIPUserAgent.so"})
-      if (std::filesystem::exists(candidate, ec)) return candidate.string();
-  }
-  return KYT_PLUGIN_PATH;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   cKytPhone::cOptions options;
@@ -64,7 +44,8 @@ int main(int argc, char** argv) {
   }
 
   cNPHost host;
-  std::string pluginPath = options.pluginPath.empty() ? FindPlugin() : options.pluginPath;
+  std::string pluginPath =
+      options.pluginPath.empty() ? cNPHost::FindPlugin(KYT_PLUGIN_PATH) : options.pluginPath;
   if (!host.Load(pluginPath)) {
     std::cerr << "kytphone: " << host.GetLastError() << "\n";
     return cKytPhone::kExitNoPlugin;
