@@ -99,6 +99,7 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
   m_pMixedPCM->ResetBUFF();
   m_pRTPBasedDTMF->DeleteAll();
   m_pJitterBuffer->ResetBuffer();
+  m_bRxStream = false;
   m_pPacketRTP->ResetOBJ();
   m_bOutboundRTP = bOutbound;
   m_bInboundRTP = bInbound;
@@ -115,6 +116,7 @@ void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
   m_bInboundRTP = !bStopInbound;
   m_pMixedPCM->ResetBUFF();
   m_pJitterBuffer->ResetBuffer();
+  m_bRxStream = false;
   m_pRTPBasedDTMF->DeleteAll();
   m_pPlayWave->WaveFileStop();
 }
@@ -216,9 +218,23 @@ int cLineRTP::Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, 
   }
 }
 
-void cLineRTP::OnSocketRecv(uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp,
+void cLineRTP::TrackSource(uint32_t uSsrc, uint16_t nSeqNo) {
+  const int nJump = static_cast<int16_t>(static_cast<uint16_t>(nSeqNo - m_nRxSeqNo));
+  if (m_bRxStream && uSsrc == m_uRxSsrc && nJump >= -kMaxSeqJump && nJump <= kMaxSeqJump) {
+    if (nJump > 0) m_nRxSeqNo = nSeqNo;
+    return;
+  }
+  // A new source, or one that restarted: what is queued from before would play stale.
+  if (m_bRxStream) m_pJitterBuffer->ResetBuffer();
+  m_bRxStream = true;
+  m_uRxSsrc = uSsrc;
+  m_nRxSeqNo = nSeqNo;
+}
+
+void cLineRTP::OnSocketRecv(uint32_t uSsrc, uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp,
                             const uint8_t* pPayload, int nPayloadLength) {
   if (!m_bOpen || m_bHold || !m_bInboundRTP) return;
+  TrackSource(uSsrc, nSeqNo);
   const int nCodecNo = CodecOfPayloadType(nPayloadType);
   if (nCodecNo == cCodecRTP::kCodecNone) return;
   int16_t pcm[kMaxPacketPCM / 2];

@@ -28,6 +28,8 @@ class cLineRTP : private cKytNoCopy {
   // Received packets whose PCM would not fit the jitter buffer's cut buffer (80 ms) could never
   // be played; they are dropped before decoding.
   static constexpr int kMaxPacketPCM = 1280;
+  // A sequence number further than this from the last one means the source restarted.
+  static constexpr int kMaxSeqJump = 100;
 
   explicit cLineRTP(asio::io_context& context);
   ~cLineRTP();
@@ -91,8 +93,8 @@ class cLineRTP : private cKytNoCopy {
   int GetTxFrameSizeCOMPRESS() const;
 
   // A parsed RTP packet from the socket.
-  void OnSocketRecv(uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp, const uint8_t* pPayload,
-                    int nPayloadLength);
+  void OnSocketRecv(uint32_t uSsrc, uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp,
+                    const uint8_t* pPayload, int nPayloadLength);
   // The line's share of this tick's mix; true if it had received sound.
   bool GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChannel0, int16_t* pChannel1);
   // What the other lines said this tick, to be sent with the next microphone unit.
@@ -106,6 +108,8 @@ class cLineRTP : private cKytNoCopy {
   void OnTickPlayWaveFile();
   void SendTo(const int16_t* pUnit);
   void SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPayloadType);
+  // Notes the packet's source; a new SSRC or a sequence jump resets the jitter buffer.
+  void TrackSource(uint32_t uSsrc, uint16_t nSeqNo);
   int Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, int16_t* pPCM);
 
   std::unique_ptr<cGenRTPBasedDTMF> m_pRTPBasedDTMF;
@@ -131,6 +135,9 @@ class cLineRTP : private cKytNoCopy {
   cKytSTR m_pToIP;
   int m_nToPort = 0;
   int m_nRxCodecNo = -1;
+  bool m_bRxStream = false;
+  uint32_t m_uRxSsrc = 0;
+  uint16_t m_nRxSeqNo = 0;
   int m_nTxCodecNo = -1;
   int m_nTxPayload = -1;
   bool m_bStopMicSend = false;

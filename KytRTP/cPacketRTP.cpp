@@ -65,13 +65,17 @@ bool cPacketRTP::ParsePacket(const uint8_t* pPacket, size_t nLength, sParsed& pa
   if (!pPacket || nLength < kHeaderSize) return false;
   const uint8_t nFirst = pPacket[0];
   if ((nFirst >> 6) != 2) return false;
-  if (nFirst & 0x10) return false;  // header extensions are not supported
   size_t nPadding = 0;
   if (nFirst & 0x20) {
     nPadding = pPacket[nLength - 1];
     if (nPadding == 0) return false;  // the count includes itself
   }
-  const size_t nHeader = kHeaderSize + 4 * static_cast<size_t>(nFirst & 0x0F);
+  size_t nHeader = kHeaderSize + 4 * static_cast<size_t>(nFirst & 0x0F);
+  if (nFirst & 0x10) {
+    // A header extension is skipped: 16 bits of profile, 16 bits of length in 32-bit words.
+    if (nLength < nHeader + 4) return false;
+    nHeader += 4 + 4 * static_cast<size_t>(Get16(pPacket + nHeader + 2));
+  }
   if (nLength < nHeader || nLength - nHeader < nPadding) return false;
   const size_t nPayload = nLength - nHeader - nPadding;
   if (nPayload < 1) return false;

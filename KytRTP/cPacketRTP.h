@@ -32,9 +32,10 @@ class cPacketRTP {
   // length and advances the sequence number.
   void CreatePacketDTMF(bool bFirst, bool bLast, int nPayloadType, bool bAdvance, uint8_t* pBuffer);
 
-  // Refuses (false) a packet shorter than a header, of a version other than 2, with a header
-  // extension, whose CSRC list or padding runs past its end, whose padding count is 0, or
-  // without payload. Reads nothing outside pPacket[0, nLength).
+  // Refuses (false) a packet shorter than a header, of a version other than 2, whose CSRC list,
+  // header extension or padding runs past its end, whose padding count is 0, or without
+  // payload. The CSRC list and the extension are skipped. Reads nothing outside
+  // pPacket[0, nLength).
   static bool ParsePacket(const uint8_t* pPacket, size_t nLength, sParsed& parsed);
 
   uint32_t GetOutboundTimeStamp() const { return m_uOutboundTimeStamp; }

@@ -14,6 +14,10 @@ constexpr int32_t kRestartDistance = 16000;
 constexpr int32_t kMaxConcealedGap = 800;
 // A packet whose mean magnitude is below this (about -44 dBFS) may be dropped unheard.
 constexpr int kQuietMean = 200;
+// Concealment: the last sound plays whole for 10 ms, then fades out over 50 ms.
+constexpr int kFadeStart = 80;
+constexpr int kFadeSpan = 400;
+constexpr int kMaxConcealedSamples = kFadeStart + kFadeSpan;
 // Raising the target waits this many outputs after the last raise: one late burst is one raise.
 constexpr int kRaiseSpacing = 5;
 
@@ -90,16 +94,24 @@ void cJitterBuffer::CountOutput() {
 }
 
 std::unique_ptr<cQueueObject> cJitterBuffer::Conceal(bool bAdvance) {
-  if (!m_pLastOutputPacket || m_nConcealed >= kMaxPlays - 1) {
+  if (!m_pLastOutputPacket || m_nConcealed >= kMaxConcealedSamples) {
     m_bPlaying = false;
     m_pLastOutputPacket.reset();
     m_nConcealed = 0;
     return nullptr;
   }
-  ++m_nConcealed;
-  if (bAdvance) m_uNextTimeStamp += static_cast<uint32_t>(Samples(*m_pLastOutputPacket));
+  std::unique_ptr<cQueueObject> pPacket = m_pLastOutputPacket->CloneObject();
+  // The repeated sound fades: whole for its first 10 ms, then 20 % less every 10 ms, silent
+  // after 60 ms, so a loss is never heard as a buzz.
+  auto* pSamples = reinterpret_cast<int16_t*>(pPacket->m_pData.data());
+  for (int i = 0; i < Samples(*pPacket); ++i, ++m_nConcealed) {
+    const int nFade = std::max(0, m_nConcealed - kFadeStart);
+    const int nGain = std::max(0, kFadeSpan - nFade);
+    pSamples[i] = static_cast<int16_t>(pSamples[i] * nGain / kFadeSpan);
+  }
+  if (bAdvance) m_uNextTimeStamp += static_cast<uint32_t>(Samples(*pPacket));
   CountOutput();
-  return m_pLastOutputPacket->CloneObject();
+  return pPacket;
 }
 
 std::unique_ptr<cQueueObject> cJitterBuffer::GetNextPacket() {
@@ -121,7 +133,7 @@ std::unique_ptr<cQueueObject> cJitterBuffer::GetNextPacket() {
   const int32_t nGap = TimeStampDistance(pOldest->m_uTimeStamp, m_uNextTimeStamp);
   if (nGap > 0) {
     ++m_nPacketLostCount;
-    if (nGap <= kMaxConcealedGap && m_pLastOutputPacket && m_nConcealed < kMaxPlays - 1)
+    if (nGap <= kMaxConcealedGap && m_pLastOutputPacket && m_nConcealed < kMaxConcealedSamples)
       return Conceal(true);
     m_uNextTimeStamp = pOldest->m_uTimeStamp;
   }

@@ -10,7 +10,7 @@
 // Between a line's receive path and the 20 ms mix: orders decoded packets by RTP timestamp and
 // plays them at a steady playout point. It waits until its target depth is queued before it
 // plays; a packet older than the playout point is dropped, never played out of order; a missing
-// packet is concealed by repeating the last one a few times. The target depth grows when
+// packet is concealed by repeating the last one, fading out over 60 ms. The target depth grows when
 // packets come late and shrinks slowly while the network is calm; the depth itself is only
 // trimmed on a quiet packet, so a steady sound is never cut. Sequence numbers (16-bit) and
 // timestamps (32-bit) are compared in serial-number arithmetic.
@@ -19,7 +19,6 @@ class cJitterBuffer {
   static constexpr int kStartThreshold = 4;
   static constexpr int kMinThreshold = 2;
   static constexpr int kMaxThreshold = 20;
-  static constexpr int kMaxPlays = 5;
   // A peer sending faster than we play must not make the queue grow without bound.
   static constexpr int kMaxQueued = 100;
   // Outputs over which the network must stay calm before the target shrinks by one packet.
@@ -59,6 +58,7 @@ class cJitterBuffer {
   int m_nJitterBufferDepth = 0;
   int m_nRestartThreshold = kStartThreshold;
   std::unique_ptr<cQueueObject> m_pLastOutputPacket;
+  // Samples concealed since the last packet played.
   int m_nConcealed = 0;
   bool m_bPlaying = false;
   // The timestamp the next frame played must carry; valid once a stream has played.

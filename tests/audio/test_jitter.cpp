@@ -16,7 +16,8 @@ namespace {
 //   pN*480      put packet n as a 30 ms packet (480 bytes)
 //   g / gK      get one unit / K units
 // Each unit got is written as the packet number its first sample carries (or "-" for none; a
-// unit made of two packets is written "A+B"), separated by spaces.
+// unit made of two packets, or fading in concealment, is written "first+last"), separated by
+// spaces.
 struct sScenario {
   const char* pName;
   const char* pEvents;
@@ -75,17 +76,18 @@ const sScenario kScenarios[] = {
     {"PlaysInOrder", "p1-4 g4", "1 2 3 4", 0},
     {"PileUpBeforePlayingIsTrimmedToTheTarget", "p1-8 g4", "5 6 7 8", 0},
     {"ReorderedPacketsAreSorted", "p1 p3 p2 p4 g p6 p5 g4", "1 2 3 4 5", 0},
-    {"MissingPacketRepeatsLastAndCountsALoss", "p10 p12-14 g4", "10 10 12 13", 1},
-    {"TwoMissingPacketsRepeatTwice", "p10 p13-15 g4", "10 10 10 13", 2},
-    {"LatePacketIsDroppedNotPlayedAfterItsSuccessors", "p1 p2 p4 p5 g3 p3 g2", "1 2 2 4 5", 1},
-    {"UnderrunRepeatsFourTimesThenWaitsForARaisedTarget", "p1-4 g4 g5 p5-8 g p9 g",
-     "1 2 3 4 4 4 4 4 - - 5", 0},
+    {"MissingPacketRepeatsLastAndCountsALoss", "p10 p12-14 g4", "10 10+8 12 13", 1},
+    {"TwoMissingPacketsFade", "p10 p13-15 g4", "10 10+8 8+4 13", 2},
+    {"LatePacketIsDroppedNotPlayedAfterItsSuccessors", "p1 p2 p4 p5 g3 p3 g2", "1 2 2+1 4 5", 1},
+    {"UnderrunFadesOutThenWaitsForARaisedTarget", "p1-4 g4 g5 p5-8 g p9 g",
+     "1 2 3 4 4+3 3+1 1+0 - - - 5", 0},
     {"LongGapIsSkipped", "p1 p20-22 g4", "1 20 21 22", 1},
     {"FarOlderPacketRestartsTheStream", "p1000-1003 g2 p1-4 g2", "1000 1001 1 2", 0},
     {"DuplicateIsPlayedOnce", "p1 p2 p2 p3 p4 g4", "1 2 3 4", 0},
     {"DuplicateOfPlayedPacketIsDropped", "p1-4 g p1 g3", "1 2 3 4", 0},
     {"SequenceWrapNeitherReordersNorLoses", "p65534-65537 g4", "65534 65535 0 1", 0},
-    {"LossAcrossSequenceWrapIsCounted", "p65534 p65535 p65537 p65538 g4", "65534 65535 65535 1", 1},
+    {"LossAcrossSequenceWrapIsCounted", "p65534 p65535 p65537 p65538 g4", "65534 65535 65535+0 1",
+     1},
     {"TimestampWrapKeepsOrder", "ts=4294966816 p1 p2 p4 p3 g4", "1 2 3 4", 0},
     {"BothWrapTogether", "ts=4294966000 p65533 p65535 p65534 p65536 g4", "65533 65534 65535 0", 0},
     {"ThirtyMsPacketsPlayAsTwentyMsUnits", "p1*480 p2*480 p3*480 p4*480 g6", "1 1+2 2 3 3+4 4", 0},
@@ -108,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, JitterScenario, ::testing::ValuesIn(kScenari
 
 TEST(JitterBuffer, ResetReturnsToTheStartThresholdAndKeepsTheLostCount) {
   cJitterBuffer jitter;
-  EXPECT_EQ(RunEvents(jitter, "p10 p12-14 g3"), "10 10 12");
+  EXPECT_EQ(RunEvents(jitter, "p10 p12-14 g3"), "10 10+8 12");
   EXPECT_EQ(jitter.GetCountPacketTotal(), 4);
   jitter.ResetBuffer();
   EXPECT_EQ(jitter.GetSizeJitterBuffer(), 0);
