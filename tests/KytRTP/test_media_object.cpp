@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <asio/io_context.hpp>
 #include <asio/ip/udp.hpp>
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "KytRTP/KytCodec/ciLBCCodec.h"
@@ -570,4 +574,107 @@ TEST_F(MediaObject, RecordsSentAndReceivedSoundMixed) {
   ASSERT_TRUE(object.SaveRecordingToWaveFile(0, sPath.c_str()));
   std::ifstream empty(sPath, std::ios::binary | std::ios::ate);
   EXPECT_EQ(static_cast<int>(empty.tellg()), 46);
+}
+
+namespace {
+
+// A far end scripted tick by tick. Each word of a script is one 20 ms tick: the packets sent
+// before it, joined by commas ("." for none). A packet is its number n (sequence number n,
+// timestamp 160 n, every sample the n-th of a set of distinct u-law values), then "x" to carry a
+// CSRC and a header extension, "s" to come from a second SSRC. What the speaker played is
+// written per tick: the packet number, "~" for a concealed unit, "-" for silence.
+struct sReceiveCase {
+  const char* pName;
+  const char* pScript;
+  const char* pPlayed;
+};
+
+void PrintTo(const sReceiveCase& c, std::ostream* pOut) { *pOut << c.pName; }
+
+uint8_t CodeOf(int n) { return static_cast<uint8_t>(0xE0 - n % 64); }
+
+struct ScriptedPeer : MediaObject {
+  void Send(int nPort, const std::string& sPacket) {
+    const int n = std::stoi(sPacket);
+    const bool bExtension = sPacket.find('x') != std::string::npos;
+    std::vector<uint8_t> packet = {bExtension ? uint8_t{0x91} : uint8_t{0x80}, 0};
+    const uint32_t uSsrc = sPacket.find('s') != std::string::npos ? 0x5555 : 0x1234;
+    for (const uint32_t uWord : {(static_cast<uint32_t>(n) & 0xFFFF) << 16, n * 160u, uSsrc})
+      for (int i = 0; i < 4; ++i) packet.push_back(static_cast<uint8_t>(uWord >> (24 - 8 * i)));
+    packet.erase(packet.begin() + 2, packet.begin() + 4);
+    if (bExtension) packet.insert(packet.end(), {0, 0, 0, 9, 0xBE, 0xDE, 0, 1, 1, 2, 3, 4});
+    packet.resize(packet.size() + 160, CodeOf(n));
+    peer.send_to(asio::buffer(packet),
+                 udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), nPort));
+  }
+
+  // Runs the script; answers what was played and keeps each unit's level.
+  std::string Run(const std::string& sScript, std::vector<double>* pLevels = nullptr) {
+    const int nPort = StartLine(0);
+    std::istringstream ticks(sScript);
+    std::string sTick, sPlayed;
+    while (ticks >> sTick) {
+      std::istringstream packets(sTick);
+      for (std::string s; std::getline(packets, s, ',');)
+        if (s != ".") Send(nPort, s);
+      Pump();
+      int16_t spk[160], c0[160], c1[160];
+      if (!object.GetSpkPlay(spk, c0, c1)) std::fill_n(spk, 160, 0);
+      if (pLevels) pLevels->push_back(kyttest::Rms(spk, 160));
+      std::string sTag = std::all_of(spk, spk + 160, [](int16_t v) { return v == 0; }) ? "-" : "~";
+      for (int n = 0; n < 64; ++n)
+        if (std::all_of(spk, spk + 160,
+                        [&](int16_t v) { return v == ulaw.DecodeSample(CodeOf(n)); }))
+          sTag = std::to_string(n);
+      sPlayed += (sPlayed.empty() ? "" : " ") + sTag;
+    }
+    return sPlayed;
+  }
+};
+
+const sReceiveCase kReceiveCases[] = {
+    {"ExtensionAndCsrcArePlayed", "1x,2x,3x,4x 5x 6x 7x", "1 2 3 4"},
+    {"ForeignSsrcResetsCleanly", "1,2,3,4 5 6 7s 8s 9s 10s 11s", "1 2 3 - - - 7 8"},
+    {"PacketLate200msIsDroppedNotPlayedAfterItsSuccessors",
+     "1,2,3,4 5 6 8 9 10 11 12 13 14 15 16 7 17 18", "1 2 3 4 5 6 ~ 8 9 10 11 12 13 14 15"},
+};
+
+class ReceiveScript : public ScriptedPeer, public ::testing::WithParamInterface<sReceiveCase> {};
+
+}  // namespace
+
+TEST_P(ReceiveScript, PlaysAsExpected) {
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
+  EXPECT_EQ(Run(GetParam().pScript), GetParam().pPlayed) << GetParam().pScript;
+}
+
+INSTANTIATE_TEST_SUITE_P(Peer, ReceiveScript, ::testing::ValuesIn(kReceiveCases),
+                         [](const auto& testInfo) { return std::string(testInfo.param.pName); });
+
+// 5 % random loss over 12 s: every packet that came is played in order, and a loss is never
+// heard as a repeated block: at most three units of concealment, each quieter than the last.
+TEST_F(ScriptedPeer, RandomLossIsConcealedByFadingNotRepeating) {
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
+  std::mt19937 rng(16);
+  std::string sScript = "1,2,3,4";
+  for (int n = 5; n < 600; ++n) sScript += rng() % 20 == 0 ? " ." : " " + std::to_string(n);
+  std::vector<double> levels;
+  std::istringstream played(Run(sScript, &levels));
+  int nLast = 0, nConcealed = 0, nLosses = 0;
+  std::string sTag;
+  for (size_t i = 0; played >> sTag; ++i) {
+    if (sTag == "~") {
+      nLosses += nConcealed == 0;
+      ++nConcealed;
+      EXPECT_LE(nConcealed, 3) << i;
+      EXPECT_LT(levels[i], levels[i - 1]) << i;
+      continue;
+    }
+    ASSERT_NE(sTag, "-") << i;
+    nConcealed = 0;
+    const int n = std::stoi(sTag);
+    EXPECT_NE(n, nLast) << "unit " << i << " repeats";
+    nLast = n;
+  }
+  EXPECT_GT(nLosses, 15);
 }
