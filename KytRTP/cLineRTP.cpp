@@ -302,7 +302,14 @@ void cLineRTP::OnMicData(const int16_t* pUnit) {
     m_pRecordFile->OnTimerTick();
     m_pDetectAMD->OnTimerTick(10);
   }
-  if (!m_bOpen || m_bHold || !m_bOutboundRTP) return;
+  if (m_bOpen && m_bHold && m_bOutboundRTP && !m_bStopMicSend) {
+    // The stream's clock runs on while nothing is sent; the first packet after is marked.
+    // (Telephone events sent on hold keep their own timestamps.)
+    m_pPacketRTP->SkipSamples(cAudioUnit::kSamples + m_pSendFillBuff->GetSizeBUFF() / 2);
+    m_pSendFillBuff->ResetBUFF();
+    return;
+  }
+  if (!m_bOpen || !m_bOutboundRTP) return;
   int16_t send[cAudioUnit::kSamples];
   int16_t mixed[cAudioUnit::kSamples];
   const bool bMixed = m_pMixedPCM->ReadToBUFF(mixed, cAudioUnit::kBytes);

@@ -27,6 +27,12 @@ class cPacketRTP {
   void CreatePacket(int nMinFrameSize, int nMinFrameDurationUs, int nPayloadSize, int nPayloadType,
                     uint8_t* pBuffer);
 
+  // Samples that went by unsent (hold): the timestamp moves on and the next packet is marked.
+  void SkipSamples(int nSamples) {
+    m_uOutboundTimeStamp += static_cast<uint32_t>(nSamples);
+    m_bSetMarkerBit = true;
+  }
+
   // Writes the 12-byte header of one telephone-event packet: it carries the timestamp of the
   // last voice packet. The last packet of an event moves the voice timestamp on by the event's
   // length and advances the sequence number.

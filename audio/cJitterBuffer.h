@@ -16,7 +16,7 @@
 // timestamps (32-bit) are compared in serial-number arithmetic.
 class cJitterBuffer {
  public:
-  static constexpr int kStartThreshold = 4;
+  static constexpr int kStartThreshold = 6;
   static constexpr int kMinThreshold = 2;
   static constexpr int kMaxThreshold = 20;
   // A peer sending faster than we play must not make the queue grow without bound.

@@ -72,25 +72,27 @@ std::string RunEvents(cJitterBuffer& jitter, const std::string& sEvents) {
 }
 
 const sScenario kScenarios[] = {
-    {"WaitsForFourPackets", "p1-3 g2 p4 g", "- - 1", 0},
-    {"PlaysInOrder", "p1-4 g4", "1 2 3 4", 0},
-    {"PileUpBeforePlayingIsTrimmedToTheTarget", "p1-8 g4", "5 6 7 8", 0},
-    {"ReorderedPacketsAreSorted", "p1 p3 p2 p4 g p6 p5 g4", "1 2 3 4 5", 0},
-    {"MissingPacketRepeatsLastAndCountsALoss", "p10 p12-14 g4", "10 10+8 12 13", 1},
-    {"TwoMissingPacketsFade", "p10 p13-15 g4", "10 10+8 8+4 13", 2},
-    {"LatePacketIsDroppedNotPlayedAfterItsSuccessors", "p1 p2 p4 p5 g3 p3 g2", "1 2 2+1 4 5", 1},
-    {"UnderrunFadesOutThenWaitsForARaisedTarget", "p1-4 g4 g5 p5-8 g p9 g",
-     "1 2 3 4 4+3 3+1 1+0 - - - 5", 0},
-    {"LongGapIsSkipped", "p1 p20-22 g4", "1 20 21 22", 1},
-    {"FarOlderPacketRestartsTheStream", "p1000-1003 g2 p1-4 g2", "1000 1001 1 2", 0},
-    {"DuplicateIsPlayedOnce", "p1 p2 p2 p3 p4 g4", "1 2 3 4", 0},
-    {"DuplicateOfPlayedPacketIsDropped", "p1-4 g p1 g3", "1 2 3 4", 0},
-    {"SequenceWrapNeitherReordersNorLoses", "p65534-65537 g4", "65534 65535 0 1", 0},
-    {"LossAcrossSequenceWrapIsCounted", "p65534 p65535 p65537 p65538 g4", "65534 65535 65535+0 1",
+    {"WaitsForSixPackets", "p1-5 g2 p6 g", "- - 1", 0},
+    {"PlaysInOrder", "p1-6 g6", "1 2 3 4 5 6", 0},
+    {"PileUpBeforePlayingIsTrimmedToTheTarget", "p1-8 g4", "3 4 5 6", 0},
+    {"ReorderedPacketsAreSorted", "p1 p3 p2 p5 p4 p6 g p8 p7 g6", "1 2 3 4 5 6 7", 0},
+    {"MissingPacketRepeatsLastAndCountsALoss", "p10 p12-16 g4", "10 10+8 12 13", 1},
+    {"TwoMissingPacketsFade", "p10 p13-17 g4", "10 10+8 8+4 13", 2},
+    {"LatePacketIsDroppedNotPlayedAfterItsSuccessors", "p1 p2 p4-7 g3 p3 g2", "1 2 2+1 4 5", 1},
+    {"UnderrunFadesOutThenWaitsForARaisedTarget", "p1-6 g6 g5 p7-12 g p13 g",
+     "1 2 3 4 5 6 6+4 4+2 2+0 - - - 7", 0},
+    {"LongGapIsSkipped", "p1 p20-24 g4", "1 20 21 22", 1},
+    {"FarOlderPacketRestartsTheStream", "p1000-1005 g2 p1-6 g2", "1000 1001 1 2", 0},
+    {"DuplicateIsPlayedOnce", "p1 p2 p2 p3-6 g6", "1 2 3 4 5 6", 0},
+    {"DuplicateOfPlayedPacketIsDropped", "p1-6 g p1 g5", "1 2 3 4 5 6", 0},
+    {"SequenceWrapNeitherReordersNorLoses", "p65534-65539 g6", "65534 65535 0 1 2 3", 0},
+    {"LossAcrossSequenceWrapIsCounted", "p65534 p65535 p65537-65540 g4", "65534 65535 65535+0 1",
      1},
-    {"TimestampWrapKeepsOrder", "ts=4294966816 p1 p2 p4 p3 g4", "1 2 3 4", 0},
-    {"BothWrapTogether", "ts=4294966000 p65533 p65535 p65534 p65536 g4", "65533 65534 65535 0", 0},
-    {"ThirtyMsPacketsPlayAsTwentyMsUnits", "p1*480 p2*480 p3*480 p4*480 g6", "1 1+2 2 3 3+4 4", 0},
+    {"TimestampWrapKeepsOrder", "ts=4294966816 p1 p2 p4 p3 p5 p6 g6", "1 2 3 4 5 6", 0},
+    {"BothWrapTogether", "ts=4294966000 p65533 p65535 p65534 p65536-65538 g4",
+     "65533 65534 65535 0", 0},
+    {"ThirtyMsPacketsPlayAsTwentyMsUnits", "p1*480 p2*480 p3*480 p4*480 p5*480 p6*480 g6",
+     "1 1+2 2 3 3+4 4", 0},
 };
 
 class JitterScenario : public ::testing::TestWithParam<sScenario> {};
@@ -110,12 +112,12 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, JitterScenario, ::testing::ValuesIn(kScenari
 
 TEST(JitterBuffer, ResetReturnsToTheStartThresholdAndKeepsTheLostCount) {
   cJitterBuffer jitter;
-  EXPECT_EQ(RunEvents(jitter, "p10 p12-14 g3"), "10 10+8 12");
-  EXPECT_EQ(jitter.GetCountPacketTotal(), 4);
+  EXPECT_EQ(RunEvents(jitter, "p10 p12-16 g3"), "10 10+8 12");
+  EXPECT_EQ(jitter.GetCountPacketTotal(), 6);
   jitter.ResetBuffer();
   EXPECT_EQ(jitter.GetSizeJitterBuffer(), 0);
   EXPECT_EQ(jitter.GetCountPacketTotal(), 0);
-  EXPECT_EQ(RunEvents(jitter, "p100-102 g p103 g"), "- 100");
+  EXPECT_EQ(RunEvents(jitter, "p100-104 g p105 g"), "- 100");
   EXPECT_EQ(jitter.GetCountPacketLost(), 1);
 }
 
@@ -123,15 +125,15 @@ TEST(JitterBuffer, ThresholdRisesAfterUnderruns) {
   cJitterBuffer jitter;
   int16_t unit[160];
   long n = 0;
-  // Bursts of 4 then a short pause: every burst ends in an underrun.
-  while (jitter.GetRestartThreshold() == 4 && n < 2000) {
-    for (int i = 0; i < 4; ++i, ++n) {
+  // Bursts of 6 then a short pause: every burst ends in an underrun.
+  while (jitter.GetRestartThreshold() == 6 && n < 2000) {
+    for (int i = 0; i < 6; ++i, ++n) {
       std::vector<int16_t> pcm(160, 1);
       jitter.InsertPacket(n & 0xFFFF, 0, n * 160, pcm.data(), 320);
     }
-    for (int i = 0; i < 6; ++i) jitter.GetUnitLengthPCM(unit);
+    for (int i = 0; i < 8; ++i) jitter.GetUnitLengthPCM(unit);
   }
-  EXPECT_EQ(jitter.GetRestartThreshold(), 5);
+  EXPECT_EQ(jitter.GetRestartThreshold(), 7);
 }
 
 // A steady stream one packet ahead of the target: the target falls to two on a calm network,
@@ -145,7 +147,7 @@ TEST(JitterBuffer, ThresholdFallsOnASteadyStreamAndOnlyQuietPacketsAreDropped) {
     for (long n = 0; n < 3000; ++n) {
       pcm[159] = static_cast<int16_t>(n);
       jitter.InsertPacket(n & 0xFFFF, 0, n * 160, pcm.data(), 320);
-      if (n < 5) continue;
+      if (n < 7) continue;
       ASSERT_TRUE(jitter.GetUnitLengthPCM(unit)) << n;
       nSkipped += nPrevious >= 0 && unit[159] != nPrevious + 1;
       nPrevious = unit[159];
@@ -153,8 +155,8 @@ TEST(JitterBuffer, ThresholdFallsOnASteadyStreamAndOnlyQuietPacketsAreDropped) {
     }
     EXPECT_EQ(nLowest, 2);
     EXPECT_EQ(jitter.GetCountPacketLost(), 0);
-    EXPECT_EQ(nSkipped, nLevel == 1 ? 1 : 0) << nLevel;
-    EXPECT_EQ(jitter.GetSizeJitterBuffer(), nLevel == 1 ? 2 : 3) << nLevel;
+    EXPECT_EQ(nSkipped, nLevel == 1 ? 3 : 0) << nLevel;
+    EXPECT_EQ(jitter.GetSizeJitterBuffer(), nLevel == 1 ? 2 : 5) << nLevel;
   }
 }
 
