@@ -268,6 +268,12 @@ void cLineRTP::AddMixedUnitData(const int16_t* pUnit) {
   m_pMixedPCM->WriteToBUFF(pUnit, cAudioUnit::kBytes);
 }
 
+void cLineRTP::SkipUnit() {
+  // The stream's clock runs on while no voice is sent; the next voice packet is marked.
+  m_pPacketRTP->SkipSamples(cAudioUnit::kSamples + m_pSendFillBuff->GetSizeBUFF() / 2);
+  m_pSendFillBuff->ResetBUFF();
+}
+
 void cLineRTP::OnTickPlayWaveFile() {
   if (!m_bOutboundRTP || !m_bOpen) {
     m_bStopMicSend = false;
@@ -276,18 +282,21 @@ void cLineRTP::OnTickPlayWaveFile() {
   int16_t wave[cAudioUnit::kSamples] = {};
   const bool bWave = m_pPlayWave->FillToPlayUnitPCM(wave);
   cRTPBasedDTMFObj event;
-  if (m_pRTPBasedDTMF->GenDigitDTMF(event)) {
+  const uint32_t uClock = m_pPacketRTP->GetOutboundTimeStamp() +
+                          static_cast<uint32_t>(m_pSendFillBuff->GetSizeBUFF() / 2);
+  if (m_pRTPBasedDTMF->GenDigitDTMF(uClock, event)) {
     m_bStopMicSend = true;
     uint8_t packet[cPacketRTP::kHeaderSize + 4];
-    m_pPacketRTP->CreatePacketDTMF(event.m_bFirstPacket, event.m_bLastPacket, event.m_nMagicNo,
-                                   event.m_bUpdateRTP, packet);
+    m_pPacketRTP->CreatePacketEvent(event.m_uTimeStamp, event.m_bFirstPacket, event.m_nMagicNo,
+                                    packet);
     std::copy(event.m_arrDigitRTP, event.m_arrDigitRTP + 4, packet + cPacketRTP::kHeaderSize);
     m_pSocketRTP->SendToSocket(packet, sizeof(packet), m_pToIP.GetDATA(), m_nToPort);
+    SkipUnit();
     return;
   }
-  if (m_pRTPBasedDTMF->IsStopVoice()) {
+  if (m_pRTPBasedDTMF->IsBusy()) {
     m_bStopMicSend = true;
-    m_pSendFillBuff->ResetBUFF();
+    SkipUnit();
     return;
   }
   m_bStopMicSend = bWave;
@@ -302,14 +311,10 @@ void cLineRTP::OnMicData(const int16_t* pUnit) {
     m_pRecordFile->OnTimerTick();
     m_pDetectAMD->OnTimerTick(10);
   }
-  if (m_bOpen && m_bHold && m_bOutboundRTP && !m_bStopMicSend) {
-    // The stream's clock runs on while nothing is sent; the first packet after is marked.
-    // (Telephone events sent on hold keep their own timestamps.)
-    m_pPacketRTP->SkipSamples(cAudioUnit::kSamples + m_pSendFillBuff->GetSizeBUFF() / 2);
-    m_pSendFillBuff->ResetBUFF();
-    return;
-  }
-  if (!m_bOpen || !m_bOutboundRTP) return;
+  // On hold nothing is sent but the clock runs on (events and a wave to the remote party, sent
+  // on hold too, have already accounted for this tick).
+  if (m_bOpen && m_bHold && m_bOutboundRTP && !m_bStopMicSend) SkipUnit();
+  if (!m_bOpen || m_bHold || !m_bOutboundRTP) return;
   int16_t send[cAudioUnit::kSamples];
   int16_t mixed[cAudioUnit::kSamples];
   const bool bMixed = m_pMixedPCM->ReadToBUFF(mixed, cAudioUnit::kBytes);

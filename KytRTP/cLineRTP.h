@@ -106,6 +106,8 @@ class cLineRTP : private cKytNoCopy {
   // The per-unit work that may replace the microphone: a wave file playing to the remote party,
   // queued telephone events and the silence after them.
   void OnTickPlayWaveFile();
+  // A tick without voice: the timestamp moves on by the unit and whatever waited to be sent.
+  void SkipUnit();
   void SendTo(const int16_t* pUnit);
   void SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPayloadType);
   // Notes the packet's source; a new SSRC or a sequence jump resets the jitter buffer.

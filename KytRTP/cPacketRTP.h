@@ -33,10 +33,9 @@ class cPacketRTP {
     m_bSetMarkerBit = true;
   }
 
-  // Writes the 12-byte header of one telephone-event packet: it carries the timestamp of the
-  // last voice packet. The last packet of an event moves the voice timestamp on by the event's
-  // length and advances the sequence number.
-  void CreatePacketDTMF(bool bFirst, bool bLast, int nPayloadType, bool bAdvance, uint8_t* pBuffer);
+  // Writes the 12-byte header of one telephone-event packet, with the event's own timestamp;
+  // it takes the next sequence number.
+  void CreatePacketEvent(uint32_t uTimeStamp, bool bMarker, int nPayloadType, uint8_t* pBuffer);
 
   // Refuses (false) a packet shorter than a header, of a version other than 2, whose CSRC list,
   // header extension or padding runs past its end, whose padding count is 0, or without
@@ -52,7 +51,6 @@ class cPacketRTP {
   void WriteHeader(bool bMarker, uint32_t uTimeStamp, int nPayloadType, uint8_t* pBuffer) const;
 
   uint32_t m_uOutboundTimeStamp = 0;
-  uint32_t m_uOutboundTimeStampDTMF = 0;
   uint16_t m_nOutboundSeqno = 0;
   uint32_t m_uOutboundSsrc = 0;
   bool m_bSetMarkerBit = false;

@@ -435,32 +435,11 @@ TEST_F(MediaObject, IlbcReceiveModeFollowsThePayloadLength) {
   EXPECT_EQ(object.GetInboundCodec(0), 3);
 }
 
-TEST(TelephoneEvents, OneEventIsEightPackets) {
-  cGenRTPBasedDTMF queue;
-  queue.DigitDTMF(11, 101);
-  cRTPBasedDTMFObj p;
-  const bool first[8] = {true, true, true, false, false, false, false, false};
-  const bool advance[8] = {false, false, true, true, true, false, false, false};
-  for (int n = 0; n < 8; ++n) {
-    ASSERT_TRUE(queue.GenDigitDTMF(p)) << n;
-    EXPECT_EQ(p.m_arrDigitRTP[0], 11);
-    EXPECT_EQ(p.m_arrDigitRTP[1], n < 5 ? 0x0A : 0x8A);
-    EXPECT_EQ(p.m_arrDigitRTP[2], n < 5 ? 0 : 0x06);
-    EXPECT_EQ(p.m_arrDigitRTP[3], n < 5 ? 0 : 0x40);
-    EXPECT_EQ(p.m_nMagicNo, 101);
-    EXPECT_EQ(p.m_bFirstPacket, first[n]);
-    EXPECT_EQ(p.m_bUpdateRTP, advance[n]);
-    EXPECT_EQ(p.m_bLastPacket, n == 7);
-  }
-  EXPECT_FALSE(queue.IsDigitAvail());
-  int nSilent = 0;
-  while (queue.IsStopVoice()) ++nSilent;
-  EXPECT_EQ(nSilent, 54);
-}
-
-// One digit in the stream: the burst, the silence after it, and voice resuming where the event
-// left the sequence number and timestamp.
-TEST_F(MediaObject, TelephoneEventReplacesTheMicrophone) {
+// Two digits queued at once, sent on hold as well (RFC 4733): each event has the timestamp of the
+// tick it starts, a packet a tick with a new sequence number and the duration so far, the marker
+// on its first packet only, three end packets with the final 100 ms; the second starts 80 ms
+// after the first ended; voice resumes on the next tick, marked, on the sampling clock.
+TEST_F(MediaObject, TelephoneEventsFollowTheSamplingClock) {
   ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   StartLine(0);
   const std::vector<int16_t> unit(160, 1000);
@@ -470,33 +449,35 @@ TEST_F(MediaObject, TelephoneEventReplacesTheMicrophone) {
   cPacketRTP::sParsed before;
   ASSERT_TRUE(cPacketRTP::ParsePacket(voice[0].data(), voice[0].size(), before));
   ASSERT_TRUE(object.GenRTPBasedDTMF(0, 101, 5));
+  ASSERT_TRUE(object.GenRTPBasedDTMF(0, 101, 11));
   ASSERT_TRUE(object.HoldLine(0)) << "events are sent on hold too";
-  for (int i = 0; i < 8; ++i) object.OnMicData(unit.data());
+  for (int i = 0; i < 4; ++i) object.OnMicData(unit.data());
   ASSERT_TRUE(object.UnHoldLine(0));
+  for (int i = 0; i < 12; ++i) object.OnMicData(unit.data());
   const auto events = Received();
-  ASSERT_EQ(events.size(), 8u);
-  const uint16_t s = static_cast<uint16_t>(before.nSeqNo + 1);
-  const uint16_t seqs[8] = {
-      s, s, s, uint16_t(s + 1), uint16_t(s + 2), uint16_t(s + 3), uint16_t(s + 3), uint16_t(s + 3)};
-  for (int n = 0; n < 8; ++n) {
+  ASSERT_EQ(events.size(), 14u);
+  const int kDurations[7] = {160, 320, 480, 640, 800, 800, 800};
+  for (int n = 0; n < 14; ++n) {
     ASSERT_EQ(events[n].size(), 16u);
     cPacketRTP::sParsed e;
     ASSERT_TRUE(cPacketRTP::ParsePacket(events[n].data(), events[n].size(), e));
+    const int k = n % 7;
     EXPECT_EQ(e.nPayloadType, 101);
-    EXPECT_EQ(e.bMarker, n < 3) << n;
-    EXPECT_EQ(e.nSeqNo, seqs[n]) << n;
-    EXPECT_EQ(e.uTimeStamp, before.uTimeStamp) << n;
-    EXPECT_EQ(e.pPayload[0], 5);
+    EXPECT_EQ(e.bMarker, k == 0) << n;
+    EXPECT_EQ(e.nSeqNo, static_cast<uint16_t>(before.nSeqNo + 1 + n)) << n;
+    EXPECT_EQ(e.uTimeStamp, before.uTimeStamp + 160 + (n < 7 ? 0 : 9 * 160)) << n;
+    EXPECT_EQ(e.pPayload[0], n < 7 ? 5 : 11);
+    EXPECT_EQ(e.pPayload[1], k < 4 ? 0x0A : 0x8A) << n;
+    EXPECT_EQ(e.pPayload[2] << 8 | e.pPayload[3], kDurations[k]) << n;
   }
-  for (int i = 0; i < 54; ++i) object.OnMicData(unit.data());
-  EXPECT_TRUE(Received().empty()) << "the microphone stays silent after the event";
   object.OnMicData(unit.data());
   const auto after = Received();
-  ASSERT_EQ(after.size(), 1u);
+  ASSERT_EQ(after.size(), 1u) << "voice resumes at once";
   cPacketRTP::sParsed resumed;
   ASSERT_TRUE(cPacketRTP::ParsePacket(after[0].data(), after[0].size(), resumed));
-  EXPECT_EQ(resumed.nSeqNo, static_cast<uint16_t>(s + 4));
-  EXPECT_EQ(resumed.uTimeStamp, before.uTimeStamp + 2880);
+  EXPECT_EQ(resumed.nSeqNo, static_cast<uint16_t>(before.nSeqNo + 15));
+  EXPECT_EQ(resumed.uTimeStamp, before.uTimeStamp + 17 * 160);
+  EXPECT_TRUE(resumed.bMarker);
   EXPECT_EQ(resumed.nPayloadType, 0);
 }
 
