@@ -12,6 +12,7 @@
 #include "KytRTP/cSocketRTP.h"
 #include "audio/cAudioUnit.h"
 #include "audio/cCircularBUFF.h"
+#include "audio/cComfortNoise.h"
 #include "audio/cDetectAMD.h"
 #include "audio/cG711aCodec.h"
 #include "audio/cG711uCodec.h"
@@ -27,6 +28,8 @@ constexpr int kLineBufferBytes = 3 * cAudioUnit::kBytes;
 // G.711, a byte a sample, after the header).
 constexpr int kMaxFramePCM = 480;
 constexpr int kMaxDatagram = cPacketRTP::kHeaderSize + cAudioUnit::kSamples;
+// Comfort noise (RFC 3389); its first payload byte is the noise level in -dBov.
+constexpr int kPayloadComfortNoise = 13;
 
 // The codec a received payload type stands for (-1: not a voice payload we decode).
 int CodecOfPayloadType(int nPayloadType) {
@@ -63,7 +66,8 @@ cLineRTP::cLineRTP(asio::io_context& context)
       })),
       m_pDetectAMD(std::make_unique<cDetectAMD>([this](bool bHuman) {
         if (mpKytRTPObject) mpKytRTPObject->OnDetectedAMD(m_nLineNo, bHuman);
-      })) {}
+      })),
+      m_pComfortNoise(std::make_unique<cComfortNoise>()) {}
 
 cLineRTP::~cLineRTP() = default;
 
@@ -100,6 +104,7 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
   m_pRTPBasedDTMF->DeleteAll();
   m_pJitterBuffer->ResetBuffer();
   m_bRxStream = false;
+  m_pComfortNoise->Stop();
   m_pPacketRTP->ResetOBJ();
   m_bOutboundRTP = bOutbound;
   m_bInboundRTP = bInbound;
@@ -117,6 +122,7 @@ void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
   m_pMixedPCM->ResetBUFF();
   m_pJitterBuffer->ResetBuffer();
   m_bRxStream = false;
+  m_pComfortNoise->Stop();
   m_pRTPBasedDTMF->DeleteAll();
   m_pPlayWave->WaveFileStop();
 }
@@ -235,12 +241,17 @@ void cLineRTP::OnSocketRecv(uint32_t uSsrc, uint16_t nSeqNo, int nPayloadType, u
                             const uint8_t* pPayload, int nPayloadLength) {
   if (!m_bOpen || m_bHold || !m_bInboundRTP) return;
   TrackSource(uSsrc, nSeqNo);
+  if (nPayloadType == kPayloadComfortNoise) {
+    m_pComfortNoise->SetLevel(pPayload[0] & 0x7F, uTimeStamp);
+    return;
+  }
   const int nCodecNo = CodecOfPayloadType(nPayloadType);
   if (nCodecNo == cCodecRTP::kCodecNone) return;
   int16_t pcm[kMaxPacketPCM / 2];
   const int nPCMBytes = Decode(nCodecNo, pPayload, nPayloadLength, pcm);
   if (nPCMBytes <= 0) return;
   m_nRxCodecNo = nCodecNo;
+  m_pComfortNoise->OnVoice(uTimeStamp);
   m_pDetectAMD->OnSocketRecv(nSeqNo, nCodecNo, uTimeStamp, pcm, nPCMBytes);
   if (m_bMuteInboundVoice) std::memset(pcm, 0, nPCMBytes);
   m_pJitterBuffer->InsertPacket(nSeqNo, 0, uTimeStamp, pcm, nPCMBytes);
@@ -251,6 +262,10 @@ bool cLineRTP::GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChann
                           int16_t* pChannel1) {
   std::fill(pConfUnit, pConfUnit + cAudioUnit::kSamples, 0);
   bool bVoice = m_pJitterBuffer->GetUnitLengthPCM(pConfUnit);
+  if (!bVoice && m_pComfortNoise->IsActive()) {
+    m_pComfortNoise->FillUnit(pConfUnit);
+    bVoice = true;
+  }
   // A wave played for local listening takes the place of the received voice.
   bVoice |= m_pPlayWave->FillToListen(pConfUnit);
   std::copy(pConfUnit, pConfUnit + cAudioUnit::kSamples, pSpkUnit);

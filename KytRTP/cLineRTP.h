@@ -8,6 +8,7 @@
 #include "util/cKytSTR.h"
 
 class cCircularBUFF;
+class cComfortNoise;
 class cDetectAMD;
 class cG610Codec;
 class cGenRTPBasedDTMF;
@@ -127,6 +128,7 @@ class cLineRTP : private cKytNoCopy {
   std::unique_ptr<cRecordFile> m_pRecordFile;
   std::unique_ptr<cPlayWave> m_pPlayWave;
   std::unique_ptr<cDetectAMD> m_pDetectAMD;
+  std::unique_ptr<cComfortNoise> m_pComfortNoise;
 
   int m_nLastError = 0;
   int m_nLineNo = -1;

@@ -565,7 +565,8 @@ namespace {
 // before it, joined by commas ("." for none). A packet is its number n (sequence number n,
 // timestamp 160 n, every sample the n-th of a set of distinct u-law values), then "x" to carry a
 // CSRC and a header extension, "s" to come from a second SSRC. What the speaker played is
-// written per tick: the packet number, "~" for a concealed unit, "-" for silence.
+// written per tick: the packet number, "~" for a concealed unit, "-" for silence. "c" makes
+// packet n comfort noise; "n" is noise heard at its level.
 struct sReceiveCase {
   const char* pName;
   const char* pScript;
@@ -574,19 +575,24 @@ struct sReceiveCase {
 
 void PrintTo(const sReceiveCase& c, std::ostream* pOut) { *pOut << c.pName; }
 
+// Comfort noise is sent at -40 dBov: an RMS of 328.
+constexpr uint8_t kNoiseLevel = 40;
+
 uint8_t CodeOf(int n) { return static_cast<uint8_t>(0xE0 - n % 64); }
 
 struct ScriptedPeer : MediaObject {
   void Send(int nPort, const std::string& sPacket) {
     const int n = std::stoi(sPacket);
     const bool bExtension = sPacket.find('x') != std::string::npos;
-    std::vector<uint8_t> packet = {bExtension ? uint8_t{0x91} : uint8_t{0x80}, 0};
+    const bool bNoise = sPacket.find('c') != std::string::npos;
+    std::vector<uint8_t> packet = {bExtension ? uint8_t{0x91} : uint8_t{0x80},
+                                   bNoise ? uint8_t{13} : uint8_t{0}};
     const uint32_t uSsrc = sPacket.find('s') != std::string::npos ? 0x5555 : 0x1234;
     for (const uint32_t uWord : {(static_cast<uint32_t>(n) & 0xFFFF) << 16, n * 160u, uSsrc})
       for (int i = 0; i < 4; ++i) packet.push_back(static_cast<uint8_t>(uWord >> (24 - 8 * i)));
     packet.erase(packet.begin() + 2, packet.begin() + 4);
     if (bExtension) packet.insert(packet.end(), {0, 0, 0, 9, 0xBE, 0xDE, 0, 1, 1, 2, 3, 4});
-    packet.resize(packet.size() + 160, CodeOf(n));
+    packet.resize(packet.size() + (bNoise ? 1 : 160), bNoise ? kNoiseLevel : CodeOf(n));
     peer.send_to(asio::buffer(packet),
                  udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), nPort));
   }
@@ -603,8 +609,12 @@ struct ScriptedPeer : MediaObject {
       Pump();
       int16_t spk[160], c0[160], c1[160];
       if (!object.GetSpkPlay(spk, c0, c1)) std::fill_n(spk, 160, 0);
-      if (pLevels) pLevels->push_back(kyttest::Rms(spk, 160));
       std::string sTag = std::all_of(spk, spk + 160, [](int16_t v) { return v == 0; }) ? "-" : "~";
+      const double dLevel = kyttest::Rms(spk, 160);
+      if (pLevels) pLevels->push_back(dLevel);
+      if (*std::min_element(spk, spk + 160) < 0 && *std::max_element(spk, spk + 160) > 0 &&
+          dLevel > 250 && dLevel < 430)
+        sTag = "n";
       for (int n = 0; n < 64; ++n)
         if (std::all_of(spk, spk + 160,
                         [&](int16_t v) { return v == ulaw.DecodeSample(CodeOf(n)); }))
@@ -616,6 +626,8 @@ struct ScriptedPeer : MediaObject {
 };
 
 const sReceiveCase kReceiveCases[] = {
+    {"ComfortNoiseFillsTheSilence", "1,2,3,4,5,6 7 8 9c . . . . . . . . . .",
+     "1 2 3 4 5 6 7 8 ~ ~ ~ n n n"},
     {"ExtensionAndCsrcArePlayed", "1x,2x,3x,4x,5x,6x 7x 8x", "1 2 3"},
     {"ForeignSsrcResetsCleanly", "1,2,3,4,5,6 7 8 9s 10s 11s 12s 13s 14s 15s",
      "1 2 3 - - - - - 9 10"},
