@@ -245,7 +245,11 @@ void cLineRTP::OnSocketRecv(uint32_t uSsrc, uint16_t nSeqNo, int nPayloadType, u
     m_pComfortNoise->SetLevel(pPayload[0] & 0x7F, uTimeStamp);
     return;
   }
-  const int nCodecNo = CodecOfPayloadType(nPayloadType);
+  // A peer may send with the payload type it offered (iLBC at 97, say): the one negotiated for
+  // sending stands for the same codec when it comes back.
+  const int nCodecNo = nPayloadType == m_nTxPayload && m_nTxCodecNo != cCodecRTP::kCodecNone
+                           ? m_nTxCodecNo
+                           : CodecOfPayloadType(nPayloadType);
   if (nCodecNo == cCodecRTP::kCodecNone) return;
   int16_t pcm[kMaxPacketPCM / 2];
   const int nPCMBytes = Decode(nCodecNo, pPayload, nPayloadLength, pcm);

@@ -400,9 +400,11 @@ TEST_F(MediaObject, IlbcSendsThirtyMsFramesOnTwoTicksOfThree) {
   EXPECT_EQ(b.uTimeStamp, a.uTimeStamp + 240);
 }
 
+// iLBC negotiated at payload type 97, which the peer also sends with.
 TEST_F(MediaObject, IlbcReceiveModeFollowsThePayloadLength) {
   ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   const int nPort = StartLine(0);
+  ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", PeerPort(), 3, 97, true, true));
   ciLBCCodec encoder;
   encoder.SetEncodeMode(20);
   std::vector<int16_t> tone(160);
@@ -410,7 +412,7 @@ TEST_F(MediaObject, IlbcReceiveModeFollowsThePayloadLength) {
   auto send = [&](uint16_t nSeq, const uint8_t* pPayload, int nLength) {
     std::vector<uint8_t> packet(12, 0);
     packet[0] = 0x80;
-    packet[1] = 98;
+    packet[1] = 97;
     packet[2] = static_cast<uint8_t>(nSeq >> 8);
     packet[3] = static_cast<uint8_t>(nSeq);
     const uint32_t uTs = nSeq * 160u;
