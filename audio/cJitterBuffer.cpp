@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "audio/cAudioUnit.h"
+#include "audio/cLossConcealer.h"
 
 namespace {
 
@@ -14,10 +16,6 @@ constexpr int32_t kRestartDistance = 16000;
 constexpr int32_t kMaxConcealedGap = 800;
 // A packet whose mean magnitude is below this (about -44 dBFS) may be dropped unheard.
 constexpr int kQuietMean = 200;
-// Concealment: the last sound plays whole for 10 ms, then fades out over 50 ms.
-constexpr int kFadeStart = 80;
-constexpr int kFadeSpan = 400;
-constexpr int kMaxConcealedSamples = kFadeStart + kFadeSpan;
 // Raising the target waits this many outputs after the last raise: one late burst is one raise.
 constexpr int kRaiseSpacing = 5;
 
@@ -38,7 +36,10 @@ bool IsQuiet(const cQueueObject& packet) {
 
 cJitterBuffer::cJitterBuffer()
     : m_pJitterQueue(std::make_unique<cJitterQueue>()),
-      m_pCircularBUFF(std::make_unique<cCircularBUFF>(kCutBufferBytes)) {}
+      m_pCircularBUFF(std::make_unique<cCircularBUFF>(kCutBufferBytes)),
+      m_pConcealer(std::make_unique<cLossConcealer>()) {}
+
+cJitterBuffer::~cJitterBuffer() = default;
 
 void cJitterBuffer::InsertPacket(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp,
                                  const void* pPCM, int nSize) {
@@ -94,22 +95,16 @@ void cJitterBuffer::CountOutput() {
 }
 
 std::unique_ptr<cQueueObject> cJitterBuffer::Conceal(bool bAdvance) {
-  if (!m_pLastOutputPacket || m_nConcealed >= kMaxConcealedSamples) {
+  if (m_nLastFrameSamples == 0 || m_pConcealer->GetConcealed() >= cLossConcealer::kMaxConcealed) {
     m_bPlaying = false;
-    m_pLastOutputPacket.reset();
-    m_nConcealed = 0;
+    m_nLastFrameSamples = 0;
     return nullptr;
   }
-  std::unique_ptr<cQueueObject> pPacket = m_pLastOutputPacket->CloneObject();
-  // The repeated sound fades: whole for its first 10 ms, then 20 % less every 10 ms, silent
-  // after 60 ms, so a loss is never heard as a buzz.
-  auto* pSamples = reinterpret_cast<int16_t*>(pPacket->m_pData.data());
-  for (int i = 0; i < Samples(*pPacket); ++i, ++m_nConcealed) {
-    const int nFade = std::max(0, m_nConcealed - kFadeStart);
-    const int nGain = std::max(0, kFadeSpan - nFade);
-    pSamples[i] = static_cast<int16_t>(pSamples[i] * nGain / kFadeSpan);
-  }
-  if (bAdvance) m_uNextTimeStamp += static_cast<uint32_t>(Samples(*pPacket));
+  std::vector<int16_t> pcm(static_cast<size_t>(m_nLastFrameSamples));
+  m_pConcealer->Conceal(pcm.data(), m_nLastFrameSamples);
+  auto pPacket =
+      std::make_unique<cQueueObject>(0, 0, m_uNextTimeStamp, pcm.data(), m_nLastFrameSamples * 2);
+  if (bAdvance) m_uNextTimeStamp += static_cast<uint32_t>(m_nLastFrameSamples);
   CountOutput();
   return pPacket;
 }
@@ -133,7 +128,8 @@ std::unique_ptr<cQueueObject> cJitterBuffer::GetNextPacket() {
   const int32_t nGap = TimeStampDistance(pOldest->m_uTimeStamp, m_uNextTimeStamp);
   if (nGap > 0) {
     ++m_nPacketLostCount;
-    if (nGap <= kMaxConcealedGap && m_pLastOutputPacket && m_nConcealed < kMaxConcealedSamples)
+    if (nGap <= kMaxConcealedGap && m_nLastFrameSamples > 0 &&
+        m_pConcealer->GetConcealed() < cLossConcealer::kMaxConcealed)
       return Conceal(true);
     m_uNextTimeStamp = pOldest->m_uTimeStamp;
   }
@@ -145,8 +141,9 @@ std::unique_ptr<cQueueObject> cJitterBuffer::GetNextPacket() {
     if (!pPacket) return Conceal(false);
   }
   m_uNextTimeStamp = pPacket->m_uTimeStamp + static_cast<uint32_t>(Samples(*pPacket));
-  m_nConcealed = 0;
-  m_pLastOutputPacket = pPacket->CloneObject();
+  m_nLastFrameSamples = Samples(*pPacket);
+  m_pConcealer->OnGoodSamples(reinterpret_cast<int16_t*>(pPacket->m_pData.data()),
+                              m_nLastFrameSamples);
   CountOutput();
   return pPacket;
 }
@@ -167,8 +164,8 @@ void cJitterBuffer::ResetBuffer() {
   m_pCircularBUFF->ResetBUFF();
   m_nJitterBufferDepth = 0;
   m_nRestartThreshold = kStartThreshold;
-  m_pLastOutputPacket.reset();
-  m_nConcealed = 0;
+  m_nLastFrameSamples = 0;
+  m_pConcealer->Reset();
   m_bPlaying = false;
   m_bHaveNext = false;
   m_uNextTimeStamp = 0;

@@ -7,13 +7,15 @@
 #include "audio/cCircularBUFF.h"
 #include "audio/cJitterQueue.h"
 
+class cLossConcealer;
+
 // Between a line's receive path and the 20 ms mix: orders decoded packets by RTP timestamp and
 // plays them at a steady playout point. It waits until its target depth is queued before it
 // plays; a packet older than the playout point is dropped, never played out of order; a missing
-// packet is concealed by repeating the last one, fading out over 60 ms. The target depth grows when
-// packets come late and shrinks slowly while the network is calm; the depth itself is only
-// trimmed on a quiet packet, so a steady sound is never cut. Sequence numbers (16-bit) and
-// timestamps (32-bit) are compared in serial-number arithmetic.
+// packet is concealed from the pitch of what was played (cLossConcealer), fading out over 60 ms.
+// The target depth grows when packets come late and shrinks slowly while the network is calm; the
+// depth itself is only trimmed on a quiet packet, so a steady sound is never cut. Sequence numbers
+// (16-bit) and timestamps (32-bit) are compared in serial-number arithmetic.
 class cJitterBuffer {
  public:
   static constexpr int kStartThreshold = 6;
@@ -25,6 +27,7 @@ class cJitterBuffer {
   static constexpr int kCalmWindow = 250;
 
   cJitterBuffer();
+  ~cJitterBuffer();
 
   // Queues a copy of the packet's PCM. An exact duplicate, or a packet older than the playout
   // point (late), is dropped; one far older restarts the stream.
@@ -57,9 +60,9 @@ class cJitterBuffer {
   std::unique_ptr<cCircularBUFF> m_pCircularBUFF;
   int m_nJitterBufferDepth = 0;
   int m_nRestartThreshold = kStartThreshold;
-  std::unique_ptr<cQueueObject> m_pLastOutputPacket;
-  // Samples concealed since the last packet played.
-  int m_nConcealed = 0;
+  std::unique_ptr<cLossConcealer> m_pConcealer;
+  // Samples of the last packet played: the length of a concealed frame (0: nothing to conceal).
+  int m_nLastFrameSamples = 0;
   bool m_bPlaying = false;
   // The timestamp the next frame played must carry; valid once a stream has played.
   bool m_bHaveNext = false;

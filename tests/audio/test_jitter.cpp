@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "audio/cJitterBuffer.h"
+#include "audio/cLossConcealer.h"
+#include "tests/support/Tone.h"
 
 namespace {
 
@@ -16,8 +19,8 @@ namespace {
 //   pN*480      put packet n as a 30 ms packet (480 bytes)
 //   g / gK      get one unit / K units
 // Each unit got is written as the packet number its first sample carries (or "-" for none; a
-// unit made of two packets, or fading in concealment, is written "first+last"), separated by
-// spaces.
+// unit made of two packets, fading in concealment, or blending in after it, is written
+// "first+last"), separated by spaces.
 struct sScenario {
   const char* pName;
   const char* pEvents;
@@ -76,17 +79,17 @@ const sScenario kScenarios[] = {
     {"PlaysInOrder", "p1-6 g6", "1 2 3 4 5 6", 0},
     {"PileUpBeforePlayingIsTrimmedToTheTarget", "p1-8 g4", "3 4 5 6", 0},
     {"ReorderedPacketsAreSorted", "p1 p3 p2 p5 p4 p6 g p8 p7 g6", "1 2 3 4 5 6 7", 0},
-    {"MissingPacketRepeatsLastAndCountsALoss", "p10 p12-16 g4", "10 10+8 12 13", 1},
-    {"TwoMissingPacketsFade", "p10 p13-17 g4", "10 10+8 8+4 13", 2},
-    {"LatePacketIsDroppedNotPlayedAfterItsSuccessors", "p1 p2 p4-7 g3 p3 g2", "1 2 2+1 4 5", 1},
+    {"MissingPacketRepeatsLastAndCountsALoss", "p10 p12-16 g4", "10 10+8 8+12 13", 1},
+    {"TwoMissingPacketsFade", "p10 p13-17 g4", "10 10+8 8+4 4+13", 2},
+    {"LatePacketIsDroppedNotPlayedAfterItsSuccessors", "p1 p2 p4-7 g3 p3 g2", "1 2 2+1 1+4 5", 1},
     {"UnderrunFadesOutThenWaitsForARaisedTarget", "p1-6 g6 g5 p7-12 g p13 g",
-     "1 2 3 4 5 6 6+4 4+2 2+0 - - - 7", 0},
+     "1 2 3 4 5 6 6+4 4+2 2+0 - - - 0+7", 0},
     {"LongGapIsSkipped", "p1 p20-24 g4", "1 20 21 22", 1},
     {"FarOlderPacketRestartsTheStream", "p1000-1005 g2 p1-6 g2", "1000 1001 1 2", 0},
     {"DuplicateIsPlayedOnce", "p1 p2 p2 p3-6 g6", "1 2 3 4 5 6", 0},
     {"DuplicateOfPlayedPacketIsDropped", "p1-6 g p1 g5", "1 2 3 4 5 6", 0},
     {"SequenceWrapNeitherReordersNorLoses", "p65534-65539 g6", "65534 65535 0 1 2 3", 0},
-    {"LossAcrossSequenceWrapIsCounted", "p65534 p65535 p65537-65540 g4", "65534 65535 65535+0 1",
+    {"LossAcrossSequenceWrapIsCounted", "p65534 p65535 p65537-65540 g4", "65534 65535 65535+0 0+1",
      1},
     {"TimestampWrapKeepsOrder", "ts=4294966816 p1 p2 p4 p3 p5 p6 g6", "1 2 3 4 5 6", 0},
     {"BothWrapTogether", "ts=4294966000 p65533 p65535 p65534 p65536-65538 g4",
@@ -112,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, JitterScenario, ::testing::ValuesIn(kScenari
 
 TEST(JitterBuffer, ResetReturnsToTheStartThresholdAndKeepsTheLostCount) {
   cJitterBuffer jitter;
-  EXPECT_EQ(RunEvents(jitter, "p10 p12-16 g3"), "10 10+8 12");
+  EXPECT_EQ(RunEvents(jitter, "p10 p12-16 g3"), "10 10+8 8+12");
   EXPECT_EQ(jitter.GetCountPacketTotal(), 6);
   jitter.ResetBuffer();
   EXPECT_EQ(jitter.GetSizeJitterBuffer(), 0);
@@ -168,4 +171,22 @@ TEST(JitterBuffer, FloodIsBoundedAndTrimmed) {
   int16_t unit[160];
   for (int i = 0; i < 40; ++i) jitter.GetUnitLengthPCM(unit);
   EXPECT_LT(jitter.GetSizeJitterBuffer(), cJitterBuffer::kMaxQueued - 40);
+}
+
+// A voiced sound (160 Hz, a 50-sample period) lost for 20 ms: the first 10 ms of concealment
+// continue its waveform, not merely its last packet.
+TEST(LossConcealer, ContinuesThePitchPeriod) {
+  const std::vector<int16_t> tone = kyttest::Tone(160, 8000, 800);
+  cLossConcealer concealer;
+  std::vector<int16_t> played(tone.begin(), tone.begin() + 640);
+  concealer.OnGoodSamples(played.data(), 640);
+  int16_t concealed[160];
+  concealer.Conceal(concealed, 160);
+  double dSignal = 0, dNoise = 0;
+  for (int i = 0; i < 80; ++i) {
+    dSignal += double(tone[640 + i]) * tone[640 + i];
+    dNoise += double(concealed[i] - tone[640 + i]) * (concealed[i] - tone[640 + i]);
+  }
+  EXPECT_GT(10 * std::log10(dSignal / dNoise), 30.0);
+  EXPECT_LT(kyttest::Rms(concealed + 110, 50), 0.9 * kyttest::Rms(concealed, 50)) << "fading";
 }
