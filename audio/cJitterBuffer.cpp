@@ -84,11 +84,15 @@ void cJitterBuffer::CountOutput() {
   m_nWindowMinDepth = std::min(m_nWindowMinDepth, m_nJitterBufferDepth);
   if (++m_nWindowOutputs < kCalmWindow) return;
   // A calm window lets the target shrink by one, and asks for one packet of any depth beyond it
-  // to be dropped at the next quiet moment: at most one adjustment a window.
+  // to be dropped at the next quiet moment (a sender whose clock is faster than ours): at most
+  // one adjustment a window.
   if (m_nWindowTrouble == 0) {
     m_nRestartThreshold = std::max(m_nRestartThreshold - 1, kMinThreshold);
     m_bDropPending = m_nWindowMinDepth > m_nRestartThreshold;
   }
+  // A window that ran the queue dry (a sender whose clock is slower than ours) asks for one
+  // quiet packet to be played twice, before the buffer underruns in the middle of speech.
+  m_bInsertPending = m_nWindowMinDepth == 0;
   m_nWindowOutputs = 0;
   m_nWindowMinDepth = kMaxQueued;
   m_nWindowTrouble = 0;
@@ -118,6 +122,10 @@ std::unique_ptr<cQueueObject> cJitterBuffer::GetNextPacket() {
     m_bHaveNext = true;
     m_uNextTimeStamp = m_pJitterQueue->GetTail()->m_uTimeStamp;
   }
+  if (m_pInserted) {
+    CountOutput();
+    return std::move(m_pInserted);
+  }
   const cQueueObject* pOldest = m_pJitterQueue->GetTail();
   if (!pOldest) {
     // Nothing yet: the next packet is late. Waiting for it deepens the buffer by one frame.
@@ -144,6 +152,10 @@ std::unique_ptr<cQueueObject> cJitterBuffer::GetNextPacket() {
   m_nLastFrameSamples = Samples(*pPacket);
   m_pConcealer->OnGoodSamples(reinterpret_cast<int16_t*>(pPacket->m_pData.data()),
                               m_nLastFrameSamples);
+  if (m_bInsertPending && IsQuiet(*pPacket)) {
+    m_bInsertPending = false;
+    m_pInserted = pPacket->CloneObject();
+  }
   CountOutput();
   return pPacket;
 }
@@ -174,6 +186,8 @@ void cJitterBuffer::ResetBuffer() {
   m_nWindowTrouble = 0;
   m_nOutputsSinceRaise = 0;
   m_bDropPending = false;
+  m_bInsertPending = false;
+  m_pInserted.reset();
   m_nPacketLateCount = 0;
   m_nPacketTotalCount = 0;
 }

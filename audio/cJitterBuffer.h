@@ -73,6 +73,9 @@ class cJitterBuffer {
   int m_nWindowTrouble = 0;
   int m_nOutputsSinceRaise = 0;
   bool m_bDropPending = false;
+  bool m_bInsertPending = false;
+  // A quiet packet to be played once more: the buffer deepens by a frame unheard.
+  std::unique_ptr<cQueueObject> m_pInserted;
   int m_nPacketLostCount = 0;
   int m_nPacketLateCount = 0;
   int m_nPacketTotalCount = 0;

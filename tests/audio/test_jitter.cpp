@@ -190,3 +190,41 @@ TEST(LossConcealer, ContinuesThePitchPeriod) {
   EXPECT_GT(10 * std::log10(dSignal / dNoise), 30.0);
   EXPECT_LT(kyttest::Rms(concealed + 110, 50), 0.9 * kyttest::Rms(concealed, 50)) << "fading";
 }
+
+// A sender whose clock runs 1000 ppm fast or slow against ours, talking in 1 s spurts with
+// 0.4 s of near silence between them, for 200 s: the buffer neither grows nor runs dry, and it
+// adjusts (drops or repeats a packet) only in the quiet parts, at most once per 5 s window.
+TEST(JitterBuffer, ClockDriftIsAbsorbedInTheQuietParts) {
+  for (const double dPpm : {1000.0, -1000.0}) {
+    cJitterBuffer jitter;
+    std::vector<int16_t> pcm(160);
+    auto isQuiet = [](long n) { return n % 70 >= 50; };
+    long nSent = 0, nPrevious = -1;
+    int nAdjustments = 0, nLoudAdjustments = 0;
+    for (long t = 0; t < 10000; ++t) {
+      for (; nSent < static_cast<long>(t * (1 + dPpm / 1e6)) + 3; ++nSent) {
+        pcm.assign(160, isQuiet(nSent) ? 1 : 5000);
+        pcm[159] = static_cast<int16_t>(nSent);
+        jitter.InsertPacket(nSent & 0xFFFF, 0, static_cast<uint32_t>(nSent * 160), pcm.data(), 320);
+      }
+      int16_t unit[160];
+      if (!jitter.GetUnitLengthPCM(unit)) continue;
+      const long nNow = unit[159];
+      if (nPrevious >= 0 && nNow != nPrevious + 1) {
+        // What was repeated or skipped must have been quiet; anything else is concealment.
+        ++nAdjustments;
+        if (nNow == nPrevious)
+          nLoudAdjustments += !isQuiet(nNow);
+        else if (nNow < nPrevious)
+          ++nLoudAdjustments;
+        for (long n = nPrevious + 1; n < nNow; ++n) nLoudAdjustments += !isQuiet(n);
+      }
+      nPrevious = unit[159];
+    }
+    EXPECT_GE(nAdjustments, 1) << dPpm;
+    EXPECT_LE(nAdjustments, 10000 / cJitterBuffer::kCalmWindow) << dPpm;
+    EXPECT_EQ(nLoudAdjustments, 0) << dPpm;
+    EXPECT_LE(jitter.GetSizeJitterBuffer(), cJitterBuffer::kStartThreshold) << dPpm;
+    EXPECT_EQ(jitter.GetCountPacketLost(), 0) << dPpm;
+  }
+}
