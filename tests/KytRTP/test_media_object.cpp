@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "KytRTP/KytCodec/ciLBCCodec.h"
@@ -684,4 +685,22 @@ TEST_F(ScriptedPeer, RandomLossIsConcealedByFadingNotRepeating) {
     nLast = n;
   }
   EXPECT_GT(nLosses, 15);
+}
+
+// A host name is looked up off the media thread: the first units go nowhere, later ones arrive.
+TEST_F(MediaObject, HostNameDestinationIsLookedUpInTheBackground) {
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
+  ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
+  ASSERT_TRUE(object.LineStartRTP(0, "localhost", PeerPort(), 0, 0, true, true));
+  const std::vector<int16_t> unit(160, 1000);
+  object.OnMicData(unit.data());
+  EXPECT_TRUE(Received().empty()) << "no lookup on the media thread";
+  size_t nArrived = 0;
+  for (int i = 0; i < 200 && nArrived == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Pump();
+    object.OnMicData(unit.data());
+    nArrived = Received().size();
+  }
+  EXPECT_EQ(nArrived, 1u);
 }
