@@ -9,6 +9,7 @@
 #include "KytRTP/cGenRTPBasedDTMF.h"
 #include "KytRTP/cKytRTPObject.h"
 #include "KytRTP/cPacketRTP.h"
+#include "KytRTP/cSessionRTCP.h"
 #include "KytRTP/cSocketRTP.h"
 #include "audio/cAudioUnit.h"
 #include "audio/cCircularBUFF.h"
@@ -67,7 +68,8 @@ cLineRTP::cLineRTP(asio::io_context& context)
       m_pDetectAMD(std::make_unique<cDetectAMD>([this](bool bHuman) {
         if (mpKytRTPObject) mpKytRTPObject->OnDetectedAMD(m_nLineNo, bHuman);
       })),
-      m_pComfortNoise(std::make_unique<cComfortNoise>()) {}
+      m_pComfortNoise(std::make_unique<cComfortNoise>()),
+      m_pSessionRTCP(std::make_unique<cSessionRTCP>(context)) {}
 
 cLineRTP::~cLineRTP() = default;
 
@@ -80,6 +82,8 @@ bool cLineRTP::Open(bool bBindIP, const char* pListenIP, int nListenPort,
     m_nLastError = kErrSocket;
     return false;
   }
+  // RTCP on the odd port above; a line whose odd port is taken goes without.
+  m_pSessionRTCP->Open(bBindIP ? pListenIP : nullptr, nListenPort + 1);
   m_pRecordFile->Init();
   m_bOpen = true;
   return true;
@@ -87,6 +91,7 @@ bool cLineRTP::Open(bool bBindIP, const char* pListenIP, int nListenPort,
 
 void cLineRTP::Close() {
   m_bOpen = false;
+  m_pSessionRTCP->Close();
   m_pSocketRTP->CloseSocket();
   m_pPlayWave->WaveFileStop();
   m_pMixedPCM->ResetBUFF();
@@ -106,6 +111,7 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
   m_bRxStream = false;
   m_pComfortNoise->Stop();
   m_pPacketRTP->ResetOBJ();
+  m_pSessionRTCP->Start(pRemoteIP, nRemotePort + 1, m_pPacketRTP->GetOutboundSsrc());
   m_bOutboundRTP = bOutbound;
   m_bInboundRTP = bInbound;
   m_pRecordFile->ResetBuff();
@@ -113,6 +119,7 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
 }
 
 void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
+  m_pSessionRTCP->Stop();
   m_pRecordFile->ResetBuff();
   m_pDetectAMD->StopAMD();
   m_nRxCodecNo = -1;
@@ -241,6 +248,7 @@ void cLineRTP::OnSocketRecv(uint32_t uSsrc, uint16_t nSeqNo, int nPayloadType, u
                             const uint8_t* pPayload, int nPayloadLength) {
   if (!m_bOpen || m_bHold || !m_bInboundRTP) return;
   TrackSource(uSsrc, nSeqNo);
+  m_pSessionRTCP->OnReceived(uSsrc, nSeqNo, uTimeStamp);
   if (nPayloadType == kPayloadComfortNoise) {
     m_pComfortNoise->SetLevel(pPayload[0] & 0x7F, uTimeStamp);
     return;
@@ -378,6 +386,7 @@ void cLineRTP::SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPaylo
       return;
   }
   if (nPayload <= 0) return;
+  m_pSessionRTCP->OnSent(m_pPacketRTP->GetOutboundTimeStamp(), nPayload);
   m_pPacketRTP->CreatePacket(cCodecRTP::GetMinFrameSize(nCodecNo),
                              cCodecRTP::GetMinFrameDuration(nCodecNo), nPayload, nPayloadType,
                              packet);

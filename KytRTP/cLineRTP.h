@@ -20,6 +20,7 @@ class cKytRTPObject;
 class cPacketRTP;
 class cPlayWave;
 class cRecordFile;
+class cSessionRTCP;
 class cSocketRTP;
 
 // One voice channel: one UDP socket, one outgoing and one incoming RTP stream, with its own
@@ -55,6 +56,8 @@ class cLineRTP : private cKytNoCopy {
   int GetTxCodecNo() const { return m_nTxCodecNo; }
   int GetRxCodecNo() const { return m_nRxCodecNo; }
   int GetLineLastError() const { return m_nLastError; }
+  // The line's RTCP: reception statistics and the far end's reports.
+  const cSessionRTCP& GetSessionRTCP() const { return *m_pSessionRTCP; }
 
   void MuteInboundVoiceStream(bool bMute) { m_bMuteInboundVoice = bMute; }
   void MuteOutboundVoiceStream(bool bMute) { m_bMuteOutboundVoice = bMute; }
@@ -129,6 +132,7 @@ class cLineRTP : private cKytNoCopy {
   std::unique_ptr<cPlayWave> m_pPlayWave;
   std::unique_ptr<cDetectAMD> m_pDetectAMD;
   std::unique_ptr<cComfortNoise> m_pComfortNoise;
+  std::unique_ptr<cSessionRTCP> m_pSessionRTCP;
 
   int m_nLastError = 0;
   int m_nLineNo = -1;

@@ -18,6 +18,7 @@
 #include "KytRTP/cGenRTPBasedDTMF.h"
 #include "KytRTP/cKytRTPObject.h"
 #include "KytRTP/cPacketRTP.h"
+#include "KytRTP/cSessionRTCP.h"
 #include "KytRTP/cSocketRTP.h"
 #include "audio/cG711uCodec.h"
 #include "audio/cVirtualAudioBackend.h"
@@ -703,4 +704,54 @@ TEST_F(MediaObject, HostNameDestinationIsLookedUpInTheBackground) {
     nArrived = Received().size();
   }
   EXPECT_EQ(nArrived, 1u);
+}
+
+// RTCP on the odd ports: the far end sends 45 of 50 packets and a sender report; after 5 s our
+// sender report says what we sent, and its report block the loss and the far end's report time;
+// stopping the stream sends BYE.
+TEST_F(MediaObject, RtcpReportsEveryFiveSecondsAndSaysByeOnStop) {
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
+  const auto loopback = asio::ip::make_address_v4("127.0.0.1");
+  const int nLocal = kyttest::cLoopbackPort::FreeUdp(2);
+  ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", nLocal));
+  const int nFar = kyttest::cLoopbackPort::FreeUdp(2);
+  udp::socket rtp(context, udp::endpoint(loopback, nFar));
+  udp::socket rtcp(context, udp::endpoint(loopback, nFar + 1));
+  ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", nFar, 0, 0, true, true));
+  for (uint16_t s = 0; s < 50; ++s)
+    if (s % 10 != 3) SendVoice(nLocal, s, 1000);
+  const uint32_t uFarSsrc = ulaw.EncodeSample(1000) * 0x01010101u;
+  std::vector<uint8_t> sr = {0x80, 200, 0, 6};
+  for (const uint32_t u : {uFarSsrc, 0x11223344u, 0x55667788u, 0u, 45u, 7200u})
+    for (int i = 0; i < 4; ++i) sr.push_back(static_cast<uint8_t>(u >> (24 - 8 * i)));
+  peer.send_to(asio::buffer(sr), udp::endpoint(loopback, nLocal + 1));
+  const std::vector<int16_t> unit(160, 1000);
+  for (int i = 0; i < 10; ++i) object.OnMicData(unit.data());
+  context.restart();
+  context.run_for(cSessionRTCP::kInterval + std::chrono::milliseconds(300));
+  std::vector<uint8_t> buf(1500);
+  size_t n = rtp.receive(asio::buffer(buf));
+  cPacketRTP::sParsed voice;
+  ASSERT_TRUE(cPacketRTP::ParsePacket(buf.data(), n, voice));
+  rtcp.non_blocking(true);
+  n = rtcp.receive(asio::buffer(buf));
+  auto word = [&](size_t nAt) {
+    return (uint32_t(buf[nAt]) << 24) | (uint32_t(buf[nAt + 1]) << 16) |
+           (uint32_t(buf[nAt + 2]) << 8) | buf[nAt + 3];
+  };
+  ASSERT_GE(n, 52u);
+  EXPECT_EQ(buf[0], 0x81) << "one report block";
+  EXPECT_EQ(buf[1], 200) << "a sender report";
+  EXPECT_EQ(word(4), voice.uSsrc);
+  EXPECT_EQ(word(20), 10u) << "packets sent";
+  EXPECT_EQ(word(24), 1600u) << "octets sent";
+  EXPECT_EQ(word(28), uFarSsrc);
+  EXPECT_EQ(word(32) & 0xFFFFFF, 5u) << "cumulative loss";
+  EXPECT_EQ(buf[32], 5 * 256 / 50) << "fraction lost";
+  EXPECT_EQ(word(36), 49u) << "highest sequence number";
+  EXPECT_EQ(word(44), 0x33445566u) << "the far end's report time";
+  EXPECT_EQ(buf[53], 202) << "then the source description";
+  ASSERT_TRUE(object.LineStopRTP(0, true, true));
+  n = rtcp.receive(asio::buffer(buf));
+  EXPECT_EQ(buf[n - 7], 203) << "BYE";
 }

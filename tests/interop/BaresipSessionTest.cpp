@@ -6,7 +6,9 @@
 
 #include <string>
 
+#include "KytRTP/cKytRTP.h"
 #include "cBaresipTestBase.h"
+#include "useragent/cKytSIPUserAgentObject.h"
 
 using namespace std::chrono_literals;
 
@@ -193,6 +195,19 @@ TEST_F(BaresipSession, AnOfferWithoutOurCodecIsNotAnswered200) {
   EXPECT_NE(std::string::npos, m_pPeer->EventText("CALL_CLOSED").find("488"))
       << m_pPeer->EventText("CALL_CLOSED");
   EXPECT_FALSE(m_Agent.IsLineBusy(0));
+}
+
+// Each side's RTCP reaches the other's odd port: after a few seconds of talk we have read
+// baresip's reports.
+TEST_F(BaresipSession, RtcpReportsFromBaresipAreRead) {
+  StartBoth("pcmu", {0});
+  ASSERT_TRUE(m_Agent.Connect(0, m_pPeer->Uri().c_str(), 0, 0));
+  ASSERT_TRUE(WaitFor([&] { return BothConnected(); }));
+  cKytRTPLib* pMedia = m_Agent.GetKytMainObj()->GetKytRTPLib();
+  WaitFor([&] { return pMedia->GetRtcpReportsReceived(0) > 0; });
+  EXPECT_GE(pMedia->GetRtcpReportsReceived(0), 1);
+  ASSERT_TRUE(m_Agent.Disconnect(0));
+  ASSERT_TRUE(WaitFor([&] { return m_pPeer->HeardEvent("CALL_CLOSED"); }));
 }
 
 TEST_F(BaresipSession, TelephoneEventsReachBaresip) {
