@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "audio/cJitterBuffer.h"
-#include "audio/cLossConcealer.h"
-#include "tests/support/Tone.h"
 
 namespace {
 
@@ -139,30 +136,6 @@ TEST(JitterBuffer, ThresholdRisesAfterUnderruns) {
   EXPECT_EQ(jitter.GetRestartThreshold(), 7);
 }
 
-// A steady stream one packet ahead of the target: the target falls to two on a calm network,
-// and the extra depth is dropped only where the sound is quiet, so a loud stream plays whole.
-TEST(JitterBuffer, ThresholdFallsOnASteadyStreamAndOnlyQuietPacketsAreDropped) {
-  for (const int16_t nLevel : {1, 5000}) {
-    cJitterBuffer jitter;
-    int16_t unit[160];
-    std::vector<int16_t> pcm(160, nLevel);
-    int nLowest = 8, nSkipped = 0, nPrevious = -1;
-    for (long n = 0; n < 3000; ++n) {
-      pcm[159] = static_cast<int16_t>(n);
-      jitter.InsertPacket(n & 0xFFFF, 0, n * 160, pcm.data(), 320);
-      if (n < 7) continue;
-      ASSERT_TRUE(jitter.GetUnitLengthPCM(unit)) << n;
-      nSkipped += nPrevious >= 0 && unit[159] != nPrevious + 1;
-      nPrevious = unit[159];
-      nLowest = std::min(nLowest, jitter.GetRestartThreshold());
-    }
-    EXPECT_EQ(nLowest, 2);
-    EXPECT_EQ(jitter.GetCountPacketLost(), 0);
-    EXPECT_EQ(nSkipped, nLevel == 1 ? 3 : 0) << nLevel;
-    EXPECT_EQ(jitter.GetSizeJitterBuffer(), nLevel == 1 ? 2 : 5) << nLevel;
-  }
-}
-
 TEST(JitterBuffer, FloodIsBoundedAndTrimmed) {
   cJitterBuffer jitter;
   std::vector<int16_t> pcm(160, 1);
@@ -173,27 +146,10 @@ TEST(JitterBuffer, FloodIsBoundedAndTrimmed) {
   EXPECT_LT(jitter.GetSizeJitterBuffer(), cJitterBuffer::kMaxQueued - 40);
 }
 
-// A voiced sound (160 Hz, a 50-sample period) lost for 20 ms: the first 10 ms of concealment
-// continue its waveform, not merely its last packet.
-TEST(LossConcealer, ContinuesThePitchPeriod) {
-  const std::vector<int16_t> tone = kyttest::Tone(160, 8000, 800);
-  cLossConcealer concealer;
-  std::vector<int16_t> played(tone.begin(), tone.begin() + 640);
-  concealer.OnGoodSamples(played.data(), 640);
-  int16_t concealed[160];
-  concealer.Conceal(concealed, 160);
-  double dSignal = 0, dNoise = 0;
-  for (int i = 0; i < 80; ++i) {
-    dSignal += double(tone[640 + i]) * tone[640 + i];
-    dNoise += double(concealed[i] - tone[640 + i]) * (concealed[i] - tone[640 + i]);
-  }
-  EXPECT_GT(10 * std::log10(dSignal / dNoise), 30.0);
-  EXPECT_LT(kyttest::Rms(concealed + 110, 50), 0.9 * kyttest::Rms(concealed, 50)) << "fading";
-}
-
 // A sender whose clock runs 1000 ppm fast or slow against ours, talking in 1 s spurts with
-// 0.4 s of near silence between them, for 200 s: the buffer neither grows nor runs dry, and it
-// adjusts (drops or repeats a packet) only in the quiet parts, at most once per 5 s window.
+// 0.4 s of near silence between them, for 200 s: the buffer neither grows nor runs dry, its
+// target falls to the least, and it adjusts (drops or repeats a packet) only in the quiet
+// parts, at most once per 5 s window.
 TEST(JitterBuffer, ClockDriftIsAbsorbedInTheQuietParts) {
   for (const double dPpm : {1000.0, -1000.0}) {
     cJitterBuffer jitter;
@@ -211,20 +167,18 @@ TEST(JitterBuffer, ClockDriftIsAbsorbedInTheQuietParts) {
       if (!jitter.GetUnitLengthPCM(unit)) continue;
       const long nNow = unit[159];
       if (nPrevious >= 0 && nNow != nPrevious + 1) {
-        // What was repeated or skipped must have been quiet; anything else is concealment.
+        // A repeated or skipped packet must be a quiet one; anything else is concealment.
         ++nAdjustments;
-        if (nNow == nPrevious)
-          nLoudAdjustments += !isQuiet(nNow);
-        else if (nNow < nPrevious)
-          ++nLoudAdjustments;
+        nLoudAdjustments += nNow == nPrevious ? !isQuiet(nNow) : nNow < nPrevious;
         for (long n = nPrevious + 1; n < nNow; ++n) nLoudAdjustments += !isQuiet(n);
       }
-      nPrevious = unit[159];
+      nPrevious = nNow;
     }
     EXPECT_GE(nAdjustments, 1) << dPpm;
     EXPECT_LE(nAdjustments, 10000 / cJitterBuffer::kCalmWindow) << dPpm;
     EXPECT_EQ(nLoudAdjustments, 0) << dPpm;
     EXPECT_LE(jitter.GetSizeJitterBuffer(), cJitterBuffer::kStartThreshold) << dPpm;
     EXPECT_EQ(jitter.GetCountPacketLost(), 0) << dPpm;
+    EXPECT_EQ(jitter.GetRestartThreshold(), cJitterBuffer::kMinThreshold) << "a calm network";
   }
 }
