@@ -119,7 +119,7 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
 }
 
 void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
-  m_pSessionRTCP->Stop();
+  if (bStopOutbound && bStopInbound) m_pSessionRTCP->Stop();
   m_pRecordFile->ResetBuff();
   m_pDetectAMD->StopAMD();
   m_nRxCodecNo = -1;
