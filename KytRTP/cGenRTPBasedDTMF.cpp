@@ -1,39 +1,54 @@
 #include "KytRTP/cGenRTPBasedDTMF.h"
 
+#include <algorithm>
+
+#include "audio/cAudioUnit.h"
+
 namespace {
 
 constexpr uint8_t kVolume = 0x0A;
 constexpr uint8_t kEndBit = 0x80;
-constexpr uint16_t kEndDuration = 1600;
+constexpr int kDurationSamples = cGenRTPBasedDTMF::kDurationMs * cAudioUnit::kSampleRate / 1000;
 
 }  // namespace
 
 void cGenRTPBasedDTMF::DigitDTMF(int nEvent, int nPayloadType) {
-  for (int n = 0; n < kPacketsPerEvent; ++n) {
-    const bool bEnd = n >= 5;
-    cRTPBasedDTMFObj packet;
-    packet.m_arrDigitRTP[0] = static_cast<uint8_t>(nEvent);
-    packet.m_arrDigitRTP[1] = bEnd ? (kEndBit | kVolume) : kVolume;
-    packet.m_arrDigitRTP[2] = bEnd ? static_cast<uint8_t>(kEndDuration >> 8) : 0;
-    packet.m_arrDigitRTP[3] = bEnd ? static_cast<uint8_t>(kEndDuration & 0xFF) : 0;
-    packet.m_nMagicNo = nPayloadType;
-    packet.m_bFirstPacket = n < 3;
-    packet.m_bLastPacket = n == kPacketsPerEvent - 1;
-    packet.m_bUpdateRTP = n >= 2 && n <= 4;
-    m_pListDigitDTMF.push_back(packet);
+  m_Queue.push_back({nEvent, nPayloadType});
+}
+
+bool cGenRTPBasedDTMF::GenDigitDTMF(uint32_t uClock, cRTPBasedDTMFObj& packet) {
+  if (!m_bActive) {
+    if (m_nGapLeft > 0) {
+      --m_nGapLeft;
+      return false;
+    }
+    if (m_Queue.empty()) return false;
+    m_Current = m_Queue.front();
+    m_Queue.pop_front();
+    m_bActive = true;
+    m_uStart = uClock;
+    m_nElapsed = 0;
+    m_nEndSent = 0;
   }
-}
-
-bool cGenRTPBasedDTMF::GenDigitDTMF(cRTPBasedDTMFObj& packet) {
-  if (m_pListDigitDTMF.empty()) return false;
-  packet = m_pListDigitDTMF.front();
-  m_pListDigitDTMF.pop_front();
-  if (packet.m_bFirstPacket) m_nStopDataCount += kSilenceUnitsPerFirstPacket;
+  const bool bFirst = m_nElapsed == 0;
+  m_nElapsed = std::min(m_nElapsed + cAudioUnit::kSamples, kDurationSamples);
+  const bool bEnd = m_nElapsed >= kDurationSamples;
+  packet.m_arrDigitRTP[0] = static_cast<uint8_t>(m_Current.nEvent);
+  packet.m_arrDigitRTP[1] = bEnd ? (kEndBit | kVolume) : kVolume;
+  packet.m_arrDigitRTP[2] = static_cast<uint8_t>(m_nElapsed >> 8);
+  packet.m_arrDigitRTP[3] = static_cast<uint8_t>(m_nElapsed & 0xFF);
+  packet.m_nMagicNo = m_Current.nPayloadType;
+  packet.m_bFirstPacket = bFirst;
+  packet.m_uTimeStamp = m_uStart;
+  if (bEnd && ++m_nEndSent == kEndPackets) {
+    m_bActive = false;
+    m_nGapLeft = m_Queue.empty() ? 0 : kGapTicks;
+  }
   return true;
 }
 
-bool cGenRTPBasedDTMF::IsStopVoice() {
-  if (m_nStopDataCount <= 0) return false;
-  --m_nStopDataCount;
-  return true;
+void cGenRTPBasedDTMF::DeleteAll() {
+  m_Queue.clear();
+  m_bActive = false;
+  m_nGapLeft = 0;
 }

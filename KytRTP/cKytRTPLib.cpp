@@ -280,6 +280,10 @@ int cKytRTPLib::GetInboundCodec(int nLine) {
   return Run([&](cKytRTPObject& o) { return o.GetInboundCodec(nLine); });
 }
 
+int cKytRTPLib::GetRtcpReportsReceived(int nLine) {
+  return Run([&](cKytRTPObject& o) { return o.GetRtcpReportsReceived(nLine); });
+}
+
 bool cKytRTPLib::DetectAMD(int nLine, bool bEnable, int nAnalysisTime, int nSilenceTime,
                            int nSilenceCount) {
   return Run([&](cKytRTPObject& o) {

@@ -72,6 +72,7 @@ class cKytRTPLib : private cKytNoCopy {
   int GetSpkSoundLevel();
   int GetOutboundCodec(int nLine);
   int GetInboundCodec(int nLine);
+  int GetRtcpReportsReceived(int nLine);
   bool DetectAMD(int nLine, bool bEnable, int nAnalysisTime, int nSilenceTime, int nSilenceCount);
   bool PlayWaveOpen(int nLine, const cKytSTR& sFileName);
   bool PlayWaveClose(int nLine);

@@ -5,6 +5,7 @@
 #include "KytRTP/cGenListenPortRTP.h"
 #include "KytRTP/cKytRTPLib.h"
 #include "KytRTP/cLineRTP.h"
+#include "KytRTP/cSessionRTCP.h"
 #include "audio/cAudioUnit.h"
 #include "audio/cSound.h"
 #include "util/eKytError.h"
@@ -211,6 +212,10 @@ int cKytRTPObject::GetOutboundCodec(int nLine) {
 
 int cKytRTPObject::GetInboundCodec(int nLine) {
   return CheckLine(nLine) ? m_pLineRTP[nLine]->GetRxCodecNo() : -1;
+}
+
+int cKytRTPObject::GetRtcpReportsReceived(int nLine) {
+  return CheckLine(nLine) ? m_pLineRTP[nLine]->GetSessionRTCP().GetReportsReceived() : -1;
 }
 
 bool cKytRTPObject::IsRecording(int nLine) {

@@ -52,6 +52,8 @@ class cKytRTPObject : public cSoundSink, private cKytNoCopy {
   bool LineVoiceChannelSPK(int nLine, int nChannel);
   int GetOutboundCodec(int nLine);
   int GetInboundCodec(int nLine);
+  // RTCP reports read from the line's far end during its current or last stream (-1: no line).
+  int GetRtcpReportsReceived(int nLine);
 
   bool IsRecording(int nLine);
   bool StartRecording(int nLine, int nKind, bool bCompress);

@@ -9,9 +9,11 @@
 #include "KytRTP/cGenRTPBasedDTMF.h"
 #include "KytRTP/cKytRTPObject.h"
 #include "KytRTP/cPacketRTP.h"
+#include "KytRTP/cSessionRTCP.h"
 #include "KytRTP/cSocketRTP.h"
 #include "audio/cAudioUnit.h"
 #include "audio/cCircularBUFF.h"
+#include "audio/cComfortNoise.h"
 #include "audio/cDetectAMD.h"
 #include "audio/cG711aCodec.h"
 #include "audio/cG711uCodec.h"
@@ -27,6 +29,8 @@ constexpr int kLineBufferBytes = 3 * cAudioUnit::kBytes;
 // G.711, a byte a sample, after the header).
 constexpr int kMaxFramePCM = 480;
 constexpr int kMaxDatagram = cPacketRTP::kHeaderSize + cAudioUnit::kSamples;
+// Comfort noise (RFC 3389); its first payload byte is the noise level in -dBov.
+constexpr int kPayloadComfortNoise = 13;
 
 // The codec a received payload type stands for (-1: not a voice payload we decode).
 int CodecOfPayloadType(int nPayloadType) {
@@ -63,7 +67,9 @@ cLineRTP::cLineRTP(asio::io_context& context)
       })),
       m_pDetectAMD(std::make_unique<cDetectAMD>([this](bool bHuman) {
         if (mpKytRTPObject) mpKytRTPObject->OnDetectedAMD(m_nLineNo, bHuman);
-      })) {}
+      })),
+      m_pComfortNoise(std::make_unique<cComfortNoise>()),
+      m_pSessionRTCP(std::make_unique<cSessionRTCP>(context)) {}
 
 cLineRTP::~cLineRTP() = default;
 
@@ -76,6 +82,8 @@ bool cLineRTP::Open(bool bBindIP, const char* pListenIP, int nListenPort,
     m_nLastError = kErrSocket;
     return false;
   }
+  // RTCP on the odd port above; a line whose odd port is taken goes without.
+  m_pSessionRTCP->Open(bBindIP ? pListenIP : nullptr, nListenPort + 1);
   m_pRecordFile->Init();
   m_bOpen = true;
   return true;
@@ -83,6 +91,7 @@ bool cLineRTP::Open(bool bBindIP, const char* pListenIP, int nListenPort,
 
 void cLineRTP::Close() {
   m_bOpen = false;
+  m_pSessionRTCP->Close();
   m_pSocketRTP->CloseSocket();
   m_pPlayWave->WaveFileStop();
   m_pMixedPCM->ResetBUFF();
@@ -99,7 +108,10 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
   m_pMixedPCM->ResetBUFF();
   m_pRTPBasedDTMF->DeleteAll();
   m_pJitterBuffer->ResetBuffer();
+  m_bRxStream = false;
+  m_pComfortNoise->Stop();
   m_pPacketRTP->ResetOBJ();
+  m_pSessionRTCP->Start(pRemoteIP, nRemotePort + 1, m_pPacketRTP->GetOutboundSsrc());
   m_bOutboundRTP = bOutbound;
   m_bInboundRTP = bInbound;
   m_pRecordFile->ResetBuff();
@@ -107,6 +119,7 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
 }
 
 void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
+  if (bStopOutbound && bStopInbound) m_pSessionRTCP->Stop();
   m_pRecordFile->ResetBuff();
   m_pDetectAMD->StopAMD();
   m_nRxCodecNo = -1;
@@ -115,6 +128,8 @@ void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
   m_bInboundRTP = !bStopInbound;
   m_pMixedPCM->ResetBUFF();
   m_pJitterBuffer->ResetBuffer();
+  m_bRxStream = false;
+  m_pComfortNoise->Stop();
   m_pRTPBasedDTMF->DeleteAll();
   m_pPlayWave->WaveFileStop();
 }
@@ -216,15 +231,39 @@ int cLineRTP::Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, 
   }
 }
 
-void cLineRTP::OnSocketRecv(uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp,
+void cLineRTP::TrackSource(uint32_t uSsrc, uint16_t nSeqNo) {
+  const int nJump = static_cast<int16_t>(static_cast<uint16_t>(nSeqNo - m_nRxSeqNo));
+  if (m_bRxStream && uSsrc == m_uRxSsrc && nJump >= -kMaxSeqJump && nJump <= kMaxSeqJump) {
+    if (nJump > 0) m_nRxSeqNo = nSeqNo;
+    return;
+  }
+  // A new source, or one that restarted: what is queued from before would play stale.
+  if (m_bRxStream) m_pJitterBuffer->ResetBuffer();
+  m_bRxStream = true;
+  m_uRxSsrc = uSsrc;
+  m_nRxSeqNo = nSeqNo;
+}
+
+void cLineRTP::OnSocketRecv(uint32_t uSsrc, uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp,
                             const uint8_t* pPayload, int nPayloadLength) {
   if (!m_bOpen || m_bHold || !m_bInboundRTP) return;
-  const int nCodecNo = CodecOfPayloadType(nPayloadType);
+  TrackSource(uSsrc, nSeqNo);
+  m_pSessionRTCP->OnReceived(uSsrc, nSeqNo, uTimeStamp);
+  if (nPayloadType == kPayloadComfortNoise) {
+    m_pComfortNoise->SetLevel(pPayload[0] & 0x7F, uTimeStamp);
+    return;
+  }
+  // A peer may send with the payload type it offered (iLBC at 97, say): the one negotiated for
+  // sending stands for the same codec when it comes back.
+  const int nCodecNo = nPayloadType == m_nTxPayload && m_nTxCodecNo != cCodecRTP::kCodecNone
+                           ? m_nTxCodecNo
+                           : CodecOfPayloadType(nPayloadType);
   if (nCodecNo == cCodecRTP::kCodecNone) return;
   int16_t pcm[kMaxPacketPCM / 2];
   const int nPCMBytes = Decode(nCodecNo, pPayload, nPayloadLength, pcm);
   if (nPCMBytes <= 0) return;
   m_nRxCodecNo = nCodecNo;
+  m_pComfortNoise->OnVoice(uTimeStamp);
   m_pDetectAMD->OnSocketRecv(nSeqNo, nCodecNo, uTimeStamp, pcm, nPCMBytes);
   if (m_bMuteInboundVoice) std::memset(pcm, 0, nPCMBytes);
   m_pJitterBuffer->InsertPacket(nSeqNo, 0, uTimeStamp, pcm, nPCMBytes);
@@ -235,6 +274,10 @@ bool cLineRTP::GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChann
                           int16_t* pChannel1) {
   std::fill(pConfUnit, pConfUnit + cAudioUnit::kSamples, 0);
   bool bVoice = m_pJitterBuffer->GetUnitLengthPCM(pConfUnit);
+  if (!bVoice && m_pComfortNoise->IsActive()) {
+    m_pComfortNoise->FillUnit(pConfUnit);
+    bVoice = true;
+  }
   // A wave played for local listening takes the place of the received voice.
   bVoice |= m_pPlayWave->FillToListen(pConfUnit);
   std::copy(pConfUnit, pConfUnit + cAudioUnit::kSamples, pSpkUnit);
@@ -252,6 +295,12 @@ void cLineRTP::AddMixedUnitData(const int16_t* pUnit) {
   m_pMixedPCM->WriteToBUFF(pUnit, cAudioUnit::kBytes);
 }
 
+void cLineRTP::SkipUnit() {
+  // The stream's clock runs on while no voice is sent; the next voice packet is marked.
+  m_pPacketRTP->SkipSamples(cAudioUnit::kSamples + m_pSendFillBuff->GetSizeBUFF() / 2);
+  m_pSendFillBuff->ResetBUFF();
+}
+
 void cLineRTP::OnTickPlayWaveFile() {
   if (!m_bOutboundRTP || !m_bOpen) {
     m_bStopMicSend = false;
@@ -260,18 +309,21 @@ void cLineRTP::OnTickPlayWaveFile() {
   int16_t wave[cAudioUnit::kSamples] = {};
   const bool bWave = m_pPlayWave->FillToPlayUnitPCM(wave);
   cRTPBasedDTMFObj event;
-  if (m_pRTPBasedDTMF->GenDigitDTMF(event)) {
+  const uint32_t uClock = m_pPacketRTP->GetOutboundTimeStamp() +
+                          static_cast<uint32_t>(m_pSendFillBuff->GetSizeBUFF() / 2);
+  if (m_pRTPBasedDTMF->GenDigitDTMF(uClock, event)) {
     m_bStopMicSend = true;
     uint8_t packet[cPacketRTP::kHeaderSize + 4];
-    m_pPacketRTP->CreatePacketDTMF(event.m_bFirstPacket, event.m_bLastPacket, event.m_nMagicNo,
-                                   event.m_bUpdateRTP, packet);
+    m_pPacketRTP->CreatePacketEvent(event.m_uTimeStamp, event.m_bFirstPacket, event.m_nMagicNo,
+                                    packet);
     std::copy(event.m_arrDigitRTP, event.m_arrDigitRTP + 4, packet + cPacketRTP::kHeaderSize);
     m_pSocketRTP->SendToSocket(packet, sizeof(packet), m_pToIP.GetDATA(), m_nToPort);
+    SkipUnit();
     return;
   }
-  if (m_pRTPBasedDTMF->IsStopVoice()) {
+  if (m_pRTPBasedDTMF->IsBusy()) {
     m_bStopMicSend = true;
-    m_pSendFillBuff->ResetBUFF();
+    SkipUnit();
     return;
   }
   m_bStopMicSend = bWave;
@@ -286,6 +338,9 @@ void cLineRTP::OnMicData(const int16_t* pUnit) {
     m_pRecordFile->OnTimerTick();
     m_pDetectAMD->OnTimerTick(10);
   }
+  // On hold nothing is sent but the clock runs on (events and a wave to the remote party, sent
+  // on hold too, have already accounted for this tick).
+  if (m_bOpen && m_bHold && m_bOutboundRTP && !m_bStopMicSend) SkipUnit();
   if (!m_bOpen || m_bHold || !m_bOutboundRTP) return;
   int16_t send[cAudioUnit::kSamples];
   int16_t mixed[cAudioUnit::kSamples];
@@ -331,6 +386,7 @@ void cLineRTP::SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPaylo
       return;
   }
   if (nPayload <= 0) return;
+  m_pSessionRTCP->OnSent(m_pPacketRTP->GetOutboundTimeStamp(), nPayload);
   m_pPacketRTP->CreatePacket(cCodecRTP::GetMinFrameSize(nCodecNo),
                              cCodecRTP::GetMinFrameDuration(nCodecNo), nPayload, nPayloadType,
                              packet);

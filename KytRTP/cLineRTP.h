@@ -8,6 +8,7 @@
 #include "util/cKytSTR.h"
 
 class cCircularBUFF;
+class cComfortNoise;
 class cDetectAMD;
 class cG610Codec;
 class cGenRTPBasedDTMF;
@@ -19,6 +20,7 @@ class cKytRTPObject;
 class cPacketRTP;
 class cPlayWave;
 class cRecordFile;
+class cSessionRTCP;
 class cSocketRTP;
 
 // One voice channel: one UDP socket, one outgoing and one incoming RTP stream, with its own
@@ -28,6 +30,8 @@ class cLineRTP : private cKytNoCopy {
   // Received packets whose PCM would not fit the jitter buffer's cut buffer (80 ms) could never
   // be played; they are dropped before decoding.
   static constexpr int kMaxPacketPCM = 1280;
+  // A sequence number further than this from the last one means the source restarted.
+  static constexpr int kMaxSeqJump = 100;
 
   explicit cLineRTP(asio::io_context& context);
   ~cLineRTP();
@@ -52,6 +56,8 @@ class cLineRTP : private cKytNoCopy {
   int GetTxCodecNo() const { return m_nTxCodecNo; }
   int GetRxCodecNo() const { return m_nRxCodecNo; }
   int GetLineLastError() const { return m_nLastError; }
+  // The line's RTCP: reception statistics and the far end's reports.
+  const cSessionRTCP& GetSessionRTCP() const { return *m_pSessionRTCP; }
 
   void MuteInboundVoiceStream(bool bMute) { m_bMuteInboundVoice = bMute; }
   void MuteOutboundVoiceStream(bool bMute) { m_bMuteOutboundVoice = bMute; }
@@ -91,8 +97,8 @@ class cLineRTP : private cKytNoCopy {
   int GetTxFrameSizeCOMPRESS() const;
 
   // A parsed RTP packet from the socket.
-  void OnSocketRecv(uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp, const uint8_t* pPayload,
-                    int nPayloadLength);
+  void OnSocketRecv(uint32_t uSsrc, uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp,
+                    const uint8_t* pPayload, int nPayloadLength);
   // The line's share of this tick's mix; true if it had received sound.
   bool GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChannel0, int16_t* pChannel1);
   // What the other lines said this tick, to be sent with the next microphone unit.
@@ -104,8 +110,12 @@ class cLineRTP : private cKytNoCopy {
   // The per-unit work that may replace the microphone: a wave file playing to the remote party,
   // queued telephone events and the silence after them.
   void OnTickPlayWaveFile();
+  // A tick without voice: the timestamp moves on by the unit and whatever waited to be sent.
+  void SkipUnit();
   void SendTo(const int16_t* pUnit);
   void SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPayloadType);
+  // Notes the packet's source; a new SSRC or a sequence jump resets the jitter buffer.
+  void TrackSource(uint32_t uSsrc, uint16_t nSeqNo);
   int Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, int16_t* pPCM);
 
   std::unique_ptr<cGenRTPBasedDTMF> m_pRTPBasedDTMF;
@@ -121,6 +131,8 @@ class cLineRTP : private cKytNoCopy {
   std::unique_ptr<cRecordFile> m_pRecordFile;
   std::unique_ptr<cPlayWave> m_pPlayWave;
   std::unique_ptr<cDetectAMD> m_pDetectAMD;
+  std::unique_ptr<cComfortNoise> m_pComfortNoise;
+  std::unique_ptr<cSessionRTCP> m_pSessionRTCP;
 
   int m_nLastError = 0;
   int m_nLineNo = -1;
@@ -131,6 +143,9 @@ class cLineRTP : private cKytNoCopy {
   cKytSTR m_pToIP;
   int m_nToPort = 0;
   int m_nRxCodecNo = -1;
+  bool m_bRxStream = false;
+  uint32_t m_uRxSsrc = 0;
+  uint16_t m_nRxSeqNo = 0;
   int m_nTxCodecNo = -1;
   int m_nTxPayload = -1;
   bool m_bStopMicSend = false;

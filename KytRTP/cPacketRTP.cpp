@@ -25,7 +25,6 @@ void cPacketRTP::ResetOBJ() {
   // Unpredictable start values keep third parties from injecting into the stream.
   m_uOutboundSsrc = cRandom::Next32();
   m_uOutboundTimeStamp = cRandom::Next32();
-  m_uOutboundTimeStampDTMF = m_uOutboundTimeStamp;
   m_nOutboundSeqno = static_cast<uint16_t>(cRandom::Next32() % 65536);
   m_bSetMarkerBit = true;
 }
@@ -39,22 +38,16 @@ void cPacketRTP::WriteHeader(bool bMarker, uint32_t uTimeStamp, int nPayloadType
   Put32(pBuffer + 8, m_uOutboundSsrc);
 }
 
-void cPacketRTP::CreatePacketDTMF(bool bFirst, bool bLast, int nPayloadType, bool bAdvance,
-                                  uint8_t* pBuffer) {
-  WriteHeader(bFirst, m_uOutboundTimeStampDTMF, nPayloadType, pBuffer);
-  if (bAdvance) ++m_nOutboundSeqno;
-  if (bLast) {
-    m_uOutboundTimeStamp = m_uOutboundTimeStampDTMF + 2880;
-    m_uOutboundTimeStampDTMF += 960;
-    ++m_nOutboundSeqno;
-  }
+void cPacketRTP::CreatePacketEvent(uint32_t uTimeStamp, bool bMarker, int nPayloadType,
+                                   uint8_t* pBuffer) {
+  WriteHeader(bMarker, uTimeStamp, nPayloadType, pBuffer);
+  ++m_nOutboundSeqno;
 }
 
 void cPacketRTP::CreatePacket(int nMinFrameSize, int nMinFrameDurationUs, int nPayloadSize,
                               int nPayloadType, uint8_t* pBuffer) {
   WriteHeader(m_bSetMarkerBit, m_uOutboundTimeStamp, nPayloadType, pBuffer);
   m_bSetMarkerBit = false;
-  m_uOutboundTimeStampDTMF = m_uOutboundTimeStamp;
   const int nDurationMs =
       nMinFrameSize > 0 ? nMinFrameDurationUs * nPayloadSize / nMinFrameSize / 1000 : 0;
   m_uOutboundTimeStamp += static_cast<uint32_t>(nDurationMs * 8);
@@ -65,13 +58,17 @@ bool cPacketRTP::ParsePacket(const uint8_t* pPacket, size_t nLength, sParsed& pa
   if (!pPacket || nLength < kHeaderSize) return false;
   const uint8_t nFirst = pPacket[0];
   if ((nFirst >> 6) != 2) return false;
-  if (nFirst & 0x10) return false;  // header extensions are not supported
   size_t nPadding = 0;
   if (nFirst & 0x20) {
     nPadding = pPacket[nLength - 1];
     if (nPadding == 0) return false;  // the count includes itself
   }
-  const size_t nHeader = kHeaderSize + 4 * static_cast<size_t>(nFirst & 0x0F);
+  size_t nHeader = kHeaderSize + 4 * static_cast<size_t>(nFirst & 0x0F);
+  if (nFirst & 0x10) {
+    // A header extension is skipped: 16 bits of profile, 16 bits of length in 32-bit words.
+    if (nLength < nHeader + 4) return false;
+    nHeader += 4 + 4 * static_cast<size_t>(Get16(pPacket + nHeader + 2));
+  }
   if (nLength < nHeader || nLength - nHeader < nPadding) return false;
   const size_t nPayload = nLength - nHeader - nPadding;
   if (nPayload < 1) return false;

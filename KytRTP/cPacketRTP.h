@@ -27,14 +27,20 @@ class cPacketRTP {
   void CreatePacket(int nMinFrameSize, int nMinFrameDurationUs, int nPayloadSize, int nPayloadType,
                     uint8_t* pBuffer);
 
-  // Writes the 12-byte header of one telephone-event packet: it carries the timestamp of the
-  // last voice packet. The last packet of an event moves the voice timestamp on by the event's
-  // length and advances the sequence number.
-  void CreatePacketDTMF(bool bFirst, bool bLast, int nPayloadType, bool bAdvance, uint8_t* pBuffer);
+  // Samples that went by unsent (hold): the timestamp moves on and the next packet is marked.
+  void SkipSamples(int nSamples) {
+    m_uOutboundTimeStamp += static_cast<uint32_t>(nSamples);
+    m_bSetMarkerBit = true;
+  }
 
-  // Refuses (false) a packet shorter than a header, of a version other than 2, with a header
-  // extension, whose CSRC list or padding runs past its end, whose padding count is 0, or
-  // without payload. Reads nothing outside pPacket[0, nLength).
+  // Writes the 12-byte header of one telephone-event packet, with the event's own timestamp;
+  // it takes the next sequence number.
+  void CreatePacketEvent(uint32_t uTimeStamp, bool bMarker, int nPayloadType, uint8_t* pBuffer);
+
+  // Refuses (false) a packet shorter than a header, of a version other than 2, whose CSRC list,
+  // header extension or padding runs past its end, whose padding count is 0, or without
+  // payload. The CSRC list and the extension are skipped. Reads nothing outside
+  // pPacket[0, nLength).
   static bool ParsePacket(const uint8_t* pPacket, size_t nLength, sParsed& parsed);
 
   uint32_t GetOutboundTimeStamp() const { return m_uOutboundTimeStamp; }
@@ -45,7 +51,6 @@ class cPacketRTP {
   void WriteHeader(bool bMarker, uint32_t uTimeStamp, int nPayloadType, uint8_t* pBuffer) const;
 
   uint32_t m_uOutboundTimeStamp = 0;
-  uint32_t m_uOutboundTimeStampDTMF = 0;
   uint16_t m_nOutboundSeqno = 0;
   uint32_t m_uOutboundSsrc = 0;
   bool m_bSetMarkerBit = false;

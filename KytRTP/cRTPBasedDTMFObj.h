@@ -2,15 +2,14 @@
 
 #include <cstdint>
 
-// One queued RFC 2833 telephone-event packet.
+// One telephone-event packet (RFC 4733) ready to send.
 struct cRTPBasedDTMFObj {
   // Event code; end bit, reserved bit and 6-bit volume; 16-bit duration, big-endian.
   uint8_t m_arrDigitRTP[4] = {};
   // The payload type to send it with.
   int m_nMagicNo = 0;
-  // Sent with the marker bit; starts the silence that follows the event.
+  // The first packet of an event carries the marker bit.
   bool m_bFirstPacket = false;
-  bool m_bLastPacket = false;
-  // Advance the sequence number after sending it.
-  bool m_bUpdateRTP = false;
+  // The instant the event started, on the stream's sampling clock.
+  uint32_t m_uTimeStamp = 0;
 };

@@ -9,6 +9,8 @@ namespace {
 
 // Larger than any UDP datagram over IPv4, so nothing is ever cut short.
 constexpr size_t kMaxDatagram = 65536;
+// A host name that could not be looked up is tried again after this.
+constexpr auto kResolveRetry = std::chrono::seconds(10);
 
 bool MakeEndpoint(const char* pIP, int nPort, asio::ip::udp::endpoint& endpoint) {
   if (nPort < 0 || nPort > 65535) return false;
@@ -62,27 +64,45 @@ void cSocketRTP::StartReceive() {
 void cSocketRTP::OnSocketRecv(const uint8_t* pData, size_t nLength) {
   cPacketRTP::sParsed parsed;
   if (!cPacketRTP::ParsePacket(pData, nLength, parsed)) return;
-  m_pLineRTP->OnSocketRecv(parsed.nSeqNo, parsed.nPayloadType, parsed.uTimeStamp, parsed.pPayload,
-                           parsed.nPayloadLength);
+  m_pLineRTP->OnSocketRecv(parsed.uSsrc, parsed.nSeqNo, parsed.nPayloadType, parsed.uTimeStamp,
+                           parsed.pPayload, parsed.nPayloadLength);
 }
 
 bool cSocketRTP::ResolveDestination(const char* pIP, int nPort) {
   const std::string sKey = std::string(pIP ? pIP : "") + ":" + std::to_string(nPort);
-  if (sKey == m_sDestKey) return m_bDestValid;
-  m_sDestKey = sKey;
-  m_bDestValid = false;
-  if (!pIP || !*pIP || nPort <= 0 || nPort > 65535) return false;
-  if (MakeEndpoint(pIP, nPort, m_Dest)) {
-    m_bDestValid = true;
-    return true;
+  if (sKey != m_sDestKey) {
+    m_sDestKey = sKey;
+    m_bDestValid = false;
+    m_bResolving = false;
+    m_RetryAt = {};
+    if (!pIP || !*pIP || nPort <= 0 || nPort > 65535) {
+      // Nothing to look up: never retried.
+      m_RetryAt = std::chrono::steady_clock::time_point::max();
+      return false;
+    }
+    m_bDestValid = MakeEndpoint(pIP, nPort, m_Dest);
   }
-  asio::ip::udp::resolver resolver(m_Context);
-  asio::error_code ec;
-  const auto results = resolver.resolve(asio::ip::udp::v4(), pIP, std::to_string(nPort), ec);
-  if (ec || results.empty()) return false;
-  m_Dest = results.begin()->endpoint();
-  m_bDestValid = true;
-  return true;
+  if (m_bDestValid) return true;
+  if (m_bResolving || std::chrono::steady_clock::now() < m_RetryAt) return false;
+  // A host name is looked up off the media thread (the resolver's own); datagrams until the
+  // answer are dropped, and a failed lookup is tried again a while later.
+  m_bResolving = true;
+  m_pResolver = std::make_unique<asio::ip::udp::resolver>(m_Context);
+  std::weak_ptr<char> alive = m_pAlive;
+  m_pResolver->async_resolve(
+      asio::ip::udp::v4(), pIP, std::to_string(nPort),
+      [this, alive, sKey](const asio::error_code& ec,
+                          const asio::ip::udp::resolver::results_type& results) {
+        if (alive.expired() || sKey != m_sDestKey) return;
+        m_bResolving = false;
+        if (!ec && !results.empty()) {
+          m_Dest = results.begin()->endpoint();
+          m_bDestValid = true;
+        } else {
+          m_RetryAt = std::chrono::steady_clock::now() + kResolveRetry;
+        }
+      });
+  return false;
 }
 
 void cSocketRTP::SendToSocket(const uint8_t* pData, int nLength, const char* pIP, int nPort) {
@@ -93,6 +113,9 @@ void cSocketRTP::SendToSocket(const uint8_t* pData, int nLength, const char* pIP
 
 void cSocketRTP::CloseSocket() {
   m_pAlive.reset();
+  m_pResolver.reset();
+  m_sDestKey.clear();
+  m_bResolving = false;
   if (!m_objSocket) return;
   asio::error_code ec;
   m_objSocket->close(ec);

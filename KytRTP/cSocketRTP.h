@@ -2,6 +2,7 @@
 
 #include <asio/io_context.hpp>
 #include <asio/ip/udp.hpp>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,7 +23,8 @@ class cSocketRTP : private cKytNoCopy {
   // receiving. False when the address is not IPv4 or the bind fails.
   bool OpenSocket(const char* pIP, int nPort);
   // Sends one datagram to a dotted address, or to the first IPv4 address of a host name (looked
-  // up once per destination). A destination that resolves to nothing drops the datagram.
+  // up in the background once per destination; until it answers, or while a failed lookup
+  // waits to be retried, datagrams are dropped).
   void SendToSocket(const uint8_t* pData, int nLength, const char* pIP, int nPort);
   // Safe to repeat.
   void CloseSocket();
@@ -44,5 +46,8 @@ class cSocketRTP : private cKytNoCopy {
   asio::ip::udp::endpoint m_RecvFrom;
   std::string m_sDestKey;
   bool m_bDestValid = false;
+  bool m_bResolving = false;
+  std::chrono::steady_clock::time_point m_RetryAt;
+  std::unique_ptr<asio::ip::udp::resolver> m_pResolver;
   asio::ip::udp::endpoint m_Dest;
 };

@@ -1,6 +1,7 @@
 #include "audio/cDetectAMD.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "audio/cJitterQueue.h"
@@ -12,6 +13,12 @@ constexpr int kVoiceLevel = 29;
 constexpr int kFrameSamples = 80;
 constexpr int kFrameMs = 10;
 constexpr int64_t kBytesPerTickUnit = 16;
+// Frame levels in dBFS, never below kFloorDb. A quiet frame is within kPauseMarginDb of the
+// quietest and kTalkMarginDb below the loudest.
+constexpr double kFullScale = 32768.0 * 32768.0;
+constexpr double kFloorDb = -100.0;
+constexpr double kPauseMarginDb = 10.0;
+constexpr double kTalkMarginDb = 20.0;
 // Audio beyond twice real time for the analysis time cannot come from an honest peer; it is not
 // collected, so a flood cannot grow the collection without bound.
 constexpr int64_t kMaxBytesPerTickUnit = 4 * kBytesPerTickUnit;
@@ -91,7 +98,19 @@ void cDetectAMD::OnTimerTick(int nElapsed) {
 }
 
 int cDetectAMD::CountPauses(const int16_t* pSamples, int nSamples, int nMinMs) {
-  cVAD vad;
+  // A pause is quiet against the line's own noise floor (its quietest frame), not against an
+  // absolute level: a noisy line has pauses too.
+  std::vector<double> levels;
+  for (int nPos = 0; nPos + kFrameSamples <= nSamples; nPos += kFrameSamples) {
+    double dSum = 0;
+    for (int i = 0; i < kFrameSamples; ++i) dSum += double(pSamples[nPos + i]) * pSamples[nPos + i];
+    levels.push_back(
+        std::max(kFloorDb, 10.0 * std::log10(dSum / kFrameSamples / kFullScale + 1e-30)));
+  }
+  if (levels.empty()) return 0;
+  const auto [itQuietest, itLoudest] = std::minmax_element(levels.begin(), levels.end());
+  // A quiet frame is near the floor and well below the talk.
+  const double dQuiet = std::min(*itQuietest + kPauseMarginDb, *itLoudest - kTalkMarginDb);
   int nPauses = 0;
   bool bInPause = false;
   int nPauseMs = 0;
@@ -100,10 +119,8 @@ int cDetectAMD::CountPauses(const int16_t* pSamples, int nSamples, int nMinMs) {
     bInPause = false;
     nPauseMs = 0;
   };
-  for (int nPos = 0; nPos + kFrameSamples <= nSamples; nPos += kFrameSamples) {
-    vad.IsSilence(pSamples + nPos, kFrameSamples);
-    const bool bSilent = vad.GetSoundLevel() == 0;
-    if (!bSilent) {
+  for (const double dLevel : levels) {
+    if (dLevel >= dQuiet) {
       close();
     } else if (!bInPause) {
       bInPause = true;

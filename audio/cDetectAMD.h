@@ -34,7 +34,8 @@ class cDetectAMD : private cKytNoCopy {
   // The line adds 10 per 20 ms unit; the verdict comes when the analysis time is reached.
   void OnTimerTick(int nElapsed);
 
-  // The number of pauses of at least nMinMs in 16-bit PCM, found in 10 ms frames.
+  // The number of pauses of at least nMinMs in 16-bit PCM, found in 10 ms frames: frames less
+  // than 10 dB above the quietest one and 20 dB below the loudest.
   static int CountPauses(const int16_t* pSamples, int nSamples, int nMinMs);
 
  private:

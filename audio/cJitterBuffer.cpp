@@ -1,108 +1,163 @@
 #include "audio/cJitterBuffer.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <vector>
 
 #include "audio/cAudioUnit.h"
+#include "audio/cLossConcealer.h"
 
 namespace {
 
 constexpr int kCutBufferBytes = 1280;
+// A packet this far behind the playout point is not late but from a restarted stream (2 s).
+constexpr int32_t kRestartDistance = 16000;
+// A gap this long in a playing stream is not concealed but skipped (100 ms).
+constexpr int32_t kMaxConcealedGap = 800;
+// A packet whose mean magnitude is below this (about -44 dBFS) may be dropped unheard.
+constexpr int kQuietMean = 200;
+// Raising the target waits this many outputs after the last raise: one late burst is one raise.
+constexpr int kRaiseSpacing = 5;
 
-// Packets between the last one played and the next one queued, in 16-bit serial arithmetic.
-int SeqDistance(uint32_t nNext, uint32_t nLast) {
-  return static_cast<int16_t>(static_cast<uint16_t>(nNext - nLast));
+int32_t TimeStampDistance(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b); }
+
+int Samples(const cQueueObject& packet) { return packet.m_nDataSize / 2; }
+
+bool IsQuiet(const cQueueObject& packet) {
+  const int nSamples = Samples(packet);
+  if (nSamples <= 0) return true;
+  const auto* pSamples = reinterpret_cast<const int16_t*>(packet.m_pData.data());
+  long nSum = 0;
+  for (int i = 0; i < nSamples; ++i) nSum += std::abs(static_cast<int>(pSamples[i]));
+  return nSum < static_cast<long>(kQuietMean) * nSamples;
 }
 
 }  // namespace
 
 cJitterBuffer::cJitterBuffer()
     : m_pJitterQueue(std::make_unique<cJitterQueue>()),
-      m_pCircularBUFF(std::make_unique<cCircularBUFF>(kCutBufferBytes)) {}
+      m_pCircularBUFF(std::make_unique<cCircularBUFF>(kCutBufferBytes)),
+      m_pConcealer(std::make_unique<cLossConcealer>()) {}
+
+cJitterBuffer::~cJitterBuffer() = default;
 
 void cJitterBuffer::InsertPacket(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp,
                                  const void* pPCM, int nSize) {
   std::lock_guard<std::recursive_mutex> lock(m_Lock);
+  if (nSize <= 0 || nSize % 2 != 0) return;
   nSeqNo &= 0xFFFF;
-  if (m_pJitterQueue->HasPacket(nSeqNo, uTimeStamp)) return;
-  if (m_pLastOutputPacket && m_pLastOutputPacket->m_nSeqNo == nSeqNo &&
-      m_pLastOutputPacket->m_uTimeStamp == uTimeStamp)
-    return;
-  if (m_nJitterBufferDepth >= kMaxQueued) {
-    m_pJitterQueue->RemoveTail();
-    --m_nJitterBufferDepth;
-    --m_nJitterBufferSize;
+  if (m_bHaveNext && TimeStampDistance(uTimeStamp, m_uNextTimeStamp) < 0) {
+    if (TimeStampDistance(uTimeStamp, m_uNextTimeStamp) > -kRestartDistance) {
+      ++m_nPacketLateCount;
+      ++m_nWindowTrouble;
+      RaiseTarget();
+      return;
+    }
+    const int nLost = m_nPacketLostCount;
+    ResetBuffer();
+    m_nPacketLostCount = nLost;
   }
+  if (m_pJitterQueue->HasPacket(nSeqNo, uTimeStamp)) return;
+  if (m_nJitterBufferDepth >= kMaxQueued) DropOldestPacket();
   m_pJitterQueue->AddObject(
       std::make_unique<cQueueObject>(nSeqNo, nKytCodecNo, uTimeStamp, pPCM, nSize));
   ++m_nJitterBufferDepth;
-  ++m_nJitterBufferSize;
   ++m_nPacketTotalCount;
-  if (m_nJitterBufferDepth > kMaxThreshold) {
-    // Far too deep: adapt at the next output.
-    m_nNumRepeats = 0;
-    m_nNumPackets = 100;
-  }
 }
 
-void cJitterBuffer::TakeOldestPacket() {
+std::unique_ptr<cQueueObject> cJitterBuffer::TakeOldestPacket() {
   std::unique_ptr<cQueueObject> pObject = m_pJitterQueue->RemoveTail();
-  if (!pObject) return;
-  --m_nJitterBufferDepth;
-  --m_nJitterBufferSize;
-  m_pLastOutputPacket = std::move(pObject);
-  m_nLastPacketRepeatCount = 1;
+  if (pObject) --m_nJitterBufferDepth;
+  return pObject;
 }
 
-void cJitterBuffer::CountOutput() { m_nNumPackets = (m_nNumPackets + 1) % 100; }
+void cJitterBuffer::DropOldestPacket() { TakeOldestPacket(); }
 
-void cJitterBuffer::CalcRestartThreshold() {
-  if (!m_bDynamicJitterBuffer || m_nNumPackets < 99) return;
-  if (m_nNumRepeats > 1) {
-    m_nRestartThreshold = std::min(m_nRestartThreshold + 1, kMaxThreshold);
-  } else {
-    if (m_nJitterBufferDepth <= m_nRestartThreshold + 2)
-      m_nRestartThreshold = std::max(m_nRestartThreshold - 1, kMinThreshold);
-    for (int i = 0; i < 3 && m_nJitterBufferDepth > m_nRestartThreshold; ++i) TakeOldestPacket();
+void cJitterBuffer::RaiseTarget() {
+  if (m_nOutputsSinceRaise < kRaiseSpacing) return;
+  m_nOutputsSinceRaise = 0;
+  m_nRestartThreshold = std::min(m_nRestartThreshold + 1, kMaxThreshold);
+}
+
+void cJitterBuffer::CountOutput() {
+  ++m_nOutputsSinceRaise;
+  m_nWindowMinDepth = std::min(m_nWindowMinDepth, m_nJitterBufferDepth);
+  if (++m_nWindowOutputs < kCalmWindow) return;
+  // A calm window lets the target shrink by one, and asks for one packet of any depth beyond it
+  // to be dropped at the next quiet moment (a sender whose clock is faster than ours): at most
+  // one adjustment a window.
+  if (m_nWindowTrouble == 0) {
+    m_nRestartThreshold = std::max(m_nRestartThreshold - 1, kMinThreshold);
+    m_bDropPending = m_nWindowMinDepth > m_nRestartThreshold;
   }
-  m_nNumRepeats = 0;
-  m_nNumPackets = 100;
+  // A window that ran the queue dry (a sender whose clock is slower than ours) asks for one
+  // quiet packet to be played twice, before the buffer underruns in the middle of speech.
+  m_bInsertPending = m_nWindowMinDepth == 0;
+  m_nWindowOutputs = 0;
+  m_nWindowMinDepth = kMaxQueued;
+  m_nWindowTrouble = 0;
+}
+
+std::unique_ptr<cQueueObject> cJitterBuffer::Conceal(bool bAdvance) {
+  if (m_nLastFrameSamples == 0 || m_pConcealer->GetConcealed() >= cLossConcealer::kMaxConcealed) {
+    m_bPlaying = false;
+    m_nLastFrameSamples = 0;
+    return nullptr;
+  }
+  std::vector<int16_t> pcm(static_cast<size_t>(m_nLastFrameSamples));
+  m_pConcealer->Conceal(pcm.data(), m_nLastFrameSamples);
+  auto pPacket =
+      std::make_unique<cQueueObject>(0, 0, m_uNextTimeStamp, pcm.data(), m_nLastFrameSamples * 2);
+  if (bAdvance) m_uNextTimeStamp += static_cast<uint32_t>(m_nLastFrameSamples);
+  CountOutput();
+  return pPacket;
 }
 
 std::unique_ptr<cQueueObject> cJitterBuffer::GetNextPacket() {
-  if (m_bSilenceIntervalInProgress && m_nJitterBufferDepth >= m_nRestartThreshold)
-    m_bSilenceIntervalInProgress = false;
-  if (m_bSilenceIntervalInProgress) return nullptr;
-  CalcRestartThreshold();
-
+  if (!m_bPlaying) {
+    if (m_nJitterBufferDepth < m_nRestartThreshold) return nullptr;
+    // What piled up while nobody played is stale: start at the target depth.
+    while (m_nJitterBufferDepth > m_nRestartThreshold) DropOldestPacket();
+    m_bPlaying = true;
+    m_bHaveNext = true;
+    m_uNextTimeStamp = m_pJitterQueue->GetTail()->m_uTimeStamp;
+  }
+  if (m_pInserted) {
+    CountOutput();
+    return std::move(m_pInserted);
+  }
   const cQueueObject* pOldest = m_pJitterQueue->GetTail();
   if (!pOldest) {
-    if (!m_pLastOutputPacket || m_nLastPacketRepeatCount >= kMaxPlays) {
-      m_bSilenceIntervalInProgress = true;
-      m_pLastOutputPacket.reset();
-      return nullptr;
-    }
-    if (++m_nLastPacketRepeatCount == 2) ++m_nNumRepeats;
-    CountOutput();
-    return m_pLastOutputPacket->CloneObject();
+    // Nothing yet: the next packet is late. Waiting for it deepens the buffer by one frame.
+    ++m_nWindowTrouble;
+    RaiseTarget();
+    return Conceal(false);
   }
-  if (m_pLastOutputPacket) {
-    const int nGap =
-        SeqDistance(pOldest->m_nSeqNo, m_pLastOutputPacket->m_nSeqNo) - m_nLastPacketRepeatCount;
-    if (nGap >= 1) {
-      ++m_nPacketLostCount;
-      if (m_nLastPacketRepeatCount >= kMaxPlays) {
-        m_pLastOutputPacket.reset();
-        m_bSilenceIntervalInProgress = true;
-        return nullptr;
-      }
-      ++m_nLastPacketRepeatCount;
-      CountOutput();
-      return m_pLastOutputPacket->CloneObject();
-    }
+  const int32_t nGap = TimeStampDistance(pOldest->m_uTimeStamp, m_uNextTimeStamp);
+  if (nGap > 0) {
+    ++m_nPacketLostCount;
+    if (nGap <= kMaxConcealedGap && m_nLastFrameSamples > 0 &&
+        m_pConcealer->GetConcealed() < cLossConcealer::kMaxConcealed)
+      return Conceal(true);
+    m_uNextTimeStamp = pOldest->m_uTimeStamp;
   }
-  TakeOldestPacket();
+  std::unique_ptr<cQueueObject> pPacket = TakeOldestPacket();
+  if (m_bDropPending && m_nJitterBufferDepth >= m_nRestartThreshold && IsQuiet(*pPacket)) {
+    m_bDropPending = false;
+    m_uNextTimeStamp = pPacket->m_uTimeStamp + static_cast<uint32_t>(Samples(*pPacket));
+    pPacket = TakeOldestPacket();
+    if (!pPacket) return Conceal(false);
+  }
+  m_uNextTimeStamp = pPacket->m_uTimeStamp + static_cast<uint32_t>(Samples(*pPacket));
+  m_nLastFrameSamples = Samples(*pPacket);
+  m_pConcealer->OnGoodSamples(reinterpret_cast<int16_t*>(pPacket->m_pData.data()),
+                              m_nLastFrameSamples);
+  if (m_bInsertPending && IsQuiet(*pPacket)) {
+    m_bInsertPending = false;
+    m_pInserted = pPacket->CloneObject();
+  }
   CountOutput();
-  return m_pLastOutputPacket->CloneObject();
+  return pPacket;
 }
 
 bool cJitterBuffer::GetUnitLengthPCM(void* pOut) {
@@ -120,14 +175,20 @@ void cJitterBuffer::ResetBuffer() {
   m_pJitterQueue->RemoveAll();
   m_pCircularBUFF->ResetBUFF();
   m_nJitterBufferDepth = 0;
-  m_nJitterBufferSize = 0;
   m_nRestartThreshold = kStartThreshold;
-  m_pLastOutputPacket.reset();
-  m_nLastPacketRepeatCount = 0;
-  m_bSilenceIntervalInProgress = true;
-  m_bDynamicJitterBuffer = true;
-  m_nNumRepeats = 0;
-  m_nNumPackets = 0;
+  m_nLastFrameSamples = 0;
+  m_pConcealer->Reset();
+  m_bPlaying = false;
+  m_bHaveNext = false;
+  m_uNextTimeStamp = 0;
+  m_nWindowOutputs = 0;
+  m_nWindowMinDepth = kMaxQueued;
+  m_nWindowTrouble = 0;
+  m_nOutputsSinceRaise = 0;
+  m_bDropPending = false;
+  m_bInsertPending = false;
+  m_pInserted.reset();
+  m_nPacketLateCount = 0;
   m_nPacketTotalCount = 0;
 }
 
@@ -141,6 +202,11 @@ int cJitterBuffer::GetCountPacketLost() {
   const int nLost = m_nPacketLostCount;
   m_nPacketLostCount = 0;
   return nLost;
+}
+
+int cJitterBuffer::GetCountPacketLate() {
+  std::lock_guard<std::recursive_mutex> lock(m_Lock);
+  return m_nPacketLateCount;
 }
 
 int cJitterBuffer::GetSizeJitterBuffer() {

@@ -7,54 +7,76 @@
 #include "audio/cCircularBUFF.h"
 #include "audio/cJitterQueue.h"
 
-// Between a line's receive path and the 20 ms mix: orders decoded packets by RTP timestamp,
-// waits until enough are queued before it plays, conceals a missing packet by repeating the last
-// one a few times, and adapts its start-up depth to the network. Sequence numbers (16-bit) and
-// timestamps (32-bit) are compared in serial-number arithmetic, so wrapping streams neither
-// reorder nor count false losses.
+class cLossConcealer;
+
+// Between a line's receive path and the 20 ms mix: orders decoded packets by RTP timestamp and
+// plays them at a steady playout point. It waits until its target depth is queued before it
+// plays; a packet older than the playout point is dropped, never played out of order; a missing
+// packet is concealed from the pitch of what was played (cLossConcealer), fading out over 60 ms.
+// The target depth grows when packets come late and shrinks slowly while the network is calm; the
+// depth itself is only trimmed on a quiet packet, so a steady sound is never cut. Sequence numbers
+// (16-bit) and timestamps (32-bit) are compared in serial-number arithmetic.
 class cJitterBuffer {
  public:
-  static constexpr int kStartThreshold = 8;
+  static constexpr int kStartThreshold = 6;
   static constexpr int kMinThreshold = 2;
   static constexpr int kMaxThreshold = 20;
-  static constexpr int kMaxPlays = 5;
   // A peer sending faster than we play must not make the queue grow without bound.
   static constexpr int kMaxQueued = 100;
+  // Outputs over which the network must stay calm before the target shrinks by one packet.
+  static constexpr int kCalmWindow = 250;
 
   cJitterBuffer();
+  ~cJitterBuffer();
 
-  // Queues a copy of the packet's PCM. An exact duplicate (same sequence number and timestamp as
-  // a queued packet or as the one just played) is dropped.
+  // Queues a copy of the packet's PCM. An exact duplicate, or a packet older than the playout
+  // point (late), is dropped; one far older restarts the stream.
   void InsertPacket(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp, const void* pPCM,
                     int nSize);
   // Fills pOut with the next unit to play; false, and pOut untouched, when there is none.
   bool GetUnitLengthPCM(void* pOut);
+  // Back to waiting for a new stream; the lost count is kept.
   void ResetBuffer();
 
   int GetCountPacketTotal();
   // Packets counted lost since the last call; the count restarts at 0.
   int GetCountPacketLost();
+  // Packets that came after their playout time and were dropped.
+  int GetCountPacketLate();
   int GetSizeJitterBuffer();
+  // The target depth, in packets.
   int GetRestartThreshold();
 
  private:
   std::unique_ptr<cQueueObject> GetNextPacket();
-  void TakeOldestPacket();
-  void CalcRestartThreshold();
+  std::unique_ptr<cQueueObject> Conceal(bool bAdvance);
+  std::unique_ptr<cQueueObject> TakeOldestPacket();
+  void DropOldestPacket();
+  void RaiseTarget();
   void CountOutput();
 
   std::recursive_mutex m_Lock;
   std::unique_ptr<cJitterQueue> m_pJitterQueue;
   std::unique_ptr<cCircularBUFF> m_pCircularBUFF;
   int m_nJitterBufferDepth = 0;
-  int m_nJitterBufferSize = 0;
   int m_nRestartThreshold = kStartThreshold;
-  std::unique_ptr<cQueueObject> m_pLastOutputPacket;
-  int m_nLastPacketRepeatCount = 0;
-  bool m_bSilenceIntervalInProgress = true;
-  bool m_bDynamicJitterBuffer = true;
-  int m_nNumRepeats = 0;
-  int m_nNumPackets = 0;
+  std::unique_ptr<cLossConcealer> m_pConcealer;
+  // Samples of the last packet played: the length of a concealed frame (0: nothing to conceal).
+  int m_nLastFrameSamples = 0;
+  bool m_bPlaying = false;
+  // The timestamp the next frame played must carry; valid once a stream has played.
+  bool m_bHaveNext = false;
+  uint32_t m_uNextTimeStamp = 0;
+  // This window's lowest depth and its trouble (underruns, late packets).
+  int m_nWindowOutputs = 0;
+  int m_nWindowMinDepth = kMaxQueued;
+  int m_nWindowTrouble = 0;
+  int m_nOutputsSinceRaise = 0;
+  bool m_bDropPending = false;
+  bool m_bInsertPending = false;
+  // A quiet packet to be played once more: the buffer deepens by a frame unheard.
+  std::unique_ptr<cQueueObject> m_pInserted;
   int m_nPacketLostCount = 0;
+  int m_nPacketLateCount = 0;
   int m_nPacketTotalCount = 0;
 };

@@ -25,7 +25,12 @@ void cRecordFile::Init() {
 
 void cRecordFile::UnInit() {
   StopRecord();
-  m_pStoreDataPCM.clear();
+  ResetTempFile();
+}
+
+void cRecordFile::ResetTempFile() {
+  m_pTempFile.reset();
+  m_nStoredUnits = 0;
 }
 
 void cRecordFile::StartRecord(int nKind, bool bCompress) {
@@ -67,13 +72,23 @@ void cRecordFile::OnTimerTick() {
   if (!bSent && !bReceived) return;
   int16_t mixed[cAudioUnit::kSamples];
   cAudioUnit::MixTwoUnitSizeStream(sent, received, mixed);
-  m_pStoreDataPCM.emplace_back(mixed);
+  if (!m_pTempFile) m_pTempFile.reset(std::tmpfile());
+  if (m_pTempFile && std::fwrite(mixed, cAudioUnit::kBytes, 1, m_pTempFile.get()) == 1)
+    ++m_nStoredUnits;
 }
 
 bool cRecordFile::SaveToWaveFile(const std::string& sPath) {
   cWaveFileWrite file;
   if (!file.Open(sPath, m_bRecordCompress)) return false;
-  for (const cRecordDataPCM& unit : m_pStoreDataPCM) file.WriteUnitPCM(unit.GetBUFF());
+  if (m_pTempFile) {
+    std::FILE* fp = m_pTempFile.get();
+    std::rewind(fp);
+    int16_t unit[cAudioUnit::kSamples];
+    for (int n = 0; n < m_nStoredUnits && std::fread(unit, cAudioUnit::kBytes, 1, fp) == 1; ++n)
+      file.WriteUnitPCM(unit);
+    // Later units are appended.
+    std::fseek(fp, 0, SEEK_END);
+  }
   file.Close();
   return true;
 }

@@ -1,18 +1,18 @@
 #pragma once
 
 #include <cstdint>
-#include <list>
+#include <cstdio>
 #include <memory>
 #include <string>
 
-#include "audio/cRecordDataPCM.h"
 #include "util/cKytNoCopy.h"
 
 class cCircularBUFF;
 class cJitterBuffer;
 
 // A line's call recorder: collects the sent sound, the received sound, or both mixed, as 20 ms
-// units in memory, and writes them to a WAVE file on request (16-bit PCM or G.711 mu-law).
+// units streamed to a temporary file as they come (memory stays flat however long the call),
+// and writes them to a WAVE file on request (16-bit PCM or G.711 mu-law).
 class cRecordFile : private cKytNoCopy {
  public:
   enum eRecordKind : int { kRecordSent = 0, kRecordReceived = 1, kRecordBoth = 2 };
@@ -29,7 +29,7 @@ class cRecordFile : private cKytNoCopy {
   // Stops recording; the stored units stay.
   void StopRecord();
   bool IsRecording() const { return m_bRecord; }
-  void ResetTempFile() { m_pStoreDataPCM.clear(); }
+  void ResetTempFile();
   // Empties the two side buffers (RTP start and stop, hold).
   void ResetBuff();
   // The sent side: one unit.
@@ -41,7 +41,7 @@ class cRecordFile : private cKytNoCopy {
   void OnTimerTick();
   // Writes everything stored so far; false if the file cannot be created.
   bool SaveToWaveFile(const std::string& sPath);
-  int GetStoredUnits() const { return static_cast<int>(m_pStoreDataPCM.size()); }
+  int GetStoredUnits() const { return m_nStoredUnits; }
 
  private:
   bool m_bRecord = false;
@@ -49,5 +49,10 @@ class cRecordFile : private cKytNoCopy {
   std::unique_ptr<cJitterBuffer> m_pJitterBuffer;
   int m_nRecordVoice = kRecordBoth;
   bool m_bRecordCompress = false;
-  std::list<cRecordDataPCM> m_pStoreDataPCM;
+  struct sCloseFile {
+    void operator()(std::FILE* fp) const { std::fclose(fp); }
+  };
+  // Raw units, created with the first one stored; removed by the system when closed.
+  std::unique_ptr<std::FILE, sCloseFile> m_pTempFile;
+  int m_nStoredUnits = 0;
 };

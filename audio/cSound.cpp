@@ -67,6 +67,9 @@ int cSound::OpenAudioDevice(int nLine) {
   if (m_bDeviceOpened) return 0;
   m_pMicBUFF->ResetBUFF();
   m_pSpkBUFF->ResetBUFF();
+  m_nSpkWindowTicks = 0;
+  m_nSpkWindowMinFill = kDeviceBufferBytes;
+  m_bSpkDropPending = false;
   const int nCode = m_pBackend->Open(this);
   if (nCode != 0) {
     mLineMediaStarted[nLine] = 0;
@@ -164,6 +167,22 @@ void cSound::OnTimerPCM() {
     if (m_bSpkBoostSoft) BoostVolumeUnitPCM(unit, unit, kBoostFactor);
     SetStreamVol(unit, cAudioUnit::kSamples, m_nSpkSoftVolume);
   }
-  m_pSpkVAD->IsSilence(unit, cAudioUnit::kSamples);
-  m_pSpkBUFF->WriteToBUFF(unit, cAudioUnit::kBytes);
+  const bool bQuiet = m_pSpkVAD->IsSilence(unit, cAudioUnit::kSamples);
+  if (KeepSpeakerLevel(bQuiet)) m_pSpkBUFF->WriteToBUFF(unit, cAudioUnit::kBytes);
+}
+
+bool cSound::KeepSpeakerLevel(bool bQuiet) {
+  // The device's clock is not ours: a device slower than the tick lets its ring fill up, which
+  // is delay. Once per window whose lowest fill stayed above the target, one unit is left out:
+  // a quiet one, or any once the excess is large.
+  m_nSpkWindowMinFill = std::min(m_nSpkWindowMinFill, m_pSpkBUFF->GetSizeBUFF());
+  if (++m_nSpkWindowTicks >= kSpkWindowTicks) {
+    if (m_nSpkWindowMinFill > kSpkTargetBytes) m_bSpkDropPending = true;
+    m_bSpkDropAny = m_nSpkWindowMinFill > kSpkTargetBytes + 2 * cAudioUnit::kBytes;
+    m_nSpkWindowTicks = 0;
+    m_nSpkWindowMinFill = kDeviceBufferBytes;
+  }
+  if (!m_bSpkDropPending || !(bQuiet || m_bSpkDropAny)) return true;
+  m_bSpkDropPending = false;
+  return false;
 }

@@ -22,6 +22,9 @@ class cSound : private cKytNoCopy {
  public:
   static constexpr int kDeviceBufferBytes = 2560;
   static constexpr int kBoostFactor = 20;
+  // The speaker ring is held near two units (40 ms), adjusted at most once per 5 s.
+  static constexpr int kSpkTargetBytes = 640;
+  static constexpr int kSpkWindowTicks = 250;
 
   // pSink receives the microphone units and gives the speaker units; the backend defaults to
   // the desktop's audio server.
@@ -78,6 +81,8 @@ class cSound : private cKytNoCopy {
   int OpenAudioDevice(int nLine);
   void CloseAudioDevice();
   void ArmTimer();
+  // Whether this speaker unit goes to the ring (false: left out to bring the ring's fill down).
+  bool KeepSpeakerLevel(bool bQuiet);
 
   asio::io_context& m_Context;
   cSoundSink* m_pSink;
@@ -102,4 +107,8 @@ class cSound : private cKytNoCopy {
   bool m_bMicBoostSoft = false;
   bool m_bSpkBoostSoft = false;
   int m_nSpkSoftVolume = 0;
+  int m_nSpkWindowTicks = 0;
+  int m_nSpkWindowMinFill = kDeviceBufferBytes;
+  bool m_bSpkDropPending = false;
+  bool m_bSpkDropAny = false;
 };

@@ -20,34 +20,10 @@ uint32_t Le32(const uint8_t* p) {
 }
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
-bool ReadWholeFile(const std::string& sPath, std::vector<uint8_t>& file, int& nError) {
-  std::unique_ptr<FILE, int (*)(FILE*)> fp(std::fopen(sPath.c_str(), "rb"), &std::fclose);
-  if (!fp) {
-    nError = kErrFileOpen;
-    return false;
-  }
-  if (std::fseek(fp.get(), 0, SEEK_END) != 0) {
-    nError = kErrFileRead;
-    return false;
-  }
-  const long nSize = std::ftell(fp.get());
-  if (nSize < 0 || static_cast<unsigned long>(nSize) > kMaxDataBytes ||
-      std::fseek(fp.get(), 0, SEEK_SET) != 0) {
-    nError = kErrFileRead;
-    return false;
-  }
-  file.resize(static_cast<size_t>(nSize));
-  if (nSize > 0 && std::fread(file.data(), 1, file.size(), fp.get()) != file.size()) {
-    nError = kErrFileRead;
-    return false;
-  }
-  return true;
-}
-
-size_t FindTag(const std::vector<uint8_t>& file, const char* pTag) {
-  const size_t nLimit = std::min(file.size(), kDataSearchBytes);
+size_t FindTag(const std::vector<uint8_t>& head, const char* pTag) {
+  const size_t nLimit = std::min(head.size(), kDataSearchBytes);
   for (size_t i = 0; i + 4 <= nLimit; ++i)
-    if (std::memcmp(&file[i], pTag, 4) == 0) return i;
+    if (std::memcmp(&head[i], pTag, 4) == 0) return i;
   return std::string::npos;
 }
 
@@ -55,9 +31,27 @@ size_t FindTag(const std::vector<uint8_t>& file, const char* pTag) {
 
 bool cWaveFileRead::Open(const std::string& sPath) {
   Close();
-  std::vector<uint8_t> file;
-  if (!ReadWholeFile(sPath, file, m_dwObjectError)) return false;
-  if (!Extract(file)) {
+  m_pFile.reset(std::fopen(sPath.c_str(), "rb"));
+  if (!m_pFile) {
+    m_dwObjectError = kErrFileOpen;
+    return false;
+  }
+  long nSize = -1;
+  if (std::fseek(m_pFile.get(), 0, SEEK_END) == 0) nSize = std::ftell(m_pFile.get());
+  if (nSize < 0 || std::fseek(m_pFile.get(), 0, SEEK_SET) != 0) {
+    Close();
+    m_dwObjectError = kErrFileRead;
+    return false;
+  }
+  // Only the header is read now; the samples are read as they are played.
+  // The header, with the data tag's size field however late the tag lies.
+  std::vector<uint8_t> head(std::min<size_t>(static_cast<size_t>(nSize), kDataSearchBytes + 4));
+  if (std::fread(head.data(), 1, head.size(), m_pFile.get()) != head.size()) {
+    Close();
+    m_dwObjectError = kErrFileRead;
+    return false;
+  }
+  if (!Extract(head, static_cast<uint64_t>(nSize))) {
     Close();
     m_dwObjectError = kErrFileFormat;
     return false;
@@ -65,9 +59,9 @@ bool cWaveFileRead::Open(const std::string& sPath) {
   return true;
 }
 
-bool cWaveFileRead::Extract(const std::vector<uint8_t>& file) {
-  if (file.size() < kFormatEnd) return false;
-  const uint8_t* p = file.data();
+bool cWaveFileRead::Extract(const std::vector<uint8_t>& head, uint64_t nFileSize) {
+  if (head.size() < kFormatEnd) return false;
+  const uint8_t* p = head.data();
   if (std::memcmp(p, "RIFF", 4) != 0 || std::memcmp(p + 8, "WAVE", 4) != 0) return false;
   if (std::memcmp(p + 12, "fmt ", 4) != 0 && std::memcmp(p + 12, "FMT ", 4) != 0) return false;
   if (Le16(p + 20) != 1 || Le16(p + 22) != 1 || Le32(p + 24) != 8000) return false;
@@ -78,28 +72,21 @@ bool cWaveFileRead::Extract(const std::vector<uint8_t>& file) {
   const bool b16Bit = nByteRate == 16000 && nAlign == 2 && nBits == 16;
   if (!b8Bit && !b16Bit) return false;
 
-  size_t nTag = FindTag(file, "data");
-  if (nTag == std::string::npos) nTag = FindTag(file, "DATA");
-  if (nTag == std::string::npos || nTag + 8 > file.size()) return false;
+  size_t nTag = FindTag(head, "data");
+  if (nTag == std::string::npos) nTag = FindTag(head, "DATA");
+  if (nTag == std::string::npos || nTag + 8 > head.size()) return false;
   // A size beyond the end of the file gets the samples that are really there.
-  const size_t nData = std::min<size_t>(Le32(p + nTag + 4), file.size() - (nTag + 8));
-  const uint8_t* pSamples = p + nTag + 8;
-  if (b8Bit) {
-    m_pDataPCM.resize(nData * 2);
-    for (size_t i = 0; i < nData; ++i) {
-      m_pDataPCM[2 * i] = 0;
-      m_pDataPCM[2 * i + 1] = static_cast<uint8_t>(pSamples[i] ^ 0x80);
-    }
-  } else {
-    m_pDataPCM.assign(pSamples, pSamples + (nData & ~size_t{1}));
-  }
-  m_nDataSizePCM = static_cast<int>(m_pDataPCM.size());
+  const uint64_t nData = std::min<uint64_t>(
+      {Le32(p + nTag + 4), nFileSize - (nTag + 8), b8Bit ? kMaxDataBytes / 2 : kMaxDataBytes});
+  m_b8Bit = b8Bit;
+  m_nDataStart = static_cast<long>(nTag + 8);
+  m_nDataSizePCM = static_cast<int>(b8Bit ? nData * 2 : nData & ~uint64_t{1});
   m_dwReadVoiceOffset = 0;
   return true;
 }
 
 void cWaveFileRead::Close() {
-  m_pDataPCM.clear();
+  m_pFile.reset();
   m_nDataSizePCM = 0;
   m_dwReadVoiceOffset = 0;
 }
@@ -123,12 +110,26 @@ void cWaveFileRead::SeekTo(int nSeconds) {
 
 bool cWaveFileRead::Read(int nSeconds, std::vector<uint8_t>& out) {
   out.clear();
-  if (m_dwReadVoiceOffset >= m_nDataSizePCM || nSeconds <= 0) return false;
+  if (!m_pFile || m_dwReadVoiceOffset >= m_nDataSizePCM || nSeconds <= 0) return false;
   const int64_t nWant = int64_t{nSeconds} * m_nAvgBytesPerSec;
   const int nCount =
       static_cast<int>(std::min<int64_t>(nWant, m_nDataSizePCM - m_dwReadVoiceOffset));
-  out.assign(m_pDataPCM.begin() + m_dwReadVoiceOffset,
-             m_pDataPCM.begin() + m_dwReadVoiceOffset + nCount);
+  // 8-bit files hold one byte for every two handed out.
+  const int nFileBytes = m_b8Bit ? nCount / 2 : nCount;
+  const long nAt = m_nDataStart + (m_b8Bit ? m_dwReadVoiceOffset / 2 : m_dwReadVoiceOffset);
+  std::vector<uint8_t> raw(static_cast<size_t>(nFileBytes));
+  if (std::fseek(m_pFile.get(), nAt, SEEK_SET) != 0 ||
+      std::fread(raw.data(), 1, raw.size(), m_pFile.get()) != raw.size())
+    return false;
+  if (m_b8Bit) {
+    out.resize(raw.size() * 2);
+    for (size_t i = 0; i < raw.size(); ++i) {
+      out[2 * i] = 0;
+      out[2 * i + 1] = static_cast<uint8_t>(raw[i] ^ 0x80);
+    }
+  } else {
+    out = std::move(raw);
+  }
   m_dwReadVoiceOffset += nCount;
   return true;
 }

@@ -91,6 +91,11 @@ bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttri
     payloads.AppendSTR(m_pCodecPayload[nCodec]);
     value.Format("rtpmap:%s %s", m_pCodecPayload[nCodec], m_pCodecAttribute[nCodec]);
     m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
+    // We send 30 ms iLBC frames (RFC 3952: without a mode the peer may assume 20 ms).
+    if (nCodec == CODEC_ILBC) {
+      value.Format("fmtp:%s mode=30", m_pCodecPayload[nCodec]);
+      m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
+    }
   }
   value.Format("audio %d RTP/AVP%s %s", nPort, payloads.GetDATA(), kDtmfPayload);
   m_pFieldSDP[cListFieldSDP::FIELD_M].AddTail(value);

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <asio/io_context.hpp>
 #include <asio/ip/udp.hpp>
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "KytRTP/KytCodec/ciLBCCodec.h"
@@ -13,6 +18,7 @@
 #include "KytRTP/cGenRTPBasedDTMF.h"
 #include "KytRTP/cKytRTPObject.h"
 #include "KytRTP/cPacketRTP.h"
+#include "KytRTP/cSessionRTCP.h"
 #include "KytRTP/cSocketRTP.h"
 #include "audio/cG711uCodec.h"
 #include "audio/cVirtualAudioBackend.h"
@@ -207,7 +213,7 @@ TEST_F(MediaObject, HoldStopsVoiceBothWaysAndSequenceContinues) {
   object.OnMicData(unit.data());
   ASSERT_TRUE(object.HoldLine(0));
   EXPECT_TRUE(object.IsLineHold(0));
-  object.OnMicData(unit.data());
+  for (int i = 0; i < 250; ++i) object.OnMicData(unit.data());
   for (uint16_t s = 0; s < 10; ++s) SendVoice(nPort, s, 5000);
   Pump();
   int16_t spk[160], c0[160], c1[160];
@@ -220,17 +226,19 @@ TEST_F(MediaObject, HoldStopsVoiceBothWaysAndSequenceContinues) {
   cPacketRTP::ParsePacket(packets[0].data(), packets[0].size(), a);
   cPacketRTP::ParsePacket(packets[1].data(), packets[1].size(), b);
   EXPECT_EQ(b.nSeqNo, static_cast<uint16_t>(a.nSeqNo + 1));
+  EXPECT_EQ(b.uTimeStamp, a.uTimeStamp + 160 + 40000) << "5 s of hold moved the clock on";
+  EXPECT_TRUE(b.bMarker) << "the first packet after a gap";
 }
 
 TEST_F(MediaObject, ReceivedVoiceReachesTheSpeakerAfterTheJitterWait) {
   ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   const int nPort = StartLine(0);
   int16_t spk[160], c0[160], c1[160];
-  for (uint16_t s = 0; s < 7; ++s) SendVoice(nPort, s, 4000);
-  SendVoice(nPort, 7, 4000, 101, 4);  // a telephone event is not voice
+  for (uint16_t s = 0; s < 5; ++s) SendVoice(nPort, s, 4000);
+  SendVoice(nPort, 5, 4000, 101, 4);  // a telephone event is not voice
   Pump();
   EXPECT_FALSE(object.GetSpkPlay(spk, c0, c1));
-  SendVoice(nPort, 8, 4000);
+  SendVoice(nPort, 6, 4000);
   Pump();
   ASSERT_TRUE(object.GetSpkPlay(spk, c0, c1));
   EXPECT_EQ(spk[10], ulaw.DecodeSample(ulaw.EncodeSample(4000)));
@@ -394,9 +402,11 @@ TEST_F(MediaObject, IlbcSendsThirtyMsFramesOnTwoTicksOfThree) {
   EXPECT_EQ(b.uTimeStamp, a.uTimeStamp + 240);
 }
 
+// iLBC negotiated at payload type 97, which the peer also sends with.
 TEST_F(MediaObject, IlbcReceiveModeFollowsThePayloadLength) {
   ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   const int nPort = StartLine(0);
+  ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", PeerPort(), 3, 97, true, true));
   ciLBCCodec encoder;
   encoder.SetEncodeMode(20);
   std::vector<int16_t> tone(160);
@@ -404,7 +414,7 @@ TEST_F(MediaObject, IlbcReceiveModeFollowsThePayloadLength) {
   auto send = [&](uint16_t nSeq, const uint8_t* pPayload, int nLength) {
     std::vector<uint8_t> packet(12, 0);
     packet[0] = 0x80;
-    packet[1] = 98;
+    packet[1] = 97;
     packet[2] = static_cast<uint8_t>(nSeq >> 8);
     packet[3] = static_cast<uint8_t>(nSeq);
     const uint32_t uTs = nSeq * 160u;
@@ -429,32 +439,11 @@ TEST_F(MediaObject, IlbcReceiveModeFollowsThePayloadLength) {
   EXPECT_EQ(object.GetInboundCodec(0), 3);
 }
 
-TEST(TelephoneEvents, OneEventIsEightPackets) {
-  cGenRTPBasedDTMF queue;
-  queue.DigitDTMF(11, 101);
-  cRTPBasedDTMFObj p;
-  const bool first[8] = {true, true, true, false, false, false, false, false};
-  const bool advance[8] = {false, false, true, true, true, false, false, false};
-  for (int n = 0; n < 8; ++n) {
-    ASSERT_TRUE(queue.GenDigitDTMF(p)) << n;
-    EXPECT_EQ(p.m_arrDigitRTP[0], 11);
-    EXPECT_EQ(p.m_arrDigitRTP[1], n < 5 ? 0x0A : 0x8A);
-    EXPECT_EQ(p.m_arrDigitRTP[2], n < 5 ? 0 : 0x06);
-    EXPECT_EQ(p.m_arrDigitRTP[3], n < 5 ? 0 : 0x40);
-    EXPECT_EQ(p.m_nMagicNo, 101);
-    EXPECT_EQ(p.m_bFirstPacket, first[n]);
-    EXPECT_EQ(p.m_bUpdateRTP, advance[n]);
-    EXPECT_EQ(p.m_bLastPacket, n == 7);
-  }
-  EXPECT_FALSE(queue.IsDigitAvail());
-  int nSilent = 0;
-  while (queue.IsStopVoice()) ++nSilent;
-  EXPECT_EQ(nSilent, 54);
-}
-
-// One digit in the stream: the burst, the silence after it, and voice resuming where the event
-// left the sequence number and timestamp.
-TEST_F(MediaObject, TelephoneEventReplacesTheMicrophone) {
+// Two digits queued at once, sent on hold as well (RFC 4733): each event has the timestamp of the
+// tick it starts, a packet a tick with a new sequence number and the duration so far, the marker
+// on its first packet only, three end packets with the final 100 ms; the second starts 80 ms
+// after the first ended; voice resumes on the next tick, marked, on the sampling clock.
+TEST_F(MediaObject, TelephoneEventsFollowTheSamplingClock) {
   ASSERT_TRUE(object.InitOBJECT(1, nullptr));
   StartLine(0);
   const std::vector<int16_t> unit(160, 1000);
@@ -464,33 +453,35 @@ TEST_F(MediaObject, TelephoneEventReplacesTheMicrophone) {
   cPacketRTP::sParsed before;
   ASSERT_TRUE(cPacketRTP::ParsePacket(voice[0].data(), voice[0].size(), before));
   ASSERT_TRUE(object.GenRTPBasedDTMF(0, 101, 5));
+  ASSERT_TRUE(object.GenRTPBasedDTMF(0, 101, 11));
   ASSERT_TRUE(object.HoldLine(0)) << "events are sent on hold too";
-  for (int i = 0; i < 8; ++i) object.OnMicData(unit.data());
+  for (int i = 0; i < 4; ++i) object.OnMicData(unit.data());
   ASSERT_TRUE(object.UnHoldLine(0));
+  for (int i = 0; i < 12; ++i) object.OnMicData(unit.data());
   const auto events = Received();
-  ASSERT_EQ(events.size(), 8u);
-  const uint16_t s = static_cast<uint16_t>(before.nSeqNo + 1);
-  const uint16_t seqs[8] = {
-      s, s, s, uint16_t(s + 1), uint16_t(s + 2), uint16_t(s + 3), uint16_t(s + 3), uint16_t(s + 3)};
-  for (int n = 0; n < 8; ++n) {
+  ASSERT_EQ(events.size(), 14u);
+  const int kDurations[7] = {160, 320, 480, 640, 800, 800, 800};
+  for (int n = 0; n < 14; ++n) {
     ASSERT_EQ(events[n].size(), 16u);
     cPacketRTP::sParsed e;
     ASSERT_TRUE(cPacketRTP::ParsePacket(events[n].data(), events[n].size(), e));
+    const int k = n % 7;
     EXPECT_EQ(e.nPayloadType, 101);
-    EXPECT_EQ(e.bMarker, n < 3) << n;
-    EXPECT_EQ(e.nSeqNo, seqs[n]) << n;
-    EXPECT_EQ(e.uTimeStamp, before.uTimeStamp) << n;
-    EXPECT_EQ(e.pPayload[0], 5);
+    EXPECT_EQ(e.bMarker, k == 0) << n;
+    EXPECT_EQ(e.nSeqNo, static_cast<uint16_t>(before.nSeqNo + 1 + n)) << n;
+    EXPECT_EQ(e.uTimeStamp, before.uTimeStamp + 160 + (n < 7 ? 0 : 9 * 160)) << n;
+    EXPECT_EQ(e.pPayload[0], n < 7 ? 5 : 11);
+    EXPECT_EQ(e.pPayload[1], k < 4 ? 0x0A : 0x8A) << n;
+    EXPECT_EQ(e.pPayload[2] << 8 | e.pPayload[3], kDurations[k]) << n;
   }
-  for (int i = 0; i < 54; ++i) object.OnMicData(unit.data());
-  EXPECT_TRUE(Received().empty()) << "the microphone stays silent after the event";
   object.OnMicData(unit.data());
   const auto after = Received();
-  ASSERT_EQ(after.size(), 1u);
+  ASSERT_EQ(after.size(), 1u) << "voice resumes at once";
   cPacketRTP::sParsed resumed;
   ASSERT_TRUE(cPacketRTP::ParsePacket(after[0].data(), after[0].size(), resumed));
-  EXPECT_EQ(resumed.nSeqNo, static_cast<uint16_t>(s + 4));
-  EXPECT_EQ(resumed.uTimeStamp, before.uTimeStamp + 2880);
+  EXPECT_EQ(resumed.nSeqNo, static_cast<uint16_t>(before.nSeqNo + 15));
+  EXPECT_EQ(resumed.uTimeStamp, before.uTimeStamp + 17 * 160);
+  EXPECT_TRUE(resumed.bMarker);
   EXPECT_EQ(resumed.nPayloadType, 0);
 }
 
@@ -570,4 +561,190 @@ TEST_F(MediaObject, RecordsSentAndReceivedSoundMixed) {
   ASSERT_TRUE(object.SaveRecordingToWaveFile(0, sPath.c_str()));
   std::ifstream empty(sPath, std::ios::binary | std::ios::ate);
   EXPECT_EQ(static_cast<int>(empty.tellg()), 46);
+}
+
+namespace {
+
+// A far end scripted tick by tick. Each word of a script is one 20 ms tick: the packets sent
+// before it, joined by commas ("." for none). A packet is its number n (sequence number n,
+// timestamp 160 n, every sample the n-th of a set of distinct u-law values), then "x" to carry a
+// CSRC and a header extension, "s" to come from a second SSRC, "c" to be comfort noise at
+// -40 dBov instead. What the speaker played is written per tick: the packet number, "~" for a
+// concealed unit, "b" for a packet blended in after concealment, "n" for noise at the level
+// signalled (an RMS of 328), "-" for silence.
+struct sReceiveCase {
+  const char* pName;
+  const char* pScript;
+  const char* pPlayed;
+};
+
+void PrintTo(const sReceiveCase& c, std::ostream* pOut) { *pOut << c.pName; }
+
+constexpr uint8_t kNoiseLevel = 40;
+
+uint8_t CodeOf(int n) { return static_cast<uint8_t>(0xE0 - n % 64); }
+
+struct ScriptedPeer : MediaObject {
+  void Send(int nPort, const std::string& sPacket) {
+    const int n = std::stoi(sPacket);
+    const bool bExtension = sPacket.find('x') != std::string::npos;
+    const bool bNoise = sPacket.find('c') != std::string::npos;
+    std::vector<uint8_t> packet = {bExtension ? uint8_t{0x91} : uint8_t{0x80},
+                                   bNoise ? uint8_t{13} : uint8_t{0}};
+    const uint32_t uSsrc = sPacket.find('s') != std::string::npos ? 0x5555 : 0x1234;
+    for (const uint32_t uWord : {(static_cast<uint32_t>(n) & 0xFFFF) << 16, n * 160u, uSsrc})
+      for (int i = 0; i < 4; ++i) packet.push_back(static_cast<uint8_t>(uWord >> (24 - 8 * i)));
+    packet.erase(packet.begin() + 2, packet.begin() + 4);
+    if (bExtension) packet.insert(packet.end(), {0, 0, 0, 9, 0xBE, 0xDE, 0, 1, 1, 2, 3, 4});
+    packet.resize(packet.size() + (bNoise ? 1 : 160), bNoise ? kNoiseLevel : CodeOf(n));
+    peer.send_to(asio::buffer(packet),
+                 udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), nPort));
+  }
+
+  // Runs the script; answers what was played and keeps each unit's level.
+  std::string Run(const std::string& sScript, std::vector<double>* pLevels = nullptr) {
+    const int nPort = StartLine(0);
+    std::istringstream ticks(sScript);
+    std::string sTick, sPlayed;
+    while (ticks >> sTick) {
+      std::istringstream packets(sTick);
+      for (std::string s; std::getline(packets, s, ',');)
+        if (s != ".") Send(nPort, s);
+      Pump();
+      int16_t spk[160], c0[160], c1[160];
+      if (!object.GetSpkPlay(spk, c0, c1)) std::fill_n(spk, 160, 0);
+      std::string sTag = std::all_of(spk, spk + 160, [](int16_t v) { return v == 0; }) ? "-" : "~";
+      const double dLevel = kyttest::Rms(spk, 160);
+      if (pLevels) pLevels->push_back(dLevel);
+      if (*std::min_element(spk, spk + 160) < 0 && dLevel > 250 && dLevel < 430) sTag = "n";
+      for (int n = 0; n < 64; ++n) {
+        const int16_t nValue = ulaw.DecodeSample(CodeOf(n));
+        if (std::all_of(spk, spk + 160, [&](int16_t v) { return v == nValue; }))
+          sTag = std::to_string(n);
+        else if (sTag == "~" && spk[159] == nValue && spk[80] == nValue)
+          sTag = "b";
+      }
+      sPlayed += (sPlayed.empty() ? "" : " ") + sTag;
+    }
+    return sPlayed;
+  }
+};
+
+const sReceiveCase kReceiveCases[] = {
+    {"ComfortNoiseFillsTheSilence", "1,2,3,4,5,6 7 8 9c . . . . . . . . . .",
+     "1 2 3 4 5 6 7 8 ~ ~ ~ n n n"},
+    {"ExtensionAndCsrcArePlayed", "1x,2x,3x,4x,5x,6x 7x 8x", "1 2 3"},
+    {"ForeignSsrcResetsCleanly", "1,2,3,4,5,6 7 8 9s 10s 11s 12s 13s 14s 15s",
+     "1 2 3 - - - - - 9 10"},
+    {"PacketLate200msIsDroppedNotPlayedAfterItsSuccessors",
+     "1,2,3,4,5,6 8 9 10 11 12 13 14 15 16 7 17 18", "1 2 3 4 5 6 ~ b 9 10 11 12 13"},
+};
+
+class ReceiveScript : public ScriptedPeer, public ::testing::WithParamInterface<sReceiveCase> {};
+
+}  // namespace
+
+TEST_P(ReceiveScript, PlaysAsExpected) {
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
+  EXPECT_EQ(Run(GetParam().pScript), GetParam().pPlayed) << GetParam().pScript;
+}
+
+INSTANTIATE_TEST_SUITE_P(Peer, ReceiveScript, ::testing::ValuesIn(kReceiveCases),
+                         [](const auto& testInfo) { return std::string(testInfo.param.pName); });
+
+// 5 % random loss over 12 s: every packet that came is played in order, and a loss is never
+// heard as a repeated block: at most three units of concealment, fading, and the next packet
+// blended in.
+TEST_F(ScriptedPeer, RandomLossIsConcealedByFadingNotRepeating) {
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
+  std::mt19937 rng(16);
+  std::string sScript = "1,2,3,4,5,6";
+  for (int n = 7; n < 600; ++n) sScript += rng() % 20 == 0 ? " ." : " " + std::to_string(n);
+  std::vector<double> levels;
+  std::istringstream played(Run(sScript, &levels));
+  int nLast = 0, nConcealed = 0, nLosses = 0;
+  std::string sTag;
+  for (size_t i = 0; played >> sTag; ++i) {
+    if (sTag == "~") {
+      nLosses += nConcealed == 0;
+      ++nConcealed;
+      EXPECT_LE(nConcealed, 3) << i;
+      // Whole for 10 ms, then fading.
+      EXPECT_LT(levels[i], levels[i - 1] * (nConcealed == 1 ? 1.25 : 1.0)) << i;
+      continue;
+    }
+    ASSERT_NE(sTag, "-") << i;
+    const bool bBlended = sTag == "b";
+    EXPECT_EQ(bBlended, nConcealed > 0) << i;
+    nConcealed = 0;
+    if (bBlended) continue;
+    const int n = std::stoi(sTag);
+    EXPECT_NE(n, nLast) << "unit " << i << " repeats";
+    nLast = n;
+  }
+  EXPECT_GT(nLosses, 15);
+}
+
+// A host name is looked up off the media thread: the first units go nowhere, later ones arrive.
+TEST_F(MediaObject, HostNameDestinationIsLookedUpInTheBackground) {
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
+  ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
+  ASSERT_TRUE(object.LineStartRTP(0, "localhost", PeerPort(), 0, 0, true, true));
+  const std::vector<int16_t> unit(160, 1000);
+  object.OnMicData(unit.data());
+  EXPECT_TRUE(Received().empty()) << "no lookup on the media thread";
+  size_t nArrived = 0;
+  for (int i = 0; i < 200 && nArrived == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Pump();
+    object.OnMicData(unit.data());
+    nArrived = Received().size();
+  }
+  EXPECT_EQ(nArrived, 1u);
+}
+
+// RTCP on the odd ports: the far end sends 45 of 50 packets and a sender report; after 5 s our
+// sender report says what we sent, and its report block the loss and the far end's report time;
+// stopping the stream sends BYE.
+TEST_F(MediaObject, RtcpReportsEveryFiveSecondsAndSaysByeOnStop) {
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
+  const auto loopback = asio::ip::make_address_v4("127.0.0.1");
+  const int nLocal = kyttest::cLoopbackPort::FreeUdp(2);
+  ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", nLocal));
+  const int nFar = kyttest::cLoopbackPort::FreeUdp(2);
+  udp::socket rtp(context, udp::endpoint(loopback, nFar));
+  udp::socket rtcp(context, udp::endpoint(loopback, nFar + 1));
+  ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", nFar, 0, 0, true, true));
+  for (uint16_t s = 0; s < 50; ++s)
+    if (s % 10 != 3) SendVoice(nLocal, s, 1000);
+  const uint32_t uFarSsrc = ulaw.EncodeSample(1000) * 0x01010101u;
+  std::vector<uint8_t> sr = {0x80, 200, 0, 6};
+  for (const uint32_t u : {uFarSsrc, 0x11223344u, 0x55667788u, 0u, 45u, 7200u})
+    for (int i = 0; i < 4; ++i) sr.push_back(static_cast<uint8_t>(u >> (24 - 8 * i)));
+  peer.send_to(asio::buffer(sr), udp::endpoint(loopback, nLocal + 1));
+  const std::vector<int16_t> unit(160, 1000);
+  for (int i = 0; i < 10; ++i) object.OnMicData(unit.data());
+  context.restart();
+  context.run_for(cSessionRTCP::kInterval + std::chrono::milliseconds(300));
+  std::vector<uint8_t> buf(1500);
+  size_t n = rtp.receive(asio::buffer(buf));
+  cPacketRTP::sParsed voice;
+  ASSERT_TRUE(cPacketRTP::ParsePacket(buf.data(), n, voice));
+  rtcp.non_blocking(true);
+  n = rtcp.receive(asio::buffer(buf));
+  auto word = [&](size_t nAt) {
+    return (uint32_t(buf[nAt]) << 24) | (uint32_t(buf[nAt + 1]) << 16) |
+           (uint32_t(buf[nAt + 2]) << 8) | buf[nAt + 3];
+  };
+  ASSERT_GE(n, 52u);
+  EXPECT_EQ(buf[0] << 8 | buf[1], 0x81 << 8 | 200) << "a sender report with one block";
+  // Our SSRC, packets and octets sent; the far end's SSRC, its loss (5 of 50, 10 %), highest
+  // sequence number and the time of its report.
+  const uint32_t kWords[][2] = {{4, voice.uSsrc},   {20, 10}, {24, 1600},       {28, uFarSsrc},
+                                {32, 25 << 24 | 5}, {36, 49}, {44, 0x33445566u}};
+  for (const auto& w : kWords) EXPECT_EQ(word(w[0]), w[1]) << "at " << w[0];
+  EXPECT_EQ(buf[53], 202) << "then the source description";
+  ASSERT_TRUE(object.LineStopRTP(0, true, true));
+  n = rtcp.receive(asio::buffer(buf));
+  EXPECT_EQ(buf[n - 7], 203) << "BYE";
 }

@@ -80,15 +80,16 @@ TEST(PacketRTP, SequenceNumberWrapsAndEachResetStartsANewStream) {
   EXPECT_NE(builder.GetOutboundSsrc(), uSsrc);
 }
 
-TEST(PacketRTP, ParsesCsrcListAndPadding) {
-  // Two CSRCs, padding of 3 (count byte included), 5 bytes of payload.
-  std::vector<uint8_t> p = Packet({0xA2, 0x88, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3}, 0);
+TEST(PacketRTP, ParsesCsrcListExtensionAndPadding) {
+  // Two CSRCs, an extension of one word, padding of 3 (count byte included), 5 bytes of payload.
+  std::vector<uint8_t> p = Packet({0xB2, 0x88, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3}, 0);
   for (int i = 0; i < 8; ++i) p.push_back(0x11);
+  p.insert(p.end(), {0xBE, 0xDE, 0x00, 0x01, 0x22, 0x22, 0x22, 0x22});
   for (int i = 0; i < 5; ++i) p.push_back(static_cast<uint8_t>(0x50 + i));
   p.insert(p.end(), {0x00, 0x00, 0x03});
   cPacketRTP::sParsed parsed;
   ASSERT_TRUE(cPacketRTP::ParsePacket(p.data(), p.size(), parsed));
-  EXPECT_EQ(parsed.pPayload, p.data() + 20);
+  EXPECT_EQ(parsed.pPayload, p.data() + 28);
   EXPECT_TRUE(parsed.bMarker);
   EXPECT_EQ(parsed.nPayloadType, 8);
   EXPECT_EQ(parsed.nSeqNo, 1);
@@ -112,7 +113,10 @@ TEST(PacketRTP, RefusesEveryMalformedPacket) {
       {"version 0", Packet({0x00, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, 10)},
       {"version 1", Packet({0x40, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, 10)},
       {"version 3", Packet({0xC0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, 10)},
-      {"extension", Packet({0x90, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, 20)},
+      {"extension past the end", Packet({0x90, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, 20)},
+      {"extension header cut short", Packet({0x90, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, 3)},
+      {"extension leaves no payload",
+       Packet({0x90, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, 4)},
       {"CSRC list past the end", Packet({0x8F, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, 40)},
       {"CSRC list leaves no payload", Packet({0x81, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, 4)},
       {"padding past the end", Packet({0xA0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, 3, {200})},

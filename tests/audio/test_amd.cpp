@@ -97,12 +97,20 @@ TEST(DetectAMD, FloodIsNotCollectedWithoutBound) {
 }
 
 TEST(DetectAMD, PauseCounting) {
-  // The level meter needs about 0.7 s to fall from loud speech to silence, so a pause counts
-  // from then on: 1.2 s counts about 500 ms, 0.5 s nothing, the trailing 1.5 s about 800 ms.
-  const auto talk = Join({Tone(1.0, 12000), Silence(1.2), Tone(1.0, 12000), Silence(0.5),
-                          Tone(1.0, 12000), Silence(1.5)});
-  EXPECT_EQ(cDetectAMD::CountPauses(talk.data(), static_cast<int>(talk.size()), 300), 2);
-  EXPECT_EQ(cDetectAMD::CountPauses(talk.data(), static_cast<int>(talk.size()), 10000), 0);
+  // Pauses are measured against the quietest frame: on a clean line and on one with noise at
+  // -50 dBFS alike, 1.2 s and 0.8 s pauses count, a 0.2 s one does not.
+  for (const int nNoise : {0, 180}) {
+    auto talk = Join({Tone(1.0, 12000), Silence(1.2), Tone(1.0, 12000), Silence(0.2),
+                      Tone(1.0, 12000), Silence(0.8)});
+    uint32_t uSeed = 1;
+    for (int16_t& x : talk) {
+      uSeed = uSeed * 1664525u + 1013904223u;
+      x = static_cast<int16_t>(x + (static_cast<int>(uSeed >> 16) % (2 * nNoise + 1)) - nNoise);
+    }
+    EXPECT_EQ(cDetectAMD::CountPauses(talk.data(), static_cast<int>(talk.size()), 300), 2)
+        << nNoise;
+    EXPECT_EQ(cDetectAMD::CountPauses(talk.data(), static_cast<int>(talk.size()), 10000), 0);
+  }
   const auto tone = Tone(2.0, 12000);
   EXPECT_EQ(cDetectAMD::CountPauses(tone.data(), static_cast<int>(tone.size()), 0), 0);
 }

@@ -303,3 +303,22 @@ TEST(VirtualDevice, OpenFailures) {
   sound.SetAudioBackend(std::make_unique<cVirtualAudioBackend>("", ""));
   EXPECT_EQ(sound.StartMEDIA(0, 0, 0), 0);
 }
+
+// A speaker device 2000 ppm slower than the tick, for 200 s: the ring does not fill up (no
+// steady 160 ms of delay); with quiet sound it stays near its target, with loud sound it is
+// still kept well below full.
+TEST_F(SoundDevice, SpeakerRingIsKeptNearItsTargetAgainstTheDeviceClock) {
+  for (const int16_t nValue : {1, 8000}) {
+    ASSERT_EQ(sound.StartMEDIA(0, 0, 0), 0);
+    sink.bHasSound = true;
+    sink.nSpkValue = nValue;
+    for (int t = 1; t <= 10000; ++t) {
+      sound.OnTimerPCM();
+      if (t % 500 != 0) Play();
+    }
+    int nQueued = 0;
+    while (Play()[0] != 0 && nQueued < 100) ++nQueued;
+    EXPECT_LE(nQueued, nValue == 1 ? 3 : 5) << nValue;
+    sound.StopMEDIA(0);
+  }
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -96,6 +97,22 @@ TEST(WaveFileRead, AcceptsEightAndSixteenBitMonoAt8000) {
   reader.SeekTo(-5);
   EXPECT_TRUE(reader.Read(1, pcm));
   EXPECT_EQ(pcm.size(), 16000u);
+}
+
+// Playback streams the file: samples are read as they are asked for, not all at Open.
+TEST(WaveFileRead, ReadsSamplesAsTheyAreAskedFor) {
+  const std::string sPath = TempFile("stream.wav");
+  std::vector<uint8_t> image = Wave(1, 8000, 16000, 2, 16, std::vector<uint8_t>(32000, 1));
+  WriteAll(sPath, image);
+  cWaveFileRead reader;
+  ASSERT_TRUE(reader.Open(sPath));
+  std::fill(image.end() - 16000, image.end(), 2);
+  WriteAll(sPath, image);
+  std::vector<uint8_t> first, second;
+  ASSERT_TRUE(reader.Read(1, first));
+  ASSERT_TRUE(reader.Read(1, second));
+  EXPECT_EQ(first.back(), 1);
+  EXPECT_EQ(second.back(), 2) << "the second second is read after it changed";
 }
 
 TEST(WaveFileRead, RefusesOtherFormatsAndBrokenFiles) {

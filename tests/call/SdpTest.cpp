@@ -78,6 +78,7 @@ TEST(SdpOffer, AllCodecsInFixedLineOrder) {
       "a=rtpmap:8 PCMA/8000\r\n"
       "a=rtpmap:3 GSM/8000\r\n"
       "a=rtpmap:98 iLBC/8000\r\n"
+      "a=fmtp:98 mode=30\r\n"
       "a=rtpmap:101 telephone-event/8000\r\n"
       "a=fmtp:101 0-16\r\n"
       "a=sendrecv\r\n";

@@ -44,6 +44,11 @@ class BaresipCall : public cBaresipTestBase, public ::testing::WithParamInterfac
     EXPECT_NE(std::string::npos, sLog.find("Set audio encoder: " + sCodec));
     EXPECT_NE(std::string::npos, sLog.find("Set audio decoder: " + sCodec));
     ExpectHeardTone(OurSpeaker(), kPeerTone, "our speaker");
+    if (GetParam().nCodec > 1) return;
+    std::string sWindows;
+    const double dSnr = PeerToneSnr(OurSpeaker(), GetParam().nCodec, &sWindows);
+    RecordProperty("tone_snr_db", std::to_string(dSnr));
+    EXPECT_GE(dSnr, 40.0) << "per second:" << sWindows;
     ExpectHeardTone(PeerHeard(), kOurTone, "baresip");
   }
 };

@@ -212,6 +212,18 @@ std::string cBaresipPeer::EventText(const std::string& sType) const {
   return "";
 }
 
+std::vector<std::string> cBaresipPeer::EventParams(const std::string& sType) const {
+  std::vector<std::string> params;
+  const std::string sKey = "\"param\":\"";
+  for (const auto& sJson : m_Messages) {
+    const size_t nAt = sJson.find(sKey);
+    if (EventType(sJson) != sType || nAt == std::string::npos) continue;
+    const size_t nStart = nAt + sKey.size();
+    params.push_back(sJson.substr(nStart, sJson.find('"', nStart) - nStart));
+  }
+  return params;
+}
+
 std::string cBaresipPeer::DecodedWave() const {
   std::string sNewest;
   std::error_code ec;

@@ -44,6 +44,8 @@ class cBaresipPeer {
   // JSON text of the first one.
   bool HeardEvent(const std::string& sType);
   std::string EventText(const std::string& sType) const;
+  // The "param" of every event of this type, in order.
+  std::vector<std::string> EventParams(const std::string& sType) const;
 
   // What baresip decoded from the last call (its sndfile "-dec" dump); empty when none.
   std::string DecodedWave() const;

@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "KytRTP/cKytRTP.h"
+#include "audio/cG711aCodec.h"
+#include "audio/cG711uCodec.h"
 #include "audio/cVirtualAudioBackend.h"
 #include "tests/support/Tone.h"
 #include "tests/support/Wait.h"
@@ -89,6 +91,21 @@ std::vector<int16_t> cBaresipTestBase::OurSpeaker() const {
 std::vector<int16_t> cBaresipTestBase::PeerHeard() const {
   const std::string sDump = m_pPeer->DecodedWave();
   return sDump.empty() ? std::vector<int16_t>() : kyttest::ReadWave(sDump);
+}
+
+double cBaresipTestBase::PeerToneSnr(const std::vector<int16_t>& heard, int32_t nCodec,
+                                     std::string* pWindows) {
+  std::vector<int16_t> period = kyttest::Tone(kPeerTone, kToneAmplitude, kPeerTonePeriod);
+  const cG711uCodec ulaw;
+  const cG711aCodec alaw;
+  const cG711Codec& codec = nCodec == 0 ? static_cast<const cG711Codec&>(ulaw) : alaw;
+  for (int16_t& x : period) x = codec.DecodeSample(codec.EncodeSample(x));
+  std::vector<double> windows;
+  const double dSnr = kyttest::PeriodicSnr(heard, period, kyttest::kSampleRate, &windows);
+  std::ostringstream text;
+  for (double d : windows) text << ' ' << int(d);
+  *pWindows = text.str();
+  return dSnr;
 }
 
 size_t cBaresipTestBase::WindowsWithTone(const std::vector<int16_t>& samples, double dFreq,

@@ -21,7 +21,10 @@
 class cBaresipTestBase : public ::testing::Test {
  protected:
   static constexpr double kOurTone = 1000.0;
-  static constexpr double kPeerTone = 600.0;
+  // 11 cycles in 200 samples: a dropped or repeated 20 ms block breaks its phase, so the
+  // received tone shows every glitch of our receive path.
+  static constexpr double kPeerTone = 440.0;
+  static constexpr size_t kPeerTonePeriod = 200;
   static constexpr std::chrono::milliseconds kTalkTime{2500};
 
   // Starts baresip with its codec list ("pcmu", "gsm,pcma") and answer mode ("auto",
@@ -49,6 +52,10 @@ class cBaresipTestBase : public ::testing::Test {
   static std::string WindowPattern(const std::vector<int16_t>& samples, double dFreq);
   // At least nWindows half-seconds of the tone were heard; with bAtEnd they must be the last
   // nWindows windows of the recording.
+  // SNR of the peer's tone on our speaker, against the tone as the codec decodes it, over the
+  // whole call in one-second windows (per-window figures in pWindows).
+  static double PeerToneSnr(const std::vector<int16_t>& heard, int32_t nCodec,
+                            std::string* pWindows);
   static void ExpectHeardTone(const std::vector<int16_t>& samples, double dFreq,
                               const std::string& sWho, size_t nWindows = 2, bool bAtEnd = false);
 

@@ -1,5 +1,6 @@
 #include "tests/support/Tone.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -43,6 +44,38 @@ double Rms(const int16_t* pSamples, size_t nSamples) {
   double dSum = 0;
   for (size_t i = 0; i < nSamples; ++i) dSum += double(pSamples[i]) * pSamples[i];
   return std::sqrt(dSum / double(nSamples));
+}
+
+double PeriodicSnr(const std::vector<int16_t>& received, const std::vector<int16_t>& period,
+                   size_t nWindow, std::vector<double>* pPerWindow) {
+  size_t nBegin = 0, nEnd = received.size();
+  while (nBegin < nEnd && received[nBegin] == 0) ++nBegin;
+  while (nEnd > nBegin && received[nEnd - 1] == 0) --nEnd;
+  const size_t nPeriod = period.size();
+  if (nPeriod == 0 || nWindow == 0 || nBegin == nEnd) return -100.0;
+  double dSignal = 0, dNoise = 0;
+  for (size_t at = nBegin; at < nEnd; at += nWindow) {
+    const size_t nLength = std::min(nWindow, nEnd - at);
+    double dBestNoise = -1, dBestSignal = 0;
+    for (size_t nPhase = 0; nPhase < nPeriod; ++nPhase) {
+      double dS = 0, dN = 0;
+      for (size_t i = 0; i < nLength; ++i) {
+        const double x = period[(nPhase + i) % nPeriod];
+        const double d = received[at + i] - x;
+        dS += x * x;
+        dN += d * d;
+      }
+      if (dBestNoise < 0 || dN < dBestNoise) {
+        dBestNoise = dN;
+        dBestSignal = dS;
+      }
+    }
+    dSignal += dBestSignal;
+    dNoise += dBestNoise;
+    if (pPerWindow)
+      pPerWindow->push_back(dBestNoise > 0 ? 10 * std::log10(dBestSignal / dBestNoise) : 200.0);
+  }
+  return dNoise > 0 ? 10 * std::log10(dSignal / dNoise) : 200.0;
 }
 
 }  // namespace kyttest

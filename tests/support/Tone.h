@@ -19,5 +19,11 @@ double ToneLevel(const int16_t* pSamples, size_t nSamples, double dFreqHz);
 double DominantFrequency(const int16_t* pSamples, size_t nSamples);
 // Root mean square; 0 for no samples.
 double Rms(const int16_t* pSamples, size_t nSamples);
+// How cleanly a received periodic sound (one period of it as the sender's codec decodes it in
+// pPeriod) was played: each window of nWindow samples is aligned to the period at its best
+// phase and its difference counted as noise; leading and trailing silence are left out.
+// Answers the whole sound's SNR in dB and, in pPerWindow, each window's.
+double PeriodicSnr(const std::vector<int16_t>& received, const std::vector<int16_t>& period,
+                   size_t nWindow, std::vector<double>* pPerWindow = nullptr);
 
 }  // namespace kyttest
