@@ -15,6 +15,30 @@ cKytSTR& KytUserAgent() {
   return s_UserAgent;
 }
 
+// Adds each comma-separated value of one header line to values; commas inside angle brackets or
+// quotes belong to the value.
+void SplitValues(const cKytSTR& line, cKytListSTR& values) {
+  const char* pText = line.GetDATA();
+  uint32_t nLen = line.GetLEN();
+  bool bQuoted = false;
+  bool bBracketed = false;
+  uint32_t nStart = 0;
+  for (uint32_t i = 0; i <= nLen; ++i) {
+    char c = i < nLen ? pText[i] : ',';
+    if (c == '"' && !bBracketed) bQuoted = !bQuoted;
+    if (bQuoted) continue;
+    if (c == '<') bBracketed = true;
+    if (c == '>') bBracketed = false;
+    if (c != ',' || (bBracketed && i < nLen)) continue;
+    cKytSTR value;
+    cTextSIP::Mid(line, nStart, i, value);
+    value.Trim(" ");
+    value.Trim("\t");
+    if (!value.IsZeroLEN()) values.AddTail(value);
+    nStart = i + 1;
+  }
+}
+
 }  // namespace
 
 cMsgSIP::cMsgSIP() = default;
@@ -148,7 +172,13 @@ void cMsgSIP::SetRecordRoute(const cKytListSTR& values) {
 }
 
 bool cMsgSIP::GetRecordRoute(cKytListSTR& values) const {
-  return CopyOut(cListFieldSIP::FIELD_RECORD_ROUTE, values);
+  const int32_t nRow = cListFieldSIP::FIELD_RECORD_ROUTE;
+  int32_t nCount = m_pFieldSIP[nRow].GetCount();
+  cKytSTR line;
+  for (int32_t i = 0; i < nCount; ++i) {
+    if (m_pFieldSIP[nRow].GetAt(i, line)) SplitValues(line, values);
+  }
+  return nCount > 0;
 }
 
 void cMsgSIP::SetRoute(const cKytListSTR& values) { CopyRow(values, cListFieldSIP::FIELD_ROUTE); }

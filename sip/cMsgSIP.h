@@ -47,6 +47,7 @@ class cMsgSIP : private cKytNoCopy {
   void SetVia(const cKytListSTR& values);
   bool GetVia(cKytListSTR& values) const;
   void SetRecordRoute(const cKytListSTR& values);
+  // One entry per route value: values joined by commas on one line are split apart.
   bool GetRecordRoute(cKytListSTR& values) const;
   void SetRoute(const cKytListSTR& values);
   void SetFrom(const cKytSTR& value) { Add(cListFieldSIP::FIELD_FROM, value); }

@@ -186,6 +186,10 @@ bool cPacketSIP::INVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKy
   if (!MakeContact(m_pKytMainObj, contact)) return false;
 
   m_bIsUAC = true;
+  m_bDialogEstablished = false;
+  m_bStrictRoute = false;
+  m_pRoute.DeleteAll();
+  m_pRecordRoute.DeleteAll();
   SetReqURI(target);
   cURI::PrepareToURI(target, m_pToTagURI);
   // A repeated INVITE carrying credentials stays in the dialog the first one opened.
@@ -320,6 +324,8 @@ bool cPacketSIP::INFO_DTMF(int32_t nDigit, int32_t nDuration, cKytSTR& toHost, i
 }
 
 bool cPacketSIP::ManageRecordRoute(const cMsgSIP& msg) {
+  if (m_bDialogEstablished) return m_bStrictRoute;
+  m_bStrictRoute = false;
   m_pRecordRoute.DeleteAll();
   m_pRoute.DeleteAll();
   cKytListSTR received;
@@ -346,12 +352,31 @@ bool cPacketSIP::ManageRecordRoute(const cMsgSIP& msg) {
   if (msg.GetContact(contact)) m_pRoute.AddTail(contact);
   m_pRoute.RemoveHead(first);
   SetReqURI(first);
+  m_bStrictRoute = true;
   return true;
 }
 
 void cPacketSIP::TakeRemoteTarget(const cKytSTR& contact) {
   SetProxyURI(contact);
   SetReqURI(contact);
+}
+
+void cPacketSIP::RefreshRemoteTarget(const cMsgSIP& msg) {
+  cKytSTR contact;
+  if (!msg.GetContact(contact) || contact.IsZeroLEN()) return;
+  if (!m_bStrictRoute) {
+    TakeRemoteTarget(contact);
+    return;
+  }
+  // Behind a strict router the remote target is the last Route entry.
+  cKytListSTR route;
+  cKytSTR value;
+  for (int32_t i = 0; i + 1 < m_pRoute.GetCount() && m_pRoute.GetAt(i, value); ++i) {
+    route.AddTail(value);
+  }
+  route.AddTail(contact);
+  m_pRoute.DeleteAll();
+  route.CopyTo(m_pRoute);
 }
 
 bool cPacketSIP::ON_INVITE_REQ(const cMsgSIP& request) {
@@ -366,6 +391,12 @@ bool cPacketSIP::ON_INVITE_REQ(const cMsgSIP& request) {
     return false;
   }
 
+  if (m_bDialogEstablished) {
+    // A re-INVITE (or a resent INVITE): the dialog keeps its parties, sides and route set.
+    m_nSeqNoINVITE = cTextSIP::ToInt(number.GetDATA());
+    RefreshRemoteTarget(request);
+    return true;
+  }
   m_bIsUAC = false;
   cKytSTR tag;
   if (cURI::GetTag(to, tag)) {
@@ -383,12 +414,16 @@ bool cPacketSIP::ON_INVITE_REQ(const cMsgSIP& request) {
     request.GetContact(contact);
     TakeRemoteTarget(contact);
   }
+  m_bDialogEstablished = true;
   return true;
 }
 
 bool cPacketSIP::ON_INVITE_RINGING(const cMsgSIP& response) {
+  if (m_bDialogEstablished) return true;
   response.GetTo(m_pToTagURI);
-  ManageRecordRoute(response);
+  // Only a provisional response with a tag opens an early dialog with a route set of its own.
+  cKytSTR tag;
+  if (cURI::GetTag(m_pToTagURI, tag)) ManageRecordRoute(response);
   return true;
 }
 
@@ -397,11 +432,16 @@ bool cPacketSIP::ON_INVITE_SESSION_PROGRESS(const cMsgSIP& response) {
 }
 
 bool cPacketSIP::ON_INVITE_OK(const cMsgSIP& response) {
+  if (m_bDialogEstablished) {
+    RefreshRemoteTarget(response);
+    return true;
+  }
   response.GetTo(m_pToTagURI);
   cKytSTR contact;
   if (!ManageRecordRoute(response) && response.GetContact(contact) && !contact.IsZeroLEN()) {
     TakeRemoteTarget(contact);
   }
+  m_bDialogEstablished = true;
   return true;
 }
 

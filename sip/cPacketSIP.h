@@ -78,8 +78,13 @@ class cPacketSIP : private cKytNoCopy {
   bool ON_INVITE_RINGING(const cMsgSIP& response);
   bool ON_INVITE_SESSION_PROGRESS(const cMsgSIP& response);
   bool ON_INVITE_OK(const cMsgSIP& response);
-  // True when a strict router took over the Request-URI.
+  // True when a strict router took over the Request-URI. Once the dialog is established the route
+  // set stays as it was then and this only answers whether a strict router holds it.
   bool ManageRecordRoute(const cMsgSIP& msg);
+  // A target refresh (re-INVITE or its 2xx): the Contact becomes the remote target; the route
+  // set is left alone.
+  void RefreshRemoteTarget(const cMsgSIP& msg);
+  bool IsDialogEstablished() const { return m_bDialogEstablished; }
 
   // Responses to a request; the destination is the request's topmost Via. forwardUser (3xx
   // only) adds a Contact on the proxy before the agent's own.
@@ -114,6 +119,10 @@ class cPacketSIP : private cKytNoCopy {
   int32_t m_nTranCount = 1;
   int32_t m_nSeqNoINVITE = 1;
   bool m_bIsUAC = false;
+  // Set by the 2xx (caller) or the INVITE (called side) that establishes the dialog; from then on
+  // the route set is never rebuilt.
+  bool m_bDialogEstablished = false;
+  bool m_bStrictRoute = false;
   cKytSTR m_pRTPToIP;
   int32_t m_nRTPToPort = 0;
   int32_t m_nObjectStatus = 0;

@@ -226,6 +226,14 @@ TEST_F(SippCall, StrictRouterTakesTheRequestUri) {
   EXPECT_EQ(HeadersOf(bye, "Route"), std::vector<std::string>{"<sip:sipp@" + peer + ">"});
 }
 
+TEST_F(SippCall, CommaJoinedRecordRouteIsSplitAndReversed) {
+  ASSERT_NO_FATAL_FAILURE(CallThroughRouterAndHangUp(
+      "<sip:127.0.0.1:5099;lr>, <sip:127.0.0.1:5098;lr>",
+      "^(ACK|BYE) sip:sipp@127\\.0\\.0\\.1:[0-9]+ SIP/2\\.0", "&lt;sip:127\\.0\\.0\\.1:5098;lr>"));
+  EXPECT_EQ(HeadersOf(agent.LastSent("BYE "), "Route"),
+            (std::vector<std::string>{"<sip:127.0.0.1:5098;lr>", "<sip:127.0.0.1:5099;lr>"}));
+}
+
 TEST_F(SippCall, CallerCancelsWhileWeRing) {
   StartPeer("uac_cancel.xml", true);
   ExpectPeerDone();

@@ -253,7 +253,7 @@ TEST_F(ChatPresenceTest, TerminatingNotifyEndsOurSubscriptionButNotTheirs) {
   EXPECT_EQ(1u, m_Alice.m_Events.m_Events.size());
   m_Alice.m_Chat.SetMyStatus(2);
   ASSERT_EQ(nSent + 2, m_Alice.m_Sent.size());
-  EXPECT_EQ("NOTIFY sip:bob@127.0.0.1 SIP/2.0", StartLineOf(m_Alice.LastSent()));
+  EXPECT_EQ("NOTIFY sip:bob@127.0.0.1:5999 SIP/2.0", StartLineOf(m_Alice.LastSent()));
 }
 
 TEST_F(ChatPresenceTest, UnansweredSubscribeIsResentAndReportsOfflineAtTheTenthTick) {
@@ -363,7 +363,7 @@ TEST_F(ChatPresenceTest, SubscribeIsAcceptedNotifiedAndSubscribedBack) {
       "\r\n",
       Normalized(m_Alice.m_Sent[0]));
   const std::string body = Pidf(m_Alice.m_Chat, "open", "on-the-phone");
-  EXPECT_EQ(std::string("NOTIFY sip:bob@127.0.0.1 SIP/2.0\r\n"
+  EXPECT_EQ(std::string("NOTIFY sip:bob@127.0.0.1:5999 SIP/2.0\r\n"
                         "Via: SIP/2.0/UDP 127.0.0.1:5060;rport;branch=z9hG4bKBRANCH\r\n"
                         "Route: <sip:proxy.test;lr>\r\n"
                         "From: <sip:alice@127.0.0.1>;tag=TAG\r\n"
@@ -543,7 +543,7 @@ TEST_F(ChatPresenceTest, RemovingWithoutOurSubscriptionSendsOnlyTheStatus) {
   m_Alice.m_Sent.clear();
   m_Alice.m_Chat.RemoveContact("bob");
   ASSERT_EQ(1u, m_Alice.m_Sent.size());
-  EXPECT_EQ("NOTIFY sip:bob@127.0.0.1 SIP/2.0", StartLineOf(m_Alice.m_Sent[0]));
+  EXPECT_EQ("NOTIFY sip:bob@127.0.0.1:5999 SIP/2.0", StartLineOf(m_Alice.m_Sent[0]));
   m_Alice.m_Chat.RemoveContact("nobody");
   EXPECT_EQ(1u, m_Alice.m_Sent.size());
 }
