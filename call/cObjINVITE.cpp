@@ -6,6 +6,7 @@
 #include "call/cMsgSDP.h"
 #include "call/cSIPCall.h"
 #include "sip/SipStatus.h"
+#include "sip/cAuth.h"
 #include "sip/cCSeq.h"
 #include "sip/cDigestAuth.h"
 #include "sip/cMsgSIP.h"
@@ -85,6 +86,7 @@ bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
     return false;
   }
   pCall->GetDigestAuth()->ResetOBJ();
+  ForgetChallenges();
   m_pLastSendReqINVITE = text;
   m_nHoldMethodCall = HOLD_NONE;
   pCall->SetObjectStatus(cSIPCall::STATUS_INVITE_SENT);
@@ -169,6 +171,7 @@ bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPC
   }
   m_pLastSendReqINVITE = text;
   m_nHoldMethodCall = nHoldMethod;
+  ForgetChallenges();
   pCall->SendToTick(cSIPCall::TICK_INVITE, text, host, nPort);
   if (bHold) {
     pCall->OnTryingToHold();
@@ -257,27 +260,64 @@ void cObjINVITE::OnRepOK(const cMsgSIP& response, cSIPCall* pCall) {
   }
 }
 
+void cObjINVITE::ForgetChallenges() {
+  m_pAnsweredRealms.DeleteAll();
+  m_nAuthAnswers = 0;
+}
+
+bool cObjINVITE::MayAnswer(const cMsgSIP& response) {
+  cKytSTR challenge;
+  if (!cSIPCall::GetChallenge(response, challenge) || challenge.IsZeroLEN()) return false;
+  // Answering another algorithm with MD5 could only be refused again.
+  cKytSTR algorithm;
+  if (cAuth::FindToken(challenge, "algorithm=", algorithm) && !algorithm.CompareNoCaseTo("MD5")) {
+    return false;
+  }
+  cKytSTR realm, stale;
+  cAuth::FindToken(challenge, "realm=", realm);
+  bool bStale = cAuth::FindToken(challenge, "stale=", stale) && stale.CompareNoCaseTo("true");
+  cKytSTR key;
+  key.Format("%d %s", response.GetStatusCode(), realm.GetDATA());
+  bool bAnswered = m_pAnsweredRealms.Find(key.GetDATA());
+  // The same realm again with a fresh nonce means the credentials were refused.
+  if ((bAnswered && !bStale) || m_nAuthAnswers >= cAuth::kMaxAuthAnswers) return false;
+  if (!bAnswered) m_pAnsweredRealms.AddTail(key);
+  ++m_nAuthAnswers;
+  return true;
+}
+
+void cObjINVITE::GiveUpChallenge(const cMsgSIP& response, bool bReINVITE, cSIPCall* pCall) {
+  if (!bReINVITE) {
+    pCall->StatusResponse(response);
+    return;
+  }
+  SendACK(response, pCall);
+  if (m_nHoldMethodCall == HOLD_HOLD) pCall->OnFailToHold();
+  if (m_nHoldMethodCall == HOLD_UNHOLD) pCall->OnFailToUnHold();
+  m_nHoldMethodCall = HOLD_NONE;
+}
+
 void cObjINVITE::OnChallenge(const cMsgSIP& response, const cKytSTR& loginId,
                              const cKytSTR& password, cSIPCall* pCall) {
   int32_t nStatus = pCall->GetObjectStatus();
   bool bReINVITE = nStatus == cSIPCall::STATUS_CONNECTED && m_nHoldMethodCall != HOLD_NONE;
-  // Answered once per INVITE (status 2). A call given up here (status 0), or a connected call
-  // whose last INVITE was not a hold or resume, must not be dialled again by a late challenge.
-  bool bDialling = nStatus == cSIPCall::STATUS_INVITE_SENT ||
-                   nStatus == cSIPCall::STATUS_RINGING_OUT ||
-                   nStatus == cSIPCall::STATUS_TRYING_OUT;
-  if (!bDialling && !bReINVITE) return;
-  cKytSTR challenge;
-  if (!cSIPCall::GetChallenge(response, challenge) ||
-      !cMsgSIP::initWithPacketSIP(m_pLastSendReqINVITE)) {
+  // A call given up here (status 0), or a connected call whose last INVITE was not a hold or
+  // resume, must not be dialled again by a late challenge; the challenge is still acknowledged.
+  bool bDialling =
+      nStatus == cSIPCall::STATUS_INVITE_SENT || nStatus == cSIPCall::STATUS_INVITE_AUTH_SENT ||
+      nStatus == cSIPCall::STATUS_RINGING_OUT || nStatus == cSIPCall::STATUS_TRYING_OUT;
+  if (!bDialling && !bReINVITE) {
+    SendACK(response, pCall);
+    return;
+  }
+  cKytSTR authorization, proxyAuthorization, offer;
+  if (!MayAnswer(response) ||
+      !pCall->AnswerChallenge(response, m_pLastSendReqINVITE, "INVITE", loginId, password,
+                              !bReINVITE, authorization, proxyAuthorization, offer)) {
+    GiveUpChallenge(response, bReINVITE, pCall);
     return;
   }
   SendACK(response, pCall);
-  cKytSTR authorization, proxyAuthorization, offer;
-  if (!pCall->AnswerChallenge(response, m_pLastSendReqINVITE, "INVITE", loginId, password,
-                              !bReINVITE, authorization, proxyAuthorization, offer)) {
-    return;
-  }
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
@@ -286,6 +326,16 @@ void cObjINVITE::OnChallenge(const cMsgSIP& response, const cKytSTR& loginId,
       return;
     }
   } else {
+    // A proxy's challenge answered earlier still has to be passed when the server challenges,
+    // and the other way round.
+    cKytSTR reqURI;
+    pCall->GetReqURI(reqURI);
+    if (authorization.IsZeroLEN()) {
+      pCall->GetDigestAuth()->PrepareAuthParam(kSipUnauthorized, "INVITE", reqURI, authorization);
+    } else {
+      pCall->GetDigestAuth()->PrepareAuthParam(kSipProxyAuthenticationRequired, "INVITE", reqURI,
+                                               proxyAuthorization);
+    }
     cKytSTR target;
     pCall->GetToURI(target);
     if (!pCall->PrepareReqINVITE(target, offer, authorization, proxyAuthorization,

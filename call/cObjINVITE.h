@@ -45,6 +45,13 @@ class cObjINVITE : private cKytNoCopy {
   void Refuse(int32_t nCode, const char* pReason, cSIPCall* pCall);
   void OnChallenge(const cMsgSIP& response, const cKytSTR& loginId, const cKytSTR& password,
                    cSIPCall* pCall);
+  // Whether a challenge may be answered: MD5 (or no algorithm named), a realm not answered yet
+  // for this INVITE unless its nonce went stale, and not too many answers in a row.
+  bool MayAnswer(const cMsgSIP& response);
+  // A challenge we do not answer ends the INVITE: acknowledged and reported; a dialling call is
+  // over, a hold or resume leaves the call as it was.
+  void GiveUpChallenge(const cMsgSIP& response, bool bReINVITE, cSIPCall* pCall);
+  void ForgetChallenges();
   void OnRepOK(const cMsgSIP& response, cSIPCall* pCall);
   void SendACK(const cMsgSIP& response, cSIPCall* pCall);
   static void TakeIncomingParties(const cMsgSIP& request, cSIPCall* pCall);
@@ -54,4 +61,7 @@ class cObjINVITE : private cKytNoCopy {
   cKytSTR m_pLastRecvReqINVITE;
   int32_t m_nHoldMethodCall = HOLD_NONE;
   cKytListSTR m_pCodecNoList;
+  // "status realm" of each challenge answered for the current INVITE, and how many answers.
+  cKytListSTR m_pAnsweredRealms;
+  int32_t m_nAuthAnswers = 0;
 };

@@ -162,11 +162,9 @@ bool cPacketSIP::BeginDialogRequest(cMsgSIP& msg, const char* pMethod, cKytSTR& 
 
 void cPacketSIP::AddCredentials(cMsgSIP& msg, const cKytSTR& authorization,
                                 const cKytSTR& proxyAuthorization) {
-  if (!proxyAuthorization.IsZeroLEN()) {
-    msg.SetProxyAuthorization(proxyAuthorization);
-  } else if (!authorization.IsZeroLEN()) {
-    msg.SetAuthorization(authorization);
-  }
+  // Behind a challenging proxy and a challenging server a request carries both.
+  if (!proxyAuthorization.IsZeroLEN()) msg.SetProxyAuthorization(proxyAuthorization);
+  if (!authorization.IsZeroLEN()) msg.SetAuthorization(authorization);
 }
 
 namespace {

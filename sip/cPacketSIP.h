@@ -53,8 +53,8 @@ class cPacketSIP : private cKytNoCopy {
   bool SetContact(cMsgSIP& msg) const;
 
   // Requests. Each answers true with the text and its destination; false (text empty) when the
-  // Contact cannot be built. Credentials: Proxy-Authorization when given, else Authorization
-  // when given.
+  // Contact cannot be built. Credentials: Proxy-Authorization and Authorization, each when
+  // given.
   bool INVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKytSTR& authorization,
               const cKytSTR& proxyAuthorization, cKytSTR& branch, cKytSTR& toHost, int32_t& nToPort,
               cKytSTR& text);

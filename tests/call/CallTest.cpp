@@ -407,17 +407,20 @@ TEST_F(TwoAgents, InviteChallengeAnsweredOnce) {
   EXPECT_EQ(HeaderOf(second, "From"), HeaderOf(invite, "From"));
   EXPECT_EQ(BodyOf(second), BodyOf(invite));
 
-  // A second challenge is left alone: no ACK, no event, no new INVITE.
-  size_t nEvents = alice.m_Events.m_Events.size();
-  alice.Deliver(ResponseTo(second, 401, "Unauthorized", "c1",
-                           "WWW-Authenticate: Digest realm=\"test\", nonce=\"def\"\r\n"));
-  EXPECT_TRUE(alice.m_Outbox.empty());
-  EXPECT_EQ(alice.m_Events.m_Events.size(), nEvents);
-  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_INVITE_AUTH_SENT);
+  // A second challenge of the realm with a stale nonce is answered once more, counting anew.
+  alice.TakeOutbox();
+  alice.Deliver(ResponseTo(
+      second, 401, "Unauthorized", "c1",
+      "WWW-Authenticate: Digest realm=\"test\", nonce=\"def\", qop=\"auth\", stale=TRUE\r\n"));
+  auto third = alice.TakeOutbox();
+  ASSERT_EQ(third.size(), 2u);
+  EXPECT_EQ(StartLineOf(third[0]).substr(0, 4), "ACK ");
+  EXPECT_NE(HeaderOf(third[1], "Authorization").find("nonce=\"def\""), std::string::npos);
+  EXPECT_NE(HeaderOf(third[1], "Authorization").find("nc=00000001"), std::string::npos);
 
   // Once answered, the dialog's later requests carry credentials too.
-  alice.Deliver(
-      ResponseTo(second, 200, "OK", "c1", "Contact: <sip:bob@127.0.0.1:5062>\r\n", BodyOf(invite)));
+  alice.Deliver(ResponseTo(third[1], 200, "OK", "c1", "Contact: <sip:bob@127.0.0.1:5062>\r\n",
+                           BodyOf(invite)));
   EXPECT_NE(HeaderOf(alice.LastSent("ACK "), "Authorization"), "");
   alice.Line()->Disconnect();
   EXPECT_NE(HeaderOf(alice.LastSent("BYE "), "Authorization"), "");
@@ -431,13 +434,15 @@ TEST_F(TwoAgents, ProxyChallengeToInvite) {
   std::string second = alice.LastSent("INVITE ");
   EXPECT_NE(HeaderOf(second, "Proxy-Authorization"), "");
   EXPECT_EQ(HeaderOf(second, "Authorization"), "");
-  // A challenge without its header is not answered.
+  // A challenge without its header is not answered: acknowledged, reported, the line free.
   FakeAgent other("alice", kAlicePort, 4000);
   other.Dial("sip:bob@127.0.0.1:5062");
   std::string otherInvite = other.TakeOutbox().front();
   other.Deliver(ResponseTo(otherInvite, 407, "Proxy Authentication Required", "c1"));
-  EXPECT_TRUE(other.m_Outbox.empty());
-  EXPECT_EQ(other.Status(), cSIPCall::STATUS_INVITE_SENT);
+  EXPECT_EQ(other.CountSent("ACK "), 1);
+  EXPECT_EQ(other.CountSent("INVITE "), 1);
+  EXPECT_EQ(other.m_Events.Last(), "OnRequestFailureResponse 0 407 Proxy Authentication Required");
+  EXPECT_EQ(other.Status(), cSIPCall::STATUS_IDLE);
 }
 
 TEST_F(TwoAgents, ByeChallengesAreAnsweredEveryTime) {
@@ -716,14 +721,16 @@ TEST_F(TwoAgents, CancelOfAJustDialledCallIsResentUntilAnswered) {
 }
 
 TEST_F(TwoAgents, LateChallengesDoNotRedial) {
-  // Hung up before the challenge came: nothing is sent again.
+  // Hung up before the challenge came: it is acknowledged, nothing is dialled again.
   alice.Dial("sip:bob@127.0.0.1:5062");
   std::string invite = alice.TakeOutbox().front();
   alice.Line()->Disconnect();
   alice.TakeOutbox();
   alice.Deliver(ResponseTo(invite, 407, "Proxy Authentication Required", "c1",
                            "Proxy-Authenticate: Digest realm=\"p\", nonce=\"n\"\r\n"));
-  EXPECT_TRUE(alice.m_Outbox.empty());
+  auto late = alice.TakeOutbox();
+  ASSERT_EQ(late.size(), 1u);
+  EXPECT_EQ(StartLineOf(late[0]).substr(0, 4), "ACK ");
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_IDLE);
 
   // A challenge after a proxy's 100 Trying is answered as usual.
@@ -741,20 +748,23 @@ TEST_F(TwoAgents, LateChallengesDoNotRedial) {
   size_t nSent = alice.m_Sent.size();
   alice.Deliver(ResponseTo(alice.LastSent("INVITE "), 401, "Unauthorized", "x",
                            "WWW-Authenticate: Digest realm=\"p\", nonce=\"n\"\r\n"));
-  EXPECT_EQ(alice.m_Sent.size(), nSent);
+  EXPECT_EQ(alice.m_Sent.size(), nSent + 1);
+  EXPECT_EQ(StartLineOf(alice.m_Sent.back()).substr(0, 4), "ACK ");
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_CONNECTED);
-  // But a challenge to its hold re-INVITE is answered, every time.
+  // But a challenge to its hold re-INVITE is answered, once per realm.
+  alice.TakeOutbox();
   alice.Line()->HoldCall();
   std::string hold = alice.TakeOutbox().front();
   for (int nRound = 0; nRound < 2; ++nRound) {
     alice.Deliver(ResponseTo(hold, 401, "Unauthorized", "",
                              "WWW-Authenticate: Digest realm=\"p\", nonce=\"h\"\r\n"));
     auto sent = alice.TakeOutbox();
-    ASSERT_EQ(sent.size(), 2u);
+    ASSERT_EQ(sent.size(), nRound == 0 ? 2u : 1u);
     EXPECT_EQ(StartLineOf(sent[0]).substr(0, 4), "ACK ");
-    hold = sent[1];
+    if (nRound == 0) hold = sent[1];
     EXPECT_NE(HeaderOf(hold, "Authorization"), "");
     EXPECT_NE(BodyOf(hold).find("a=sendonly"), std::string::npos);
   }
+  EXPECT_EQ(alice.m_Events.Last(), "OnFailToHold 0");
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_CONNECTED);
 }

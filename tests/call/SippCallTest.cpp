@@ -162,6 +162,84 @@ INSTANTIATE_TEST_SUITE_P(
                       ChallengeCase{"407", "Proxy Authentication Required", "Proxy-Authenticate",
                                     "401", "Unauthorized", "WWW-Authenticate"}));
 
+// Chains of challenges to one INVITE: what the caller answers, what it gives up.
+struct ChainCase {
+  const char* pName;
+  const char* pCode1;
+  const char* pRealm1;
+  const char* pExtra1;
+  const char* pCode2;
+  const char* pRealm2;
+  const char* pExtra2;
+  int nInvites;       // INVITEs the caller sends in all
+  const char* pLast;  // the caller's last event
+};
+
+void PrintTo(const ChainCase& c, std::ostream* pOut) { *pOut << c.pName; }
+
+const char* HeaderFor(const std::string& code) {
+  return code == "401" ? "WWW-Authenticate" : "Proxy-Authenticate";
+}
+
+// Where the caller must stop: half a second in which another INVITE would be an error.
+constexpr const char* kGiveUp = "<pause milliseconds=\"500\" next=\"end\"/>";
+
+class SippCallChallengeChain : public SippCall, public ::testing::WithParamInterface<ChainCase> {};
+
+TEST_P(SippCallChallengeChain, EveryChallengeIsAcknowledgedAndTheChainEnds) {
+  const ChainCase& c = GetParam();
+  // The third INVITE carries both credentials when a proxy and a server both challenged.
+  std::string check3 = CredentialCheck(3, "401");
+  std::string references;
+  if (std::string(c.pCode1) == "407") {
+    references = "<Reference variables=\"proxied\"/>";
+    check3 +=
+        "<ereg regexp=\"realm=.proxy.\" search_in=\"hdr\" header=\"Proxy-Authorization:\" "
+        "check_it=\"true\" assign_to=\"proxied\"/>";
+  }
+  StartPeer("uas_challenge_chain.xml", false,
+            {{"code1", c.pCode1},
+             {"header1", HeaderFor(c.pCode1)},
+             {"realm1", c.pRealm1},
+             {"extra1", c.pExtra1},
+             {"code2", c.pCode2},
+             {"header2", HeaderFor(c.pCode2)},
+             {"realm2", c.pRealm2},
+             {"extra2", c.pExtra2},
+             {"check3", check3},
+             {"wait2", c.nInvites == 1 ? kGiveUp : ""},
+             {"wait3", c.nInvites == 2 ? kGiveUp : ""},
+             {"references", references}});
+  Dial();
+  if (c.nInvites == 3) {
+    ASSERT_TRUE(RunUntil([this] { return agent.m_Events.Has("OnConnected"); }))
+        << sipp.Output() << agent.m_Events.All();
+    std::string third = agent.LastSent("INVITE ");
+    EXPECT_EQ(HeadersOf(third, "Authorization").size(), 1u);
+    EXPECT_NE(HeaderOf(third, "Authorization").find("nc=00000001"), std::string::npos);
+    ASSERT_TRUE(agent.Line()->Disconnect());
+  }
+  ExpectPeerDone();
+  EXPECT_EQ(agent.CountSent("INVITE "), c.nInvites);
+  EXPECT_EQ(agent.CountSent("ACK "), c.nInvites);
+  EXPECT_EQ(agent.m_Events.Last().rfind(c.pLast, 0), 0u) << agent.m_Events.Last();
+  EXPECT_EQ(agent.Status(), cSIPCall::STATUS_IDLE);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chains, SippCallChallengeChain,
+    ::testing::Values(ChainCase{"SecondChallengeIsAFailure", "401", "kyt", "", "401", "kyt", "", 2,
+                                "OnRequestFailureResponse 0 401 Challenge"},
+                      ChainCase{"StaleNonceIsAnsweredAgain", "401", "kyt", "", "401", "kyt",
+                                ", stale=true", 3, "OnConnected 0 127.0.0.1 6000"},
+                      ChainCase{"ProxyThenServer", "407", "proxy", "", "401", "kyt", "", 3,
+                                "OnConnected 0 127.0.0.1 6000"},
+                      ChainCase{"OtherAlgorithmIsAFailure", "401", "kyt", ", algorithm=SHA-256",
+                                "401", "kyt", "", 1, "OnRequestFailureResponse 0 401 Challenge"}),
+    [](const ::testing::TestParamInfo<ChainCase>& chain) {
+      return std::string(chain.param.pName);
+    });
+
 struct FinalCase {
   const char* pCode;
   const char* pReason;

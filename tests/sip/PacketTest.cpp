@@ -264,7 +264,7 @@ TEST_F(PacketTest, ByeAfterInviteAndCancelOfIt) {
   EXPECT_EQ(cancel.host, "proxy.example.org");
 }
 
-TEST_F(PacketTest, RepeatedInviteKeepsItsTagAndCarriesOneCredential) {
+TEST_F(PacketTest, RepeatedInviteKeepsItsTagAndCarriesEachCredentialGiven) {
   cPacketSIP packet(&m_Core, "");
   Built first = Invite(packet);
   Built proxied = Invite(packet, "sip:bob@example.com", "Digest a=1", "Digest p=1");
@@ -272,7 +272,7 @@ TEST_F(PacketTest, RepeatedInviteKeepsItsTagAndCarriesOneCredential) {
   EXPECT_EQ(HeaderOf(proxied.text, "From"), HeaderOf(first.text, "From"));
   EXPECT_EQ(HeaderOf(proxied.text, "CSeq"), "2 INVITE");
   EXPECT_EQ(HeadersOf(proxied.text, "Proxy-Authorization"), std::vector<std::string>{"Digest p=1"});
-  EXPECT_EQ(HeadersOf(proxied.text, "Authorization").size(), 0u);
+  EXPECT_EQ(HeadersOf(proxied.text, "Authorization"), std::vector<std::string>{"Digest a=1"});
   EXPECT_TRUE(packet.IsSeqNoSameINVITE(2));
 
   Built authorized = Invite(packet, "sip:bob@example.com", "Digest a=2", "");
