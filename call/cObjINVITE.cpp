@@ -10,6 +10,8 @@
 #include "sip/cCSeq.h"
 #include "sip/cDigestAuth.h"
 #include "sip/cMsgSIP.h"
+#include "sip/cTextSIP.h"
+#include "sip/cTickTimer.h"
 #include "sip/cURI.h"
 #include "sip/cVia.h"
 #include "util/eKytError.h"
@@ -155,6 +157,11 @@ bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPC
     nError = kErrNoCallOnLine;
     return false;
   }
+  // One INVITE transaction of ours at a time in a dialog.
+  if (m_bReINVITEPending || m_nRetryInMs >= 0) {
+    nError = kErrLineBusy;
+    return false;
+  }
   bool bHold = nHoldMethod == HOLD_HOLD;
   cKytSTR offer;
   if (!BuildDescription(pKytMainObj, pCall, loginId, bHold ? "sendonly" : "sendrecv", bHold,
@@ -171,6 +178,8 @@ bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPC
   }
   m_pLastSendReqINVITE = text;
   m_nHoldMethodCall = nHoldMethod;
+  m_bReINVITEPending = true;
+  TakeSentBranch();
   ForgetChallenges();
   pCall->SendToTick(cSIPCall::TICK_INVITE, text, host, nPort);
   if (bHold) {
@@ -181,8 +190,44 @@ bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPC
   return true;
 }
 
+void cObjINVITE::OnOneSecondTick(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj) {
+  if (m_nRetryInMs < 0) return;
+  m_nRetryInMs -= cTickTimer::kTickMs;
+  if (m_nRetryInMs > 0) return;
+  m_nRetryInMs = -1;
+  int32_t nError = 0;
+  if (pCall->GetObjectStatus() != cSIPCall::STATUS_CONNECTED ||
+      !SendReINVITE(m_nHoldMethodCall, loginId, pCall, pKytMainObj, nError)) {
+    OnFailToHoldOrResume(pCall);
+  }
+}
+
+void cObjINVITE::OnFailToHoldOrResume(cSIPCall* pCall) {
+  m_bReINVITEPending = false;
+  if (m_nHoldMethodCall == HOLD_HOLD) pCall->OnFailToHold();
+  if (m_nHoldMethodCall == HOLD_UNHOLD) pCall->OnFailToUnHold();
+}
+
+void cObjINVITE::OnReINVITEError(const cMsgSIP& response, cSIPCall* pCall) {
+  SendACK(response, pCall);
+  if (!m_bReINVITEPending) return;  // a late or repeated answer
+  int32_t nCode = response.GetStatusCode();
+  if (cSIPCall::EndsDialog(nCode)) {
+    m_bReINVITEPending = false;
+    pCall->EndDialog();
+    return;
+  }
+  if (nCode == kSipRequestPending) {
+    m_bReINVITEPending = false;
+    m_nRetryInMs = pCall->ReINVITERetryDelayMs();
+    return;
+  }
+  OnFailToHoldOrResume(pCall);
+}
+
 void cObjINVITE::OnTimeOutREQ(cSIPCall* pCall) {
   if (pCall->GetObjectStatus() == cSIPCall::STATUS_CONNECTED) {
+    m_bReINVITEPending = false;
     if (m_nHoldMethodCall == HOLD_HOLD) pCall->OnFailToHold();
     if (m_nHoldMethodCall == HOLD_UNHOLD) pCall->OnFailToUnHold();
     return;
@@ -220,6 +265,9 @@ void cObjINVITE::OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId,
     pCall->ON_INVITE_SESSION_PROGRESS(response);
     pCall->StartRTP(BodyOf(response), true, true);
     pCall->OnProvisionalResponse(nCode, ReasonOf(response));
+  } else if (nStatus == cSIPCall::STATUS_CONNECTED && !response.Is_Status_1XX()) {
+    // An error inside the dialog is not the end of the call.
+    OnReINVITEError(response, pCall);
   } else {
     pCall->StatusResponse(response);
   }
@@ -236,6 +284,7 @@ void cObjINVITE::SendACK(const cMsgSIP& response, cSIPCall* pCall) {
 
 void cObjINVITE::OnRepOK(const cMsgSIP& response, cSIPCall* pCall) {
   int32_t nStatus = pCall->GetObjectStatus();
+  m_bReINVITEPending = false;
   pCall->ON_INVITE_OK(response);
   SendACK(response, pCall);
   if (nStatus == cSIPCall::STATUS_IDLE) {
@@ -258,6 +307,20 @@ void cObjINVITE::OnRepOK(const cMsgSIP& response, cSIPCall* pCall) {
     pCall->StartRTP(BodyOf(response), true, true);
     pCall->OnSuccessToUnHold();
   }
+}
+
+void cObjINVITE::TakeSentBranch() {
+  // The ACK of an error to the re-INVITE belongs to the re-INVITE's transaction.
+  std::unique_ptr<cMsgSIP> pSent = cMsgSIP::initWithPacketSIP(m_pLastSendReqINVITE);
+  cKytListSTR vias;
+  cKytSTR topVia;
+  if (!pSent || !pSent->GetVia(vias) || !vias.GetHead(topVia)) return;
+  // As written, letter case kept.
+  uint32_t nAt = topVia.FindSTR("branch=");
+  if (nAt == cKytSTR::KYT_NOT_FOUND) return;
+  uint32_t nEnd = topVia.FindSTR(";", nAt);
+  cTextSIP::Mid(topVia, nAt + 7, nEnd == cKytSTR::KYT_NOT_FOUND ? topVia.GetLEN() : nEnd,
+                m_pLastINVITE_ViaBranch);
 }
 
 void cObjINVITE::ForgetChallenges() {
@@ -292,9 +355,7 @@ void cObjINVITE::GiveUpChallenge(const cMsgSIP& response, bool bReINVITE, cSIPCa
     return;
   }
   SendACK(response, pCall);
-  if (m_nHoldMethodCall == HOLD_HOLD) pCall->OnFailToHold();
-  if (m_nHoldMethodCall == HOLD_UNHOLD) pCall->OnFailToUnHold();
-  m_nHoldMethodCall = HOLD_NONE;
+  OnFailToHoldOrResume(pCall);
 }
 
 void cObjINVITE::OnChallenge(const cMsgSIP& response, const cKytSTR& loginId,
@@ -345,6 +406,7 @@ void cObjINVITE::OnChallenge(const cMsgSIP& response, const cKytSTR& loginId,
     pCall->SetObjectStatus(cSIPCall::STATUS_INVITE_AUTH_SENT);
   }
   m_pLastSendReqINVITE = text;
+  if (bReINVITE) TakeSentBranch();
   pCall->SendToTick(cSIPCall::TICK_INVITE, text, host, nPort);
 }
 
@@ -357,6 +419,11 @@ void cObjINVITE::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText,
   int32_t nViaPort = 0;
   cKytSTR branch;
   if (!cVia::Parse(topVia, viaHost, nViaPort, branch)) return;
+  if (m_bReINVITEPending && pCall->GetObjectStatus() == cSIPCall::STATUS_CONNECTED) {
+    // Both sides offered at once: ours stands, theirs is tried again later.
+    pCall->SendResponse(request, kSipRequestPending, "Request Pending");
+    return;
+  }
   if (!pCall->ON_INVITE_REQ(request)) return;
   m_pLastINVITE_ViaBranch = branch;
   m_pLastRecvReqINVITE = requestText;

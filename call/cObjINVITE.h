@@ -27,6 +27,8 @@ class cObjINVITE : private cKytNoCopy {
   bool HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   bool UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   void OnTimeOutREQ(cSIPCall* pCall);
+  // Counts down to sending again the hold or resume that met a 491.
+  void OnOneSecondTick(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj);
   void OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText, const cKytSTR& loginId,
                    cCallSink* pKytMainObj, cSIPCall* pCall);
   void OnReqACK(const cMsgSIP& request, cSIPCall* pCall);
@@ -52,7 +54,13 @@ class cObjINVITE : private cKytNoCopy {
   // over, a hold or resume leaves the call as it was.
   void GiveUpChallenge(const cMsgSIP& response, bool bReINVITE, cSIPCall* pCall);
   void ForgetChallenges();
+  // The Via branch of the INVITE last sent, for the ACK of an error to it.
+  void TakeSentBranch();
   void OnRepOK(const cMsgSIP& response, cSIPCall* pCall);
+  // A final error to our re-INVITE: the call stays as last agreed, unless the far end has lost
+  // the dialog; a 491 is tried again later.
+  void OnReINVITEError(const cMsgSIP& response, cSIPCall* pCall);
+  void OnFailToHoldOrResume(cSIPCall* pCall);
   void SendACK(const cMsgSIP& response, cSIPCall* pCall);
   static void TakeIncomingParties(const cMsgSIP& request, cSIPCall* pCall);
 
@@ -60,6 +68,10 @@ class cObjINVITE : private cKytNoCopy {
   cKytSTR m_pLastSendReqINVITE;
   cKytSTR m_pLastRecvReqINVITE;
   int32_t m_nHoldMethodCall = HOLD_NONE;
+  // Our re-INVITE awaits its final response: no second one may start, and one from the far
+  // end meanwhile is answered 491.
+  bool m_bReINVITEPending = false;
+  int64_t m_nRetryInMs = -1;  // -1: no retry waiting
   cKytListSTR m_pCodecNoList;
   // "status realm" of each challenge answered for the current INVITE, and how many answers.
   cKytListSTR m_pAnsweredRealms;

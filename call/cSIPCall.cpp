@@ -7,6 +7,7 @@
 #include "call/cObjINVITE.h"
 #include "call/cObjNOTIFY.h"
 #include "call/cObjREFER.h"
+#include "platform/cRandom.h"
 #include "sip/SipStatus.h"
 #include "sip/cAuth.h"
 #include "sip/cDigestAuth.h"
@@ -76,7 +77,29 @@ bool cSIPCall::Disconnect() {
 
 bool cSIPCall::SendReqBYE() { return m_pBYE->SendReqBYE(this, m_nLastError); }
 
-void cSIPCall::OnOneSecondTick() { m_pTick->OnMainTick(); }
+bool cSIPCall::EndsDialog(int32_t nStatusCode) {
+  return nStatusCode == kSipCallDoesNotExist || nStatusCode == kSipRequestTimeout;
+}
+
+void cSIPCall::EndDialog() {
+  if (GetObjectStatus() == STATUS_IDLE) return;
+  SetObjectStatus(STATUS_IDLE);
+  KillTickAll();
+  StopRTP(true, true);
+  OnDisconnectCall();
+}
+
+int64_t cSIPCall::ReINVITERetryDelayMs() const {
+  // 2.1 to 4 s for the Call-ID's owner, up to 2 s for the other side.
+  uint32_t nRandom = cRandom::Next32();
+  return IsUserAgentClient() ? 2100 + nRandom % 1900 : nRandom % 2000;
+}
+
+void cSIPCall::OnOneSecondTick() {
+  m_pTick->OnMainTick();
+  // Apart from the one timer, which the answers to the far end's requests keep busy.
+  m_pINVITE->OnOneSecondTick(LoginId(), this, m_pCallSink);
+}
 
 bool cSIPCall::GeneralCheck(const cMsgSIP&) { return true; }
 
@@ -358,6 +381,7 @@ void cSIPCall::OnTickEventTimeOut(int32_t nTickId) {
     case TICK_OK:
       if (GetObjectStatus() != STATUS_CONNECTED) SetObjectStatus(STATUS_IDLE);
       break;
+
     default:
       break;
   }

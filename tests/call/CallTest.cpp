@@ -518,16 +518,37 @@ TEST_F(TwoAgents, ReInviteOfferingNoAddressStopsOutboundMedia) {
   EXPECT_FALSE(alice.m_RtpStarts[1].bOutbound);
 }
 
-TEST_F(TwoAgents, ReInviteWhileOwnHoldIsPending) {
+TEST_F(TwoAgents, ReInvitesThatCrossAreRefusedAndTriedAgain) {
   Connect();
   alice.Line()->HoldCall();
-  alice.TakeOutbox();  // Alice's hold offer is lost
+  std::string aliceHold = alice.TakeOutbox().front();
   bob.Line()->HoldCall();
-  alice.Deliver(bob.TakeOutbox().front());
-  EXPECT_NE(alice.LastSent("SIP/2.0 200 OK"), "");
-  for (int i = 0; i < 20; ++i) alice.Tick();
-  EXPECT_EQ(alice.CountSent("INVITE "), 2);  // the own re-INVITE is no longer resent
-  EXPECT_FALSE(alice.m_Events.Has("OnFailToHold"));
+  std::string bobHold = bob.TakeOutbox().front();
+  EXPECT_FALSE(bob.Line()->UnHoldCall()) << "one re-INVITE of ours at a time";
+  alice.Deliver(bobHold);
+  EXPECT_EQ(StartLineOf(alice.LastSent("SIP/2.0 491")), "SIP/2.0 491 Request Pending");
+  bob.Deliver(alice.LastSent("SIP/2.0 491"));
+  EXPECT_EQ(BranchOf(bob.LastSent("ACK ")), BranchOf(bobHold));
+  EXPECT_EQ(bob.Status(), cSIPCall::STATUS_CONNECTED);
+  EXPECT_FALSE(bob.m_Events.Has("OnFailToHold"));
+
+  // Alice's own hold goes through; Bob's is sent again within two seconds (not his Call-ID).
+  bob.Deliver(aliceHold);
+  alice.Deliver(bob.LastSent("SIP/2.0 200 OK"));
+  EXPECT_TRUE(alice.m_Events.Has("OnSuccessToHold 0"));
+  bob.Deliver(alice.LastSent("ACK "));
+  bob.TakeOutbox();
+  bob.Tick();
+  bob.Tick();
+  auto retry = bob.TakeOutbox();
+  ASSERT_EQ(retry.size(), 1u);
+  EXPECT_EQ(StartLineOf(retry[0]).substr(0, 7), "INVITE ");
+  EXPECT_NE(BodyOf(retry[0]).find("a=sendonly"), std::string::npos);
+  alice.Deliver(retry[0]);
+  bob.Deliver(alice.LastSent("SIP/2.0 200 OK"));
+  EXPECT_TRUE(bob.m_Events.Has("OnSuccessToHold 0"));
+  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_CONNECTED);
+  EXPECT_EQ(bob.Status(), cSIPCall::STATUS_CONNECTED);
 }
 
 TEST_F(TwoAgents, HoldTimeOutKeepsTheCall) {
@@ -656,10 +677,14 @@ TEST_F(TwoAgents, TransferFailures) {
   EXPECT_EQ(alice.m_Events.m_Events.size(), nEvents);
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_CONNECTED);
 
-  // A refused REFER ends the call through the common handling, without an ACK.
+  // A refused REFER is a failed transfer of a call that stays up, without an ACK; a 481 means
+  // the far end has lost the dialog, and the call ends.
   std::string refer = alice.LastSent("REFER ");
   alice.Deliver(ResponseTo(refer, 403, "Forbidden"));
-  EXPECT_EQ(alice.m_Events.Last(), "OnRequestFailureResponse 0 403 Forbidden");
+  EXPECT_EQ(alice.m_Events.Last(), "OnFailToTransfer 0 403 Forbidden");
+  EXPECT_EQ(alice.Status(), cSIPCall::STATUS_CONNECTED);
+  alice.Deliver(ResponseTo(refer, 481, "Call/Transaction Does Not Exist"));
+  EXPECT_EQ(alice.m_Events.Last(), "OnDisconnectCall 0");
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_IDLE);
   EXPECT_EQ(alice.CountSent("ACK "), 1);
 }

@@ -312,6 +312,25 @@ TEST_F(SippCall, CommaJoinedRecordRouteIsSplitAndReversed) {
             (std::vector<std::string>{"<sip:127.0.0.1:5098;lr>", "<sip:127.0.0.1:5099;lr>"}));
 }
 
+TEST_F(SippCall, RequestPendingAnswerToHoldIsAcknowledgedAndTriedAgain) {
+  StartPeer("uas_reinvite_491.xml");
+  Dial();
+  ASSERT_TRUE(RunUntil([this] { return agent.m_Events.Has("OnConnected"); })) << sipp.Output();
+  ASSERT_TRUE(agent.Line()->HoldCall());
+  ASSERT_TRUE(RunUntil([this] { return agent.CountSent("ACK ") == 2; })) << sipp.Output();
+  EXPECT_EQ(agent.Status(), cSIPCall::STATUS_CONNECTED);
+  EXPECT_FALSE(agent.m_Events.Has("OnFailToHold"));
+  // We own the Call-ID: the hold goes again after 2.1 to 4 seconds.
+  for (int i = 0; i < 2; ++i) Tick();
+  EXPECT_EQ(agent.CountSent("INVITE "), 2);
+  for (int i = 0; i < 2; ++i) Tick();
+  ASSERT_TRUE(RunUntil([this] { return agent.m_Events.Has("OnSuccessToHold 0"); }))
+      << sipp.Output();
+  ASSERT_TRUE(agent.Line()->Disconnect());
+  ExpectPeerDone();
+  EXPECT_EQ(agent.CountSent("INVITE "), 3);
+}
+
 TEST_F(SippCall, CallerCancelsWhileWeRing) {
   StartPeer("uac_cancel.xml", true);
   ExpectPeerDone();
