@@ -91,6 +91,8 @@ class cMsgSIP : private cKytNoCopy {
   void ReferredBy(const cKytSTR& value) { Add(cListFieldSIP::FIELD_REFERRED_BY, value); }
   void SetEvent(const cKytSTR& value) { Add(cListFieldSIP::FIELD_EVENT, value); }
   bool GetEvent(cKytSTR& value) const { return First(cListFieldSIP::FIELD_EVENT, value); }
+  bool GetRequire(cKytSTR& value) const { return First(cListFieldSIP::FIELD_REQUIRE, value); }
+  void SetUnsupported(const cKytSTR& value) { Add(cListFieldSIP::FIELD_UNSUPPORTED, value); }
   void SetSubscriptionState(const cKytSTR& value) {
     Add(cListFieldSIP::FIELD_SUBSCRIPTION_STATE, value);
   }

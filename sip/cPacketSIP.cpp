@@ -446,7 +446,7 @@ bool cPacketSIP::ON_INVITE_OK(const cMsgSIP& response) {
 bool cPacketSIP::Respond(const cKytCoreSink* pKytMainObj, const cKytSTR& localTag,
                          const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
                          const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
-                         int32_t& nToPort, cKytSTR& text) {
+                         int32_t& nToPort, cKytSTR& text, const cKytSTR& unsupported) {
   text = "";
   cKytSTR ownContact;
   if (!MakeContact(pKytMainObj, ownContact)) return false;
@@ -465,6 +465,7 @@ bool cPacketSIP::Respond(const cKytCoreSink* pKytMainObj, const cKytSTR& localTa
     response.AddContact(ownContact);
   }
   response.SetBodySDP(body);
+  response.SetUnsupported(unsupported);
   return response.Build(toHost, nToPort, text);
 }
 
@@ -476,13 +477,15 @@ bool cPacketSIP::RESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKy
 }
 
 bool cPacketSIP::AnswerOutsideDialog(cKytCoreSink* pKytMainObj, const cMsgSIP& request,
-                                     int32_t nStatusCode, const char* pReason) {
+                                     int32_t nStatusCode, const char* pReason,
+                                     const cKytSTR& unsupported) {
   cKytSTR tag;
   GenUniqueTagId(tag);
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
-  if (!Respond(pKytMainObj, tag, request, nStatusCode, pReason, "", "", host, nPort, text)) {
+  if (!Respond(pKytMainObj, tag, request, nStatusCode, pReason, "", "", host, nPort, text,
+               unsupported)) {
     return false;
   }
   pKytMainObj->SendToSocket(text, host, nPort);

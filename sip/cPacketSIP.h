@@ -16,8 +16,9 @@ class cPacketSIP : private cKytNoCopy {
  public:
   static constexpr const char* kUserAgent = "KytSIPUserAgentiOS/3.4";
   static constexpr const char* kMaxForwards = "70";
+  // Exactly the methods a request to us may carry: REFER and REGISTER are only sent.
   static constexpr const char* kAllow =
-      "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, REFER, REGISTER, MESSAGE, SUBSCRIBE";
+      "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, MESSAGE, SUBSCRIBE";
 
   // initWithCallId: takes callId, or generates one on the listen address when it is empty.
   cPacketSIP(cKytCoreSink* pKytMainObj, const cKytSTR& callId);
@@ -97,8 +98,10 @@ class cPacketSIP : private cKytNoCopy {
                         const cKytSTR& body, cKytSTR& toHost, int32_t& nToPort, cKytSTR& text);
   // Answers once, through the sink, a request that belongs to no dialog here: a new local tag
   // and the agent's own Contact. False when nothing could be built.
+  // unsupported, when given, goes into an Unsupported header (the answer to a Require).
   static bool AnswerOutsideDialog(cKytCoreSink* pKytMainObj, const cMsgSIP& request,
-                                  int32_t nStatusCode, const char* pReason);
+                                  int32_t nStatusCode, const char* pReason,
+                                  const cKytSTR& unsupported = "");
   // Start line, our Via, From, To, Call-ID, CSeq and Max-Forwards: the head of every request
   // this agent sends, in or outside a dialog.
   static void StartRequest(const cKytCoreSink* pKytMainObj, cMsgSIP& msg, const char* pMethod,
@@ -134,7 +137,7 @@ class cPacketSIP : private cKytNoCopy {
   static bool Respond(const cKytCoreSink* pKytMainObj, const cKytSTR& localTag,
                       const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
                       const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
-                      int32_t& nToPort, cKytSTR& text);
+                      int32_t& nToPort, cKytSTR& text, const cKytSTR& unsupported = "");
   // Start line, Via, From, To, Call-ID, CSeq, Max-Forwards and the route set of a request, and
   // where it goes: the first route entry, else the next hop.
   void BeginRequest(cMsgSIP& msg, const char* pMethod, const cKytSTR& branch, int32_t nCSeq,

@@ -240,6 +240,61 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(chain.param.pName);
     });
 
+// Requests that find no dialog here, or ask for what we do not do, and their answers.
+struct OneRequestCase {
+  const char* pName;
+  const char* pMethod;
+  const char* pToTag;
+  const char* pExtra;
+  const char* pCode;
+  const char* pHeader;  // a header the answer must carry, or null
+  const char* pValue;   // a pattern of its value
+};
+
+void PrintTo(const OneRequestCase& c, std::ostream* pOut) { *pOut << c.pName; }
+
+class SippCallOneRequest : public SippCall, public ::testing::WithParamInterface<OneRequestCase> {};
+
+TEST_P(SippCallOneRequest, IsAnsweredAsExpected) {
+  const OneRequestCase& c = GetParam();
+  std::string check, references;
+  if (c.pHeader != nullptr) {
+    check = std::string("<ereg regexp=\"") + c.pValue + "\" search_in=\"hdr\" header=\"" +
+            c.pHeader + ":\" check_it=\"true\" assign_to=\"seen\"/>";
+    references = "<Reference variables=\"seen\"/>";
+  }
+  StartPeer("uac_one_request.xml", true,
+            {{"method", c.pMethod},
+             {"totag", c.pToTag},
+             {"extra", c.pExtra},
+             {"code", c.pCode},
+             {"check", check},
+             {"references", references}});
+  ExpectPeerDone();
+  EXPECT_EQ(agent.m_Pool.GetCallCount(), 0);
+  EXPECT_TRUE(agent.m_Events.m_Events.empty()) << agent.m_Events.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NoDialogOrExtension, SippCallOneRequest,
+    ::testing::Values(
+        OneRequestCase{"Bye", "BYE", ";tag=gone", "", "481", nullptr, nullptr},
+        OneRequestCase{"Info", "INFO", ";tag=gone", "", "481", nullptr, nullptr},
+        OneRequestCase{"Cancel", "CANCEL", "", "", "481", nullptr, nullptr},
+        OneRequestCase{"Update", "UPDATE", ";tag=gone", "", "481", nullptr, nullptr},
+        OneRequestCase{"ReInvite", "INVITE", ";tag=gone", "", "481", nullptr, nullptr},
+        OneRequestCase{"MessageSummary", "NOTIFY", ";tag=gone",
+                       "Event: message-summary\r\nSubscription-State: active", "489", nullptr,
+                       nullptr},
+        OneRequestCase{"RequireFoo", "OPTIONS", "", "Require: foo", "420", "Unsupported", "foo"},
+        OneRequestCase{"Options", "OPTIONS", "", "Accept: application/sdp", "200", "Allow",
+                       "^ *ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, MESSAGE, SUBSCRIBE$"},
+        OneRequestCase{"Refer", "REFER", "", "Refer-To: <sip:carol@127.0.0.1>", "405", "Allow",
+                       "INVITE"}),
+    [](const ::testing::TestParamInfo<OneRequestCase>& one) {
+      return std::string(one.param.pName);
+    });
+
 struct FinalCase {
   const char* pCode;
   const char* pReason;

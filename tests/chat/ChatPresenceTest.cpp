@@ -16,8 +16,7 @@ using namespace chattest;
 
 namespace {
 
-const char* const kAllow =
-    "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, REFER, REGISTER, MESSAGE, SUBSCRIBE";
+const char* const kAllow = "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, MESSAGE, SUBSCRIBE";
 
 std::string Pidf(const cChatSIP& chat, const std::string& sBasic, const std::string& sActivity) {
   return "<?xml version='1.0' encoding='UTF-8'?><presence xmlns='urn:ietf:params:xml:ns:pidf' "
@@ -426,14 +425,15 @@ TEST_F(ChatPresenceTest, RefreshInsideTheirDialogKeepsOurSubscription) {
             HeaderOf(m_Alice.SentStarting("NOTIFY").back(), "From"));
 }
 
-TEST_F(ChatPresenceTest, UnlistedUsersGetNoAnswer) {
+TEST_F(ChatPresenceTest, UnlistedUsersGetNoSubscriptionAndTheirNotifyA481) {
   m_Alice.Deliver(SubscribeFrom("mallory", "s@peer", 1, 3600));
   m_Alice.Deliver(NotifyFrom("mallory", 1, "active", PidfFromPeer("<rpid:busy/>")));
   m_Alice.Deliver(
       "SIP/2.0 200 OK\r\nVia: SIP/2.0/UDP 127.0.0.1:5060;branch=z9hG4bK1\r\n"
       "From: <sip:alice@127.0.0.1>;tag=1\r\nTo: <sip:mallory@127.0.0.1>;tag=2\r\n"
       "Call-ID: x@y\r\nCSeq: 1 SUBSCRIBE\r\n\r\n");
-  EXPECT_TRUE(m_Alice.m_Sent.empty());
+  ASSERT_EQ(m_Alice.m_Sent.size(), 1u);
+  EXPECT_EQ(StartLineOf(m_Alice.m_Sent[0]), "SIP/2.0 481 Call/Transaction Does Not Exist");
   EXPECT_TRUE(m_Alice.m_Events.m_Events.empty());
 }
 

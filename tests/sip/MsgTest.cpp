@@ -42,7 +42,9 @@ const std::vector<std::string> kWritten = {"Via",
                                            "Content-Length",
                                            "Accept",
                                            "Event",
-                                           "Subscription-State"};
+                                           "Subscription-State",
+                                           "Require",
+                                           "Unsupported"};
 
 std::string Request(const std::string& headers, const std::string& body = "") {
   return "OPTIONS sip:bob@example.com SIP/2.0\r\n" + headers + "\r\n" + body;
@@ -70,7 +72,7 @@ TEST(MsgFieldTest, TableSpellingsAndAcceptedNames) {
   }
   field = "untouched";
   EXPECT_FALSE(cListFieldSIP::IndexToField(-1, field));
-  EXPECT_FALSE(cListFieldSIP::IndexToField(23, field));
+  EXPECT_FALSE(cListFieldSIP::IndexToField(cListFieldSIP::FIELD_COUNT, field));
   EXPECT_STREQ(field.GetDATA(), "untouched");
 
   const std::vector<std::pair<const char*, int32_t>> compact = {
@@ -278,6 +280,7 @@ TEST(MsgRenderTest, HeadersFollowTheTableOrderWhateverTheBuildOrder) {
   msg.SetCallId("c1@10.0.0.5");
   msg.SetTo("<sip:bob@example.com>");
   msg.SetFrom("<sip:alice@example.org>;tag=1");
+  msg.SetUnsupported("foo");
   cKytListSTR route;
   route.AddTailSTR("<sip:p1.example.com;lr>");
   msg.SetRoute(route);
@@ -287,10 +290,11 @@ TEST(MsgRenderTest, HeadersFollowTheTableOrderWhateverTheBuildOrder) {
 
   std::string text = Render(msg);
   EXPECT_EQ(text.rfind("SUBSCRIBE sip:bob@example.com SIP/2.0\r\n", 0), 0u);
-  // The table's order, less the two challenges, which were not set.
+  // The table's order, less the two challenges and Require, which were not set.
   std::vector<std::string> expected = kWritten;
   std::erase(expected, "Proxy-Authenticate");
   std::erase(expected, "WWW-Authenticate");
+  std::erase(expected, "Require");
   EXPECT_EQ(Names(text), expected);
   EXPECT_EQ(HeaderOf(text, "Via"), "SIP/2.0/UDP 10.0.0.5:5062;rport;branch=z9hG4bK9");
   EXPECT_EQ(HeaderOf(text, "Content-Length"), "5");

@@ -231,7 +231,7 @@ TEST_F(PacketTest, InviteCarriesTheDialogStart) {
   EXPECT_EQ(HeaderOf(invite.text, "Content-Type"), "application/sdp");
   EXPECT_EQ(HeaderOf(invite.text, "User-Agent"), "KytSIPUserAgentiOS/3.4");
   EXPECT_EQ(HeaderOf(invite.text, "Allow"),
-            "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, REFER, REGISTER, MESSAGE, SUBSCRIBE");
+            "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, MESSAGE, SUBSCRIBE");
   EXPECT_EQ(invite.text.substr(invite.text.find("\r\n\r\n") + 4), kSdp);
   EXPECT_EQ(invite.host, "proxy.example.org");
   EXPECT_EQ(invite.nPort, 5070);
