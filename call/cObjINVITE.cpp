@@ -122,7 +122,8 @@ bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList
   }
   pCall->SetObjectStatus(cSIPCall::STATUS_ACCEPTED);
   pCall->GetDigestAuth()->ResetOBJ();
-  pCall->SendToTick(cSIPCall::TICK_OK, text, host, nPort);
+  std::unique_ptr<cMsgSIP> pInvite = cMsgSIP::initWithPacketSIP(m_pLastRecvReqINVITE);
+  if (pInvite) SendOK(*pInvite, text, host, nPort, pCall);
   return true;
 }
 
@@ -223,6 +224,28 @@ void cObjINVITE::OnReINVITEError(const cMsgSIP& response, cSIPCall* pCall) {
     return;
   }
   OnFailToHoldOrResume(pCall);
+}
+
+void cObjINVITE::SendOK(const cMsgSIP& request, const cKytSTR& text, const cKytSTR& host,
+                        int32_t nPort, cSIPCall* pCall) {
+  m_pOKText = text;
+  m_pOKHost = host;
+  m_nOKPort = nPort;
+  m_pOKCSeq = "";
+  request.GetCSeq(m_pOKCSeq);
+  pCall->SendToTick(cSIPCall::TICK_OK, text, host, nPort);
+}
+
+void cObjINVITE::OnNoACK(cSIPCall* pCall) {
+  int32_t nStatus = pCall->GetObjectStatus();
+  if (nStatus == cSIPCall::STATUS_ACCEPTED) {
+    pCall->OnFailToConnect();
+  } else if (nStatus == cSIPCall::STATUS_CONNECTED) {
+    pCall->EndDialog();
+  } else {
+    return;
+  }
+  pCall->SendReqBYE();
 }
 
 void cObjINVITE::OnTimeOutREQ(cSIPCall* pCall) {
@@ -419,7 +442,17 @@ void cObjINVITE::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText,
   int32_t nViaPort = 0;
   cKytSTR branch;
   if (!cVia::Parse(topVia, viaHost, nViaPort, branch)) return;
-  if (m_bReINVITEPending && pCall->GetObjectStatus() == cSIPCall::STATUS_CONNECTED) {
+  // A resent INVITE we already accepted gets the same 2xx, not a new answer.
+  cKytSTR cseq;
+  int32_t nStatus = pCall->GetObjectStatus();
+  if (!m_pOKText.IsZeroLEN() && request.GetCSeq(cseq) && cseq.CompareTo(m_pOKCSeq.GetDATA())) {
+    // Once the call is over the INVITE's transaction is too: no new call rings from it.
+    if (nStatus == cSIPCall::STATUS_ACCEPTED || nStatus == cSIPCall::STATUS_CONNECTED) {
+      pCall->SendToTick(cSIPCall::TICK_ONCE, m_pOKText, m_pOKHost, m_nOKPort);
+    }
+    return;
+  }
+  if (m_bReINVITEPending && nStatus == cSIPCall::STATUS_CONNECTED) {
     // Both sides offered at once: ours stands, theirs is tried again later.
     pCall->SendResponse(request, kSipRequestPending, "Request Pending");
     return;
@@ -428,7 +461,6 @@ void cObjINVITE::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText,
   m_pLastINVITE_ViaBranch = branch;
   m_pLastRecvReqINVITE = requestText;
   pCall->SendResponse(request, kSipTrying, "Trying");
-  int32_t nStatus = pCall->GetObjectStatus();
   if (nStatus == cSIPCall::STATUS_CONNECTED) {
     AnswerReINVITE(request, loginId, pKytMainObj, pCall);
     return;
@@ -472,7 +504,7 @@ void cObjINVITE::AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId,
   int32_t nPort = 0;
   cKytSTR text;
   if (pCall->RESPONSE(request, kSipOk, "OK", answer, host, nPort, text)) {
-    pCall->SendToTick(cSIPCall::TICK_OK, text, host, nPort);
+    SendOK(request, text, host, nPort, pCall);
   }
 }
 

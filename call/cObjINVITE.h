@@ -27,6 +27,8 @@ class cObjINVITE : private cKytNoCopy {
   bool HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   bool UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   void OnTimeOutREQ(cSIPCall* pCall);
+  // Our 2xx was never acknowledged: the session ends with BYE, and the page hears of it.
+  void OnNoACK(cSIPCall* pCall);
   // Counts down to sending again the hold or resume that met a 491.
   void OnOneSecondTick(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj);
   void OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText, const cKytSTR& loginId,
@@ -64,7 +66,14 @@ class cObjINVITE : private cKytNoCopy {
   void SendACK(const cMsgSIP& response, cSIPCall* pCall);
   static void TakeIncomingParties(const cMsgSIP& request, cSIPCall* pCall);
 
+  // Sends a 2xx to the received INVITE, kept for the INVITE's retransmissions.
+  void SendOK(const cMsgSIP& request, const cKytSTR& text, const cKytSTR& host, int32_t nPort,
+              cSIPCall* pCall);
   cKytSTR m_pLastINVITE_ViaBranch;
+  cKytSTR m_pOKText;  // our last 2xx to an INVITE, and the CSeq it answers
+  cKytSTR m_pOKCSeq;
+  cKytSTR m_pOKHost;
+  int32_t m_nOKPort = 0;
   cKytSTR m_pLastSendReqINVITE;
   cKytSTR m_pLastRecvReqINVITE;
   int32_t m_nHoldMethodCall = HOLD_NONE;

@@ -138,7 +138,14 @@ void cSIPCall::OnReqINFO(const cMsgSIP& request) { SendResponse(request, kSipOk,
 void cSIPCall::SendToTick(int32_t nTimerId, const cKytSTR& text, const cKytSTR& toIP,
                           int32_t nToPort) {
   m_pKytMainObj->SendToSocket(text, toIP, nToPort);
-  if (nTimerId != TICK_ONCE) m_pTick->SetTick(nTimerId, text, toIP, nToPort);
+  if (nTimerId == TICK_OK) {
+    // A 2xx to an INVITE goes again after T1, doubling up to T2, until the ACK comes; without
+    // one in 64*T1 the session is given up.
+    static const cTxSchedule s_OkSchedule = cTxSchedule::Doubling(500, 4000, 32000);
+    m_pTick->SetTick(nTimerId, text, toIP, nToPort, s_OkSchedule);
+  } else if (nTimerId != TICK_ONCE) {
+    m_pTick->SetTick(nTimerId, text, toIP, nToPort);
+  }
 }
 
 void cSIPCall::KillTickAll() { m_pTick->KillTick(); }
@@ -379,7 +386,7 @@ void cSIPCall::OnTickEventTimeOut(int32_t nTickId) {
       if (GetObjectStatus() == STATUS_REJECTED) CloseNewCallSIP();
       break;
     case TICK_OK:
-      if (GetObjectStatus() != STATUS_CONNECTED) SetObjectStatus(STATUS_IDLE);
+      m_pINVITE->OnNoACK(this);
       break;
 
     default:

@@ -16,6 +16,8 @@ class cTick {
 
   // Arming replaces whatever was pending.
   void SetTick(int32_t nTickId, const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort);
+  void SetTick(int32_t nTickId, const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort,
+               const cTxSchedule& schedule);
   void SetTimeOutTick(int32_t nTickId);
   void KillTick() { m_pTickData.Reset(); }
 

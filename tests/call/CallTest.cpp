@@ -293,19 +293,6 @@ TEST_F(TwoAgents, TryingOnlyStopsResendingAndNeverTimesOut) {
   EXPECT_FALSE(alice.m_Events.Has("OnFailToConnect"));
 }
 
-TEST_F(TwoAgents, AcceptedButNeverAcknowledged) {
-  Ring();
-  ASSERT_TRUE(bob.Accept());
-  for (int i = 0; i < 17; ++i) bob.Tick();
-  EXPECT_EQ(bob.CountSent("SIP/2.0 200 OK"), 9);
-  EXPECT_EQ(bob.Status(), cSIPCall::STATUS_ACCEPTED);
-  size_t nEvents = bob.m_Events.m_Events.size();
-  bob.Tick();
-  EXPECT_EQ(bob.Status(), cSIPCall::STATUS_IDLE);
-  EXPECT_EQ(bob.m_Events.m_Events.size(), nEvents);
-  EXPECT_TRUE(bob.m_RtpStarts.empty());
-}
-
 TEST_F(TwoAgents, AckWithAnotherCSeqIsIgnored) {
   Ring();
   ASSERT_TRUE(bob.Accept());
@@ -315,7 +302,7 @@ TEST_F(TwoAgents, AckWithAnotherCSeqIsIgnored) {
   bob.Deliver(ReplaceAll(ack, "CSeq: 1 ACK", "CSeq: 7 ACK"));
   EXPECT_EQ(bob.Status(), cSIPCall::STATUS_ACCEPTED);
   for (int i = 0; i < 3; ++i) bob.Tick();
-  EXPECT_EQ(bob.CountSent("SIP/2.0 200 OK"), 2);
+  EXPECT_EQ(bob.CountSent("SIP/2.0 200 OK"), 3);  // again at 1 and 2 seconds
   bob.Deliver(ack);
   EXPECT_EQ(bob.Status(), cSIPCall::STATUS_CONNECTED);
   EXPECT_TRUE(bob.m_Events.Has("OnConnected 0"));
@@ -551,6 +538,29 @@ TEST_F(TwoAgents, ReInvitesThatCrossAreRefusedAndTriedAgain) {
   EXPECT_EQ(bob.Status(), cSIPCall::STATUS_CONNECTED);
 }
 
+TEST_F(TwoAgents, ResentInviteGetsThe2xxAgainAndAMissingAckEndsTheCallWithBye) {
+  Ring();
+  std::string invite = alice.LastSent("INVITE ");
+  ASSERT_TRUE(bob.Accept());
+  std::string ok = bob.LastSent("SIP/2.0 200 OK");
+  bob.TakeOutbox();
+  bob.Deliver(invite);
+  EXPECT_EQ(bob.TakeOutbox(), std::vector<std::string>{ok}) << "the same 2xx, no 100 or 180";
+  // The 2xx goes again at 1, 2, 4, 8, 12 ... 28 seconds; at 32 it is given up with BYE.
+  for (int i = 0; i < 31; ++i) bob.Tick();
+  EXPECT_EQ(bob.CountSent("SIP/2.0 200 OK"), 2 + 9);
+  EXPECT_EQ(bob.CountSent("BYE "), 0);
+  bob.Tick();
+  EXPECT_EQ(bob.CountSent("BYE "), 1);
+  EXPECT_EQ(bob.m_Events.Last(), "OnFailToConnect 0");
+  EXPECT_EQ(bob.Status(), cSIPCall::STATUS_IDLE);
+  EXPECT_TRUE(bob.m_RtpStarts.empty());
+  bob.TakeOutbox();
+  bob.Deliver(invite);
+  EXPECT_TRUE(bob.m_Outbox.empty()) << "a late copy rings nothing";
+  EXPECT_EQ(bob.m_Events.Count("OnIncomingCall "), 1);
+}
+
 TEST_F(TwoAgents, HoldTimeOutKeepsTheCall) {
   Connect();
   alice.Line()->UnHoldCall();
@@ -617,11 +627,11 @@ TEST_F(TwoAgents, SecondTimerReplacesTheFirst) {
   bob.Tick();
   bob.Tick();
   bob.Tick();
-  EXPECT_EQ(bob.CountSent("SIP/2.0 200 OK"), 2);
+  EXPECT_EQ(bob.CountSent("SIP/2.0 200 OK"), 3);
   bob.Line()->SetObjectStatus(cSIPCall::STATUS_CONNECTED);
   bob.Line()->Disconnect();
   for (int i = 0; i < 10; ++i) bob.Tick();
-  EXPECT_EQ(bob.CountSent("SIP/2.0 200 OK"), 2);
+  EXPECT_EQ(bob.CountSent("SIP/2.0 200 OK"), 3);
   EXPECT_GT(bob.CountSent("BYE "), 1);
 }
 
