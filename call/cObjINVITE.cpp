@@ -18,18 +18,15 @@
 
 namespace {
 
-// A description of the call's line: the line's receive address goes into the origin line, and
-// into the connection line unless the description puts the remote party on hold.
-bool BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall, const cKytSTR& loginId,
-                      const char* pDirection, bool bHoldConnection, const cKytListSTR& codecList,
-                      cKytSTR& body) {
-  cKytSTR ip;
-  int32_t nPort = 0;
-  if (!pKytMainObj->GetRTPLineRx(pCall->GetLineNo(), ip, nPort) || ip.IsZeroLEN()) return false;
-  cMsgSDP sdp;
-  return sdp.CreateSDP(loginId, pDirection, bHoldConnection ? cKytSTR("0.0.0.0") : ip, ip, nPort,
-                       codecList, body) &&
-         !body.IsZeroLEN();
+// The direction that answers an offer's: each side's sending is the other's receiving.
+const char* AnswerDirection(const cKytSTR& offerBody) {
+  cMsgSDP offer;
+  offer.initWithPacketSDP(offerBody);
+  cKytSTR direction;
+  if (!offer.GetHoldAttrib(direction)) return "sendrecv";
+  if (direction.CompareTo("sendonly")) return "recvonly";
+  if (direction.CompareTo("recvonly")) return "sendonly";
+  return "inactive";
 }
 
 cKytSTR BodyOf(const cMsgSIP& msg) {
@@ -70,10 +67,31 @@ void CopyList(const cKytListSTR& from, cKytListSTR& to) {
 
 }  // namespace
 
+bool cObjINVITE::BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall,
+                                  const cKytSTR& loginId, const char* pDirection,
+                                  bool bHoldConnection, const cKytListSTR& codecList,
+                                  cKytSTR& body) {
+  cKytSTR ip;
+  int32_t nPort = 0;
+  if (!pKytMainObj->GetRTPLineRx(pCall->GetLineNo(), ip, nPort) || ip.IsZeroLEN()) return false;
+  // One origin for the dialog; each new description counts its version up.
+  if (m_nSdpSessionId == 0) {
+    m_nSdpSessionId = cMsgSDP::NewSessionId();
+    m_nSdpVersion = m_nSdpSessionId;
+  } else {
+    ++m_nSdpVersion;
+  }
+  cMsgSDP sdp;
+  return sdp.CreateSDP(loginId, pDirection, bHoldConnection ? cKytSTR("0.0.0.0") : ip, ip, nPort,
+                       codecList, m_nSdpSessionId, m_nSdpVersion, body) &&
+         !body.IsZeroLEN();
+}
+
 bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
                          const cKytListSTR& codecList, cSIPCall* pCall, cCallSink* pKytMainObj,
                          int32_t& nError) {
   CopyList(codecList, m_pCodecNoList);
+  m_nSdpSessionId = 0;
   cKytSTR offer;
   if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList, offer)) {
     nError = kErrBuildSdp;
@@ -108,7 +126,9 @@ bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList
   }
   CopyList(codecList, m_pCodecNoList);
   cKytSTR answer;
-  if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList, answer)) {
+  std::unique_ptr<cMsgSIP> pOffer = cMsgSIP::initWithPacketSIP(m_pLastRecvReqINVITE);
+  const char* pDirection = pOffer ? AnswerDirection(BodyOf(*pOffer)) : "sendrecv";
+  if (!BuildDescription(pKytMainObj, pCall, loginId, pDirection, false, m_pCodecNoList, answer)) {
     // Nothing went out: the call keeps ringing and can still be accepted or refused.
     nError = kErrBuildSdp;
     return false;
@@ -491,12 +511,8 @@ void cObjINVITE::TakeIncomingParties(const cMsgSIP& request, cSIPCall* pCall) {
 
 void cObjINVITE::AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId,
                                 cCallSink* pKytMainObj, cSIPCall* pCall) {
-  cMsgSDP offer;
-  offer.initWithPacketSDP(BodyOf(request));
-  cKytSTR direction;
-  bool bSendOnly = offer.GetHoldAttrib(direction) && direction.CompareTo("sendonly");
   cKytSTR answer;
-  if (!BuildDescription(pKytMainObj, pCall, loginId, bSendOnly ? "recvonly" : "sendrecv", false,
+  if (!BuildDescription(pKytMainObj, pCall, loginId, AnswerDirection(BodyOf(request)), false,
                         m_pCodecNoList, answer)) {
     return;
   }

@@ -58,6 +58,11 @@ class cObjINVITE : private cKytNoCopy {
   void ForgetChallenges();
   // The Via branch of the INVITE last sent, for the ACK of an error to it.
   void TakeSentBranch();
+  // A description of the call's line: its receive address in the origin, and in the connection
+  // line unless it puts the remote party on hold.
+  bool BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall, const cKytSTR& loginId,
+                        const char* pDirection, bool bHoldConnection, const cKytListSTR& codecList,
+                        cKytSTR& body);
   void OnRepOK(const cMsgSIP& response, cSIPCall* pCall);
   // A final error to our re-INVITE: the call stays as last agreed, unless the far end has lost
   // the dialog; a 491 is tried again later.
@@ -82,6 +87,8 @@ class cObjINVITE : private cKytNoCopy {
   bool m_bReINVITEPending = false;
   int64_t m_nRetryInMs = -1;  // -1: no retry waiting
   cKytListSTR m_pCodecNoList;
+  uint32_t m_nSdpSessionId = 0;  // 0 until the dialog's first description
+  uint32_t m_nSdpVersion = 0;
   // "status realm" of each challenge answered for the current INVITE, and how many answers.
   cKytListSTR m_pAnsweredRealms;
   int32_t m_nAuthAnswers = 0;

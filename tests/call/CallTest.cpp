@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "FakeAgent.h"
@@ -490,6 +491,36 @@ TEST_F(TwoAgents, ReInviteOfferingSendonlyIsAnsweredRecvonly) {
   EXPECT_TRUE(alice.m_RtpStarts[1].bInbound);
   for (int i = 0; i < 20; ++i) alice.Tick();
   EXPECT_EQ(alice.CountSent("SIP/2.0 200 OK"), 1);
+}
+
+// Each offered direction is answered with its mirror, in descriptions that keep the dialog's
+// session id and count their version up by one.
+TEST_F(TwoAgents, ReInviteDirectionsAreAnsweredSymmetricallyUnderOneOrigin) {
+  Connect();
+  auto originOf = [](const std::string& sdp) {
+    size_t nAt = sdp.find("o=");
+    std::istringstream line(sdp.substr(nAt + 2, sdp.find('\r', nAt) - nAt - 2));
+    std::string user, session, version;
+    line >> user >> session >> version;
+    return std::make_pair(session, std::stoull(version));
+  };
+  auto origin = originOf(BodyOf(bob.LastSent("SIP/2.0 200 OK")));
+  const std::pair<const char*, const char*> cases[] = {{"a=sendonly", "a=recvonly"},
+                                                       {"a=recvonly", "a=sendonly"},
+                                                       {"a=inactive", "a=inactive"},
+                                                       {"a=sendrecv", "a=sendrecv"}};
+  for (const auto& [pOffered, pAnswered] : cases) {
+    alice.Line()->HoldCall();
+    bob.Deliver(ReplaceAll(alice.TakeOutbox().front(), "a=sendonly", pOffered));
+    std::string ok = bob.LastSent("SIP/2.0 200 OK");
+    EXPECT_NE(BodyOf(ok).find(std::string(pAnswered) + "\r\n"), std::string::npos) << pOffered;
+    auto next = originOf(BodyOf(ok));
+    EXPECT_EQ(next.first, origin.first);
+    EXPECT_EQ(next.second, origin.second + 1);
+    origin = next;
+    alice.Deliver(ok);
+    bob.Deliver(alice.TakeOutbox().front());
+  }
 }
 
 TEST_F(TwoAgents, ReInviteOfferingNoAddressStopsOutboundMedia) {
