@@ -107,6 +107,7 @@ bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
   }
   pCall->GetDigestAuth()->ResetOBJ();
   ForgetChallenges();
+  m_bCancelOnProvisional = false;
   m_pLastSendReqINVITE = text;
   m_nHoldMethodCall = HOLD_NONE;
   pCall->SetObjectStatus(cSIPCall::STATUS_INVITE_SENT);
@@ -275,10 +276,13 @@ void cObjINVITE::OnTimeOutREQ(cSIPCall* pCall) {
     if (m_nHoldMethodCall == HOLD_UNHOLD) pCall->OnFailToUnHold();
     return;
   }
+  // Without any provisional response there is nothing to cancel (and a CANCEL may not be sent).
+  int32_t nStatus = pCall->GetObjectStatus();
+  bool bHeard = nStatus == cSIPCall::STATUS_TRYING_OUT || nStatus == cSIPCall::STATUS_RINGING_OUT;
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
-  if (pCall->PrepareReqCANCEL(m_pLastINVITE_ViaBranch, host, nPort, text)) {
+  if (bHeard && pCall->PrepareReqCANCEL(m_pLastINVITE_ViaBranch, host, nPort, text)) {
     pCall->SendToTick(cSIPCall::TICK_ONCE, text, host, nPort);
   }
   pCall->OnFailToConnect();
@@ -289,8 +293,19 @@ void cObjINVITE::OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId,
   pCall->KillTickAll();
   int32_t nStatus = pCall->GetObjectStatus();
   int32_t nCode = response.GetStatusCode();
+  if (m_bCancelOnProvisional) {
+    m_bCancelOnProvisional = false;
+    if (response.Is_Status_1XX()) {
+      pCall->SendReqCANCEL();
+      return;
+    }
+  }
   bool bDialling =
       nStatus == cSIPCall::STATUS_INVITE_SENT || nStatus == cSIPCall::STATUS_INVITE_AUTH_SENT;
+  // Timer C runs from each provisional response while the call is dialled.
+  bool bOutgoing = bDialling || nStatus == cSIPCall::STATUS_TRYING_OUT ||
+                   nStatus == cSIPCall::STATUS_RINGING_OUT;
+  if (bOutgoing && response.Is_Status_1XX()) pCall->ArmTimerC();
   if (nCode == kSipTrying) {
     if (bDialling) pCall->SetObjectStatus(cSIPCall::STATUS_TRYING_OUT);
     pCall->OnProvisionalResponse(nCode, ReasonOf(response));

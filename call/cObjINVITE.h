@@ -27,6 +27,8 @@ class cObjINVITE : private cKytNoCopy {
   bool HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   bool UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   void OnTimeOutREQ(cSIPCall* pCall);
+  // The call was hung up before any provisional response: the first one is met with CANCEL.
+  void CancelOnProvisional() { m_bCancelOnProvisional = true; }
   // Our 2xx was never acknowledged: the session ends with BYE, and the page hears of it.
   void OnNoACK(cSIPCall* pCall);
   // Counts down to sending again the hold or resume that met a 491.
@@ -85,6 +87,7 @@ class cObjINVITE : private cKytNoCopy {
   // Our re-INVITE awaits its final response: no second one may start, and one from the far
   // end meanwhile is answered 491.
   bool m_bReINVITEPending = false;
+  bool m_bCancelOnProvisional = false;
   int64_t m_nRetryInMs = -1;  // -1: no retry waiting
   cKytListSTR m_pCodecNoList;
   uint32_t m_nSdpSessionId = 0;  // 0 until the dialog's first description

@@ -67,15 +67,26 @@ bool cSIPCall::Disconnect() {
   SetObjectStatus(STATUS_IDLE);
   if (nOldStatus == STATUS_CONNECTED) return SendReqBYE();
   if (IsUserAgentClient() && nOldStatus >= STATUS_INVITE_SENT && nOldStatus <= STATUS_TRYING_OUT) {
-    cKytSTR branch;
-    m_pINVITE->GetViaBranch(branch);
-    return m_pCANCEL->SendReqCANCEL(this, branch, m_nLastError);
+    // A CANCEL may only follow a provisional response; before one it waits for it.
+    if (nOldStatus == STATUS_INVITE_SENT || nOldStatus == STATUS_INVITE_AUTH_SENT) {
+      m_pINVITE->CancelOnProvisional();
+      return true;
+    }
+    return SendReqCANCEL();
   }
   ResetCALL();
   return true;
 }
 
 bool cSIPCall::SendReqBYE() { return m_pBYE->SendReqBYE(this, m_nLastError); }
+
+bool cSIPCall::SendReqCANCEL() {
+  cKytSTR branch;
+  m_pINVITE->GetViaBranch(branch);
+  return m_pCANCEL->SendReqCANCEL(this, branch, m_nLastError);
+}
+
+void cSIPCall::ArmTimerC() { m_pTick->SetTimeOutTick(TICK_INVITE, 180000); }
 
 bool cSIPCall::EndsDialog(int32_t nStatusCode) {
   return nStatusCode == kSipCallDoesNotExist || nStatusCode == kSipRequestTimeout;

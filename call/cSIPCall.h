@@ -113,6 +113,10 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   bool SendResponse(const cMsgSIP& request, int32_t nStatusCode, const char* pReason);
   // Ends the dialog with BYE (resent until answered); false with the error set.
   bool SendReqBYE();
+  // CANCEL of our INVITE, resent until answered; false with the error set.
+  bool SendReqCANCEL();
+  // Timer C: a dialled call that hears only provisional responses for three minutes is given up.
+  void ArmTimerC();
   // 481 and 408 to a request inside the dialog mean the far end no longer has it: the call ends
   // here too, reported as if the far end had hung up.
   static bool EndsDialog(int32_t nStatusCode);

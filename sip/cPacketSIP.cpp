@@ -204,6 +204,10 @@ bool cPacketSIP::INVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKy
 
   cMsgSIP msg;
   BeginRequest(msg, "INVITE", branch, m_nSeqNoINVITE, m_pFromTagURI, m_pToTagURI, toHost, nToPort);
+  m_pInviteReqURI = m_pReqURI;
+  m_pInviteTo = m_pToTagURI;
+  m_pInviteHost = toHost;
+  m_nInvitePort = nToPort;
   msg.SetContact(contact);
   msg.SetContentType("application/sdp");
   msg.SetAllow(kAllow);
@@ -260,9 +264,12 @@ bool cPacketSIP::CANCEL(const cKytSTR& inviteBranch, cKytSTR& toHost, int32_t& n
   text = "";
   cKytSTR contact;
   if (!MakeContact(m_pKytMainObj, contact)) return false;
+  // Request-URI, To (without the tag a provisional response brought) and next hop of the INVITE.
   cMsgSIP msg;
-  BeginRequest(msg, "CANCEL", inviteBranch, m_nSeqNoINVITE, m_pFromTagURI, m_pToTagURI, toHost,
-               nToPort);
+  StartRequest(m_pKytMainObj, msg, "CANCEL", m_pInviteReqURI, inviteBranch, m_pFromTagURI,
+               m_pInviteTo, m_pCallId, m_nSeqNoINVITE);
+  toHost = m_pInviteHost;
+  nToPort = m_nInvitePort;
   msg.SetUserAgent(kUserAgent);
   return Render(msg, text);
 }

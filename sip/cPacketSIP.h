@@ -126,6 +126,11 @@ class cPacketSIP : private cKytNoCopy {
   // the route set is never rebuilt.
   bool m_bDialogEstablished = false;
   bool m_bStrictRoute = false;
+  // The initial INVITE as sent, which its CANCEL repeats whatever the dialog learned since.
+  cKytSTR m_pInviteReqURI;
+  cKytSTR m_pInviteTo;
+  cKytSTR m_pInviteHost;
+  int32_t m_nInvitePort = 0;
   cKytSTR m_pRTPToIP;
   int32_t m_nRTPToPort = 0;
   int32_t m_nObjectStatus = 0;

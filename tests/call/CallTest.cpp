@@ -266,7 +266,7 @@ TEST_F(TwoAgents, DoNotDisturbAnswers480) {
   EXPECT_EQ(alice.CountSent("ACK "), 1);
 }
 
-TEST_F(TwoAgents, UnansweredInviteSentNineTimesThenCancelled) {
+TEST_F(TwoAgents, UnansweredInviteSentNineTimesThenGivenUpWithoutCancel) {
   alice.Dial("sip:bob@127.0.0.1:5062");
   for (int nTick = 1; nTick <= 17; ++nTick) {
     alice.Tick();
@@ -275,23 +275,25 @@ TEST_F(TwoAgents, UnansweredInviteSentNineTimesThenCancelled) {
   EXPECT_EQ(alice.CountSent("INVITE "), 9);
   EXPECT_FALSE(alice.m_Events.Has("OnFailToConnect"));
   alice.Tick();
-  EXPECT_EQ(alice.CountSent("CANCEL "), 1);
   EXPECT_EQ(alice.m_Events.Last(), "OnFailToConnect 0");
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_IDLE);
   for (int i = 0; i < 20; ++i) alice.Tick();
-  EXPECT_EQ(alice.CountSent("CANCEL "), 1);
+  EXPECT_EQ(alice.CountSent("CANCEL "), 0);  // nothing answered, nothing to cancel
   EXPECT_EQ(alice.CountSent("INVITE "), 9);
 }
 
-TEST_F(TwoAgents, TryingOnlyStopsResendingAndNeverTimesOut) {
+TEST_F(TwoAgents, TryingOnlyStopsResendingAndTimerCCancelsAfterThreeMinutes) {
   alice.Dial("sip:bob@127.0.0.1:5062");
   std::string invite = alice.TakeOutbox().front();
   alice.Deliver(ResponseTo(invite, 100, "Trying"));
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_TRYING_OUT);
-  for (int i = 0; i < 60; ++i) alice.Tick();
+  for (int i = 0; i < 179; ++i) alice.Tick();
   EXPECT_EQ(alice.CountSent("INVITE "), 1);
   EXPECT_EQ(alice.CountSent("CANCEL "), 0);
   EXPECT_FALSE(alice.m_Events.Has("OnFailToConnect"));
+  alice.Tick();
+  EXPECT_EQ(alice.CountSent("CANCEL "), 1);
+  EXPECT_EQ(alice.m_Events.Last(), "OnFailToConnect 0");
 }
 
 TEST_F(TwoAgents, AckWithAnotherCSeqIsIgnored) {
@@ -771,12 +773,20 @@ TEST_F(TwoAgents, RouteSetsOfBothSides) {
             (std::vector<std::string>{"<sip:r1.example;lr>", "<sip:r2.example;lr>"}));
 }
 
-TEST_F(TwoAgents, CancelOfAJustDialledCallIsResentUntilAnswered) {
+TEST_F(TwoAgents, CancelOfAJustDialledCallWaitsForAProvisionalAndIsResentUntilAnswered) {
   alice.Dial("sip:bob@127.0.0.1:5062");
   std::string invite = alice.TakeOutbox().front();
   ASSERT_TRUE(alice.Line()->Disconnect());
   EXPECT_EQ(alice.Status(), cSIPCall::STATUS_IDLE);
-  EXPECT_EQ(BranchOf(alice.LastSent("CANCEL ")), BranchOf(invite));
+  EXPECT_EQ(alice.CountSent("CANCEL "), 0);
+  alice.Deliver(ResponseTo(invite, 180, "Ringing", "r1", "Record-Route: <sip:r1.example;lr>\r\n"));
+  // The INVITE's Request-URI, To without the new tag, CSeq and branch; no Route.
+  std::string cancel = alice.LastSent("CANCEL ");
+  EXPECT_EQ(StartLineOf(cancel), "CANCEL " + StartLineOf(invite).substr(7));
+  EXPECT_EQ(HeaderOf(cancel, "To"), HeaderOf(invite, "To"));
+  EXPECT_EQ(HeadersOf(cancel, "Route").size(), 0u);
+  EXPECT_EQ(HeaderOf(cancel, "CSeq"), "1 CANCEL");
+  EXPECT_EQ(BranchOf(cancel), BranchOf(invite));
   for (int i = 0; i < 17; ++i) alice.Tick();
   EXPECT_EQ(alice.CountSent("CANCEL "), 9);
   EXPECT_EQ(alice.CountSent("INVITE "), 1);  // the CANCEL took the INVITE's timer
