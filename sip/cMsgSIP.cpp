@@ -67,17 +67,30 @@ bool cMsgSIP::ParseSIP(const cKytSTR& head) {
   cKytSTR line;
   if (!lines.ReadLine(line) || !ParseStartLine(line)) return false;
 
+  // A header is kept until the next line shows it is not folded onto further lines.
+  cKytSTR name;
+  cKytSTR value;
+  bool bPending = false;
   while (lines.ReadLine(line)) {
+    char cFirst = line.GetDATA()[0];
+    if (bPending && (cFirst == ' ' || cFirst == '\t')) {
+      TrimBlanks(line);
+      if (!value.IsZeroLEN()) value.AppendSTR(" ");
+      value.AppendSTR(line.GetDATA());
+      continue;
+    }
+    if (bPending) AddHeader(name, value);
+    bPending = false;
     uint32_t nColon = line.FindSTR(":");
     if (nColon == cKytSTR::KYT_NOT_FOUND) break;  // the rest of the head is not headers
-    cKytSTR name;
-    cKytSTR value;
     cTextSIP::Mid(line, 0, nColon, name);
     cTextSIP::From(line, nColon + 1, value);
-    value.Trim(" ");
-    int32_t nRow = cListFieldSIP::FieldToIndex(name.GetDATA());
-    if (nRow >= 0) Add(nRow, value);
+    // Blanks may stand before the colon and after it.
+    TrimBlanks(name);
+    TrimBlanks(value);
+    bPending = true;
   }
+  if (bPending) AddHeader(name, value);
 
   if (!m_bIsReqSIP) {
     cKytSTR cseq;
@@ -86,6 +99,16 @@ bool cMsgSIP::ParseSIP(const cKytSTR& head) {
     if (GetCSeq(cseq) && cCSeq::Parse(cseq, method, number)) m_pMethodSIP = method;
   }
   return true;
+}
+
+void cMsgSIP::TrimBlanks(cKytSTR& text) {
+  while (text.Trim(" ") | text.Trim("\t")) {
+  }
+}
+
+void cMsgSIP::AddHeader(const cKytSTR& name, const cKytSTR& value) {
+  int32_t nRow = cListFieldSIP::FieldToIndex(name.GetDATA());
+  if (nRow >= 0) Add(nRow, value);
 }
 
 bool cMsgSIP::ParseStartLine(const cKytSTR& line) {
@@ -103,7 +126,7 @@ bool cMsgSIP::ParseStartLine(const cKytSTR& line) {
 
   m_bIsReqSIP = cKytSTR::StrFind(line.GetDATA(), "SIP/") != 0;
   if (m_bIsReqSIP) {
-    first.MakeUpper();
+    // Methods are case-sensitive: "invite" is some other method, not INVITE.
     m_pMethodSIP = std::move(first);
     m_pReqURI = std::move(second);
   } else {

@@ -129,6 +129,9 @@ class cMsgSIP : private cKytNoCopy {
   bool Is_Rep_SessionProgress() const { return m_nStatusCode == kSipSessionProgress; }
 
  private:
+  // Strips spaces and tabs at both ends.
+  static void TrimBlanks(cKytSTR& text);
+  void AddHeader(const cKytSTR& name, const cKytSTR& value);
   bool ParseSIP(const cKytSTR& head);
   bool ParseStartLine(const cKytSTR& line);
   void Add(int32_t nRow, const cKytSTR& value) { m_pFieldSIP[nRow].AddTail(value); }

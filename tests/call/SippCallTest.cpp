@@ -283,6 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
         OneRequestCase{"MessageSummary", "NOTIFY", ";tag=gone",
                        "Event: message-summary\r\nSubscription-State: active", "489", nullptr,
                        nullptr},
+        OneRequestCase{"LowerCaseMethod", "invite", "", "", "405", "Allow", "INVITE"},
         OneRequestCase{"RequireFoo", "OPTIONS", "", "Require: foo", "420", "Unsupported", "foo"},
         OneRequestCase{"Options", "OPTIONS", "", "Accept: application/sdp", "200", "Allow",
                        "^ *ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, MESSAGE, SUBSCRIBE$"},
