@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "sip/SipStatus.h"
 #include "util/cKytListSTR.h"
 #include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
@@ -24,6 +25,10 @@ class cObjINVITE : private cKytNoCopy {
   bool AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList, cSIPCall* pCall,
                   cCallSink* pKytMainObj, int32_t& nError);
   void RejectCall(cSIPCall* pCall);
+  // The ringing call's INVITE answered 480: we are going away.
+  void RefuseForShutdown(cSIPCall* pCall) {
+    Refuse(kSipTemporarilyUnavailable, "Temporarily Unavailable", pCall);
+  }
   bool HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   bool UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   void OnTimeOutREQ(cSIPCall* pCall);

@@ -78,6 +78,22 @@ bool cSIPCall::Disconnect() {
   return true;
 }
 
+void cSIPCall::EndForShutdown() {
+  int32_t nStatus = GetObjectStatus();
+  KillTickAll();
+  SetObjectStatus(STATUS_IDLE);
+  if (nStatus == STATUS_CONNECTED || nStatus == STATUS_ACCEPTED) {
+    StopRTP(true, true);
+    SendReqBYE();
+  } else if (nStatus == STATUS_TRYING_OUT || nStatus == STATUS_RINGING_OUT) {
+    // Only a call that heard a provisional response may be cancelled.
+    SendReqCANCEL();
+  } else if (nStatus == STATUS_RINGING_IN) {
+    m_pINVITE->RefuseForShutdown(this);
+  }
+  KillTickAll();
+}
+
 bool cSIPCall::SendReqBYE() { return m_pBYE->SendReqBYE(this, m_nLastError); }
 
 bool cSIPCall::SendReqCANCEL() {

@@ -67,6 +67,8 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   bool HoldCall();
   bool UnHoldCall();
   bool Disconnect();
+  // The agent shuts down: the far end hears the end of the call at once; nothing is reported.
+  void EndForShutdown();
   void OnOneSecondTick();
   void UnInitCALL() {}
   // What every received request must pass before it is routed, in a call or not; nothing is
