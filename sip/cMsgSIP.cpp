@@ -102,7 +102,11 @@ bool cMsgSIP::ParseSIP(const cKytSTR& head) {
 }
 
 void cMsgSIP::TrimBlanks(cKytSTR& text) {
-  while (text.Trim(" ") | text.Trim("\t")) {
+  // Both kinds, over and over, as they may alternate.
+  for (bool bTrimmed = true; bTrimmed;) {
+    bool bSpaces = text.Trim(" ");
+    bool bTabs = text.Trim("\t");
+    bTrimmed = bSpaces || bTabs;
   }
 }
 
