@@ -37,6 +37,16 @@ bool cCallPool::IsClosing(const cKytSTR& callId) const {
   return m_pCloseList.count(callId.GetDATA()) != 0;
 }
 
+void cCallPool::EndAll() {
+  m_pRetired.clear();
+  for (auto& [key, pCall] : m_pCallList) {
+    pCall->EndForShutdown();
+    m_pRetired.push_back(std::move(pCall));
+  }
+  m_pCloseList.clear();
+  m_pCallList.clear();
+}
+
 void cCallPool::OnOneSecondTick() {
   if (m_nSecondCount++ < SWEEP_INTERVAL) return;
   m_nSecondCount = 0;

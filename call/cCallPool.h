@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "call/cCloseCallData.h"
 #include "util/cKytNoCopy.h"
@@ -29,11 +30,16 @@ class cCallPool : private cKytNoCopy {
   void CloseCall(const cKytSTR& callId);
   bool IsClosing(const cKytSTR& callId) const;
   int32_t GetCallCount() const { return static_cast<int32_t>(m_pCallList.size()); }
+  // The session ends: every live call says goodbye to its far end (BYE, CANCEL or 480) and leaves
+  // the pool, so that nothing of it reaches a later session. The calls are destroyed by the next
+  // EndAll (or with the pool): one of them may be the caller of the shutdown.
+  void EndAll();
   // The destruction sweep; once a second.
   void OnOneSecondTick();
 
  private:
   std::unordered_map<std::string, std::unique_ptr<cSIPCall>> m_pCallList;
   std::unordered_map<std::string, std::unique_ptr<cCloseCallData>> m_pCloseList;
+  std::vector<std::unique_ptr<cSIPCall>> m_pRetired;
   int32_t m_nSecondCount = 0;
 };

@@ -7,6 +7,7 @@
 #include "sip/cMsgSIP.h"
 #include "sip/cPacketSIP.h"
 #include "sip/cRouterSIP.h"
+#include "sip/cURI.h"
 #include "sip/cVia.h"
 
 namespace {
@@ -41,6 +42,15 @@ void cCallReceiver::Attach(cRouterSIP& router, PresenceNotifyFn fnPresenceNotify
                       [this](const cMsgSIP& request, const cKytSTR&) { OnReqCANCEL(request); });
   router.RouteRequest("INFO",
                       [this](const cMsgSIP& request, const cKytSTR&) { OnReqINFO(request); });
+  router.RouteRequest("UPDATE", [this](const cMsgSIP& request, const cKytSTR&) {
+    // Not a method of ours; it can only name a dialog we lack when its To has a tag.
+    cKytSTR to, tag;
+    if (FindCall(request) == nullptr && request.GetTo(to) && cURI::GetTag(to, tag)) {
+      AnswerNoDialog(request);
+    } else {
+      Answer(request, kSipMethodNotAllowed, "Method Not Allowed");
+    }
+  });
   RouteResponseToCall(router, "INVITE", &cSIPCall::OnRepINVITE);
   RouteResponseToCall(router, "INFO", &cSIPCall::OnRepINFO);
   RouteResponseToCall(router, "CANCEL", &cSIPCall::OnRepCANCEL);
@@ -63,6 +73,10 @@ void cCallReceiver::Answer(const cMsgSIP& request, int32_t nStatusCode, const ch
   cPacketSIP::AnswerOutsideDialog(m_pKytMainObj, request, nStatusCode, pReason);
 }
 
+void cCallReceiver::AnswerNoDialog(const cMsgSIP& request) {
+  Answer(request, kSipCallDoesNotExist, "Call/Transaction Does Not Exist");
+}
+
 void cCallReceiver::OnReqOPTIONS(const cMsgSIP& request) {
   cKytListSTR vias;
   cKytSTR topVia, host, branch;
@@ -81,7 +95,10 @@ void cCallReceiver::OnReqNOTIFY(const cMsgSIP& request) {
   cKytSTR event;
   if (request.GetEvent(event) && event.CompareNoCaseTo("presence") && m_fnPresenceNotify) {
     m_fnPresenceNotify(request);
+    return;
   }
+  // An event nobody here subscribed to (a PBX's message summary, say) is still answered.
+  Answer(request, kSipBadEvent, "Bad Event");
 }
 
 void cCallReceiver::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText) {
@@ -92,6 +109,12 @@ void cCallReceiver::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestTe
   cKytSTR callId = CallIdOf(request);
   // Without a Call-ID no later request could ever find the call.
   if (callId.IsZeroLEN()) return;
+  // A re-INVITE for a dialog we do not have.
+  cKytSTR to, tag;
+  if (m_pCallPool->FindCall(callId) == nullptr && request.GetTo(to) && cURI::GetTag(to, tag)) {
+    AnswerNoDialog(request);
+    return;
+  }
   // A call on its way out takes no new INVITE: it would ring again, or connect, and then be
   // destroyed under the line that took it.
   if (m_pCallPool->IsClosing(callId)) return;
@@ -106,7 +129,7 @@ void cCallReceiver::OnReqBYE(const cMsgSIP& request) {
   if (cSIPCall* pCall = FindCall(request)) {
     pCall->OnReqBYE(request);
   } else {
-    Answer(request, kSipOk, "OK");
+    AnswerNoDialog(request);
   }
 }
 
@@ -115,14 +138,13 @@ void cCallReceiver::OnReqCANCEL(const cMsgSIP& request) {
     pCall->OnReqCANCEL(request);
     return;
   }
-  Answer(request, kSipRequestTerminated, "Request Terminated");
-  Answer(request, kSipOk, "OK");
+  AnswerNoDialog(request);
 }
 
 void cCallReceiver::OnReqINFO(const cMsgSIP& request) {
   if (cSIPCall* pCall = FindCall(request)) {
     pCall->OnReqINFO(request);
   } else {
-    Answer(request, kSipOk, "OK");
+    AnswerNoDialog(request);
   }
 }

@@ -30,6 +30,8 @@ class cCallReceiver : private cKytNoCopy {
   void SetDonotDisturb(bool bEnable) { m_bDonotDisturb = bEnable; }
 
  private:
+  // 481: the request names a dialog or transaction we do not have.
+  void AnswerNoDialog(const cMsgSIP& request);
   void OnReqOPTIONS(const cMsgSIP& request);
   void OnReqNOTIFY(const cMsgSIP& request);
   void OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText);

@@ -69,15 +69,23 @@ cMsgSDP::cMsgSDP() {
 bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttribute,
                         const cKytSTR& connectionIP, const cKytSTR& originIP, int32_t nPort,
                         const cKytListSTR& codecList, cKytSTR& text) {
+  uint32_t nSession = NewSessionId();
+  return CreateSDP(originUser, directionAttribute, connectionIP, originIP, nPort, codecList,
+                   nSession, nSession, text);
+}
+
+bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttribute,
+                        const cKytSTR& connectionIP, const cKytSTR& originIP, int32_t nPort,
+                        const cKytListSTR& codecList, uint32_t nSession, uint32_t nVersion,
+                        cKytSTR& text) {
   for (auto& field : m_pFieldSDP) field.DeleteAll();
   m_nMagicNoiLBC = -1;
-  // The origin's session id and version are digits only: the counter's bits, unsigned.
-  uint32_t nSession = m_nUniqueIdCountSDP.fetch_add(1);
+  // The origin's session id and version are digits only, unsigned.
 
   cKytSTR value;
   m_pFieldSDP[cListFieldSDP::FIELD_V].AddTailSTR("0");
   m_pFieldSDP[cListFieldSDP::FIELD_T].AddTailSTR("0 0");
-  value.Format("%s %u %u IN IP4 %s", originUser.GetDATA(), nSession, nSession, originIP.GetDATA());
+  value.Format("%s %u %u IN IP4 %s", originUser.GetDATA(), nSession, nVersion, originIP.GetDATA());
   m_pFieldSDP[cListFieldSDP::FIELD_O].AddTail(value);
   m_pFieldSDP[cListFieldSDP::FIELD_S].AddTailSTR("KytSoft");
 
@@ -233,7 +241,7 @@ bool cMsgSDP::GetHoldAttrib(cKytSTR& attribute) const {
     cKytSTR line;
     attributes.GetAt(i, line);
     line.MakeLower();
-    for (const char* pDirection : {"recvonly", "sendonly"}) {
+    for (const char* pDirection : {"recvonly", "sendonly", "inactive"}) {
       if (line.FindSTR(pDirection) != cKytSTR::KYT_NOT_FOUND) {
         attribute = pDirection;
         return true;
@@ -245,7 +253,7 @@ bool cMsgSDP::GetHoldAttrib(cKytSTR& attribute) const {
 
 bool cMsgSDP::IsRemoteHold() const {
   cKytSTR direction;
-  if (GetHoldAttrib(direction) && direction.CompareTo("sendonly")) return true;
+  if (GetHoldAttrib(direction) && !direction.CompareTo("recvonly")) return true;
   cKytSTR ip;
   return GetAudioConnectionIP(ip) && ip.CompareTo("0.0.0.0");
 }

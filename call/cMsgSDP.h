@@ -23,6 +23,14 @@ class cMsgSDP : private cKytNoCopy {
   bool CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttribute,
                  const cKytSTR& connectionIP, const cKytSTR& originIP, int32_t nPort,
                  const cKytListSTR& codecList, cKytSTR& text);
+  // The same inside a dialog: the origin keeps the dialog's session id, with the version of this
+  // description.
+  bool CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttribute,
+                 const cKytSTR& connectionIP, const cKytSTR& originIP, int32_t nPort,
+                 const cKytListSTR& codecList, uint32_t nSessionId, uint32_t nVersion,
+                 cKytSTR& text);
+  // A session id no other description of this process has used.
+  static uint32_t NewSessionId() { return m_nUniqueIdCountSDP.fetch_add(1); }
 
   // Reads a received description. Reading never fails: what could not be read is simply absent.
   bool initWithPacketSDP(const cKytSTR& text);
@@ -33,9 +41,9 @@ class cMsgSDP : private cKytNoCopy {
   bool GetMediaAudio(int32_t& nPort, cKytListSTR& codecNumbers, cKytListSTR& payloadNumbers) const;
   int32_t GetMagicNoDTMF() const;
   int32_t GetMagicNoiLBC() const { return m_nMagicNoiLBC; }
-  // "recvonly" or "sendonly" when the description carries one of them.
+  // "recvonly", "sendonly" or "inactive" when the description carries one of them.
   bool GetHoldAttrib(cKytSTR& attribute) const;
-  // The remote puts us on hold: direction sendonly, or connection address 0.0.0.0.
+  // The remote puts us on hold: direction sendonly or inactive, or connection address 0.0.0.0.
   bool IsRemoteHold() const;
 
   // Values of one line type (index from cListFieldSDP).

@@ -6,27 +6,27 @@
 #include "call/cMsgSDP.h"
 #include "call/cSIPCall.h"
 #include "sip/SipStatus.h"
+#include "sip/cAuth.h"
 #include "sip/cCSeq.h"
 #include "sip/cDigestAuth.h"
 #include "sip/cMsgSIP.h"
+#include "sip/cTextSIP.h"
+#include "sip/cTickTimer.h"
 #include "sip/cURI.h"
 #include "sip/cVia.h"
 #include "util/eKytError.h"
 
 namespace {
 
-// A description of the call's line: the line's receive address goes into the origin line, and
-// into the connection line unless the description puts the remote party on hold.
-bool BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall, const cKytSTR& loginId,
-                      const char* pDirection, bool bHoldConnection, const cKytListSTR& codecList,
-                      cKytSTR& body) {
-  cKytSTR ip;
-  int32_t nPort = 0;
-  if (!pKytMainObj->GetRTPLineRx(pCall->GetLineNo(), ip, nPort) || ip.IsZeroLEN()) return false;
-  cMsgSDP sdp;
-  return sdp.CreateSDP(loginId, pDirection, bHoldConnection ? cKytSTR("0.0.0.0") : ip, ip, nPort,
-                       codecList, body) &&
-         !body.IsZeroLEN();
+// The direction that answers an offer's: each side's sending is the other's receiving.
+const char* AnswerDirection(const cKytSTR& offerBody) {
+  cMsgSDP offer;
+  offer.initWithPacketSDP(offerBody);
+  cKytSTR direction;
+  if (!offer.GetHoldAttrib(direction)) return "sendrecv";
+  if (direction.CompareTo("sendonly")) return "recvonly";
+  if (direction.CompareTo("recvonly")) return "sendonly";
+  return "inactive";
 }
 
 cKytSTR BodyOf(const cMsgSIP& msg) {
@@ -67,10 +67,31 @@ void CopyList(const cKytListSTR& from, cKytListSTR& to) {
 
 }  // namespace
 
+bool cObjINVITE::BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall,
+                                  const cKytSTR& loginId, const char* pDirection,
+                                  bool bHoldConnection, const cKytListSTR& codecList,
+                                  cKytSTR& body) {
+  cKytSTR ip;
+  int32_t nPort = 0;
+  if (!pKytMainObj->GetRTPLineRx(pCall->GetLineNo(), ip, nPort) || ip.IsZeroLEN()) return false;
+  // One origin for the dialog; each new description counts its version up.
+  if (m_nSdpSessionId == 0) {
+    m_nSdpSessionId = cMsgSDP::NewSessionId();
+    m_nSdpVersion = m_nSdpSessionId;
+  } else {
+    ++m_nSdpVersion;
+  }
+  cMsgSDP sdp;
+  return sdp.CreateSDP(loginId, pDirection, bHoldConnection ? cKytSTR("0.0.0.0") : ip, ip, nPort,
+                       codecList, m_nSdpSessionId, m_nSdpVersion, body) &&
+         !body.IsZeroLEN();
+}
+
 bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
                          const cKytListSTR& codecList, cSIPCall* pCall, cCallSink* pKytMainObj,
                          int32_t& nError) {
   CopyList(codecList, m_pCodecNoList);
+  m_nSdpSessionId = 0;
   cKytSTR offer;
   if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList, offer)) {
     nError = kErrBuildSdp;
@@ -85,6 +106,8 @@ bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
     return false;
   }
   pCall->GetDigestAuth()->ResetOBJ();
+  ForgetChallenges();
+  m_bCancelOnProvisional = false;
   m_pLastSendReqINVITE = text;
   m_nHoldMethodCall = HOLD_NONE;
   pCall->SetObjectStatus(cSIPCall::STATUS_INVITE_SENT);
@@ -104,7 +127,9 @@ bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList
   }
   CopyList(codecList, m_pCodecNoList);
   cKytSTR answer;
-  if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList, answer)) {
+  std::unique_ptr<cMsgSIP> pOffer = cMsgSIP::initWithPacketSIP(m_pLastRecvReqINVITE);
+  const char* pDirection = pOffer ? AnswerDirection(BodyOf(*pOffer)) : "sendrecv";
+  if (!BuildDescription(pKytMainObj, pCall, loginId, pDirection, false, m_pCodecNoList, answer)) {
     // Nothing went out: the call keeps ringing and can still be accepted or refused.
     nError = kErrBuildSdp;
     return false;
@@ -118,7 +143,8 @@ bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList
   }
   pCall->SetObjectStatus(cSIPCall::STATUS_ACCEPTED);
   pCall->GetDigestAuth()->ResetOBJ();
-  pCall->SendToTick(cSIPCall::TICK_OK, text, host, nPort);
+  std::unique_ptr<cMsgSIP> pInvite = cMsgSIP::initWithPacketSIP(m_pLastRecvReqINVITE);
+  if (pInvite) SendOK(*pInvite, text, host, nPort, pCall);
   return true;
 }
 
@@ -153,6 +179,11 @@ bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPC
     nError = kErrNoCallOnLine;
     return false;
   }
+  // One INVITE transaction of ours at a time in a dialog.
+  if (m_bReINVITEPending || m_nRetryInMs >= 0) {
+    nError = kErrLineBusy;
+    return false;
+  }
   bool bHold = nHoldMethod == HOLD_HOLD;
   cKytSTR offer;
   if (!BuildDescription(pKytMainObj, pCall, loginId, bHold ? "sendonly" : "sendrecv", bHold,
@@ -169,6 +200,9 @@ bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPC
   }
   m_pLastSendReqINVITE = text;
   m_nHoldMethodCall = nHoldMethod;
+  m_bReINVITEPending = true;
+  TakeSentBranch();
+  ForgetChallenges();
   pCall->SendToTick(cSIPCall::TICK_INVITE, text, host, nPort);
   if (bHold) {
     pCall->OnTryingToHold();
@@ -178,16 +212,77 @@ bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPC
   return true;
 }
 
+void cObjINVITE::OnOneSecondTick(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj) {
+  if (m_nRetryInMs < 0) return;
+  m_nRetryInMs -= cTickTimer::kTickMs;
+  if (m_nRetryInMs > 0) return;
+  m_nRetryInMs = -1;
+  int32_t nError = 0;
+  if (pCall->GetObjectStatus() != cSIPCall::STATUS_CONNECTED ||
+      !SendReINVITE(m_nHoldMethodCall, loginId, pCall, pKytMainObj, nError)) {
+    OnFailToHoldOrResume(pCall);
+  }
+}
+
+void cObjINVITE::OnFailToHoldOrResume(cSIPCall* pCall) {
+  m_bReINVITEPending = false;
+  if (m_nHoldMethodCall == HOLD_HOLD) pCall->OnFailToHold();
+  if (m_nHoldMethodCall == HOLD_UNHOLD) pCall->OnFailToUnHold();
+}
+
+void cObjINVITE::OnReINVITEError(const cMsgSIP& response, cSIPCall* pCall) {
+  SendACK(response, pCall);
+  if (!m_bReINVITEPending) return;  // a late or repeated answer
+  int32_t nCode = response.GetStatusCode();
+  if (cSIPCall::EndsDialog(nCode)) {
+    m_bReINVITEPending = false;
+    pCall->EndDialog();
+    return;
+  }
+  if (nCode == kSipRequestPending) {
+    m_bReINVITEPending = false;
+    m_nRetryInMs = pCall->ReINVITERetryDelayMs();
+    return;
+  }
+  OnFailToHoldOrResume(pCall);
+}
+
+void cObjINVITE::SendOK(const cMsgSIP& request, const cKytSTR& text, const cKytSTR& host,
+                        int32_t nPort, cSIPCall* pCall) {
+  m_pOKText = text;
+  m_pOKHost = host;
+  m_nOKPort = nPort;
+  m_pOKCSeq = "";
+  request.GetCSeq(m_pOKCSeq);
+  pCall->SendToTick(cSIPCall::TICK_OK, text, host, nPort);
+}
+
+void cObjINVITE::OnNoACK(cSIPCall* pCall) {
+  int32_t nStatus = pCall->GetObjectStatus();
+  if (nStatus == cSIPCall::STATUS_ACCEPTED) {
+    pCall->OnFailToConnect();
+  } else if (nStatus == cSIPCall::STATUS_CONNECTED) {
+    pCall->EndDialog();
+  } else {
+    return;
+  }
+  pCall->SendReqBYE();
+}
+
 void cObjINVITE::OnTimeOutREQ(cSIPCall* pCall) {
   if (pCall->GetObjectStatus() == cSIPCall::STATUS_CONNECTED) {
+    m_bReINVITEPending = false;
     if (m_nHoldMethodCall == HOLD_HOLD) pCall->OnFailToHold();
     if (m_nHoldMethodCall == HOLD_UNHOLD) pCall->OnFailToUnHold();
     return;
   }
+  // Without any provisional response there is nothing to cancel (and a CANCEL may not be sent).
+  int32_t nStatus = pCall->GetObjectStatus();
+  bool bHeard = nStatus == cSIPCall::STATUS_TRYING_OUT || nStatus == cSIPCall::STATUS_RINGING_OUT;
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
-  if (pCall->PrepareReqCANCEL(m_pLastINVITE_ViaBranch, host, nPort, text)) {
+  if (bHeard && pCall->PrepareReqCANCEL(m_pLastINVITE_ViaBranch, host, nPort, text)) {
     pCall->SendToTick(cSIPCall::TICK_ONCE, text, host, nPort);
   }
   pCall->OnFailToConnect();
@@ -198,8 +293,19 @@ void cObjINVITE::OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId,
   pCall->KillTickAll();
   int32_t nStatus = pCall->GetObjectStatus();
   int32_t nCode = response.GetStatusCode();
+  if (m_bCancelOnProvisional) {
+    m_bCancelOnProvisional = false;
+    if (response.Is_Status_1XX()) {
+      pCall->SendReqCANCEL();
+      return;
+    }
+  }
   bool bDialling =
       nStatus == cSIPCall::STATUS_INVITE_SENT || nStatus == cSIPCall::STATUS_INVITE_AUTH_SENT;
+  // Timer C runs from each provisional response while the call is dialled.
+  bool bOutgoing = bDialling || nStatus == cSIPCall::STATUS_TRYING_OUT ||
+                   nStatus == cSIPCall::STATUS_RINGING_OUT;
+  if (bOutgoing && response.Is_Status_1XX()) pCall->ArmTimerC();
   if (nCode == kSipTrying) {
     if (bDialling) pCall->SetObjectStatus(cSIPCall::STATUS_TRYING_OUT);
     pCall->OnProvisionalResponse(nCode, ReasonOf(response));
@@ -217,6 +323,9 @@ void cObjINVITE::OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId,
     pCall->ON_INVITE_SESSION_PROGRESS(response);
     pCall->StartRTP(BodyOf(response), true, true);
     pCall->OnProvisionalResponse(nCode, ReasonOf(response));
+  } else if (nStatus == cSIPCall::STATUS_CONNECTED && !response.Is_Status_1XX()) {
+    // An error inside the dialog is not the end of the call.
+    OnReINVITEError(response, pCall);
   } else {
     pCall->StatusResponse(response);
   }
@@ -233,6 +342,7 @@ void cObjINVITE::SendACK(const cMsgSIP& response, cSIPCall* pCall) {
 
 void cObjINVITE::OnRepOK(const cMsgSIP& response, cSIPCall* pCall) {
   int32_t nStatus = pCall->GetObjectStatus();
+  m_bReINVITEPending = false;
   pCall->ON_INVITE_OK(response);
   SendACK(response, pCall);
   if (nStatus == cSIPCall::STATUS_IDLE) {
@@ -257,27 +367,76 @@ void cObjINVITE::OnRepOK(const cMsgSIP& response, cSIPCall* pCall) {
   }
 }
 
+void cObjINVITE::TakeSentBranch() {
+  // The ACK of an error to the re-INVITE belongs to the re-INVITE's transaction.
+  std::unique_ptr<cMsgSIP> pSent = cMsgSIP::initWithPacketSIP(m_pLastSendReqINVITE);
+  cKytListSTR vias;
+  cKytSTR topVia;
+  if (!pSent || !pSent->GetVia(vias) || !vias.GetHead(topVia)) return;
+  // As written, letter case kept.
+  uint32_t nAt = topVia.FindSTR("branch=");
+  if (nAt == cKytSTR::KYT_NOT_FOUND) return;
+  uint32_t nEnd = topVia.FindSTR(";", nAt);
+  cTextSIP::Mid(topVia, nAt + 7, nEnd == cKytSTR::KYT_NOT_FOUND ? topVia.GetLEN() : nEnd,
+                m_pLastINVITE_ViaBranch);
+}
+
+void cObjINVITE::ForgetChallenges() {
+  m_pAnsweredRealms.DeleteAll();
+  m_nAuthAnswers = 0;
+}
+
+bool cObjINVITE::MayAnswer(const cMsgSIP& response) {
+  cKytSTR challenge;
+  if (!cSIPCall::GetChallenge(response, challenge) || challenge.IsZeroLEN()) return false;
+  // Answering another algorithm with MD5 could only be refused again.
+  cKytSTR algorithm;
+  if (cAuth::FindToken(challenge, "algorithm=", algorithm) && !algorithm.CompareNoCaseTo("MD5")) {
+    return false;
+  }
+  cKytSTR realm, stale;
+  cAuth::FindToken(challenge, "realm=", realm);
+  bool bStale = cAuth::FindToken(challenge, "stale=", stale) && stale.CompareNoCaseTo("true");
+  cKytSTR key;
+  key.Format("%d %s", response.GetStatusCode(), realm.GetDATA());
+  bool bAnswered = m_pAnsweredRealms.Find(key.GetDATA());
+  // The same realm again with a fresh nonce means the credentials were refused.
+  if ((bAnswered && !bStale) || m_nAuthAnswers >= cAuth::kMaxAuthAnswers) return false;
+  if (!bAnswered) m_pAnsweredRealms.AddTail(key);
+  ++m_nAuthAnswers;
+  return true;
+}
+
+void cObjINVITE::GiveUpChallenge(const cMsgSIP& response, bool bReINVITE, cSIPCall* pCall) {
+  if (!bReINVITE) {
+    pCall->StatusResponse(response);
+    return;
+  }
+  SendACK(response, pCall);
+  OnFailToHoldOrResume(pCall);
+}
+
 void cObjINVITE::OnChallenge(const cMsgSIP& response, const cKytSTR& loginId,
                              const cKytSTR& password, cSIPCall* pCall) {
   int32_t nStatus = pCall->GetObjectStatus();
   bool bReINVITE = nStatus == cSIPCall::STATUS_CONNECTED && m_nHoldMethodCall != HOLD_NONE;
-  // Answered once per INVITE (status 2). A call given up here (status 0), or a connected call
-  // whose last INVITE was not a hold or resume, must not be dialled again by a late challenge.
-  bool bDialling = nStatus == cSIPCall::STATUS_INVITE_SENT ||
-                   nStatus == cSIPCall::STATUS_RINGING_OUT ||
-                   nStatus == cSIPCall::STATUS_TRYING_OUT;
-  if (!bDialling && !bReINVITE) return;
-  cKytSTR challenge;
-  if (!cSIPCall::GetChallenge(response, challenge) ||
-      !cMsgSIP::initWithPacketSIP(m_pLastSendReqINVITE)) {
+  // A call given up here (status 0), or a connected call whose last INVITE was not a hold or
+  // resume, must not be dialled again by a late challenge; the challenge is still acknowledged.
+  bool bDialling =
+      nStatus == cSIPCall::STATUS_INVITE_SENT || nStatus == cSIPCall::STATUS_INVITE_AUTH_SENT ||
+      nStatus == cSIPCall::STATUS_RINGING_OUT || nStatus == cSIPCall::STATUS_TRYING_OUT;
+  if (!bDialling && !bReINVITE) {
+    SendACK(response, pCall);
+    return;
+  }
+  cKytSTR authorization, proxyAuthorization, offer;
+  if (!MayAnswer(response) ||
+      !pCall->AnswerChallenge(response, m_pLastSendReqINVITE, "INVITE", loginId, password,
+                              !bReINVITE, authorization, proxyAuthorization, offer)) {
+    GiveUpChallenge(response, bReINVITE, pCall);
     return;
   }
   SendACK(response, pCall);
-  cKytSTR authorization, proxyAuthorization, offer;
-  if (!pCall->AnswerChallenge(response, m_pLastSendReqINVITE, "INVITE", loginId, password,
-                              !bReINVITE, authorization, proxyAuthorization, offer)) {
-    return;
-  }
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
@@ -286,6 +445,16 @@ void cObjINVITE::OnChallenge(const cMsgSIP& response, const cKytSTR& loginId,
       return;
     }
   } else {
+    // A proxy's challenge answered earlier still has to be passed when the server challenges,
+    // and the other way round.
+    cKytSTR reqURI;
+    pCall->GetReqURI(reqURI);
+    if (authorization.IsZeroLEN()) {
+      pCall->GetDigestAuth()->PrepareAuthParam(kSipUnauthorized, "INVITE", reqURI, authorization);
+    } else {
+      pCall->GetDigestAuth()->PrepareAuthParam(kSipProxyAuthenticationRequired, "INVITE", reqURI,
+                                               proxyAuthorization);
+    }
     cKytSTR target;
     pCall->GetToURI(target);
     if (!pCall->PrepareReqINVITE(target, offer, authorization, proxyAuthorization,
@@ -295,6 +464,7 @@ void cObjINVITE::OnChallenge(const cMsgSIP& response, const cKytSTR& loginId,
     pCall->SetObjectStatus(cSIPCall::STATUS_INVITE_AUTH_SENT);
   }
   m_pLastSendReqINVITE = text;
+  if (bReINVITE) TakeSentBranch();
   pCall->SendToTick(cSIPCall::TICK_INVITE, text, host, nPort);
 }
 
@@ -307,11 +477,25 @@ void cObjINVITE::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText,
   int32_t nViaPort = 0;
   cKytSTR branch;
   if (!cVia::Parse(topVia, viaHost, nViaPort, branch)) return;
+  // A resent INVITE we already accepted gets the same 2xx, not a new answer.
+  cKytSTR cseq;
+  int32_t nStatus = pCall->GetObjectStatus();
+  if (!m_pOKText.IsZeroLEN() && request.GetCSeq(cseq) && cseq.CompareTo(m_pOKCSeq.GetDATA())) {
+    // Once the call is over the INVITE's transaction is too: no new call rings from it.
+    if (nStatus == cSIPCall::STATUS_ACCEPTED || nStatus == cSIPCall::STATUS_CONNECTED) {
+      pCall->SendToTick(cSIPCall::TICK_ONCE, m_pOKText, m_pOKHost, m_nOKPort);
+    }
+    return;
+  }
+  if (m_bReINVITEPending && nStatus == cSIPCall::STATUS_CONNECTED) {
+    // Both sides offered at once: ours stands, theirs is tried again later.
+    pCall->SendResponse(request, kSipRequestPending, "Request Pending");
+    return;
+  }
   if (!pCall->ON_INVITE_REQ(request)) return;
   m_pLastINVITE_ViaBranch = branch;
   m_pLastRecvReqINVITE = requestText;
   pCall->SendResponse(request, kSipTrying, "Trying");
-  int32_t nStatus = pCall->GetObjectStatus();
   if (nStatus == cSIPCall::STATUS_CONNECTED) {
     AnswerReINVITE(request, loginId, pKytMainObj, pCall);
     return;
@@ -342,12 +526,8 @@ void cObjINVITE::TakeIncomingParties(const cMsgSIP& request, cSIPCall* pCall) {
 
 void cObjINVITE::AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId,
                                 cCallSink* pKytMainObj, cSIPCall* pCall) {
-  cMsgSDP offer;
-  offer.initWithPacketSDP(BodyOf(request));
-  cKytSTR direction;
-  bool bSendOnly = offer.GetHoldAttrib(direction) && direction.CompareTo("sendonly");
   cKytSTR answer;
-  if (!BuildDescription(pKytMainObj, pCall, loginId, bSendOnly ? "recvonly" : "sendrecv", false,
+  if (!BuildDescription(pKytMainObj, pCall, loginId, AnswerDirection(BodyOf(request)), false,
                         m_pCodecNoList, answer)) {
     return;
   }
@@ -355,7 +535,7 @@ void cObjINVITE::AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId,
   int32_t nPort = 0;
   cKytSTR text;
   if (pCall->RESPONSE(request, kSipOk, "OK", answer, host, nPort, text)) {
-    pCall->SendToTick(cSIPCall::TICK_OK, text, host, nPort);
+    SendOK(request, text, host, nPort, pCall);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "sip/SipStatus.h"
 #include "util/cKytListSTR.h"
 #include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
@@ -24,9 +25,19 @@ class cObjINVITE : private cKytNoCopy {
   bool AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList, cSIPCall* pCall,
                   cCallSink* pKytMainObj, int32_t& nError);
   void RejectCall(cSIPCall* pCall);
+  // The ringing call's INVITE answered 480: we are going away.
+  void RefuseForShutdown(cSIPCall* pCall) {
+    Refuse(kSipTemporarilyUnavailable, "Temporarily Unavailable", pCall);
+  }
   bool HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   bool UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   void OnTimeOutREQ(cSIPCall* pCall);
+  // The call was hung up before any provisional response: the first one is met with CANCEL.
+  void CancelOnProvisional() { m_bCancelOnProvisional = true; }
+  // Our 2xx was never acknowledged: the session ends with BYE, and the page hears of it.
+  void OnNoACK(cSIPCall* pCall);
+  // Counts down to sending again the hold or resume that met a 491.
+  void OnOneSecondTick(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj);
   void OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText, const cKytSTR& loginId,
                    cCallSink* pKytMainObj, cSIPCall* pCall);
   void OnReqACK(const cMsgSIP& request, cSIPCall* pCall);
@@ -45,13 +56,48 @@ class cObjINVITE : private cKytNoCopy {
   void Refuse(int32_t nCode, const char* pReason, cSIPCall* pCall);
   void OnChallenge(const cMsgSIP& response, const cKytSTR& loginId, const cKytSTR& password,
                    cSIPCall* pCall);
+  // Whether a challenge may be answered: MD5 (or no algorithm named), a realm not answered yet
+  // for this INVITE unless its nonce went stale, and not too many answers in a row.
+  bool MayAnswer(const cMsgSIP& response);
+  // A challenge we do not answer ends the INVITE: acknowledged and reported; a dialling call is
+  // over, a hold or resume leaves the call as it was.
+  void GiveUpChallenge(const cMsgSIP& response, bool bReINVITE, cSIPCall* pCall);
+  void ForgetChallenges();
+  // The Via branch of the INVITE last sent, for the ACK of an error to it.
+  void TakeSentBranch();
+  // A description of the call's line: its receive address in the origin, and in the connection
+  // line unless it puts the remote party on hold.
+  bool BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall, const cKytSTR& loginId,
+                        const char* pDirection, bool bHoldConnection, const cKytListSTR& codecList,
+                        cKytSTR& body);
   void OnRepOK(const cMsgSIP& response, cSIPCall* pCall);
+  // A final error to our re-INVITE: the call stays as last agreed, unless the far end has lost
+  // the dialog; a 491 is tried again later.
+  void OnReINVITEError(const cMsgSIP& response, cSIPCall* pCall);
+  void OnFailToHoldOrResume(cSIPCall* pCall);
   void SendACK(const cMsgSIP& response, cSIPCall* pCall);
   static void TakeIncomingParties(const cMsgSIP& request, cSIPCall* pCall);
 
+  // Sends a 2xx to the received INVITE, kept for the INVITE's retransmissions.
+  void SendOK(const cMsgSIP& request, const cKytSTR& text, const cKytSTR& host, int32_t nPort,
+              cSIPCall* pCall);
   cKytSTR m_pLastINVITE_ViaBranch;
+  cKytSTR m_pOKText;  // our last 2xx to an INVITE, and the CSeq it answers
+  cKytSTR m_pOKCSeq;
+  cKytSTR m_pOKHost;
+  int32_t m_nOKPort = 0;
   cKytSTR m_pLastSendReqINVITE;
   cKytSTR m_pLastRecvReqINVITE;
   int32_t m_nHoldMethodCall = HOLD_NONE;
+  // Our re-INVITE awaits its final response: no second one may start, and one from the far
+  // end meanwhile is answered 491.
+  bool m_bReINVITEPending = false;
+  bool m_bCancelOnProvisional = false;
+  int64_t m_nRetryInMs = -1;  // -1: no retry waiting
   cKytListSTR m_pCodecNoList;
+  uint32_t m_nSdpSessionId = 0;  // 0 until the dialog's first description
+  uint32_t m_nSdpVersion = 0;
+  // "status realm" of each challenge answered for the current INVITE, and how many answers.
+  cKytListSTR m_pAnsweredRealms;
+  int32_t m_nAuthAnswers = 0;
 };

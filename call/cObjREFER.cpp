@@ -24,8 +24,16 @@ void cObjREFER::OnRepREFER(const cMsgSIP& response, const cKytSTR& loginId, cons
     pCall->OnCallTransferAccepted();
     return;
   }
+  if (response.Is_Status_1XX()) return;
   if (nCode != kSipUnauthorized && nCode != kSipProxyAuthenticationRequired) {
-    pCall->StatusResponse(response);
+    // A refused transfer leaves the call up, unless the far end no longer knows the dialog.
+    if (cSIPCall::EndsDialog(nCode)) {
+      pCall->EndDialog();
+      return;
+    }
+    cKytSTR reason;
+    response.GetReasonPhrase(reason);
+    pCall->OnFailToTransfer(nCode, reason);
     return;
   }
   cKytSTR authorization, proxyAuthorization, body;

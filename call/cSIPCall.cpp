@@ -7,6 +7,7 @@
 #include "call/cObjINVITE.h"
 #include "call/cObjNOTIFY.h"
 #include "call/cObjREFER.h"
+#include "platform/cRandom.h"
 #include "sip/SipStatus.h"
 #include "sip/cAuth.h"
 #include "sip/cDigestAuth.h"
@@ -66,17 +67,66 @@ bool cSIPCall::Disconnect() {
   SetObjectStatus(STATUS_IDLE);
   if (nOldStatus == STATUS_CONNECTED) return SendReqBYE();
   if (IsUserAgentClient() && nOldStatus >= STATUS_INVITE_SENT && nOldStatus <= STATUS_TRYING_OUT) {
-    cKytSTR branch;
-    m_pINVITE->GetViaBranch(branch);
-    return m_pCANCEL->SendReqCANCEL(this, branch, m_nLastError);
+    // A CANCEL may only follow a provisional response; before one it waits for it.
+    if (nOldStatus == STATUS_INVITE_SENT || nOldStatus == STATUS_INVITE_AUTH_SENT) {
+      m_pINVITE->CancelOnProvisional();
+      return true;
+    }
+    return SendReqCANCEL();
   }
   ResetCALL();
   return true;
 }
 
+void cSIPCall::EndForShutdown() {
+  int32_t nStatus = GetObjectStatus();
+  KillTickAll();
+  SetObjectStatus(STATUS_IDLE);
+  if (nStatus == STATUS_CONNECTED || nStatus == STATUS_ACCEPTED) {
+    StopRTP(true, true);
+    SendReqBYE();
+  } else if (nStatus == STATUS_TRYING_OUT || nStatus == STATUS_RINGING_OUT) {
+    // Only a call that heard a provisional response may be cancelled.
+    SendReqCANCEL();
+  } else if (nStatus == STATUS_RINGING_IN) {
+    m_pINVITE->RefuseForShutdown(this);
+  }
+  KillTickAll();
+}
+
 bool cSIPCall::SendReqBYE() { return m_pBYE->SendReqBYE(this, m_nLastError); }
 
-void cSIPCall::OnOneSecondTick() { m_pTick->OnMainTick(); }
+bool cSIPCall::SendReqCANCEL() {
+  cKytSTR branch;
+  m_pINVITE->GetViaBranch(branch);
+  return m_pCANCEL->SendReqCANCEL(this, branch, m_nLastError);
+}
+
+void cSIPCall::ArmTimerC() { m_pTick->SetTimeOutTick(TICK_INVITE, 180000); }
+
+bool cSIPCall::EndsDialog(int32_t nStatusCode) {
+  return nStatusCode == kSipCallDoesNotExist || nStatusCode == kSipRequestTimeout;
+}
+
+void cSIPCall::EndDialog() {
+  if (GetObjectStatus() == STATUS_IDLE) return;
+  SetObjectStatus(STATUS_IDLE);
+  KillTickAll();
+  StopRTP(true, true);
+  OnDisconnectCall();
+}
+
+int64_t cSIPCall::ReINVITERetryDelayMs() const {
+  // 2.1 to 4 s for the Call-ID's owner, up to 2 s for the other side.
+  uint32_t nRandom = cRandom::Next32();
+  return IsUserAgentClient() ? 2100 + nRandom % 1900 : nRandom % 2000;
+}
+
+void cSIPCall::OnOneSecondTick() {
+  m_pTick->OnMainTick();
+  // Apart from the one timer, which the answers to the far end's requests keep busy.
+  m_pINVITE->OnOneSecondTick(LoginId(), this, m_pCallSink);
+}
 
 bool cSIPCall::GeneralCheck(const cMsgSIP&) { return true; }
 
@@ -115,7 +165,14 @@ void cSIPCall::OnReqINFO(const cMsgSIP& request) { SendResponse(request, kSipOk,
 void cSIPCall::SendToTick(int32_t nTimerId, const cKytSTR& text, const cKytSTR& toIP,
                           int32_t nToPort) {
   m_pKytMainObj->SendToSocket(text, toIP, nToPort);
-  if (nTimerId != TICK_ONCE) m_pTick->SetTick(nTimerId, text, toIP, nToPort);
+  if (nTimerId == TICK_OK) {
+    // A 2xx to an INVITE goes again after T1, doubling up to T2, until the ACK comes; without
+    // one in 64*T1 the session is given up.
+    static const cTxSchedule s_OkSchedule = cTxSchedule::Doubling(500, 4000, 32000);
+    m_pTick->SetTick(nTimerId, text, toIP, nToPort, s_OkSchedule);
+  } else if (nTimerId != TICK_ONCE) {
+    m_pTick->SetTick(nTimerId, text, toIP, nToPort);
+  }
 }
 
 void cSIPCall::KillTickAll() { m_pTick->KillTick(); }
@@ -356,8 +413,9 @@ void cSIPCall::OnTickEventTimeOut(int32_t nTickId) {
       if (GetObjectStatus() == STATUS_REJECTED) CloseNewCallSIP();
       break;
     case TICK_OK:
-      if (GetObjectStatus() != STATUS_CONNECTED) SetObjectStatus(STATUS_IDLE);
+      m_pINVITE->OnNoACK(this);
       break;
+
     default:
       break;
   }

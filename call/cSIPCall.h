@@ -67,6 +67,8 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   bool HoldCall();
   bool UnHoldCall();
   bool Disconnect();
+  // The agent shuts down: the far end hears the end of the call at once; nothing is reported.
+  void EndForShutdown();
   void OnOneSecondTick();
   void UnInitCALL() {}
   // What every received request must pass before it is routed, in a call or not; nothing is
@@ -113,6 +115,17 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   bool SendResponse(const cMsgSIP& request, int32_t nStatusCode, const char* pReason);
   // Ends the dialog with BYE (resent until answered); false with the error set.
   bool SendReqBYE();
+  // CANCEL of our INVITE, resent until answered; false with the error set.
+  bool SendReqCANCEL();
+  // Timer C: a dialled call that hears only provisional responses for three minutes is given up.
+  void ArmTimerC();
+  // 481 and 408 to a request inside the dialog mean the far end no longer has it: the call ends
+  // here too, reported as if the far end had hung up.
+  static bool EndsDialog(int32_t nStatusCode);
+  void EndDialog();
+  // Our re-INVITE met one of the far end's (491): the delay before it is sent again, random and
+  // longer when we own the Call-ID, so that the two sides do not collide again.
+  int64_t ReINVITERetryDelayMs() const;
 
   // Credentials answering a 401 (Authorization) or 407 (Proxy-Authorization) to the request
   // sentText, for the given method; the other output is emptied and sentBody receives the

@@ -135,7 +135,10 @@ void cChatContact::EndSendSide() {
 
 void cChatContact::PrepareDialogRequest(cMsgSIP& msg, const char* pMethod,
                                         const cContactDataSIP& data) {
-  m_pChatSIP->PrepareRequest(msg, pMethod, m_pReqURI, data.m_pFromTagURI, data.m_pToTagURI,
+  // Inside the dialog requests go to the remote target; the address-of-record would lead a proxy
+  // serving its domain back to itself.
+  const cKytSTR& requestURI = data.m_pRemoteTarget.IsZeroLEN() ? m_pReqURI : data.m_pRemoteTarget;
+  m_pChatSIP->PrepareRequest(msg, pMethod, requestURI, data.m_pFromTagURI, data.m_pToTagURI,
                              data.m_pCallId, m_nTranCount++);
   msg.SetContact(m_pChatSIP->GetContactURI());
   msg.SetEvent("presence");
@@ -241,8 +244,13 @@ void cChatContact::OnReqSUBSCRIBE(const cMsgSIP& request) {
   request.GetFrom(data.m_pToTagURI);
   data.m_pCallId = "";
   request.GetCallId(data.m_pCallId);
-  data.m_pObjRoute.DeleteAll();
-  request.GetRecordRoute(data.m_pObjRoute);
+  // A refresh inside the dialog keeps the route set of the SUBSCRIBE that created it.
+  if (!bToTagged || !data.m_bRouteFixed) {
+    data.m_pObjRoute.DeleteAll();
+    request.GetRecordRoute(data.m_pObjRoute);
+    data.m_bRouteFixed = true;
+  }
+  TakeRemoteTarget(request, data);
   m_pChatSIP->SendResponse(request, kSipAccepted, "Accepted", data.m_pToTag);
   SendMyStatus(m_pChatSIP->GetMyStatus());
 
@@ -261,6 +269,15 @@ void cChatContact::OnReqSUBSCRIBE(const cMsgSIP& request) {
 void cChatContact::OnReqNOTIFY(const cMsgSIP& request) {
   m_pChatSIP->SendResponse(request, kSipOk, "OK", "");
   if (!m_bReceiveNOTIFY) return;
+  cContactDataSIP& data = *m_pObjSendDataSUBSCRIBE;
+  // A NOTIFY may arrive before the 2xx of our SUBSCRIBE; then it establishes the dialog, its
+  // Record-Route read as a called party reads it.
+  if (!data.m_bRouteFixed) {
+    data.m_pObjRoute.DeleteAll();
+    request.GetRecordRoute(data.m_pObjRoute);
+    data.m_bRouteFixed = true;
+  }
+  TakeRemoteTarget(request, data);
   cKytSTR state;
   request.GetSubscriptionState(state);
   if (IsTerminated(state)) {
@@ -292,8 +309,16 @@ void cChatContact::OnRepSUBSCRIBE(const cMsgSIP& response) {
     }
     m_bReceiveNOTIFY = true;
     response.GetTo(data.m_pToTagURI);
-    data.m_pObjRoute.DeleteAll();
-    response.GetRecordRoute(data.m_pObjRoute);
+    if (!data.m_bRouteFixed) {
+      data.m_bRouteFixed = true;
+      // The subscriber walks the Record-Route of the 2xx back to front.
+      data.m_pObjRoute.DeleteAll();
+      cKytListSTR recorded;
+      response.GetRecordRoute(recorded);
+      cKytSTR value;
+      for (int32_t i = 0; recorded.GetAt(i, value); ++i) data.m_pObjRoute.AddHead(value);
+    }
+    TakeRemoteTarget(response, data);
     return;
   }
   if (nStatusCode == kSipUnauthorized || nStatusCode == kSipProxyAuthenticationRequired) {
@@ -313,6 +338,13 @@ void cChatContact::OnRepSUBSCRIBE(const cMsgSIP& response) {
 }
 
 void cChatContact::OnRepNOTIFY(const cMsgSIP&) { StopTick(SLOT_NOTIFY); }
+
+void cChatContact::TakeRemoteTarget(const cMsgSIP& msg, cContactDataSIP& data) {
+  cKytSTR contact;
+  if (msg.GetContact(contact) && !contact.IsZeroLEN()) {
+    cURI::PrepareRequestURI(contact, data.m_pRemoteTarget);
+  }
+}
 
 // ---------------------------------------------------------------------------------------------
 // Time

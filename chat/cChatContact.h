@@ -78,6 +78,8 @@ class cChatContact : public cChatContactTick {
   void OnContactStatus(int32_t nStatus);
   // A SUBSCRIBE or NOTIFY on the dialog data: everything but the method's own headers.
   void PrepareDialogRequest(cMsgSIP& msg, const char* pMethod, const cContactDataSIP& data);
+  // The message's Contact, when it has one, becomes the dialog's remote target.
+  static void TakeRemoteTarget(const cMsgSIP& msg, cContactDataSIP& data);
 
   int32_t m_nAutoReOnlineTick = kReOnlineSeconds;
   int32_t m_nStatusId;

@@ -123,7 +123,12 @@ void cChatSIP::OnReqSUBSCRIBE(const cMsgSIP& request) {
 void cChatSIP::OnReqNOTIFY(const cMsgSIP& request) {
   cKytSTR from, user;
   if (!request.GetFrom(from) || !UserOf(from, user)) return;
-  if (auto pContact = m_pChatContactList->FindContact(user)) pContact->OnReqNOTIFY(request);
+  if (auto pContact = m_pChatContactList->FindContact(user)) {
+    pContact->OnReqNOTIFY(request);
+  } else {
+    // No subscription of ours to this sender: it must not wait for an answer in vain.
+    SendResponse(request, kSipCallDoesNotExist, "Call/Transaction Does Not Exist", "");
+  }
 }
 
 void cChatSIP::OnRepSUBSCRIBE(const cMsgSIP& response) {

@@ -6,4 +6,6 @@ void cContactDataSIP::ResetOBJ() {
   m_pFromTagURI = "";
   m_pToTagURI = "";
   m_pObjRoute.DeleteAll();
+  m_pRemoteTarget = "";
+  m_bRouteFixed = false;
 }

@@ -6,7 +6,7 @@
 // Dialog data of one presence subscription: ours to a contact, or a contact's to us.
 class cContactDataSIP {
  public:
-  // Empties all five; the next request then starts a new dialog.
+  // Empties everything; the next request then starts a new dialog.
   void ResetOBJ();
   bool IsEmpty() const { return m_pCallId.IsZeroLEN(); }
 
@@ -15,4 +15,8 @@ class cContactDataSIP {
   cKytSTR m_pFromTagURI;  // the local party with its tag
   cKytSTR m_pToTagURI;    // the remote party, with its tag once known
   cKytListSTR m_pObjRoute;
+  // The remote party's Contact in Request-URI form, empty until one is known.
+  cKytSTR m_pRemoteTarget;
+  // The route set is taken once, by whatever establishes the dialog.
+  bool m_bRouteFixed = false;
 };

@@ -7,9 +7,15 @@ void cCSeq::Construct(const cKytSTR& method, int32_t nNumber, cKytSTR& value) {
 }
 
 bool cCSeq::Parse(const cKytSTR& value, cKytSTR& method, cKytSTR& number) {
-  uint32_t nSpace = value.FindSTR(" ");
-  if (nSpace == cKytSTR::KYT_NOT_FOUND) return false;
+  // Any run of blanks may separate the number from the method.
+  const char* pText = value.GetDATA();
+  uint32_t nLen = value.GetLEN();
+  uint32_t nSpace = 0;
+  while (nSpace < nLen && pText[nSpace] != ' ' && pText[nSpace] != '\t') ++nSpace;
+  if (nSpace == nLen) return false;
+  uint32_t nMethod = nSpace;
+  while (nMethod < nLen && (pText[nMethod] == ' ' || pText[nMethod] == '\t')) ++nMethod;
   cTextSIP::Mid(value, 0, nSpace, number);
-  cTextSIP::From(value, nSpace + 1, method);
+  cTextSIP::From(value, nMethod, method);
   return true;
 }

@@ -7,25 +7,37 @@ cDigestAuth::cDigestAuth() : m_pMd5(std::make_unique<cMd5c>()) {}
 
 void cDigestAuth::PrepareParam(cKytSTR& param) { param.Trim("\""); }
 
+cDigestAuth::sChallenge& cDigestAuth::SlotOf(int32_t nAuthType) {
+  return nAuthType == kSipProxyAuthenticationRequired ? m_Proxy : m_Www;
+}
+
+int32_t& cDigestAuth::CounterOf(const cKytSTR& nonce) {
+  for (sNonceCount& count : m_Counts) {
+    if (count.nonce.CompareTo(nonce.GetDATA())) return count.nCount;
+  }
+  sNonceCount& fresh = m_Counts[m_nOlderCount];
+  m_nOlderCount = 1 - m_nOlderCount;
+  fresh.nonce = nonce;
+  fresh.nCount = 0;
+  return fresh.nCount;
+}
+
 void cDigestAuth::StoreAuthParamINVITE(const cKytSTR& login, const cKytSTR& password,
                                        const cKytSTR& realm, const cKytSTR& qop,
-                                       const cKytSTR& nonce, const cKytSTR& nonceCount,
-                                       const cKytSTR& clientNonce, const cKytSTR& opaque,
-                                       int32_t nAuthType) {
+                                       const cKytSTR& nonce, const cKytSTR&, const cKytSTR&,
+                                       const cKytSTR& opaque, int32_t nAuthType) {
   m_pAuthLogin = login;
   m_pAuthPwd = password;
-  m_pRealm = realm;
-  m_pQop = qop;
-  m_pNonce = nonce;
-  m_pOpaque = opaque;
-  m_pNC = nonceCount;
-  m_pCNonce = clientNonce;
-  PrepareParam(m_pRealm);
-  PrepareParam(m_pQop);
-  PrepareParam(m_pNonce);
-  PrepareParam(m_pOpaque);
-  m_nAuthTypeINVITE = nAuthType;
-  m_bAuthParamINVITE = true;
+  sChallenge& slot = SlotOf(nAuthType);
+  slot.realm = realm;
+  slot.qop = qop;
+  slot.nonce = nonce;
+  slot.opaque = opaque;
+  PrepareParam(slot.realm);
+  PrepareParam(slot.qop);
+  PrepareParam(slot.nonce);
+  PrepareParam(slot.opaque);
+  slot.bStored = true;
 }
 
 void cDigestAuth::CalculateDigestResponse(const cKytSTR& login, const cKytSTR& password,
@@ -34,38 +46,35 @@ void cDigestAuth::CalculateDigestResponse(const cKytSTR& login, const cKytSTR& p
                                           const cKytSTR& nonce, cKytSTR& nonceCountOut,
                                           cKytSTR& clientNonceOut, cKytSTR& responseOut) {
   m_pMd5->DigestCalc(login, password, method, digestURI, realm, qop, nonce, nonceCountOut,
-                     clientNonceOut, m_nNonceCount, responseOut);
+                     clientNonceOut, CounterOf(nonce), responseOut);
+}
+
+bool cDigestAuth::PrepareAuthParam(int32_t nAuthType, const cKytSTR& method,
+                                   const cKytSTR& digestURI, cKytSTR& valueOut) {
+  sChallenge& slot = SlotOf(nAuthType);
+  valueOut = "";
+  if (!slot.bStored) return false;
+  cKytSTR nonceCount, clientNonce, response;
+  CalculateDigestResponse(m_pAuthLogin, m_pAuthPwd, method, digestURI, slot.realm, slot.qop,
+                          slot.nonce, nonceCount, clientNonce, response);
+  cAuth::Construct(m_pAuthLogin, slot.realm, slot.nonce, digestURI, clientNonce, nonceCount,
+                   slot.qop, slot.opaque, response, valueOut);
+  return !valueOut.IsZeroLEN();
 }
 
 bool cDigestAuth::PrepareAuthParamINVITE(const cKytSTR& method, const cKytSTR& digestURI,
                                          cKytSTR& authorizationOut,
                                          cKytSTR& proxyAuthorizationOut) {
-  if (!m_bAuthParamINVITE) return false;
-  cKytSTR response;
-  CalculateDigestResponse(m_pAuthLogin, m_pAuthPwd, method, digestURI, m_pRealm, m_pQop, m_pNonce,
-                          m_pNC, m_pCNonce, response);
-  cKytSTR value;
-  cAuth::Construct(m_pAuthLogin, m_pRealm, m_pNonce, digestURI, m_pCNonce, m_pNC, m_pQop, m_pOpaque,
-                   response, value);
-  if (m_nAuthTypeINVITE == kSipProxyAuthenticationRequired) {
-    proxyAuthorizationOut = value;
-    authorizationOut = "";
-  } else {
-    authorizationOut = value;
-    proxyAuthorizationOut = "";
-  }
-  return !value.IsZeroLEN();
+  if (!IsAuthParamStored()) return false;
+  bool bWww = PrepareAuthParam(kSipUnauthorized, method, digestURI, authorizationOut);
+  bool bProxy =
+      PrepareAuthParam(kSipProxyAuthenticationRequired, method, digestURI, proxyAuthorizationOut);
+  return bWww || bProxy;
 }
 
 void cDigestAuth::ResetOBJ() {
   m_pAuthLogin = "";
   m_pAuthPwd = "";
-  m_pRealm = "";
-  m_pQop = "";
-  m_pNonce = "";
-  m_pOpaque = "";
-  m_pNC = "";
-  m_pCNonce = "";
-  m_bAuthParamINVITE = false;
-  m_nAuthTypeINVITE = 0;
+  m_Www = sChallenge();
+  m_Proxy = sChallenge();
 }

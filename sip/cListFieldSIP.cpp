@@ -36,6 +36,8 @@ constexpr FieldName kFields[cListFieldSIP::FIELD_COUNT] = {
     {"Accept", nullptr},
     {"Event", "o"},
     {"Subscription-State", nullptr},
+    {"Require", nullptr},
+    {"Unsupported", nullptr},
 };
 
 constexpr size_t kMaxNameLength = 32;

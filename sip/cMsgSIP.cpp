@@ -15,6 +15,30 @@ cKytSTR& KytUserAgent() {
   return s_UserAgent;
 }
 
+// Adds each comma-separated value of one header line to values; commas inside angle brackets or
+// quotes belong to the value.
+void SplitValues(const cKytSTR& line, cKytListSTR& values) {
+  const char* pText = line.GetDATA();
+  uint32_t nLen = line.GetLEN();
+  bool bQuoted = false;
+  bool bBracketed = false;
+  uint32_t nStart = 0;
+  for (uint32_t i = 0; i <= nLen; ++i) {
+    char c = i < nLen ? pText[i] : ',';
+    if (c == '"' && !bBracketed) bQuoted = !bQuoted;
+    if (bQuoted) continue;
+    if (c == '<') bBracketed = true;
+    if (c == '>') bBracketed = false;
+    if (c != ',' || (bBracketed && i < nLen)) continue;
+    cKytSTR value;
+    cTextSIP::Mid(line, nStart, i, value);
+    value.Trim(" ");
+    value.Trim("\t");
+    if (!value.IsZeroLEN()) values.AddTail(value);
+    nStart = i + 1;
+  }
+}
+
 }  // namespace
 
 cMsgSIP::cMsgSIP() = default;
@@ -43,17 +67,30 @@ bool cMsgSIP::ParseSIP(const cKytSTR& head) {
   cKytSTR line;
   if (!lines.ReadLine(line) || !ParseStartLine(line)) return false;
 
+  // A header is kept until the next line shows it is not folded onto further lines.
+  cKytSTR name;
+  cKytSTR value;
+  bool bPending = false;
   while (lines.ReadLine(line)) {
+    char cFirst = line.GetDATA()[0];
+    if (bPending && (cFirst == ' ' || cFirst == '\t')) {
+      TrimBlanks(line);
+      if (!value.IsZeroLEN()) value.AppendSTR(" ");
+      value.AppendSTR(line.GetDATA());
+      continue;
+    }
+    if (bPending) AddHeader(name, value);
+    bPending = false;
     uint32_t nColon = line.FindSTR(":");
     if (nColon == cKytSTR::KYT_NOT_FOUND) break;  // the rest of the head is not headers
-    cKytSTR name;
-    cKytSTR value;
     cTextSIP::Mid(line, 0, nColon, name);
     cTextSIP::From(line, nColon + 1, value);
-    value.Trim(" ");
-    int32_t nRow = cListFieldSIP::FieldToIndex(name.GetDATA());
-    if (nRow >= 0) Add(nRow, value);
+    // Blanks may stand before the colon and after it.
+    TrimBlanks(name);
+    TrimBlanks(value);
+    bPending = true;
   }
+  if (bPending) AddHeader(name, value);
 
   if (!m_bIsReqSIP) {
     cKytSTR cseq;
@@ -62,6 +99,20 @@ bool cMsgSIP::ParseSIP(const cKytSTR& head) {
     if (GetCSeq(cseq) && cCSeq::Parse(cseq, method, number)) m_pMethodSIP = method;
   }
   return true;
+}
+
+void cMsgSIP::TrimBlanks(cKytSTR& text) {
+  // Both kinds, over and over, as they may alternate.
+  for (bool bTrimmed = true; bTrimmed;) {
+    bool bSpaces = text.Trim(" ");
+    bool bTabs = text.Trim("\t");
+    bTrimmed = bSpaces || bTabs;
+  }
+}
+
+void cMsgSIP::AddHeader(const cKytSTR& name, const cKytSTR& value) {
+  int32_t nRow = cListFieldSIP::FieldToIndex(name.GetDATA());
+  if (nRow >= 0) Add(nRow, value);
 }
 
 bool cMsgSIP::ParseStartLine(const cKytSTR& line) {
@@ -79,7 +130,7 @@ bool cMsgSIP::ParseStartLine(const cKytSTR& line) {
 
   m_bIsReqSIP = cKytSTR::StrFind(line.GetDATA(), "SIP/") != 0;
   if (m_bIsReqSIP) {
-    first.MakeUpper();
+    // Methods are case-sensitive: "invite" is some other method, not INVITE.
     m_pMethodSIP = std::move(first);
     m_pReqURI = std::move(second);
   } else {
@@ -148,7 +199,13 @@ void cMsgSIP::SetRecordRoute(const cKytListSTR& values) {
 }
 
 bool cMsgSIP::GetRecordRoute(cKytListSTR& values) const {
-  return CopyOut(cListFieldSIP::FIELD_RECORD_ROUTE, values);
+  const int32_t nRow = cListFieldSIP::FIELD_RECORD_ROUTE;
+  int32_t nCount = m_pFieldSIP[nRow].GetCount();
+  cKytSTR line;
+  for (int32_t i = 0; i < nCount; ++i) {
+    if (m_pFieldSIP[nRow].GetAt(i, line)) SplitValues(line, values);
+  }
+  return nCount > 0;
 }
 
 void cMsgSIP::SetRoute(const cKytListSTR& values) { CopyRow(values, cListFieldSIP::FIELD_ROUTE); }

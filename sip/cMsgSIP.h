@@ -47,6 +47,7 @@ class cMsgSIP : private cKytNoCopy {
   void SetVia(const cKytListSTR& values);
   bool GetVia(cKytListSTR& values) const;
   void SetRecordRoute(const cKytListSTR& values);
+  // One entry per route value: values joined by commas on one line are split apart.
   bool GetRecordRoute(cKytListSTR& values) const;
   void SetRoute(const cKytListSTR& values);
   void SetFrom(const cKytSTR& value) { Add(cListFieldSIP::FIELD_FROM, value); }
@@ -90,6 +91,8 @@ class cMsgSIP : private cKytNoCopy {
   void ReferredBy(const cKytSTR& value) { Add(cListFieldSIP::FIELD_REFERRED_BY, value); }
   void SetEvent(const cKytSTR& value) { Add(cListFieldSIP::FIELD_EVENT, value); }
   bool GetEvent(cKytSTR& value) const { return First(cListFieldSIP::FIELD_EVENT, value); }
+  bool GetRequire(cKytSTR& value) const { return First(cListFieldSIP::FIELD_REQUIRE, value); }
+  void SetUnsupported(const cKytSTR& value) { Add(cListFieldSIP::FIELD_UNSUPPORTED, value); }
   void SetSubscriptionState(const cKytSTR& value) {
     Add(cListFieldSIP::FIELD_SUBSCRIPTION_STATE, value);
   }
@@ -126,6 +129,9 @@ class cMsgSIP : private cKytNoCopy {
   bool Is_Rep_SessionProgress() const { return m_nStatusCode == kSipSessionProgress; }
 
  private:
+  // Strips spaces and tabs at both ends.
+  static void TrimBlanks(cKytSTR& text);
+  void AddHeader(const cKytSTR& name, const cKytSTR& value);
   bool ParseSIP(const cKytSTR& head);
   bool ParseStartLine(const cKytSTR& line);
   void Add(int32_t nRow, const cKytSTR& value) { m_pFieldSIP[nRow].AddTail(value); }

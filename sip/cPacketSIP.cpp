@@ -162,11 +162,9 @@ bool cPacketSIP::BeginDialogRequest(cMsgSIP& msg, const char* pMethod, cKytSTR& 
 
 void cPacketSIP::AddCredentials(cMsgSIP& msg, const cKytSTR& authorization,
                                 const cKytSTR& proxyAuthorization) {
-  if (!proxyAuthorization.IsZeroLEN()) {
-    msg.SetProxyAuthorization(proxyAuthorization);
-  } else if (!authorization.IsZeroLEN()) {
-    msg.SetAuthorization(authorization);
-  }
+  // Behind a challenging proxy and a challenging server a request carries both.
+  if (!proxyAuthorization.IsZeroLEN()) msg.SetProxyAuthorization(proxyAuthorization);
+  if (!authorization.IsZeroLEN()) msg.SetAuthorization(authorization);
 }
 
 namespace {
@@ -186,6 +184,10 @@ bool cPacketSIP::INVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKy
   if (!MakeContact(m_pKytMainObj, contact)) return false;
 
   m_bIsUAC = true;
+  m_bDialogEstablished = false;
+  m_bStrictRoute = false;
+  m_pRoute.DeleteAll();
+  m_pRecordRoute.DeleteAll();
   SetReqURI(target);
   cURI::PrepareToURI(target, m_pToTagURI);
   // A repeated INVITE carrying credentials stays in the dialog the first one opened.
@@ -202,6 +204,10 @@ bool cPacketSIP::INVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKy
 
   cMsgSIP msg;
   BeginRequest(msg, "INVITE", branch, m_nSeqNoINVITE, m_pFromTagURI, m_pToTagURI, toHost, nToPort);
+  m_pInviteReqURI = m_pReqURI;
+  m_pInviteTo = m_pToTagURI;
+  m_pInviteHost = toHost;
+  m_nInvitePort = nToPort;
   msg.SetContact(contact);
   msg.SetContentType("application/sdp");
   msg.SetAllow(kAllow);
@@ -258,9 +264,12 @@ bool cPacketSIP::CANCEL(const cKytSTR& inviteBranch, cKytSTR& toHost, int32_t& n
   text = "";
   cKytSTR contact;
   if (!MakeContact(m_pKytMainObj, contact)) return false;
+  // Request-URI, To (without the tag a provisional response brought) and next hop of the INVITE.
   cMsgSIP msg;
-  BeginRequest(msg, "CANCEL", inviteBranch, m_nSeqNoINVITE, m_pFromTagURI, m_pToTagURI, toHost,
-               nToPort);
+  StartRequest(m_pKytMainObj, msg, "CANCEL", m_pInviteReqURI, inviteBranch, m_pFromTagURI,
+               m_pInviteTo, m_pCallId, m_nSeqNoINVITE);
+  toHost = m_pInviteHost;
+  nToPort = m_nInvitePort;
   msg.SetUserAgent(kUserAgent);
   return Render(msg, text);
 }
@@ -320,6 +329,8 @@ bool cPacketSIP::INFO_DTMF(int32_t nDigit, int32_t nDuration, cKytSTR& toHost, i
 }
 
 bool cPacketSIP::ManageRecordRoute(const cMsgSIP& msg) {
+  if (m_bDialogEstablished) return m_bStrictRoute;
+  m_bStrictRoute = false;
   m_pRecordRoute.DeleteAll();
   m_pRoute.DeleteAll();
   cKytListSTR received;
@@ -346,12 +357,31 @@ bool cPacketSIP::ManageRecordRoute(const cMsgSIP& msg) {
   if (msg.GetContact(contact)) m_pRoute.AddTail(contact);
   m_pRoute.RemoveHead(first);
   SetReqURI(first);
+  m_bStrictRoute = true;
   return true;
 }
 
 void cPacketSIP::TakeRemoteTarget(const cKytSTR& contact) {
   SetProxyURI(contact);
   SetReqURI(contact);
+}
+
+void cPacketSIP::RefreshRemoteTarget(const cMsgSIP& msg) {
+  cKytSTR contact;
+  if (!msg.GetContact(contact) || contact.IsZeroLEN()) return;
+  if (!m_bStrictRoute) {
+    TakeRemoteTarget(contact);
+    return;
+  }
+  // Behind a strict router the remote target is the last Route entry.
+  cKytListSTR route;
+  cKytSTR value;
+  for (int32_t i = 0; i + 1 < m_pRoute.GetCount() && m_pRoute.GetAt(i, value); ++i) {
+    route.AddTail(value);
+  }
+  route.AddTail(contact);
+  m_pRoute.DeleteAll();
+  route.CopyTo(m_pRoute);
 }
 
 bool cPacketSIP::ON_INVITE_REQ(const cMsgSIP& request) {
@@ -366,6 +396,12 @@ bool cPacketSIP::ON_INVITE_REQ(const cMsgSIP& request) {
     return false;
   }
 
+  if (m_bDialogEstablished) {
+    // A re-INVITE (or a resent INVITE): the dialog keeps its parties, sides and route set.
+    m_nSeqNoINVITE = cTextSIP::ToInt(number.GetDATA());
+    RefreshRemoteTarget(request);
+    return true;
+  }
   m_bIsUAC = false;
   cKytSTR tag;
   if (cURI::GetTag(to, tag)) {
@@ -383,12 +419,16 @@ bool cPacketSIP::ON_INVITE_REQ(const cMsgSIP& request) {
     request.GetContact(contact);
     TakeRemoteTarget(contact);
   }
+  m_bDialogEstablished = true;
   return true;
 }
 
 bool cPacketSIP::ON_INVITE_RINGING(const cMsgSIP& response) {
+  if (m_bDialogEstablished) return true;
   response.GetTo(m_pToTagURI);
-  ManageRecordRoute(response);
+  // Only a provisional response with a tag opens an early dialog with a route set of its own.
+  cKytSTR tag;
+  if (cURI::GetTag(m_pToTagURI, tag)) ManageRecordRoute(response);
   return true;
 }
 
@@ -397,18 +437,23 @@ bool cPacketSIP::ON_INVITE_SESSION_PROGRESS(const cMsgSIP& response) {
 }
 
 bool cPacketSIP::ON_INVITE_OK(const cMsgSIP& response) {
+  if (m_bDialogEstablished) {
+    RefreshRemoteTarget(response);
+    return true;
+  }
   response.GetTo(m_pToTagURI);
   cKytSTR contact;
   if (!ManageRecordRoute(response) && response.GetContact(contact) && !contact.IsZeroLEN()) {
     TakeRemoteTarget(contact);
   }
+  m_bDialogEstablished = true;
   return true;
 }
 
 bool cPacketSIP::Respond(const cKytCoreSink* pKytMainObj, const cKytSTR& localTag,
                          const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
                          const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
-                         int32_t& nToPort, cKytSTR& text) {
+                         int32_t& nToPort, cKytSTR& text, const cKytSTR& unsupported) {
   text = "";
   cKytSTR ownContact;
   if (!MakeContact(pKytMainObj, ownContact)) return false;
@@ -427,6 +472,7 @@ bool cPacketSIP::Respond(const cKytCoreSink* pKytMainObj, const cKytSTR& localTa
     response.AddContact(ownContact);
   }
   response.SetBodySDP(body);
+  response.SetUnsupported(unsupported);
   return response.Build(toHost, nToPort, text);
 }
 
@@ -438,13 +484,15 @@ bool cPacketSIP::RESPONSE(const cMsgSIP& request, int32_t nStatusCode, const cKy
 }
 
 bool cPacketSIP::AnswerOutsideDialog(cKytCoreSink* pKytMainObj, const cMsgSIP& request,
-                                     int32_t nStatusCode, const char* pReason) {
+                                     int32_t nStatusCode, const char* pReason,
+                                     const cKytSTR& unsupported) {
   cKytSTR tag;
   GenUniqueTagId(tag);
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
-  if (!Respond(pKytMainObj, tag, request, nStatusCode, pReason, "", "", host, nPort, text)) {
+  if (!Respond(pKytMainObj, tag, request, nStatusCode, pReason, "", "", host, nPort, text,
+               unsupported)) {
     return false;
   }
   pKytMainObj->SendToSocket(text, host, nPort);

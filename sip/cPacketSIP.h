@@ -16,8 +16,9 @@ class cPacketSIP : private cKytNoCopy {
  public:
   static constexpr const char* kUserAgent = "KytSIPUserAgentiOS/3.4";
   static constexpr const char* kMaxForwards = "70";
+  // Exactly the methods a request to us may carry: REFER and REGISTER are only sent.
   static constexpr const char* kAllow =
-      "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, REFER, REGISTER, MESSAGE, SUBSCRIBE";
+      "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, MESSAGE, SUBSCRIBE";
 
   // initWithCallId: takes callId, or generates one on the listen address when it is empty.
   cPacketSIP(cKytCoreSink* pKytMainObj, const cKytSTR& callId);
@@ -53,8 +54,8 @@ class cPacketSIP : private cKytNoCopy {
   bool SetContact(cMsgSIP& msg) const;
 
   // Requests. Each answers true with the text and its destination; false (text empty) when the
-  // Contact cannot be built. Credentials: Proxy-Authorization when given, else Authorization
-  // when given.
+  // Contact cannot be built. Credentials: Proxy-Authorization and Authorization, each when
+  // given.
   bool INVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKytSTR& authorization,
               const cKytSTR& proxyAuthorization, cKytSTR& branch, cKytSTR& toHost, int32_t& nToPort,
               cKytSTR& text);
@@ -78,8 +79,13 @@ class cPacketSIP : private cKytNoCopy {
   bool ON_INVITE_RINGING(const cMsgSIP& response);
   bool ON_INVITE_SESSION_PROGRESS(const cMsgSIP& response);
   bool ON_INVITE_OK(const cMsgSIP& response);
-  // True when a strict router took over the Request-URI.
+  // True when a strict router took over the Request-URI. Once the dialog is established the route
+  // set stays as it was then and this only answers whether a strict router holds it.
   bool ManageRecordRoute(const cMsgSIP& msg);
+  // A target refresh (re-INVITE or its 2xx): the Contact becomes the remote target; the route
+  // set is left alone.
+  void RefreshRemoteTarget(const cMsgSIP& msg);
+  bool IsDialogEstablished() const { return m_bDialogEstablished; }
 
   // Responses to a request; the destination is the request's topmost Via. forwardUser (3xx
   // only) adds a Contact on the proxy before the agent's own.
@@ -92,8 +98,10 @@ class cPacketSIP : private cKytNoCopy {
                         const cKytSTR& body, cKytSTR& toHost, int32_t& nToPort, cKytSTR& text);
   // Answers once, through the sink, a request that belongs to no dialog here: a new local tag
   // and the agent's own Contact. False when nothing could be built.
+  // unsupported, when given, goes into an Unsupported header (the answer to a Require).
   static bool AnswerOutsideDialog(cKytCoreSink* pKytMainObj, const cMsgSIP& request,
-                                  int32_t nStatusCode, const char* pReason);
+                                  int32_t nStatusCode, const char* pReason,
+                                  const cKytSTR& unsupported = "");
   // Start line, our Via, From, To, Call-ID, CSeq and Max-Forwards: the head of every request
   // this agent sends, in or outside a dialog.
   static void StartRequest(const cKytCoreSink* pKytMainObj, cMsgSIP& msg, const char* pMethod,
@@ -114,6 +122,15 @@ class cPacketSIP : private cKytNoCopy {
   int32_t m_nTranCount = 1;
   int32_t m_nSeqNoINVITE = 1;
   bool m_bIsUAC = false;
+  // Set by the 2xx (caller) or the INVITE (called side) that establishes the dialog; from then on
+  // the route set is never rebuilt.
+  bool m_bDialogEstablished = false;
+  bool m_bStrictRoute = false;
+  // The initial INVITE as sent, which its CANCEL repeats whatever the dialog learned since.
+  cKytSTR m_pInviteReqURI;
+  cKytSTR m_pInviteTo;
+  cKytSTR m_pInviteHost;
+  int32_t m_nInvitePort = 0;
   cKytSTR m_pRTPToIP;
   int32_t m_nRTPToPort = 0;
   int32_t m_nObjectStatus = 0;
@@ -125,7 +142,7 @@ class cPacketSIP : private cKytNoCopy {
   static bool Respond(const cKytCoreSink* pKytMainObj, const cKytSTR& localTag,
                       const cMsgSIP& request, int32_t nStatusCode, const cKytSTR& reason,
                       const cKytSTR& body, const cKytSTR& forwardUser, cKytSTR& toHost,
-                      int32_t& nToPort, cKytSTR& text);
+                      int32_t& nToPort, cKytSTR& text, const cKytSTR& unsupported = "");
   // Start line, Via, From, To, Call-ID, CSeq, Max-Forwards and the route set of a request, and
   // where it goes: the first route entry, else the next hop.
   void BeginRequest(cMsgSIP& msg, const char* pMethod, const cKytSTR& branch, int32_t nCSeq,

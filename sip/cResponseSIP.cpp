@@ -53,7 +53,13 @@ bool cResponseSIP::Build(cKytSTR& toHost, int32_t& nToPort, cKytSTR& text) const
 
   cKytSTR contact;
   for (int32_t i = 0; m_pContacts.GetAt(i, contact); ++i) msg.SetContact(contact);
-  if (m_nStatusCode == kSipMethodNotAllowed) msg.SetAllow(cPacketSIP::kAllow);
+  cKytSTR method;
+  m_Request.GetMethod(method);
+  if (m_nStatusCode == kSipMethodNotAllowed ||
+      (m_nStatusCode == kSipOk && method.CompareTo("OPTIONS"))) {
+    msg.SetAllow(cPacketSIP::kAllow);
+  }
+  if (!m_pUnsupported.IsZeroLEN()) msg.SetUnsupported(m_pUnsupported);
   if (m_bCopyExpires) {
     int32_t nExpires = m_Request.GetExpires();
     if (nExpires >= 0) msg.SetExpires(nExpires);

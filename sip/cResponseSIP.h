@@ -11,8 +11,8 @@ class cMsgSIP;
 // The one builder of the responses this agent sends. A response copies the request's Via,
 // Record-Route, Call-ID, From and CSeq (a 487 answers the INVITE that a CANCEL ended) and its To,
 // with the local tag appended when the request's To has none; it carries User-Agent, and Allow
-// when it is a 405. The sender adds Contact values, a body and the request's Expires. It goes to
-// the request's topmost Via.
+// when it is a 405 or the 200 to an OPTIONS. The sender adds Contact values, a body and the
+// request's Expires. It goes to the request's topmost Via.
 class cResponseSIP : private cKytNoCopy {
  public:
   // The request must outlive the builder.
@@ -24,6 +24,8 @@ class cResponseSIP : private cKytNoCopy {
   void AddContact(const cKytSTR& contact) { m_pContacts.AddTail(contact); }
   // An SDP body; empty sends none.
   void SetBodySDP(const cKytSTR& body) { m_pBodySDP = body; }
+  // The option tags of a Require we do not support; empty sends none.
+  void SetUnsupported(const cKytSTR& tags) { m_pUnsupported = tags; }
   // Repeats the request's Expires when it has one.
   void CopyExpires() { m_bCopyExpires = true; }
 
@@ -38,5 +40,6 @@ class cResponseSIP : private cKytNoCopy {
   cKytSTR m_pLocalTag;
   cKytListSTR m_pContacts;
   cKytSTR m_pBodySDP;
+  cKytSTR m_pUnsupported;
   bool m_bCopyExpires = false;
 };

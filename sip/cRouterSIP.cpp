@@ -38,7 +38,17 @@ void cRouterSIP::OnSocketRecv(const cKytSTR& text) const {
 
 void cRouterSIP::OnRequest(const cMsgSIP& request, const cKytSTR& text) const {
   if (m_fnRequestCheck && !m_fnRequestCheck(request)) return;
-  auto it = m_pRequestRoutes.find(MethodOf(request));
+  // We support no extension: whatever a request requires is refused, except on ACK and CANCEL,
+  // which cannot be refused.
+  cKytSTR required;
+  std::string method = MethodOf(request);
+  if (request.GetRequire(required) && !required.IsZeroLEN() && method != "ACK" &&
+      method != "CANCEL") {
+    cPacketSIP::AnswerOutsideDialog(m_pKytMainObj, request, kSipBadExtension, "Bad Extension",
+                                    required);
+    return;
+  }
+  auto it = m_pRequestRoutes.find(method);
   if (it != m_pRequestRoutes.end()) {
     it->second(request, text);
   } else {

@@ -8,7 +8,16 @@ void cTick::SetTick(int32_t nTickId, const cKytSTR& text, const cKytSTR& toIP, i
   Arm(nTickId, text, toIP, nToPort, cTxSchedule::CallRequest());
 }
 
+void cTick::SetTick(int32_t nTickId, const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort,
+                    const cTxSchedule& schedule) {
+  Arm(nTickId, text, toIP, nToPort, schedule);
+}
+
 void cTick::SetTimeOutTick(int32_t nTickId) { Arm(nTickId, "", "", 0, cTxSchedule::CallTimeOut()); }
+
+void cTick::SetTimeOutTick(int32_t nTickId, int64_t nAfterMs) {
+  Arm(nTickId, "", "", 0, cTxSchedule({}, nAfterMs));
+}
 
 void cTick::Arm(int32_t nTickId, const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort,
                 const cTxSchedule& schedule) {

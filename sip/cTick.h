@@ -16,7 +16,11 @@ class cTick {
 
   // Arming replaces whatever was pending.
   void SetTick(int32_t nTickId, const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort);
+  void SetTick(int32_t nTickId, const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort,
+               const cTxSchedule& schedule);
   void SetTimeOutTick(int32_t nTickId);
+  // Nothing to resend: only the time-out, after nAfterMs.
+  void SetTimeOutTick(int32_t nTickId, int64_t nAfterMs);
   void KillTick() { m_pTickData.Reset(); }
 
   // Once a tick, from the call object.

@@ -165,6 +165,8 @@ bool cKytSIPUserAgentObject::InitEx(bool bBindToListenIP, const cKytSTR& listenI
 void cKytSIPUserAgentObject::UnInit() {
   m_bIsInitialized = false;
   m_pObjTimerTick->StopOneSecondTick();
+  // Live calls end on the wire before the socket goes.
+  m_pObjCallPool->EndAll();
   m_pSocketSIP->CloseSocket();
   m_pKytRTPLib->UnInitOBJECT();
   m_pAllocLineSIP.clear();

@@ -103,30 +103,31 @@ TEST(RequestHandler, OptionsAnsweredWhenTheViaParses) {
 }
 
 TEST(RequestHandler, RequestsWithoutACall) {
+  // Each names a dialog or transaction we do not have: 481, and nothing for the ACK.
   FakeAgent agent("alice", 5061, 4000);
   agent.Deliver(Request("BYE", "gone@peer", "5 BYE"));
-  EXPECT_EQ(StartLineOf(agent.LastSent("SIP/2.0")), "SIP/2.0 200 OK");
   agent.Deliver(Request("INFO", "gone@peer", "6 INFO", "", "Signal=1\r\n"));
-  EXPECT_EQ(HeaderOf(agent.LastSent("SIP/2.0"), "CSeq"), "6 INFO");
   agent.Deliver(Request("CANCEL", "gone@peer", "1 CANCEL"));
-  ASSERT_EQ(agent.m_Sent.size(), 4u);
-  EXPECT_EQ(StartLineOf(agent.m_Sent[2]), "SIP/2.0 487 Request Terminated");
-  EXPECT_EQ(HeaderOf(agent.m_Sent[2], "CSeq"), "1 INVITE");
-  EXPECT_EQ(StartLineOf(agent.m_Sent[3]), "SIP/2.0 200 OK");
-  EXPECT_EQ(HeaderOf(agent.m_Sent[3], "CSeq"), "1 CANCEL");
   agent.Deliver(Request("ACK", "gone@peer", "1 ACK"));
-  EXPECT_EQ(agent.m_Sent.size(), 4u);
+  ASSERT_EQ(agent.m_Sent.size(), 3u);
+  const char* pCSeqs[] = {"5 BYE", "6 INFO", "1 CANCEL"};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(StartLineOf(agent.m_Sent[i]), "SIP/2.0 481 Call/Transaction Does Not Exist");
+    EXPECT_EQ(HeaderOf(agent.m_Sent[i], "CSeq"), pCSeqs[i]);
+  }
   EXPECT_EQ(agent.m_Pool.GetCallCount(), 0);
   EXPECT_TRUE(agent.m_Events.m_Events.empty());
 }
 
-TEST(RequestHandler, NotifyOutsideCallsGoesToPresenceOnly) {
+TEST(RequestHandler, NotifyOutsideCallsGoesToPresenceOrIsRefused) {
   FakeAgent agent("alice", 5061, 4000);
   agent.Deliver(Request("NOTIFY", "p1@peer", "1 NOTIFY", "Event: Presence\r\n"));
-  agent.Deliver(Request("NOTIFY", "p2@peer", "1 NOTIFY", "Event: refer\r\n"));
+  agent.Deliver(Request("NOTIFY", "p2@peer", "1 NOTIFY", "Event: message-summary\r\n"));
   agent.Deliver(Request("NOTIFY", "p3@peer", "1 NOTIFY"));
   EXPECT_EQ(agent.m_PresenceNotifies, std::vector<std::string>{"Presence"});
-  EXPECT_TRUE(agent.m_Sent.empty());
+  ASSERT_EQ(agent.m_Sent.size(), 2u);
+  EXPECT_EQ(StartLineOf(agent.m_Sent[0]), "SIP/2.0 489 Bad Event");
+  EXPECT_EQ(StartLineOf(agent.m_Sent[1]), "SIP/2.0 489 Bad Event");
 }
 
 TEST(RequestHandler, IncomingInviteShowsTheCaller) {

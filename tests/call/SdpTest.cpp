@@ -260,7 +260,7 @@ TEST(SdpParse, DirectionAndRemoteHold) {
       {"c=IN IP4 1.2.3.4\r\na=SENDONLY\r\n", "sendonly", true},
       {"c=IN IP4 1.2.3.4\r\na=recvonly\r\n", "recvonly", false},
       {"c=IN IP4 0.0.0.0\r\na=sendrecv\r\n", nullptr, true},
-      {"c=IN IP4 1.2.3.4\r\na=inactive\r\n", nullptr, false},
+      {"c=IN IP4 1.2.3.4\r\na=inactive\r\n", "inactive", true},
       {"c=IN IP4 1.2.3.4\r\na=sendrecv\r\n", nullptr, false},
       {"c=IN IP4 0.0.0.01\r\n", nullptr, false},
   };

@@ -93,19 +93,16 @@ TEST_F(SippCall, TryingOnlyIsNeitherResentNorTimedOut) {
   EXPECT_EQ(agent.CountSent("ACK "), 1);
 }
 
-TEST_F(SippCall, NeverAnsweredInviteEndsWithOneCancel) {
+TEST_F(SippCall, NeverAnsweredInviteEndsWithoutCancel) {
   StartPeer("uas_never_answer.xml");
   Dial();
   for (int nTick = 1; nTick <= 17; ++nTick) Tick();
   EXPECT_EQ(agent.CountSent("INVITE "), 9);
-  EXPECT_EQ(agent.CountSent("CANCEL "), 0);
   EXPECT_FALSE(agent.m_Events.Has("OnFailToConnect"));
   Tick();
-  EXPECT_EQ(agent.CountSent("CANCEL "), 1);
   EXPECT_EQ(agent.m_Events.Last(), "OnFailToConnect 0");
   ExpectPeerDone();
-  for (int i = 0; i < 20; ++i) Tick();
-  EXPECT_EQ(agent.CountSent("CANCEL "), 1);
+  EXPECT_EQ(agent.CountSent("CANCEL "), 0);
 }
 
 // The check of the credentials that answer challenge n (see uas_auth.xml).
@@ -161,6 +158,140 @@ INSTANTIATE_TEST_SUITE_P(
                                     "Proxy Authentication Required", "Proxy-Authenticate"},
                       ChallengeCase{"407", "Proxy Authentication Required", "Proxy-Authenticate",
                                     "401", "Unauthorized", "WWW-Authenticate"}));
+
+// Chains of challenges to one INVITE: what the caller answers, what it gives up.
+struct ChainCase {
+  const char* pName;
+  const char* pCode1;
+  const char* pRealm1;
+  const char* pExtra1;
+  const char* pCode2;
+  const char* pRealm2;
+  const char* pExtra2;
+  int nInvites;       // INVITEs the caller sends in all
+  const char* pLast;  // the caller's last event
+};
+
+void PrintTo(const ChainCase& c, std::ostream* pOut) { *pOut << c.pName; }
+
+const char* HeaderFor(const std::string& code) {
+  return code == "401" ? "WWW-Authenticate" : "Proxy-Authenticate";
+}
+
+// Where the caller must stop: half a second in which another INVITE would be an error.
+constexpr const char* kGiveUp = "<pause milliseconds=\"500\" next=\"end\"/>";
+
+class SippCallChallengeChain : public SippCall, public ::testing::WithParamInterface<ChainCase> {};
+
+TEST_P(SippCallChallengeChain, EveryChallengeIsAcknowledgedAndTheChainEnds) {
+  const ChainCase& c = GetParam();
+  // The third INVITE carries both credentials when a proxy and a server both challenged.
+  std::string check3 = CredentialCheck(3, "401");
+  std::string references;
+  if (std::string(c.pCode1) == "407") {
+    references = "<Reference variables=\"proxied\"/>";
+    check3 +=
+        "<ereg regexp=\"realm=.proxy.\" search_in=\"hdr\" header=\"Proxy-Authorization:\" "
+        "check_it=\"true\" assign_to=\"proxied\"/>";
+  }
+  StartPeer("uas_challenge_chain.xml", false,
+            {{"code1", c.pCode1},
+             {"header1", HeaderFor(c.pCode1)},
+             {"realm1", c.pRealm1},
+             {"extra1", c.pExtra1},
+             {"code2", c.pCode2},
+             {"header2", HeaderFor(c.pCode2)},
+             {"realm2", c.pRealm2},
+             {"extra2", c.pExtra2},
+             {"check3", check3},
+             {"wait2", c.nInvites == 1 ? kGiveUp : ""},
+             {"wait3", c.nInvites == 2 ? kGiveUp : ""},
+             {"references", references}});
+  Dial();
+  if (c.nInvites == 3) {
+    ASSERT_TRUE(RunUntil([this] { return agent.m_Events.Has("OnConnected"); }))
+        << sipp.Output() << agent.m_Events.All();
+    std::string third = agent.LastSent("INVITE ");
+    EXPECT_EQ(HeadersOf(third, "Authorization").size(), 1u);
+    EXPECT_NE(HeaderOf(third, "Authorization").find("nc=00000001"), std::string::npos);
+    ASSERT_TRUE(agent.Line()->Disconnect());
+  }
+  ExpectPeerDone();
+  EXPECT_EQ(agent.CountSent("INVITE "), c.nInvites);
+  EXPECT_EQ(agent.CountSent("ACK "), c.nInvites);
+  EXPECT_EQ(agent.m_Events.Last().rfind(c.pLast, 0), 0u) << agent.m_Events.Last();
+  EXPECT_EQ(agent.Status(), cSIPCall::STATUS_IDLE);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chains, SippCallChallengeChain,
+    ::testing::Values(ChainCase{"SecondChallengeIsAFailure", "401", "kyt", "", "401", "kyt", "", 2,
+                                "OnRequestFailureResponse 0 401 Challenge"},
+                      ChainCase{"StaleNonceIsAnsweredAgain", "401", "kyt", "", "401", "kyt",
+                                ", stale=true", 3, "OnConnected 0 127.0.0.1 6000"},
+                      ChainCase{"ProxyThenServer", "407", "proxy", "", "401", "kyt", "", 3,
+                                "OnConnected 0 127.0.0.1 6000"},
+                      ChainCase{"OtherAlgorithmIsAFailure", "401", "kyt", ", algorithm=SHA-256",
+                                "401", "kyt", "", 1, "OnRequestFailureResponse 0 401 Challenge"}),
+    [](const ::testing::TestParamInfo<ChainCase>& chain) {
+      return std::string(chain.param.pName);
+    });
+
+// Requests that find no dialog here, or ask for what we do not do, and their answers.
+struct OneRequestCase {
+  const char* pName;
+  const char* pMethod;
+  const char* pToTag;
+  const char* pExtra;
+  const char* pCode;
+  const char* pHeader;  // a header the answer must carry, or null
+  const char* pValue;   // a pattern of its value
+};
+
+void PrintTo(const OneRequestCase& c, std::ostream* pOut) { *pOut << c.pName; }
+
+class SippCallOneRequest : public SippCall, public ::testing::WithParamInterface<OneRequestCase> {};
+
+TEST_P(SippCallOneRequest, IsAnsweredAsExpected) {
+  const OneRequestCase& c = GetParam();
+  std::string check, references;
+  if (c.pHeader != nullptr) {
+    check = std::string("<ereg regexp=\"") + c.pValue + "\" search_in=\"hdr\" header=\"" +
+            c.pHeader + ":\" check_it=\"true\" assign_to=\"seen\"/>";
+    references = "<Reference variables=\"seen\"/>";
+  }
+  StartPeer("uac_one_request.xml", true,
+            {{"method", c.pMethod},
+             {"totag", c.pToTag},
+             {"extra", c.pExtra},
+             {"code", c.pCode},
+             {"check", check},
+             {"references", references}});
+  ExpectPeerDone();
+  EXPECT_EQ(agent.m_Pool.GetCallCount(), 0);
+  EXPECT_TRUE(agent.m_Events.m_Events.empty()) << agent.m_Events.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NoDialogOrExtension, SippCallOneRequest,
+    ::testing::Values(
+        OneRequestCase{"Bye", "BYE", ";tag=gone", "", "481", nullptr, nullptr},
+        OneRequestCase{"Info", "INFO", ";tag=gone", "", "481", nullptr, nullptr},
+        OneRequestCase{"Cancel", "CANCEL", "", "", "481", nullptr, nullptr},
+        OneRequestCase{"Update", "UPDATE", ";tag=gone", "", "481", nullptr, nullptr},
+        OneRequestCase{"ReInvite", "INVITE", ";tag=gone", "", "481", nullptr, nullptr},
+        OneRequestCase{"MessageSummary", "NOTIFY", ";tag=gone",
+                       "Event: message-summary\r\nSubscription-State: active", "489", nullptr,
+                       nullptr},
+        OneRequestCase{"LowerCaseMethod", "invite", "", "", "405", "Allow", "INVITE"},
+        OneRequestCase{"RequireFoo", "OPTIONS", "", "Require: foo", "420", "Unsupported", "foo"},
+        OneRequestCase{"Options", "OPTIONS", "", "Accept: application/sdp", "200", "Allow",
+                       "^ *ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, MESSAGE, SUBSCRIBE$"},
+        OneRequestCase{"Refer", "REFER", "", "Refer-To: <sip:carol@127.0.0.1>", "405", "Allow",
+                       "INVITE"}),
+    [](const ::testing::TestParamInfo<OneRequestCase>& one) {
+      return std::string(one.param.pName);
+    });
 
 struct FinalCase {
   const char* pCode;
@@ -224,6 +355,33 @@ TEST_F(SippCall, StrictRouterTakesTheRequestUri) {
   std::string bye = agent.LastSent("BYE ");
   EXPECT_EQ(StartLineOf(bye), "BYE sip:127.0.0.1:5099 SIP/2.0");
   EXPECT_EQ(HeadersOf(bye, "Route"), std::vector<std::string>{"<sip:sipp@" + peer + ">"});
+}
+
+TEST_F(SippCall, CommaJoinedRecordRouteIsSplitAndReversed) {
+  ASSERT_NO_FATAL_FAILURE(CallThroughRouterAndHangUp(
+      "<sip:127.0.0.1:5099;lr>, <sip:127.0.0.1:5098;lr>",
+      "^(ACK|BYE) sip:sipp@127\\.0\\.0\\.1:[0-9]+ SIP/2\\.0", "&lt;sip:127\\.0\\.0\\.1:5098;lr>"));
+  EXPECT_EQ(HeadersOf(agent.LastSent("BYE "), "Route"),
+            (std::vector<std::string>{"<sip:127.0.0.1:5098;lr>", "<sip:127.0.0.1:5099;lr>"}));
+}
+
+TEST_F(SippCall, RequestPendingAnswerToHoldIsAcknowledgedAndTriedAgain) {
+  StartPeer("uas_reinvite_491.xml");
+  Dial();
+  ASSERT_TRUE(RunUntil([this] { return agent.m_Events.Has("OnConnected"); })) << sipp.Output();
+  ASSERT_TRUE(agent.Line()->HoldCall());
+  ASSERT_TRUE(RunUntil([this] { return agent.CountSent("ACK ") == 2; })) << sipp.Output();
+  EXPECT_EQ(agent.Status(), cSIPCall::STATUS_CONNECTED);
+  EXPECT_FALSE(agent.m_Events.Has("OnFailToHold"));
+  // We own the Call-ID: the hold goes again after 2.1 to 4 seconds.
+  for (int i = 0; i < 2; ++i) Tick();
+  EXPECT_EQ(agent.CountSent("INVITE "), 2);
+  for (int i = 0; i < 2; ++i) Tick();
+  ASSERT_TRUE(RunUntil([this] { return agent.m_Events.Has("OnSuccessToHold 0"); }))
+      << sipp.Output();
+  ASSERT_TRUE(agent.Line()->Disconnect());
+  ExpectPeerDone();
+  EXPECT_EQ(agent.CountSent("INVITE "), 3);
 }
 
 TEST_F(SippCall, CallerCancelsWhileWeRing) {

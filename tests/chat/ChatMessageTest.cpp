@@ -15,8 +15,7 @@ using namespace chattest;
 
 namespace {
 
-const char* const kAllow =
-    "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, REFER, REGISTER, MESSAGE, SUBSCRIBE";
+const char* const kAllow = "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, MESSAGE, SUBSCRIBE";
 
 const char* const kTypingActive =
     "<?xml version='1.0' encoding='UTF-8'?>\n"

@@ -16,8 +16,7 @@ using namespace chattest;
 
 namespace {
 
-const char* const kAllow =
-    "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, REFER, REGISTER, MESSAGE, SUBSCRIBE";
+const char* const kAllow = "ACK, INFO, BYE, CANCEL, INVITE, NOTIFY, OPTIONS, MESSAGE, SUBSCRIBE";
 
 std::string Pidf(const cChatSIP& chat, const std::string& sBasic, const std::string& sActivity) {
   return "<?xml version='1.0' encoding='UTF-8'?><presence xmlns='urn:ietf:params:xml:ns:pidf' "
@@ -253,7 +252,7 @@ TEST_F(ChatPresenceTest, TerminatingNotifyEndsOurSubscriptionButNotTheirs) {
   EXPECT_EQ(1u, m_Alice.m_Events.m_Events.size());
   m_Alice.m_Chat.SetMyStatus(2);
   ASSERT_EQ(nSent + 2, m_Alice.m_Sent.size());
-  EXPECT_EQ("NOTIFY sip:bob@127.0.0.1 SIP/2.0", StartLineOf(m_Alice.LastSent()));
+  EXPECT_EQ("NOTIFY sip:bob@127.0.0.1:5999 SIP/2.0", StartLineOf(m_Alice.LastSent()));
 }
 
 TEST_F(ChatPresenceTest, UnansweredSubscribeIsResentAndReportsOfflineAtTheTenthTick) {
@@ -363,7 +362,7 @@ TEST_F(ChatPresenceTest, SubscribeIsAcceptedNotifiedAndSubscribedBack) {
       "\r\n",
       Normalized(m_Alice.m_Sent[0]));
   const std::string body = Pidf(m_Alice.m_Chat, "open", "on-the-phone");
-  EXPECT_EQ(std::string("NOTIFY sip:bob@127.0.0.1 SIP/2.0\r\n"
+  EXPECT_EQ(std::string("NOTIFY sip:bob@127.0.0.1:5999 SIP/2.0\r\n"
                         "Via: SIP/2.0/UDP 127.0.0.1:5060;rport;branch=z9hG4bKBRANCH\r\n"
                         "Route: <sip:proxy.test;lr>\r\n"
                         "From: <sip:alice@127.0.0.1>;tag=TAG\r\n"
@@ -426,14 +425,15 @@ TEST_F(ChatPresenceTest, RefreshInsideTheirDialogKeepsOurSubscription) {
             HeaderOf(m_Alice.SentStarting("NOTIFY").back(), "From"));
 }
 
-TEST_F(ChatPresenceTest, UnlistedUsersGetNoAnswer) {
+TEST_F(ChatPresenceTest, UnlistedUsersGetNoSubscriptionAndTheirNotifyA481) {
   m_Alice.Deliver(SubscribeFrom("mallory", "s@peer", 1, 3600));
   m_Alice.Deliver(NotifyFrom("mallory", 1, "active", PidfFromPeer("<rpid:busy/>")));
   m_Alice.Deliver(
       "SIP/2.0 200 OK\r\nVia: SIP/2.0/UDP 127.0.0.1:5060;branch=z9hG4bK1\r\n"
       "From: <sip:alice@127.0.0.1>;tag=1\r\nTo: <sip:mallory@127.0.0.1>;tag=2\r\n"
       "Call-ID: x@y\r\nCSeq: 1 SUBSCRIBE\r\n\r\n");
-  EXPECT_TRUE(m_Alice.m_Sent.empty());
+  ASSERT_EQ(m_Alice.m_Sent.size(), 1u);
+  EXPECT_EQ(StartLineOf(m_Alice.m_Sent[0]), "SIP/2.0 481 Call/Transaction Does Not Exist");
   EXPECT_TRUE(m_Alice.m_Events.m_Events.empty());
 }
 
@@ -543,7 +543,7 @@ TEST_F(ChatPresenceTest, RemovingWithoutOurSubscriptionSendsOnlyTheStatus) {
   m_Alice.m_Sent.clear();
   m_Alice.m_Chat.RemoveContact("bob");
   ASSERT_EQ(1u, m_Alice.m_Sent.size());
-  EXPECT_EQ("NOTIFY sip:bob@127.0.0.1 SIP/2.0", StartLineOf(m_Alice.m_Sent[0]));
+  EXPECT_EQ("NOTIFY sip:bob@127.0.0.1:5999 SIP/2.0", StartLineOf(m_Alice.m_Sent[0]));
   m_Alice.m_Chat.RemoveContact("nobody");
   EXPECT_EQ(1u, m_Alice.m_Sent.size());
 }

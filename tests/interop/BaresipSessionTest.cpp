@@ -229,4 +229,25 @@ TEST_F(BaresipSession, TelephoneEventsReachBaresip) {
   ASSERT_TRUE(WaitFor([&] { return m_pPeer->HeardEvent("CALL_CLOSED"); }));
 }
 
+// Shutting the agent down ends its calls on the wire: a connected one with BYE, one ringing
+// here with 480.
+TEST_F(BaresipSession, UnInitializeEndsTheCallsItHas) {
+  StartBoth("pcmu", {0});
+  ASSERT_TRUE(m_Agent.Connect(0, m_pPeer->Uri().c_str(), 0, 0)) << m_Agent.GetKytObjectError();
+  ASSERT_TRUE(WaitFor([&] { return BothConnected(); }));
+  m_Agent.UnInitialize();
+  ASSERT_TRUE(WaitFor([&] { return m_pPeer->HeardEvent("CALL_CLOSED"); })) << "BYE reached it";
+  EXPECT_NE(std::string::npos, m_Agent.LastSent("BYE ").find("BYE sip:"));
+}
+
+TEST_F(BaresipSession, UnInitializeRefusesACallStillRinging) {
+  StartBoth("pcmu", {0});
+  ASSERT_TRUE(PeerDialsUs());
+  ASSERT_TRUE(WaitFor([&] { return m_Agent.Heard("OnIncomingCallRingingStart"); }));
+  m_Agent.UnInitialize();
+  ASSERT_TRUE(WaitFor([&] { return m_pPeer->HeardEvent("CALL_CLOSED"); }));
+  EXPECT_NE(std::string::npos, m_pPeer->EventText("CALL_CLOSED").find("480"))
+      << m_pPeer->EventText("CALL_CLOSED");
+}
+
 }  // namespace

@@ -62,6 +62,7 @@ cBaresipPeer::~cBaresipPeer() {
 }
 
 std::string cBaresipPeer::Uri() const {
+  if (!m_sRegistrar.empty()) return "sip:" + m_sUser + "@" + m_sRegistrar;
   return "sip:" + m_sUser + "@127.0.0.1:" + std::to_string(m_nSipPort);
 }
 
@@ -94,7 +95,9 @@ void cBaresipPeer::WriteConfig() const {
          << "ctrl_tcp_listen 127.0.0.1:" << m_nControlPort << "\n"
          << "snd_path " << m_sDir << "\n";
   std::ofstream accounts(m_sDir + "/accounts");
-  accounts << "<sip:" << m_sUser << "@127.0.0.1>;regint=0;answermode=" << m_sAnswerMode
+  const bool bRegister = !m_sRegistrar.empty();
+  accounts << "<sip:" << m_sUser << "@" << (bRegister ? m_sRegistrar : "127.0.0.1")
+           << ">;regint=" << (bRegister ? 60 : 0) << ";answermode=" << m_sAnswerMode
            << ";audio_codecs=" << m_sCodecs << "\n";
 }
 

@@ -25,6 +25,10 @@ class cBaresipPeer {
   cBaresipPeer(const cBaresipPeer&) = delete;
   cBaresipPeer& operator=(const cBaresipPeer&) = delete;
 
+  // Before Start: register the account at this "host:port" (no credentials) and take its
+  // domain, instead of running without a registrar.
+  void SetRegistrar(const std::string& sHostPort) { m_sRegistrar = sHostPort; }
+
   // Writes the configuration, starts baresip and connects to its control port; false (with
   // the reason in Failure()) when the program or one of its modules is missing or it does not
   // come up in time.
@@ -33,7 +37,8 @@ class cBaresipPeer {
   bool Stop(cAsioMainLoop& loop);
 
   uint16_t SipPort() const { return m_nSipPort; }
-  // The account's address, reachable without a registrar: sip:user@127.0.0.1:port.
+  // The account's address: sip:user@127.0.0.1:port reachable without a registrar, or the
+  // address-of-record in the registrar's domain.
   std::string Uri() const;
 
   // Sends one control command ("dial", "hangup", ...) with its parameter text.
@@ -64,6 +69,7 @@ class cBaresipPeer {
   std::string m_sCodecs;
   std::string m_sSourceWave;
   std::string m_sAnswerMode;
+  std::string m_sRegistrar;
   uint16_t m_nSipPort = 0;
   uint16_t m_nControlPort = 0;
   uint16_t m_nFirstRtpPort = 0;

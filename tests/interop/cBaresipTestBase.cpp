@@ -33,7 +33,8 @@ bool IsToneWindow(const int16_t* pSamples, double dFreq, std::ostream& summary) 
 
 void cBaresipTestBase::StartBoth(const std::string& sPeerCodecs,
                                  const std::vector<int32_t>& ourCodecs,
-                                 const std::string& sAnswerMode) {
+                                 const std::string& sAnswerMode, const std::string& sRegistrar) {
+  m_sRegistrar = sRegistrar;
   ASSERT_TRUE(kyttest::WriteWave(m_Dir.File("our_mic.wav"),
                                  kyttest::Tone(kOurTone, kToneAmplitude, kToneSamples)));
   ASSERT_TRUE(kyttest::WriteWave(m_Dir.File("peer_mic.wav"),
@@ -41,16 +42,21 @@ void cBaresipTestBase::StartBoth(const std::string& sPeerCodecs,
   std::filesystem::create_directory(m_Dir.File("baresip"));
   m_pPeer = std::make_unique<cBaresipPeer>(m_Dir.File("baresip"), "bob", sPeerCodecs,
                                            m_Dir.File("peer_mic.wav"), sAnswerMode);
+  if (!sRegistrar.empty()) m_pPeer->SetRegistrar(sRegistrar);
   ASSERT_TRUE(m_pPeer->Start(m_Loop)) << m_pPeer->Failure() << "\n" << m_pPeer->Log();
 
   ASSERT_TRUE(m_Agent.GetKytMainObj()->GetKytRTPLib()->SetAudioBackend(
       std::make_unique<cVirtualAudioBackend>(m_Dir.File("our_mic.wav"),
                                              m_Dir.File("our_spk.wav"))));
   m_nOurPort = kyttest::cLoopbackPort::FreeUdp();
-  // No registrar: every request and response goes straight to baresip.
-  const std::string sPeer = "sip:127.0.0.1:" + std::to_string(m_pPeer->SipPort());
-  ASSERT_TRUE(m_Agent.Initialize(true, "127.0.0.1", m_nOurPort, "\"Alice\" <sip:alice@127.0.0.1>",
-                                 "", sPeer.c_str(), "alice", "pw", true, 1))
+  // Without a registrar every request and response goes straight to baresip.
+  const std::string sPeer = sRegistrar.empty()
+                                ? "sip:127.0.0.1:" + std::to_string(m_pPeer->SipPort())
+                                : "sip:" + sRegistrar;
+  const std::string sFrom =
+      "\"Alice\" <sip:alice@" + (sRegistrar.empty() ? "127.0.0.1" : sRegistrar) + ">";
+  ASSERT_TRUE(m_Agent.Initialize(true, "127.0.0.1", m_nOurPort, sFrom.c_str(), "", sPeer.c_str(),
+                                 "alice", "pw", true, 1))
       << m_Agent.GetKytObjectError();
   m_Agent.DiagnosticLog(true);
   if (!ourCodecs.empty()) {
@@ -59,6 +65,13 @@ void cBaresipTestBase::StartBoth(const std::string& sPeerCodecs,
   }
   ASSERT_TRUE(m_Agent.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)))
       << m_Agent.GetKytObjectError();
+  if (sRegistrar.empty()) return;
+  ASSERT_TRUE(m_Agent.RegisterToProxy(60)) << m_Agent.GetKytObjectError();
+  ASSERT_TRUE(WaitFor([&] {
+    // baresip registers before its control port is up, so its log tells.
+    return m_Agent.Heard("OnSuccessToRegister") &&
+           m_pPeer->Log().find("200 OK (kamailio") != std::string::npos;
+  })) << "both register";
 }
 
 void cBaresipTestBase::TearDown() {
@@ -71,6 +84,7 @@ void cBaresipTestBase::TearDown() {
 }
 
 bool cBaresipTestBase::PeerDialsUs() {
+  if (!m_sRegistrar.empty()) return m_pPeer->Command("dial", "sip:alice@" + m_sRegistrar);
   return m_pPeer->Command("dial", "sip:alice@127.0.0.1:" + std::to_string(m_nOurPort));
 }
 

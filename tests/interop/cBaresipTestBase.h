@@ -29,8 +29,9 @@ class cBaresipTestBase : public ::testing::Test {
 
   // Starts baresip with its codec list ("pcmu", "gsm,pcma") and answer mode ("auto",
   // "manual"), then our agent with these codecs selected in this order (empty: all of them).
+  // With a registrar ("host:port") both register there and every request goes through it.
   void StartBoth(const std::string& sPeerCodecs, const std::vector<int32_t>& ourCodecs,
-                 const std::string& sAnswerMode = "auto");
+                 const std::string& sAnswerMode = "auto", const std::string& sRegistrar = "");
   void TearDown() override;
 
   // baresip dials our agent.
@@ -64,4 +65,5 @@ class cBaresipTestBase : public ::testing::Test {
   cInteropAgent m_Agent{&m_Loop};
   std::unique_ptr<cBaresipPeer> m_pPeer;
   uint16_t m_nOurPort = 0;
+  std::string m_sRegistrar;
 };

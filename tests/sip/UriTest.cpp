@@ -277,6 +277,10 @@ TEST(CSeqTest, BuildsAndSplitsAtTheFirstSpace) {
   EXPECT_STREQ(method.GetDATA(), "NOTIFY");
   ASSERT_TRUE(cCSeq::Parse("8 INVITE x", method, number));
   EXPECT_STREQ(method.GetDATA(), "INVITE x");
+  // Any run of spaces and tabs separates the two.
+  ASSERT_TRUE(cCSeq::Parse("12  \t INVITE", method, number));
+  EXPECT_STREQ(number.GetDATA(), "12");
+  EXPECT_STREQ(method.GetDATA(), "INVITE");
   method = "untouched";
   EXPECT_FALSE(cCSeq::Parse("0009", method, number));
   EXPECT_FALSE(cCSeq::Parse("", method, number));

@@ -1,0 +1,38 @@
+#include "cKamailioProxy.h"
+
+#include <chrono>
+
+#include "tests/support/TextFile.h"
+#include "tests/support/Wait.h"
+#include "tests/support/cLoopbackPort.h"
+
+using namespace std::chrono_literals;
+
+bool cKamailioProxy::Start() {
+  const std::string sProgram = kyttest::cChildProcess::FindProgram("kamailio");
+  if (sProgram.empty()) {
+    m_sFailure = "kamailio is not installed (Debian package kamailio)";
+    return false;
+  }
+  m_nPort = kyttest::cLoopbackPort::FreeUdp();
+  if (m_nPort == 0) {
+    m_sFailure = "no free loopback port";
+    return false;
+  }
+  if (!m_Process.Start(
+          {sProgram, "-f", std::string(KYT_INTEROP_TEST_DATA) + "/kamailio_proxy.cfg", "-DD", "-E",
+           "-n", "1", "-l", "udp:" + HostPort(), "-w", m_sDir, "-Y", m_sDir},
+          m_sDir + "/kamailio.log")) {
+    m_sFailure = "kamailio cannot be run";
+    return false;
+  }
+  kyttest::PollUntil(
+      [&] { return m_Process.Done() || kyttest::cLoopbackPort::IsUdpTaken(m_nPort); }, 20s);
+  if (m_Process.Done() || !kyttest::cLoopbackPort::IsUdpTaken(m_nPort)) {
+    m_sFailure = "kamailio did not come up: " + Log();
+    return false;
+  }
+  return true;
+}
+
+std::string cKamailioProxy::Log() const { return kyttest::ReadText(m_sDir + "/kamailio.log"); }

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tests/support/cChildProcess.h"
+
+// Kamailio as the registrar and record-routing proxy between two user agents, on 127.0.0.1 at
+// a port of its own, with its log in a folder the test gives.
+class cKamailioProxy {
+ public:
+  explicit cKamailioProxy(std::string sDir) : m_sDir(std::move(sDir)) {}
+
+  // Starts it and waits for its port; false (with the reason in Failure()) otherwise.
+  bool Start();
+  uint16_t Port() const { return m_nPort; }
+  // "127.0.0.1:port": the domain both agents register in.
+  std::string HostPort() const { return "127.0.0.1:" + std::to_string(m_nPort); }
+  std::string Log() const;
+  const std::string& Failure() const { return m_sFailure; }
+
+ private:
+  std::string m_sDir;
+  uint16_t m_nPort = 0;
+  kyttest::cChildProcess m_Process;
+  std::string m_sFailure;
+};
