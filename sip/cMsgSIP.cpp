@@ -1,5 +1,6 @@
 #include "sip/cMsgSIP.h"
 
+#include <charconv>
 #include <string>
 
 #include "sip/cCSeq.h"
@@ -52,10 +53,24 @@ std::unique_ptr<cMsgSIP> cMsgSIP::initWithPacketSIP(const cKytSTR& packet) {
   cTextSIP::Mid(packet, 0, nBlank + 2, head);
   if (!pMsg->ParseSIP(head)) return nullptr;
 
-  // The body is everything after the blank line; Content-Length is not trusted. Surrounding
-  // blank lines go, one closing CRLF stays.
+  // With a Content-Length the body is exactly that many bytes: a datagram shorter than it is
+  // discarded, and bytes beyond it are not part of the message (RFC 3261 section 18.3).
+  const uint32_t nBodyStart = nBlank + 4;
+  cKytSTR length;
+  if (pMsg->First(cListFieldSIP::FIELD_CONTENT_LENGTH, length)) {
+    const std::string digits = length.GetDATA();
+    uint64_t nLength = 0;
+    auto [pEnd, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), nLength);
+    if (ec != std::errc() || pEnd != digits.data() + digits.size() ||
+        nLength > packet.GetLEN() - nBodyStart)
+      return nullptr;
+    cTextSIP::Mid(packet, nBodyStart, nBodyStart + static_cast<uint32_t>(nLength), pMsg->m_pMsgSDP);
+    return pMsg;
+  }
+  // Without one, the body is everything after the blank line. Surrounding blank lines go, one
+  // closing CRLF stays.
   cKytSTR body;
-  cTextSIP::From(packet, nBlank + 4, body);
+  cTextSIP::From(packet, nBodyStart, body);
   body.TrimLEFT("\r\n");
   if (body.TrimRIGHT("\r\n") && !body.IsZeroLEN()) body.AppendSTR("\r\n");
   pMsg->m_pMsgSDP = std::move(body);

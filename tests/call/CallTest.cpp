@@ -477,8 +477,11 @@ TEST_F(TwoAgents, ReInviteOfferingSendonlyIsAnsweredRecvonly) {
   Connect();
   bob.Line()->HoldCall();
   // Bob's hold offer with a real connection address: only the direction says "hold".
-  std::string reinvite =
-      ReplaceAll(bob.TakeOutbox().front(), "c=IN IP4 0.0.0.0", "c=IN IP4 127.0.0.1");
+  std::string reinvite = bob.TakeOutbox().front();
+  const std::string length = "Content-Length: " + std::to_string(BodyOf(reinvite).size());
+  reinvite = ReplaceAll(reinvite, "c=IN IP4 0.0.0.0", "c=IN IP4 127.0.0.1");
+  reinvite =
+      ReplaceAll(reinvite, length, "Content-Length: " + std::to_string(BodyOf(reinvite).size()));
   alice.Deliver(reinvite);
   auto sent = alice.TakeOutbox();
   ASSERT_EQ(sent.size(), 2u);

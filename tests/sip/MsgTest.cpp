@@ -212,21 +212,30 @@ TEST(MsgParseTest, ResponseTakesItsMethodFromCSeq) {
   EXPECT_STREQ(method.GetDATA(), "");
 }
 
-TEST(MsgParseTest, BodyKeepsOneClosingLineEnd) {
-  auto pMsg = Parse(Request("Content-Length: 3\r\n", "\r\n\r\nv=0\r\no=x\r\n\r\n\r\n"));
+TEST(MsgParseTest, BodyIsContentLengthBytesOrTheRestTrimmed) {
+  // With a Content-Length the body is exactly that many bytes, leading line ends included, and
+  // what follows is not part of the message; a datagram shorter than it is dropped.
+  auto pMsg = Parse(Request("Content-Length: 12\r\n", "\r\nv=0\r\no=x\r\n\r\n\r\n"));
   ASSERT_TRUE(pMsg);
   cKytSTR body;
   EXPECT_TRUE(pMsg->GetBodySDP(body));
-  // Content-Length does not limit the body.
+  EXPECT_STREQ(body.GetDATA(), "\r\nv=0\r\no=x\r\n");
+  EXPECT_EQ(HeadersOf(Render(*pMsg), "Content-Length"), std::vector<std::string>{"12"});
+  EXPECT_FALSE(Parse(Request("Content-Length: 11\r\n", "v=0\r\no=x\r\n")));
+  EXPECT_FALSE(Parse(Request("Content-Length: -1\r\n", "v=0")));
+
+  // Without one, the rest of the datagram: surrounding blank lines go, one closing CRLF stays.
+  auto pNoLength = Parse(Request("", "\r\n\r\nv=0\r\no=x\r\n\r\n\r\n"));
+  ASSERT_TRUE(pNoLength);
+  pNoLength->GetBodySDP(body);
   EXPECT_STREQ(body.GetDATA(), "v=0\r\no=x\r\n");
-  EXPECT_EQ(HeadersOf(Render(*pMsg), "Content-Length"), std::vector<std::string>{"10"});
 
   auto pBare = Parse(Request("", "v=0"));
   ASSERT_TRUE(pBare);
   pBare->GetBodySDP(body);
   EXPECT_STREQ(body.GetDATA(), "v=0");
 
-  auto pBlank = Parse(Request("l: 5\r\n", "\r\n\r\n"));
+  auto pBlank = Parse(Request("", "\r\n\r\n"));
   ASSERT_TRUE(pBlank);
   EXPECT_FALSE(pBlank->GetBodySDP(body));
 }
@@ -315,7 +324,7 @@ TEST(MsgRenderTest, SetterTwiceWritesTwiceAndRenderingTwiceKeepsOneLength) {
   EXPECT_EQ(HeadersOf(first, "Content-Length"), std::vector<std::string>{"0"});
 
   // Content-Length values of a received message never reach the rendered text.
-  auto pMsg = Parse(Request("Content-Length: 13\r\nl: 5\r\n", "abc"));
+  auto pMsg = Parse(Request("Content-Length: 3\r\nl: 5\r\n", "abc"));
   ASSERT_TRUE(pMsg);
   EXPECT_EQ(HeadersOf(Render(*pMsg), "Content-Length"), std::vector<std::string>{"3"});
 }

@@ -89,6 +89,9 @@ struct TortureCase {
   std::function<void(const cMsgSIP&)> extra;
 };
 
+// The messages are stored as RFC 4475 has them, except that ltgtruri, lwsruri, mismatch02 and
+// multi01 carry the Content-Length of their stored bodies: they test other things, and a datagram
+// shorter than its Content-Length is dropped.
 const std::vector<TortureCase>& Cases() {
   static const std::vector<TortureCase> cases = {
       // Folded and spaced-out header names: blanks before the colon and folded lines are
@@ -149,11 +152,10 @@ const std::vector<TortureCase>& Cases() {
          EXPECT_EQ(to.nPort, 6000);
          EXPECT_EQ(Get(msg, &cMsgSIP::GetCallId).size(), 621u);
        }},
-      // Two requests in one datagram: the second is the first one's body.
+      // Two requests in one datagram: the first one's Content-Length of 0 ends it.
       {"dblreq", true, true, "REGISTER", "sip:example.com", -1, 1,
        [](const cMsgSIP& msg) {
-         EXPECT_EQ(
-             Get(msg, &cMsgSIP::GetBodySDP).rfind("INVITE sip:joe@example.com SIP/2.0\r\n", 0), 0u);
+         EXPECT_EQ(Get(msg, &cMsgSIP::GetBodySDP), "(absent)");
          EXPECT_EQ(Get(msg, &cMsgSIP::GetCallId), "dblreq.0ha0isndaksdj99sdfafnl3lk233412");
        }},
       // The folded Accept is one value.
@@ -197,13 +199,9 @@ const std::vector<TortureCase>& Cases() {
          TopViaState(msg, &host);
          EXPECT_EQ(host, "192.0.2.15");
        }},
-      // Content-Length is not trusted, whether too large or negative.
-      {"clerr", true, true, "INVITE", "sip:user@example.com", -1, 1,
-       [](const cMsgSIP& msg) { EXPECT_EQ(Get(msg, &cMsgSIP::GetBodySDP).size(), 154u); }},
-      {"ncl", true, true, "INVITE", "sip:user@example.com", -1, 1,
-       [](const cMsgSIP& msg) {
-         EXPECT_EQ(Get(msg, &cMsgSIP::GetBodySDP).rfind("v=0\r\n", 0), 0u);
-       }},
+      // A datagram shorter than its Content-Length, or with a negative one, is dropped.
+      {"clerr", false, false, "", "", 0, 0, nullptr},
+      {"ncl", false, false, "", "", 0, 0, nullptr},
       {"scalar02", true, true, "REGISTER", "sip:example.com", -1, 0,
        [](const cMsgSIP& msg) {
          EXPECT_EQ(msg.GetExpires(), 2147483647);
@@ -288,10 +286,10 @@ const std::vector<TortureCase>& Cases() {
        }},
       {"mcl01", true, true, "OPTIONS", "sip:user@example.com", -1, 1,
        [](const cMsgSIP& msg) {
-         EXPECT_EQ(Get(msg, &cMsgSIP::GetBodySDP),
-                   "There's no way to know how many octets are supposed to be here.\r\n");
+         // The first of its two Content-Length values counts.
+         EXPECT_EQ(Get(msg, &cMsgSIP::GetBodySDP), "There's no wa");
          EXPECT_EQ(sipmsgtest::HeadersOf(Render(msg), "Content-Length"),
-                   std::vector<std::string>{"65"});
+                   std::vector<std::string>{"13"});
        }},
       {"bcast", true, false, "INVITE", "OK", 200, 1, nullptr},
       {"zeromf", true, true, "OPTIONS", "sip:user@example.com", -1, 1,
