@@ -280,6 +280,14 @@ int cKytRTPLib::GetInboundCodec(int nLine) {
   return Run([&](cKytRTPObject& o) { return o.GetInboundCodec(nLine); });
 }
 
+int cKytRTPLib::GetCountPacketLost(int nLine) {
+  return Run([&](cKytRTPObject& o) { return o.GetCountPacketLost(nLine); });
+}
+
+int cKytRTPLib::GetSizeJitterBuffer(int nLine) {
+  return Run([&](cKytRTPObject& o) { return o.GetSizeJitterBuffer(nLine); });
+}
+
 int cKytRTPLib::GetRtcpReportsReceived(int nLine) {
   return Run([&](cKytRTPObject& o) { return o.GetRtcpReportsReceived(nLine); });
 }

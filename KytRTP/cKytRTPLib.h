@@ -73,6 +73,10 @@ class cKytRTPLib : private cKytNoCopy {
   int GetOutboundCodec(int nLine);
   int GetInboundCodec(int nLine);
   int GetRtcpReportsReceived(int nLine);
+  // Packets lost from the far end's stream so far, as RTCP reports them (0: no line).
+  int GetCountPacketLost(int nLine);
+  // Packets waiting in the line's jitter buffer (0: no line).
+  int GetSizeJitterBuffer(int nLine);
   bool DetectAMD(int nLine, bool bEnable, int nAnalysisTime, int nSilenceTime, int nSilenceCount);
   bool PlayWaveOpen(int nLine, const cKytSTR& sFileName);
   bool PlayWaveClose(int nLine);

@@ -218,6 +218,15 @@ int cKytRTPObject::GetRtcpReportsReceived(int nLine) {
   return CheckLine(nLine) ? m_pLineRTP[nLine]->GetSessionRTCP().GetReportsReceived() : -1;
 }
 
+int cKytRTPObject::GetCountPacketLost(int nLine) {
+  return CheckLine(nLine) ? std::max(0, m_pLineRTP[nLine]->GetSessionRTCP().GetCumulativeLost())
+                          : 0;
+}
+
+int cKytRTPObject::GetSizeJitterBuffer(int nLine) {
+  return CheckLine(nLine) ? m_pLineRTP[nLine]->GetSizeJitterBuffer() : 0;
+}
+
 bool cKytRTPObject::IsRecording(int nLine) {
   return CheckLine(nLine) && m_pLineRTP[nLine]->IsRecording();
 }

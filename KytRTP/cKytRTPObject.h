@@ -54,6 +54,8 @@ class cKytRTPObject : public cSoundSink, private cKytNoCopy {
   int GetInboundCodec(int nLine);
   // RTCP reports read from the line's far end during its current or last stream (-1: no line).
   int GetRtcpReportsReceived(int nLine);
+  int GetCountPacketLost(int nLine);
+  int GetSizeJitterBuffer(int nLine);
 
   bool IsRecording(int nLine);
   bool StartRecording(int nLine, int nKind, bool bCompress);

@@ -202,6 +202,8 @@ bool cLineRTP::DetectAMD(bool bEnable, int nAnalysisTime, int nSilenceTimeMs, in
   return true;
 }
 
+int cLineRTP::GetSizeJitterBuffer() { return m_pJitterBuffer->GetSizeJitterBuffer(); }
+
 int cLineRTP::GetTxFrameSizePCM() const { return cCodecRTP::GetFrameSizePCM(m_nTxCodecNo); }
 
 int cLineRTP::GetTxFrameSizeCOMPRESS() const {

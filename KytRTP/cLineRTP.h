@@ -58,6 +58,8 @@ class cLineRTP : private cKytNoCopy {
   int GetLineLastError() const { return m_nLastError; }
   // The line's RTCP: reception statistics and the far end's reports.
   const cSessionRTCP& GetSessionRTCP() const { return *m_pSessionRTCP; }
+  // Packets queued for playout now.
+  int GetSizeJitterBuffer();
 
   void MuteInboundVoiceStream(bool bMute) { m_bMuteInboundVoice = bMute; }
   void MuteOutboundVoiceStream(bool bMute) { m_bMuteOutboundVoice = bMute; }

@@ -143,6 +143,14 @@ int32_t cKytSIPUserAgentLib::GetOutboundCodec(int32_t nLine) {
   return m_pKytMainObj->GetOutboundCodec(nLine);
 }
 
+int32_t cKytSIPUserAgentLib::GetCountPacketLost(int32_t nLine) {
+  return m_pKytMainObj->GetCountPacketLost(nLine);
+}
+
+int32_t cKytSIPUserAgentLib::GetSizeJitterBuffer(int32_t nLine) {
+  return m_pKytMainObj->GetSizeJitterBuffer(nLine);
+}
+
 int32_t cKytSIPUserAgentLib::GetInboundCodec(int32_t nLine) {
   return m_pKytMainObj->GetInboundCodec(nLine);
 }

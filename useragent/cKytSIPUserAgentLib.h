@@ -82,6 +82,10 @@ class cKytSIPUserAgentLib : private cKytNoCopy {
   bool DeselectVoiceCodec(int32_t nCodec);
   int32_t GetOutboundCodec(int32_t nLine);
   int32_t GetInboundCodec(int32_t nLine);
+  // Packets lost from the far end's stream on the line (RTCP's cumulative count), and packets
+  // waiting in its jitter buffer; 0 without a session or line.
+  int32_t GetCountPacketLost(int32_t nLine);
+  int32_t GetSizeJitterBuffer(int32_t nLine);
 
   // Sound device and per-line media.
   bool MuteMic(bool bMute);
@@ -169,8 +173,6 @@ class cKytSIPUserAgentLib : private cKytNoCopy {
   void DeactivateQosSIP() const {}
   bool ActivateQosRTP(int32_t, int32_t) const { return false; }
   void DeactivateQosRTP(int32_t) const {}
-  int32_t GetCountPacketLost(int32_t) const { return 0; }
-  int32_t GetSizeJitterBuffer(int32_t) const { return 0; }
   bool OpenMediaSecondry(int32_t, int32_t) const { return false; }
   bool CloseMediaSecondry() const { return false; }
   bool ChangeMEDIA(int32_t, int32_t, int32_t) const { return false; }

@@ -642,6 +642,18 @@ int32_t cKytSIPUserAgentObject::GetOutboundCodec(int32_t nLine) {
   return m_pKytRTPLib->GetOutboundCodec(nLine);
 }
 
+int32_t cKytSIPUserAgentObject::GetCountPacketLost(int32_t nLine) {
+  // A statistic: read without touching the last error.
+  if (!m_bIsInitialized) return 0;
+  return m_pKytRTPLib->GetCountPacketLost(nLine);
+}
+
+int32_t cKytSIPUserAgentObject::GetSizeJitterBuffer(int32_t nLine) {
+  // A statistic: read without touching the last error.
+  if (!m_bIsInitialized) return 0;
+  return m_pKytRTPLib->GetSizeJitterBuffer(nLine);
+}
+
 int32_t cKytSIPUserAgentObject::GetInboundCodec(int32_t nLine) {
   if (!NeedSession()) return -1;
   return m_pKytRTPLib->GetInboundCodec(nLine);

@@ -104,6 +104,8 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   bool DetectAMD(int32_t nLine, bool bEnable, int32_t nParam1, int32_t nParam2, int32_t nParam3);
   int32_t GetOutboundCodec(int32_t nLine);
   int32_t GetInboundCodec(int32_t nLine);
+  int32_t GetCountPacketLost(int32_t nLine);
+  int32_t GetSizeJitterBuffer(int32_t nLine);
 
   // Sound device.
   bool MuteMic(bool bMute);
