@@ -151,10 +151,10 @@ bool cKytRTPLib::CloseLine(int nLine) {
 }
 
 bool cKytRTPLib::LineStartRTP(int nLine, const cKytSTR& sRemoteIP, int nRemotePort, int nTxCodecNo,
-                              int nTxPayload, bool bOutbound, bool bInbound) {
+                              int nTxPayload, bool bOutbound, bool bInbound, int nTxILBCModeMs) {
   return Run([&](cKytRTPObject& o) {
     return o.LineStartRTP(nLine, sRemoteIP, nRemotePort, nTxCodecNo, nTxPayload, bOutbound,
-                          bInbound);
+                          bInbound, nTxILBCModeMs);
   });
 }
 

@@ -38,8 +38,9 @@ class cKytRTPLib : private cKytNoCopy {
   bool IsLineHold(int nLine);
   bool OpenLine(int nLine, bool bBindIP, const cKytSTR& sListenIP, int nListenPort);
   bool CloseLine(int nLine);
+  // nTxILBCModeMs: the iLBC frame length sent (20 or 30 ms).
   bool LineStartRTP(int nLine, const cKytSTR& sRemoteIP, int nRemotePort, int nTxCodecNo,
-                    int nTxPayload, bool bOutbound, bool bInbound);
+                    int nTxPayload, bool bOutbound, bool bInbound, int nTxILBCModeMs = 30);
   bool LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound);
   int GetObjectError();
   bool GenRTPBasedDTMF(int nLine, int nPayloadType, int nEvent);

@@ -155,10 +155,11 @@ bool cKytRTPObject::IsLineHold(int nLine) {
 }
 
 bool cKytRTPObject::LineStartRTP(int nLine, const cKytSTR& sRemoteIP, int nRemotePort,
-                                 int nTxCodecNo, int nTxPayload, bool bOutbound, bool bInbound) {
+                                 int nTxCodecNo, int nTxPayload, bool bOutbound, bool bInbound,
+                                 int nTxILBCModeMs) {
   if (!CheckLine(nLine)) return false;
   m_pLineRTP[nLine]->StartRTP(sRemoteIP.GetDATA(), nRemotePort, nTxCodecNo, nTxPayload, bOutbound,
-                              bInbound);
+                              bInbound, nTxILBCModeMs);
   return true;
 }
 

@@ -41,7 +41,7 @@ class cKytRTPObject : public cSoundSink, private cKytNoCopy {
   bool IsLineOpen(int nLine);
   bool IsLineHold(int nLine);
   bool LineStartRTP(int nLine, const cKytSTR& sRemoteIP, int nRemotePort, int nTxCodecNo,
-                    int nTxPayload, bool bOutbound, bool bInbound);
+                    int nTxPayload, bool bOutbound, bool bInbound, int nTxILBCModeMs = 30);
   bool LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound);
   bool GenRTPBasedDTMF(int nLine, int nPayloadType, int nEvent);
   bool MuteInboundVoiceStream(int nLine, bool bMute);

@@ -99,11 +99,13 @@ void cLineRTP::Close() {
 }
 
 void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, int nTxPayload,
-                        bool bOutbound, bool bInbound) {
+                        bool bOutbound, bool bInbound, int nTxILBCModeMs) {
   m_pToIP = pRemoteIP;
   m_nToPort = nRemotePort;
   m_nTxCodecNo = nTxCodecNo;
   m_nTxPayload = nTxPayload;
+  m_piLBCCodec->SetEncodeMode(nTxILBCModeMs);
+  m_nTxILBCMode = m_piLBCCodec->GetEncodeMode();
   m_pSendFillBuff->ResetBUFF();
   m_pMixedPCM->ResetBUFF();
   m_pRTPBasedDTMF->DeleteAll();
@@ -204,10 +206,12 @@ bool cLineRTP::DetectAMD(bool bEnable, int nAnalysisTime, int nSilenceTimeMs, in
 
 int cLineRTP::GetSizeJitterBuffer() { return m_pJitterBuffer->GetSizeJitterBuffer(); }
 
-int cLineRTP::GetTxFrameSizePCM() const { return cCodecRTP::GetFrameSizePCM(m_nTxCodecNo); }
+int cLineRTP::GetTxFrameSizePCM() const {
+  return cCodecRTP::GetFrameSizePCM(m_nTxCodecNo, m_nTxILBCMode);
+}
 
 int cLineRTP::GetTxFrameSizeCOMPRESS() const {
-  return cCodecRTP::GetFrameSizeCOMPRESS(m_nTxCodecNo);
+  return cCodecRTP::GetFrameSizeCOMPRESS(m_nTxCodecNo, m_nTxILBCMode);
 }
 
 int cLineRTP::Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, int16_t* pPCM) {
@@ -389,9 +393,9 @@ void cLineRTP::SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPaylo
   }
   if (nPayload <= 0) return;
   m_pSessionRTCP->OnSent(m_pPacketRTP->GetOutboundTimeStamp(), nPayload);
-  m_pPacketRTP->CreatePacket(cCodecRTP::GetMinFrameSize(nCodecNo),
-                             cCodecRTP::GetMinFrameDuration(nCodecNo), nPayload, nPayloadType,
-                             packet);
+  m_pPacketRTP->CreatePacket(cCodecRTP::GetMinFrameSize(nCodecNo, m_nTxILBCMode),
+                             cCodecRTP::GetMinFrameDuration(nCodecNo, m_nTxILBCMode), nPayload,
+                             nPayloadType, packet);
   m_pSocketRTP->SendToSocket(packet, cPacketRTP::kHeaderSize + nPayload, m_pToIP.GetDATA(),
                              m_nToPort);
 }

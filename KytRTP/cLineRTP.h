@@ -41,8 +41,9 @@ class cLineRTP : private cKytNoCopy {
 
   bool Open(bool bBindIP, const char* pListenIP, int nListenPort, cKytRTPObject* pKytRTPObject);
   void Close();
+  // nTxILBCModeMs: the iLBC frame length sent, 20 or 30 ms (anything else counts as 30).
   void StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, int nTxPayload,
-                bool bOutbound, bool bInbound);
+                bool bOutbound, bool bInbound, int nTxILBCModeMs = 30);
   void StopRTP(bool bStopOutbound, bool bStopInbound);
   void Hold();
   void UnHold() { m_bHold = false; }
@@ -150,6 +151,7 @@ class cLineRTP : private cKytNoCopy {
   uint16_t m_nRxSeqNo = 0;
   int m_nTxCodecNo = -1;
   int m_nTxPayload = -1;
+  int m_nTxILBCMode = 30;
   bool m_bStopMicSend = false;
   bool m_bOutboundRTP = false;
   bool m_bInboundRTP = false;

@@ -13,9 +13,10 @@ class cSIPCall;
 // implement it to drive calls alone. Main thread only.
 class cCallSink : public cKytCoreSink {
  public:
-  // Media of a call's line.
+  // Media of a call's line. nILBCModeMs is the iLBC frame length to send (20 or 30).
   virtual bool StartRTP(int32_t nLine, const cKytSTR& remoteIP, int32_t nRemotePort, int32_t nCodec,
-                        int32_t nPayloadType, bool bOutbound, bool bInbound) = 0;
+                        int32_t nPayloadType, int32_t nILBCModeMs, bool bOutbound,
+                        bool bInbound) = 0;
   virtual bool StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) = 0;
   virtual bool GetRTPLineRx(int32_t nLine, cKytSTR& ip, int32_t& nPort) = 0;
   // The codec choice against the enabled codec list, in the remote's order (codec and payload

@@ -1,5 +1,8 @@
 #include "call/cMsgSDP.h"
 
+#include <string>
+#include <string_view>
+
 #include "platform/cRandom.h"
 
 std::atomic<uint32_t> cMsgSDP::m_nUniqueIdCountSDP{0};
@@ -51,6 +54,29 @@ int32_t PortOf(const cKytSTR& text) {
   return (nDigits > 0 && nValue >= 1 && nValue <= 65535) ? nValue : -1;
 }
 
+// Whether an attribute "fmtp:<nPayload> a=b; mode=20" asks for 20 ms frames. Parameters are split
+// at ';' and compared without their blanks, so "mode = 20" counts too.
+bool SaysMode20(const cKytSTR& attribute, int32_t nPayload) {
+  cKytSTR lower(attribute);
+  lower.MakeLower();
+  const std::string_view line(lower.GetDATA(), lower.GetLEN());
+  const std::string head = "fmtp:" + std::to_string(nPayload) + " ";
+  if (line.substr(0, head.size()) != head) return false;
+  std::string_view rest = line.substr(head.size());
+  while (!rest.empty()) {
+    const size_t nSemi = rest.find(';');
+    const std::string_view param = rest.substr(0, nSemi);
+    std::string compact;
+    for (char c : param) {
+      if (c != ' ' && c != '\t') compact.push_back(c);
+    }
+    if (compact == "mode=20") return true;
+    if (nSemi == std::string_view::npos) break;
+    rest = rest.substr(nSemi + 1);
+  }
+  return false;
+}
+
 cKytSTR Lowered(const cKytSTR& text) {
   cKytSTR out(text);
   out.MakeLower();
@@ -99,9 +125,10 @@ bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttri
     payloads.AppendSTR(m_pCodecPayload[nCodec]);
     value.Format("rtpmap:%s %s", m_pCodecPayload[nCodec], m_pCodecAttribute[nCodec]);
     m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
-    // We send 30 ms iLBC frames (RFC 3952: without a mode the peer may assume 20 ms).
+    // The mode is always written (RFC 3952: without one the peer may assume 20 ms); 20 only when
+    // answering an offer that asked for it.
     if (nCodec == CODEC_ILBC) {
-      value.Format("fmtp:%s mode=30", m_pCodecPayload[nCodec]);
+      value.Format("fmtp:%s mode=%d", m_pCodecPayload[nCodec], m_nILBCModeMs);
       m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
     }
   }
@@ -148,7 +175,19 @@ bool cMsgSDP::initWithPacketSDP(const cKytSTR& text) {
     if (nField >= 0) m_pFieldSDP[nField].AddTail(value);
   }
   m_nMagicNoiLBC = FindMagicNo(" ilbc/");
+  m_nILBCModeMs = FindILBCMode();
   return true;
+}
+
+int32_t cMsgSDP::FindILBCMode() const {
+  if (m_nMagicNoiLBC < 0) return kILBCMode30;
+  const cKytListSTR& attributes = m_pFieldSDP[cListFieldSDP::FIELD_A];
+  for (int32_t i = 0; i < attributes.GetCount(); ++i) {
+    cKytSTR line;
+    attributes.GetAt(i, line);
+    if (SaysMode20(line, m_nMagicNoiLBC)) return kILBCMode20;
+  }
+  return kILBCMode30;
 }
 
 int32_t cMsgSDP::GetMagicNoDTMF() const { return FindMagicNo(" telephone-event/"); }

@@ -15,6 +15,8 @@ class cMsgSDP : private cKytNoCopy {
  public:
   static constexpr int32_t CODEC_COUNT = 4;  // 0 PCMU, 1 PCMA, 2 GSM, 3 iLBC
   static constexpr int32_t CODEC_ILBC = 3;
+  static constexpr int32_t kILBCMode20 = 20;
+  static constexpr int32_t kILBCMode30 = 30;
 
   cMsgSDP();
 
@@ -41,6 +43,12 @@ class cMsgSDP : private cKytNoCopy {
   bool GetMediaAudio(int32_t& nPort, cKytListSTR& codecNumbers, cKytListSTR& payloadNumbers) const;
   int32_t GetMagicNoDTMF() const;
   int32_t GetMagicNoiLBC() const { return m_nMagicNoiLBC; }
+  // iLBC frame length in ms (20 or 30): what a read description's fmtp for its iLBC payload type
+  // asks (20 only for mode=20), or what a description built next announces.
+  int32_t GetILBCMode() const { return m_nILBCModeMs; }
+  void SetILBCMode(int32_t nModeMs) {
+    m_nILBCModeMs = nModeMs == kILBCMode20 ? kILBCMode20 : kILBCMode30;
+  }
   // "recvonly", "sendonly" or "inactive" when the description carries one of them.
   bool GetHoldAttrib(cKytSTR& attribute) const;
   // The remote puts us on hold: direction sendonly or inactive, or connection address 0.0.0.0.
@@ -51,10 +59,12 @@ class cMsgSDP : private cKytNoCopy {
 
  private:
   int32_t FindMagicNo(const char* pKey) const;
+  int32_t FindILBCMode() const;
   int32_t FindAudioLine(cKytSTR& line) const;
 
   std::array<cKytListSTR, cListFieldSDP::FIELD_COUNT> m_pFieldSDP;
   int32_t m_nMagicNoiLBC = -1;
+  int32_t m_nILBCModeMs = kILBCMode30;
 
   static std::atomic<uint32_t> m_nUniqueIdCountSDP;
   static const char* const m_pCodecPayload[CODEC_COUNT];

@@ -29,6 +29,14 @@ const char* AnswerDirection(const cKytSTR& offerBody) {
   return "inactive";
 }
 
+// The iLBC frame length an answer to the offer announces: an offer asking for 20 ms frames is
+// answered with 20 (RFC 3952), anything else, or no offer, with our 30.
+int32_t AnswerILBCMode(const cKytSTR& offerBody) {
+  cMsgSDP offer;
+  offer.initWithPacketSDP(offerBody);
+  return offer.GetILBCMode();
+}
+
 cKytSTR BodyOf(const cMsgSIP& msg) {
   cKytSTR body;
   msg.GetBodySDP(body);
@@ -70,7 +78,7 @@ void CopyList(const cKytListSTR& from, cKytListSTR& to) {
 bool cObjINVITE::BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall,
                                   const cKytSTR& loginId, const char* pDirection,
                                   bool bHoldConnection, const cKytListSTR& codecList,
-                                  cKytSTR& body) {
+                                  int32_t nILBCModeMs, cKytSTR& body) {
   cKytSTR ip;
   int32_t nPort = 0;
   if (!pKytMainObj->GetRTPLineRx(pCall->GetLineNo(), ip, nPort) || ip.IsZeroLEN()) return false;
@@ -82,6 +90,7 @@ bool cObjINVITE::BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall,
     ++m_nSdpVersion;
   }
   cMsgSDP sdp;
+  sdp.SetILBCMode(nILBCModeMs);
   return sdp.CreateSDP(loginId, pDirection, bHoldConnection ? cKytSTR("0.0.0.0") : ip, ip, nPort,
                        codecList, m_nSdpSessionId, m_nSdpVersion, body) &&
          !body.IsZeroLEN();
@@ -93,7 +102,8 @@ bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
   CopyList(codecList, m_pCodecNoList);
   m_nSdpSessionId = 0;
   cKytSTR offer;
-  if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList, offer)) {
+  if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList,
+                        cMsgSDP::kILBCMode30, offer)) {
     nError = kErrBuildSdp;
     return false;
   }
@@ -128,8 +138,10 @@ bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList
   CopyList(codecList, m_pCodecNoList);
   cKytSTR answer;
   std::unique_ptr<cMsgSIP> pOffer = cMsgSIP::initWithPacketSIP(m_pLastRecvReqINVITE);
-  const char* pDirection = pOffer ? AnswerDirection(BodyOf(*pOffer)) : "sendrecv";
-  if (!BuildDescription(pKytMainObj, pCall, loginId, pDirection, false, m_pCodecNoList, answer)) {
+  const cKytSTR offerBody = pOffer ? BodyOf(*pOffer) : cKytSTR();
+  const char* pDirection = pOffer ? AnswerDirection(offerBody) : "sendrecv";
+  if (!BuildDescription(pKytMainObj, pCall, loginId, pDirection, false, m_pCodecNoList,
+                        AnswerILBCMode(offerBody), answer)) {
     // Nothing went out: the call keeps ringing and can still be accepted or refused.
     nError = kErrBuildSdp;
     return false;
@@ -187,7 +199,7 @@ bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPC
   bool bHold = nHoldMethod == HOLD_HOLD;
   cKytSTR offer;
   if (!BuildDescription(pKytMainObj, pCall, loginId, bHold ? "sendonly" : "sendrecv", bHold,
-                        m_pCodecNoList, offer)) {
+                        m_pCodecNoList, cMsgSDP::kILBCMode30, offer)) {
     nError = kErrBuildSdp;
     return false;
   }
@@ -527,8 +539,9 @@ void cObjINVITE::TakeIncomingParties(const cMsgSIP& request, cSIPCall* pCall) {
 void cObjINVITE::AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId,
                                 cCallSink* pKytMainObj, cSIPCall* pCall) {
   cKytSTR answer;
-  if (!BuildDescription(pKytMainObj, pCall, loginId, AnswerDirection(BodyOf(request)), false,
-                        m_pCodecNoList, answer)) {
+  const cKytSTR offer = BodyOf(request);
+  if (!BuildDescription(pKytMainObj, pCall, loginId, AnswerDirection(offer), false, m_pCodecNoList,
+                        AnswerILBCMode(offer), answer)) {
     return;
   }
   cKytSTR host;

@@ -66,10 +66,11 @@ class cObjINVITE : private cKytNoCopy {
   // The Via branch of the INVITE last sent, for the ACK of an error to it.
   void TakeSentBranch();
   // A description of the call's line: its receive address in the origin, and in the connection
-  // line unless it puts the remote party on hold.
+  // line unless it puts the remote party on hold. nILBCModeMs is the iLBC frame length it
+  // announces.
   bool BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall, const cKytSTR& loginId,
                         const char* pDirection, bool bHoldConnection, const cKytListSTR& codecList,
-                        cKytSTR& body);
+                        int32_t nILBCModeMs, cKytSTR& body);
   void OnRepOK(const cMsgSIP& response, cSIPCall* pCall);
   // A final error to our re-INVITE: the call stays as last agreed, unless the far end has lost
   // the dialog; a 491 is tried again later.

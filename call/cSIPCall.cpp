@@ -294,7 +294,10 @@ bool cSIPCall::StartRTP(const cKytSTR& description, bool bOutbound, bool bInboun
   if (!m_pCallSink->ChoosePriorityCodec(codecNumbers, payloadNumbers, nChosen, nPayload)) {
     return false;
   }
-  m_pCallSink->StartRTP(m_nLineNo, ip, nPort, nChosen, nPayload, bOutbound, bInbound);
+  // 20 ms iLBC frames when the remote's description asks for them, whether offer or answer: an
+  // offer's mode=20 was answered with mode=20 (RFC 3952).
+  m_pCallSink->StartRTP(m_nLineNo, ip, nPort, nChosen, nPayload, sdp.GetILBCMode(), bOutbound,
+                        bInbound);
   m_pRTPToIP = ip;
   m_nRTPToPort = nPort;
   nCodec = nChosen;

@@ -788,10 +788,10 @@ void cKytSIPUserAgentObject::OnOneSecondTick() {
 }
 
 bool cKytSIPUserAgentObject::StartRTP(int32_t nLine, const cKytSTR& remoteIP, int32_t nRemotePort,
-                                      int32_t nCodec, int32_t nPayloadType, bool bOutbound,
-                                      bool bInbound) {
+                                      int32_t nCodec, int32_t nPayloadType, int32_t nILBCModeMs,
+                                      bool bOutbound, bool bInbound) {
   return m_pKytRTPLib->LineStartRTP(nLine, remoteIP, nRemotePort, nCodec, nPayloadType, bOutbound,
-                                    bInbound);
+                                    bInbound, nILBCModeMs);
 }
 
 bool cKytSIPUserAgentObject::StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) {

@@ -154,7 +154,7 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override;
   // cCallSink: media of the calls.
   bool StartRTP(int32_t nLine, const cKytSTR& remoteIP, int32_t nRemotePort, int32_t nCodec,
-                int32_t nPayloadType, bool bOutbound, bool bInbound) override;
+                int32_t nPayloadType, int32_t nILBCModeMs, bool bOutbound, bool bInbound) override;
   bool StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) override;
   bool GetRTPLineRx(int32_t nLine, cKytSTR& ip, int32_t& nPort) override;
   bool ChoosePriorityCodec(const cKytListSTR& remoteCodecNumbers,

@@ -12,9 +12,10 @@ class cCodecRTP {
     kCodeciLBC = 3
   };
 
-  // Each returns -1 for an unknown codec number.
-  static int GetFrameSizePCM(int nCodecNo);
-  static int GetFrameSizeCOMPRESS(int nCodecNo);
-  static int GetMinFrameSize(int nCodecNo);
-  static int GetMinFrameDuration(int nCodecNo);
+  // Each returns -1 for an unknown codec number. nILBCModeMs picks iLBC's 20 ms frames when 20;
+  // anything else gives its 30 ms frames.
+  static int GetFrameSizePCM(int nCodecNo, int nILBCModeMs = 30);
+  static int GetFrameSizeCOMPRESS(int nCodecNo, int nILBCModeMs = 30);
+  static int GetMinFrameSize(int nCodecNo, int nILBCModeMs = 30);
+  static int GetMinFrameDuration(int nCodecNo, int nILBCModeMs = 30);
 };

@@ -402,6 +402,22 @@ TEST_F(MediaObject, IlbcSendsThirtyMsFramesOnTwoTicksOfThree) {
   EXPECT_EQ(b.uTimeStamp, a.uTimeStamp + 240);
 }
 
+TEST_F(MediaObject, IlbcTwentyMsModeSendsA38ByteFrameEachTick) {
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
+  ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
+  ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", PeerPort(), 3, 98, true, true, 20));
+  const std::vector<int16_t> unit(160, 500);
+  std::vector<cPacketRTP::sParsed> sent(2);
+  for (cPacketRTP::sParsed& parsed : sent) {
+    object.OnMicData(unit.data());
+    const auto packets = Received();
+    ASSERT_EQ(packets.size(), 1u);
+    ASSERT_TRUE(cPacketRTP::ParsePacket(packets[0].data(), packets[0].size(), parsed));
+    EXPECT_EQ(parsed.nPayloadLength, 38);
+  }
+  EXPECT_EQ(sent[1].uTimeStamp, sent[0].uTimeStamp + 160);
+}
+
 // iLBC negotiated at payload type 97, which the peer also sends with.
 TEST_F(MediaObject, IlbcReceiveModeFollowsThePayloadLength) {
   ASSERT_TRUE(object.InitOBJECT(1, nullptr));

@@ -29,7 +29,7 @@ void FakeAgent::SendToSocket(const cKytSTR& text, const cKytSTR&, int32_t) {
 }
 
 bool FakeAgent::StartRTP(int32_t nLine, const cKytSTR& ip, int32_t nPort, int32_t nCodec,
-                         int32_t nPayload, bool bOutbound, bool bInbound) {
+                         int32_t nPayload, int32_t, bool bOutbound, bool bInbound) {
   m_RtpStarts.push_back({nLine, ip.GetDATA(), nPort, nCodec, nPayload, bOutbound, bInbound});
   return true;
 }

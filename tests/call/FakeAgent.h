@@ -105,7 +105,7 @@ class FakeAgent : public kyttest::cFakeCoreSink {
   void OnSocketRecv(const cKytSTR& text) override { Deliver(text.GetDATA()); }
   void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override;
   bool StartRTP(int32_t nLine, const cKytSTR& ip, int32_t nPort, int32_t nCodec, int32_t nPayload,
-                bool bOutbound, bool bInbound) override;
+                int32_t, bool bOutbound, bool bInbound) override;
   bool StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) override;
   bool GetRTPLineRx(int32_t nLine, cKytSTR& ip, int32_t& nPort) override;
   bool ChoosePriorityCodec(const cKytListSTR& codecNumbers, const cKytListSTR& payloadNumbers,

@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 
 #include "call/cCodecSIP.h"
 #include "call/cListFieldSDP.h"
@@ -204,6 +205,27 @@ TEST(SdpAnswer, DynamicILBCPayloadIsRecognised) {
   ASSERT_TRUE(audio.bOk);
   EXPECT_EQ(ListText(audio.codecNumbers), "3,2");
   EXPECT_EQ(ListText(audio.payloadNumbers), "97,3");
+}
+
+// The iLBC mode of a received description, as the fmtp line of the description answering it.
+TEST(SdpAnswer, ILBCModeTwentyIsAnsweredInKind) {
+  const std::pair<const char*, int> cases[] = {
+      {"a=rtpmap:97 iLBC/8000\r\na=fmtp:97 mode=20\r\n", 20},
+      {"a=rtpmap:97 ilbc/8000\r\na=FMTP:97 ptime=20; MODE = 20 ;x=1\r\n", 20},
+      {"a=rtpmap:97 iLBC/8000\r\na=fmtp:97 mode=30\r\n", 30},
+      {"a=rtpmap:97 iLBC/8000\r\na=fmtp:970 mode=20\r\na=fmtp:97 mode=200\r\n", 30},
+      {"a=fmtp:97 mode=20\r\n", 30},
+  };
+  for (const auto& [pBody, nMode] : cases) {
+    cMsgSDP answer;
+    answer.SetILBCMode(Parsed(pBody).sdp.GetILBCMode());
+    cKytListSTR codecs;
+    codecs.AddTailSTR("3");
+    cKytSTR text;
+    ASSERT_TRUE(answer.CreateSDP("bob", "sendrecv", "10.0.0.6", "10.0.0.6", 5002, codecs, text));
+    const std::string fmtp = "a=fmtp:98 mode=" + std::to_string(nMode) + "\r\n";
+    EXPECT_NE(std::string(text.GetDATA()).find(fmtp), std::string::npos) << pBody;
+  }
 }
 
 TEST(SdpParse, LineRules) {

@@ -27,7 +27,7 @@ class cFakeCoreSink : public cCallSink {
   const cKytSTR& GetDomainRealm() const override { return m_DomainRealm; }
 
   void OnSocketRecv(const cKytSTR&) override {}
-  bool StartRTP(int32_t, const cKytSTR&, int32_t, int32_t, int32_t, bool, bool) override {
+  bool StartRTP(int32_t, const cKytSTR&, int32_t, int32_t, int32_t, int32_t, bool, bool) override {
     return false;
   }
   bool StopRTP(int32_t, bool, bool) override { return false; }
