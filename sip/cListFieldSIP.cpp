@@ -1,14 +1,17 @@
 #include "sip/cListFieldSIP.h"
 
-#include <cctype>
 #include <cstddef>
-
-#include "util/cKytHashSTR.h"
+#include <cstring>
+#include <string>
 
 namespace {
 
 struct FieldName {
+  constexpr FieldName(const char* pName, const char* pShort)
+      : pWritten(pName), nWritten(std::char_traits<char>::length(pName)), pCompact(pShort) {}
+
   const char* pWritten;
+  size_t nWritten;
   const char* pCompact;  // null when the header has no compact form
 };
 
@@ -42,22 +45,14 @@ constexpr FieldName kFields[cListFieldSIP::FIELD_COUNT] = {
 
 constexpr size_t kMaxNameLength = 32;
 
-// Every accepted name (written and compact forms, lowered) to its row. Built once, on first use;
-// never written afterwards, so parsers on any thread may read it.
-const cKytHashSTR& FieldTable() {
-  static cKytHashSTR table(64);
-  static const bool bFilled = [] {
-    for (const FieldName& field : kFields) {
-      void* pRow = const_cast<FieldName*>(&field);
-      cKytSTR written(field.pWritten);
-      written.MakeLower();
-      table.Add(written.GetDATA(), pRow);
-      if (field.pCompact != nullptr) table.Add(field.pCompact, pRow);
-    }
-    return true;
-  }();
-  static_cast<void>(bFilled);
-  return table;
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// pName's first nLength bytes against a written name of that length, without case.
+bool SameNoCase(const char* pName, const char* pWritten, size_t nLength) {
+  for (size_t i = 0; i < nLength; ++i) {
+    if (AsciiLower(pName[i]) != AsciiLower(pWritten[i])) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -69,16 +64,18 @@ bool cListFieldSIP::IndexToField(int32_t nIndex, cKytSTR& field) {
 }
 
 int32_t cListFieldSIP::FieldToIndex(const char* pName) {
-  // Header names compare without case: the table holds them lowered, and so is the name asked
-  // for. A name longer than any accepted one cannot match.
-  char lowered[kMaxNameLength + 1];
-  size_t nLength = 0;
-  for (; pName[nLength] != '\0'; ++nLength) {
-    if (nLength == kMaxNameLength) return -1;
-    lowered[nLength] = static_cast<char>(std::tolower(static_cast<unsigned char>(pName[nLength])));
+  // Header names compare without case. Only names of the same length are compared byte by byte,
+  // so a lookup costs a pass over the table's lengths and about one comparison. A name longer
+  // than any accepted one cannot match.
+  const size_t nLength = strnlen(pName, kMaxNameLength + 1);
+  if (nLength == 0 || nLength > kMaxNameLength) return -1;
+  for (int32_t nRow = 0; nRow < FIELD_COUNT; ++nRow) {
+    const FieldName& field = kFields[nRow];
+    if (nLength == 1) {
+      if (field.pCompact != nullptr && AsciiLower(pName[0]) == field.pCompact[0]) return nRow;
+    } else if (field.nWritten == nLength && SameNoCase(pName, field.pWritten, nLength)) {
+      return nRow;
+    }
   }
-  lowered[nLength] = '\0';
-  void* pRow = nullptr;
-  if (!FieldTable().Find(lowered, pRow)) return -1;
-  return static_cast<int32_t>(static_cast<const FieldName*>(pRow) - kFields);
+  return -1;
 }

@@ -1,7 +1,8 @@
 #include "sip/cMsgSIP.h"
 
+#include <algorithm>
 #include <charconv>
-#include <string>
+#include <cstdint>
 
 #include "sip/cCSeq.h"
 #include "sip/cParseLineSIP.h"
@@ -40,6 +41,20 @@ void SplitValues(const cKytSTR& line, cKytListSTR& values) {
   }
 }
 
+// Each row's "Name: ", written once: rendering then copies known lengths instead of measuring
+// the same names for every message.
+const std::array<cKytSTR, cListFieldSIP::FIELD_COUNT>& RowPrefixes() {
+  static const std::array<cKytSTR, cListFieldSIP::FIELD_COUNT> prefixes = [] {
+    std::array<cKytSTR, cListFieldSIP::FIELD_COUNT> out;
+    for (int32_t nRow = 0; nRow < cListFieldSIP::FIELD_COUNT; ++nRow) {
+      cListFieldSIP::IndexToField(nRow, out[static_cast<size_t>(nRow)]);
+      out[static_cast<size_t>(nRow)].AppendSTR(": ");
+    }
+    return out;
+  }();
+  return prefixes;
+}
+
 }  // namespace
 
 cMsgSIP::cMsgSIP() = default;
@@ -48,21 +63,20 @@ std::unique_ptr<cMsgSIP> cMsgSIP::initWithPacketSIP(const cKytSTR& packet) {
   uint32_t nBlank = packet.FindSTR("\r\n\r\n");
   if (nBlank == cKytSTR::KYT_NOT_FOUND) return nullptr;
 
+  // The line reader stops at the first empty line, which is the one found above.
   auto pMsg = std::make_unique<cMsgSIP>();
-  cKytSTR head;
-  cTextSIP::Mid(packet, 0, nBlank + 2, head);
-  if (!pMsg->ParseSIP(head)) return nullptr;
+  if (!pMsg->ParseSIP(packet)) return nullptr;
 
   // With a Content-Length the body is exactly that many bytes: a datagram shorter than it is
   // discarded, and bytes beyond it are not part of the message (RFC 3261 section 18.3).
   const uint32_t nBodyStart = nBlank + 4;
   cKytSTR length;
   if (pMsg->First(cListFieldSIP::FIELD_CONTENT_LENGTH, length)) {
-    const std::string digits = length.GetDATA();
+    const char* pDigits = length.GetDATA();
+    const char* pDigitsEnd = pDigits + length.GetLEN();
     uint64_t nLength = 0;
-    auto [pEnd, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), nLength);
-    if (ec != std::errc() || pEnd != digits.data() + digits.size() ||
-        nLength > packet.GetLEN() - nBodyStart)
+    auto [pEnd, ec] = std::from_chars(pDigits, pDigitsEnd, nLength);
+    if (ec != std::errc() || pEnd != pDigitsEnd || nLength > packet.GetLEN() - nBodyStart)
       return nullptr;
     cTextSIP::Mid(packet, nBodyStart, nBodyStart + static_cast<uint32_t>(nLength), pMsg->m_pMsgSDP);
     return pMsg;
@@ -117,12 +131,14 @@ bool cMsgSIP::ParseSIP(const cKytSTR& head) {
 }
 
 void cMsgSIP::TrimBlanks(cKytSTR& text) {
-  // Both kinds, over and over, as they may alternate.
-  for (bool bTrimmed = true; bTrimmed;) {
-    bool bSpaces = text.Trim(" ");
-    bool bTabs = text.Trim("\t");
-    bTrimmed = bSpaces || bTabs;
-  }
+  // Both kinds, in any mix, at each end.
+  const char* pText = text.GetDATA();
+  uint32_t nStart = 0;
+  uint32_t nEnd = text.GetLEN();
+  while (nStart < nEnd && (pText[nStart] == ' ' || pText[nStart] == '\t')) ++nStart;
+  while (nEnd > nStart && (pText[nEnd - 1] == ' ' || pText[nEnd - 1] == '\t')) --nEnd;
+  if (nStart == 0 && nEnd == text.GetLEN()) return;
+  cTextSIP::Mid(text, nStart, nEnd, text);
 }
 
 void cMsgSIP::AddHeader(const cKytSTR& name, const cKytSTR& value) {
@@ -158,34 +174,69 @@ bool cMsgSIP::ParseStartLine(const cKytSTR& line) {
 void cMsgSIP::GetMsgText(cKytSTR& text) const {
   // A parsed response keeps its CSeq method, so the kind of start line follows the message's
   // origin rather than the method alone.
-  bool bRequest = m_bIsReqSIP || (m_nStatusCode < 0 && !m_pMethodSIP.IsZeroLEN());
-  cKytSTR line;
-  if (bRequest) {
-    line.Format("%s %s SIP/2.0\r\n", m_pMethodSIP.GetDATA(), m_pReqURI.GetDATA());
-  } else {
-    line.Format("SIP/2.0 %d %s\r\n", m_nStatusCode, m_pReasonPhrase.GetDATA());
-  }
-  // One buffer for the whole text: a head of many lines must not cost a copy per line.
-  std::string out(line.GetDATA());
+  const bool bRequest = m_bIsReqSIP || (m_nStatusCode < 0 && !m_pMethodSIP.IsZeroLEN());
+  char status[16] = {};
+  std::to_chars(status, status + sizeof(status) - 1, m_nStatusCode);
+  char length[16] = {};
+  std::to_chars(length, length + sizeof(length) - 1, m_pMsgSDP.GetLEN());
 
-  cKytSTR name;
+  // Walked twice, first to size the one buffer and then to fill it: a head of many lines must
+  // not cost a copy per line.
+  const std::array<cKytSTR, cListFieldSIP::FIELD_COUNT>& prefixes = RowPrefixes();
+  static const cKytSTR s_LineEnd("\r\n");
   cKytSTR value;
-  for (int32_t nRow = 0; nRow < cListFieldSIP::FIELD_COUNT; ++nRow) {
-    cListFieldSIP::IndexToField(nRow, name);
-    if (nRow == cListFieldSIP::FIELD_CONTENT_LENGTH) {
-      // Exactly one Content-Length, and always the real one.
-      out.append(name.GetDATA()).append(": ").append(std::to_string(m_pMsgSDP.GetLEN()));
-      out.append("\r\n");
-      continue;
+  uint64_t nSize = 0;
+  for (bool bWrite : {false, true}) {
+    if (bWrite) {
+      text = "";
+      text.Reserve(static_cast<uint32_t>(std::min<uint64_t>(nSize, UINT32_MAX - 1)));
     }
-    int32_t nCount = m_pFieldSIP[nRow].GetCount();
-    for (int32_t i = 0; i < nCount; ++i) {
-      if (!m_pFieldSIP[nRow].GetAt(i, value)) break;
-      out.append(name.GetDATA()).append(": ").append(value.GetDATA()).append("\r\n");
+    const auto put = [&](const cKytSTR& part) {
+      if (bWrite) {
+        text.AppendSTR(part);
+      } else {
+        nSize += part.GetLEN();
+      }
+    };
+    const auto putText = [&](const char* pText) {
+      if (bWrite) {
+        text.AppendSTR(pText);
+      } else {
+        nSize += cKytSTR::StrLen(pText);
+      }
+    };
+    if (bRequest) {
+      put(m_pMethodSIP);
+      putText(" ");
+      put(m_pReqURI);
+      putText(" SIP/2.0\r\n");
+    } else {
+      putText("SIP/2.0 ");
+      putText(status);
+      putText(" ");
+      put(m_pReasonPhrase);
+      put(s_LineEnd);
     }
+    for (int32_t nRow = 0; nRow < cListFieldSIP::FIELD_COUNT; ++nRow) {
+      const cKytSTR& prefix = prefixes[static_cast<size_t>(nRow)];
+      if (nRow == cListFieldSIP::FIELD_CONTENT_LENGTH) {
+        // Exactly one Content-Length, and always the real one.
+        put(prefix);
+        putText(length);
+        put(s_LineEnd);
+        continue;
+      }
+      const int32_t nCount = m_pFieldSIP[nRow].GetCount();
+      for (int32_t i = 0; i < nCount; ++i) {
+        if (!m_pFieldSIP[nRow].GetAt(i, value)) break;
+        put(prefix);
+        put(value);
+        put(s_LineEnd);
+      }
+    }
+    put(s_LineEnd);
+    put(m_pMsgSDP);
   }
-  out.append("\r\n").append(m_pMsgSDP.GetDATA());
-  text = out.c_str();
 }
 
 void cMsgSIP::SetMethod(const cKytSTR& method) { m_pMethodSIP = method; }

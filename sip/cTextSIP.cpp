@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <limits>
-#include <utility>
 
 void cTextSIP::Mid(const cKytSTR& text, uint32_t nStart, uint32_t nEnd, cKytSTR& out) {
   uint32_t nLen = text.GetLEN();
@@ -11,10 +10,8 @@ void cTextSIP::Mid(const cKytSTR& text, uint32_t nStart, uint32_t nEnd, cKytSTR&
     out = "";
     return;
   }
-  // CopyFROM reads from the source before replacing the target, so out may alias text.
-  cKytSTR part;
-  part.CopyFROM(text.GetDATA(), nStart, nEnd - nStart);
-  out = std::move(part);
+  // SubSTR reads from the source before replacing the target, so out may alias text.
+  text.SubSTR(nStart, nEnd - nStart, out);
 }
 
 void cTextSIP::From(const cKytSTR& text, uint32_t nStart, cKytSTR& out) {

@@ -1,12 +1,10 @@
 #include "util/cKytListSTR.h"
 
-#include <vector>
-
 using Guard = std::lock_guard<std::mutex>;
 
 void cKytListSTR::AddHead(const cKytSTR& str) {
   Guard g(m_Lock);
-  m_Items.push_front(str);
+  m_Items.insert(m_Items.begin(), str);
 }
 
 void cKytListSTR::AddTail(const cKytSTR& str) {
@@ -29,7 +27,7 @@ bool cKytListSTR::RemoveHead(cKytSTR& target) {
   Guard g(m_Lock);
   if (m_Items.empty()) return false;
   target = std::move(m_Items.front());
-  m_Items.pop_front();
+  m_Items.erase(m_Items.begin());
   return true;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <mutex>
+#include <vector>
 
 #include "util/cKytSTR.h"
 
@@ -37,6 +37,7 @@ class cKytListSTR {
 
  private:
   mutable std::mutex m_Lock;
-  std::deque<cKytSTR> m_Items;
+  // A vector rather than a deque: an empty list then costs no allocation, and lists stay short.
+  std::vector<cKytSTR> m_Items;
   size_t m_nTrvsIndex = 0;
 };

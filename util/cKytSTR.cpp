@@ -1,5 +1,6 @@
 #include "util/cKytSTR.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,12 +8,6 @@
 #include <utility>
 
 namespace {
-
-char* NewEmpty() {
-  char* p = new char[1];
-  p[0] = '\0';
-  return p;
-}
 
 bool InBounds(uint32_t nLen, uint32_t nStart, uint32_t nCount) {
   return nLen > 0 && nStart < nLen && nCount >= 1 && nCount <= nLen &&
@@ -24,21 +19,43 @@ char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 
 
 }  // namespace
 
-cKytSTR::cKytSTR() : m_pData(NewEmpty()) {}
+cKytSTR::cKytSTR() = default;
 
-cKytSTR::cKytSTR(const char* pText) : m_pData(NewEmpty()) { CopyFROM(pText); }
+cKytSTR::cKytSTR(const char* pText) { CopyFROM(pText); }
 
-cKytSTR::cKytSTR(const cKytSTR& other) : m_pData(NewEmpty()) { CopyFROM(other.m_pData); }
+cKytSTR::cKytSTR(const cKytSTR& other) { Assign(other.m_pData, other.m_nLen); }
 
-cKytSTR::cKytSTR(cKytSTR&& other) noexcept : m_pData(other.m_pData) { other.m_pData = NewEmpty(); }
+cKytSTR::cKytSTR(cKytSTR&& other) noexcept {
+  if (other.IsInline()) {
+    memcpy(m_Inline, other.m_Inline, kInlineSize);
+    m_nLen = other.m_nLen;
+  } else {
+    Adopt(other.m_pData, other.m_nLen, other.m_nCapacity);
+    other.m_pData = other.m_Inline;
+    other.m_nCapacity = kInlineSize - 1;
+  }
+  other.m_nLen = 0;
+  other.m_pData[0] = '\0';
+}
 
 cKytSTR& cKytSTR::operator=(const cKytSTR& other) {
-  if (this != &other) CopyFROM(other.m_pData);
+  if (this != &other) Assign(other.m_pData, other.m_nLen);
   return *this;
 }
 
 cKytSTR& cKytSTR::operator=(cKytSTR&& other) noexcept {
-  std::swap(m_pData, other.m_pData);
+  if (this == &other) return *this;
+  if (other.IsInline()) {
+    // Fits any buffer: no allocation.
+    Assign(other.m_pData, other.m_nLen);
+  } else {
+    Release();
+    Adopt(other.m_pData, other.m_nLen, other.m_nCapacity);
+    other.m_pData = other.m_Inline;
+    other.m_nCapacity = kInlineSize - 1;
+  }
+  other.m_nLen = 0;
+  other.m_pData[0] = '\0';
   return *this;
 }
 
@@ -47,17 +64,63 @@ cKytSTR& cKytSTR::operator=(const char* pText) {
   return *this;
 }
 
-cKytSTR::~cKytSTR() { delete[] m_pData; }
+cKytSTR::~cKytSTR() { Release(); }
 
-uint32_t cKytSTR::GetLEN() const { return StrLen(m_pData); }
+void cKytSTR::Release() {
+  if (!IsInline()) delete[] m_pData;
+  m_pData = m_Inline;
+  m_nCapacity = kInlineSize - 1;
+}
+
+void cKytSTR::Adopt(char* pBuffer, uint32_t nLen, uint32_t nCapacity) {
+  m_pData = pBuffer;
+  m_nLen = nLen;
+  m_nCapacity = nCapacity;
+}
+
+void cKytSTR::Reserve(uint32_t nCapacity) {
+  if (nCapacity <= m_nCapacity) return;
+  char* p = new char[static_cast<size_t>(nCapacity) + 1];
+  memcpy(p, m_pData, static_cast<size_t>(m_nLen) + 1);
+  const uint32_t nLen = m_nLen;
+  Release();
+  Adopt(p, nLen, nCapacity);
+}
 
 void cKytSTR::Assign(const char* pText, uint32_t nLen) {
-  // Copy first: pText may point into our own buffer.
+  // pText may point into our own buffer: moved within it, or copied before it is freed.
+  if (nLen <= m_nCapacity) {
+    if (nLen > 0) memmove(m_pData, pText, nLen);
+    m_pData[nLen] = '\0';
+    m_nLen = nLen;
+    return;
+  }
   char* p = new char[static_cast<size_t>(nLen) + 1];
-  if (nLen > 0) memcpy(p, pText, nLen);
+  memcpy(p, pText, nLen);
   p[nLen] = '\0';
-  delete[] m_pData;
-  m_pData = p;
+  Release();
+  Adopt(p, nLen, nLen);
+}
+
+void cKytSTR::Append(const char* pText, uint32_t nAdd) {
+  if (nAdd == 0) return;
+  const uint64_t nNeeded = static_cast<uint64_t>(m_nLen) + nAdd;
+  if (nNeeded > m_nCapacity) {
+    // Doubling keeps a run of appends linear; pText may lie in the old buffer, so it is read
+    // before that goes.
+    const uint64_t nCapacity = std::max<uint64_t>(nNeeded, 2ull * m_nCapacity);
+    const uint32_t nNewCapacity = static_cast<uint32_t>(std::min<uint64_t>(nCapacity, 0xFFFFFFFEu));
+    char* p = new char[static_cast<size_t>(nNewCapacity) + 1];
+    memcpy(p, m_pData, m_nLen);
+    memcpy(p + m_nLen, pText, nAdd);
+    const uint32_t nLen = m_nLen;
+    Release();
+    Adopt(p, nLen, nNewCapacity);
+  } else {
+    memmove(m_pData + m_nLen, pText, nAdd);
+  }
+  m_nLen += nAdd;
+  m_pData[m_nLen] = '\0';
 }
 
 void cKytSTR::CopyFROM(const char* pText) { Assign(pText, StrLen(pText)); }
@@ -68,26 +131,18 @@ void cKytSTR::CopyFROM(const char* pText, uint32_t nStart, uint32_t nCount) {
 }
 
 void cKytSTR::SubSTR(uint32_t nStart, uint32_t nCount, cKytSTR& target) const {
-  target.CopyFROM(m_pData, nStart, nCount);
+  if (!InBounds(m_nLen, nStart, nCount)) return;
+  target.Assign(m_pData + nStart, nCount);
 }
 
-void cKytSTR::AppendSTR(const char* pText) {
-  uint32_t nAdd = StrLen(pText);
-  if (nAdd == 0) return;
-  uint32_t nLen = GetLEN();
-  char* p = new char[static_cast<size_t>(nLen) + nAdd + 1];
-  memcpy(p, m_pData, nLen);
-  memcpy(p + nLen, pText, nAdd);
-  p[nLen + nAdd] = '\0';
-  delete[] m_pData;
-  m_pData = p;
-}
+void cKytSTR::AppendSTR(const char* pText) { Append(pText, StrLen(pText)); }
 
 uint32_t cKytSTR::FindSTR(const char* pNeedle, uint32_t nFrom) const {
-  uint32_t nLen = GetLEN();
-  if (nLen == 0 || nFrom >= nLen || StrLen(pNeedle) == 0) return KYT_NOT_FOUND;
-  const char* pHit = strstr(m_pData + nFrom, pNeedle);
-  return pHit ? static_cast<uint32_t>(pHit - m_pData) : KYT_NOT_FOUND;
+  const uint32_t nNeedle = StrLen(pNeedle);
+  if (m_nLen == 0 || nFrom >= m_nLen || nNeedle == 0) return KYT_NOT_FOUND;
+  const void* pHit = nNeedle == 1 ? memchr(m_pData + nFrom, pNeedle[0], m_nLen - nFrom)
+                                  : memmem(m_pData + nFrom, m_nLen - nFrom, pNeedle, nNeedle);
+  return pHit ? static_cast<uint32_t>(static_cast<const char*>(pHit) - m_pData) : KYT_NOT_FOUND;
 }
 
 uint32_t cKytSTR::FindRevSTR(const char* pNeedle) const {
@@ -104,6 +159,7 @@ void cKytSTR::Remove(uint32_t nStart, uint32_t nCount) {
   uint32_t nLen = GetLEN();
   if (!InBounds(nLen, nStart, nCount)) return;
   memmove(m_pData + nStart, m_pData + nStart + nCount, nLen - nStart - nCount + 1);
+  m_nLen = nLen - nCount;
 }
 
 void cKytSTR::Replace(const char* pOld, const char* pNew) {
@@ -140,8 +196,9 @@ bool cKytSTR::TrimRIGHT(const char* pToken) {
   uint32_t nEnd = GetLEN();
   // A repetition that begins at position 0 is never removed.
   while (nEnd > nToken && memcmp(m_pData + nEnd - nToken, pToken, nToken) == 0) nEnd -= nToken;
-  if (nEnd == GetLEN()) return false;
+  if (nEnd == m_nLen) return false;
   m_pData[nEnd] = '\0';
+  m_nLen = nEnd;
   return true;
 }
 
@@ -166,6 +223,7 @@ void cKytSTR::Format(const char* pFormat, ...) {
 }
 
 void cKytSTR::FormatV(const char* pFormat, va_list args) {
+  // Written into a fresh buffer: an argument may be this very string.
   va_list copy;
   va_copy(copy, args);
   int nNeeded = vsnprintf(nullptr, 0, pFormat ? pFormat : "", copy);
@@ -174,10 +232,18 @@ void cKytSTR::FormatV(const char* pFormat, va_list args) {
     CopyFROM("");
     return;
   }
-  char* p = new char[static_cast<size_t>(nNeeded) + 1];
-  vsnprintf(p, static_cast<size_t>(nNeeded) + 1, pFormat ? pFormat : "", args);
-  delete[] m_pData;
-  m_pData = p;
+  const auto nSize = static_cast<uint32_t>(nNeeded);
+  if (nSize < kInlineSize) {
+    char text[kInlineSize];
+    vsnprintf(text, kInlineSize, pFormat ? pFormat : "", args);
+    Assign(text, static_cast<uint32_t>(strlen(text)));
+    return;
+  }
+  char* p = new char[static_cast<size_t>(nSize) + 1];
+  vsnprintf(p, static_cast<size_t>(nSize) + 1, pFormat ? pFormat : "", args);
+  Release();
+  // A "%c" of zero ends the text early.
+  Adopt(p, static_cast<uint32_t>(strlen(p)), nSize);
 }
 
 uint32_t cKytSTR::StrLen(const char* pText) {

@@ -6,6 +6,8 @@
 // Owned, zero-terminated 8-bit string. The buffer is never absent: an empty string holds just
 // the terminator. Length is the number of bytes before the first zero byte. Every search answers
 // a 32-bit position, with KYT_NOT_FOUND when nothing matches.
+// Short texts live inside the object and the length is kept, so that the many small values a SIP
+// message is cut into cost no allocation, and no string is measured twice.
 class cKytSTR {
  public:
   static constexpr uint32_t KYT_NOT_FOUND = 0xFFFFFFFFu;
@@ -20,13 +22,16 @@ class cKytSTR {
   ~cKytSTR();
 
   const char* GetDATA() const { return m_pData; }
-  uint32_t GetLEN() const;
-  bool IsZeroLEN() const { return m_pData[0] == '\0'; }
+  uint32_t GetLEN() const { return m_nLen; }
+  bool IsZeroLEN() const { return m_nLen == 0; }
+  // Room for nCapacity bytes before the terminator, so that appends up to it do not allocate.
+  void Reserve(uint32_t nCapacity);
 
   void CopyFROM(const char* pText);
   void CopyFROM(const char* pText, uint32_t nStart, uint32_t nCount);
   void SubSTR(uint32_t nStart, uint32_t nCount, cKytSTR& target) const;
   void AppendSTR(const char* pText);
+  void AppendSTR(const cKytSTR& other) { Append(other.m_pData, other.m_nLen); }
 
   uint32_t FindSTR(const char* pNeedle, uint32_t nFrom = 0) const;
   uint32_t FindRevSTR(const char* pNeedle) const;
@@ -60,7 +65,17 @@ class cKytSTR {
   static uint32_t StrFind(const char* pText, const char* pNeedle);
 
  private:
-  void Assign(const char* pText, uint32_t nLen);
+  static constexpr uint32_t kInlineSize = 16;  // terminator included
 
-  char* m_pData;
+  bool IsInline() const { return m_pData == m_Inline; }
+  void Assign(const char* pText, uint32_t nLen);
+  void Append(const char* pText, uint32_t nAdd);
+  // Takes over a heap buffer holding nLen bytes and their terminator.
+  void Adopt(char* pBuffer, uint32_t nLen, uint32_t nCapacity);
+  void Release();
+
+  char* m_pData = m_Inline;
+  uint32_t m_nLen = 0;
+  uint32_t m_nCapacity = kInlineSize - 1;  // bytes the buffer holds before its terminator
+  char m_Inline[kInlineSize] = {};
 };
