@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "util/cKytSTR.h"
 
 namespace {
@@ -130,4 +133,30 @@ TEST(KytSTR, CaseCompareAndConvert) {
   a.AppendSTR(nullptr);
   a.AppendSTR("yz");
   EXPECT_STREQ(a.GetDATA(), "xyz");
+}
+
+TEST(KytSTR, MovesTakeTheTextAndAppendsGrowFromTheirOwnText) {
+  cKytSTR longText("a text longer than the room kept inside the string");
+  const char* pBuffer = longText.GetDATA();
+  cKytSTR moved(std::move(longText));
+  EXPECT_EQ(moved.GetDATA(), pBuffer);   // taken over, not copied
+  EXPECT_STREQ(longText.GetDATA(), "");  // NOLINT(bugprone-use-after-move): emptied on purpose
+  cKytSTR shortText("short");
+  moved = std::move(shortText);
+  EXPECT_STREQ(moved.GetDATA(), "short");
+  EXPECT_EQ(moved.GetLEN(), 5u);
+  EXPECT_TRUE(shortText.IsZeroLEN());  // NOLINT(bugprone-use-after-move)
+
+  cKytSTR grow("ab");
+  for (int i = 0; i < 5; ++i) grow.AppendSTR(grow);
+  grow.AppendSTR(grow.GetDATA() + 60);
+  std::string expected;
+  for (int i = 0; i < 34; ++i) expected += "ab";
+  EXPECT_EQ(grow.GetDATA(), expected);
+  grow.Reserve(1000);
+  EXPECT_EQ(grow.GetLEN(), 68u);
+  grow.Format("%s|%s", grow.GetDATA() + 64, grow.GetDATA() + 66);
+  EXPECT_STREQ(grow.GetDATA(), "abab|ab");
+  grow.Format("x%cy", 0);  // a zero ends the text
+  EXPECT_EQ(grow.GetLEN(), 1u);
 }
