@@ -12,7 +12,41 @@ namespace {
 constexpr int kOrder = cIlbcMode::kOrder;
 constexpr int kStages = cIlbcMode::kStages;
 constexpr int kSubL = cIlbcMode::kSubL;
+constexpr int kAugmented = cIlbcCodebook::kAugmented;
 constexpr float kMaxGain = 1.3f;
+
+// pOut[i] = sum_j pA[j] * pBuf[i + j * nStride], j = 0..nLen-1, for nCount vectors: windows of
+// one memory (nStride 1) or vectors stored sample by sample (nStride = nCount). The outer loop over
+// j lets the compiler vectorise across positions while each sum keeps the order of a plain dot
+// product, so the figures equal those of cIlbcFilter::Dot on the same vectors.
+void Correlate(const float* pA, int nLen, const float* pBuf, int nStride, int nCount, float* pOut) {
+  for (int i = 0; i < nCount; i++) pOut[i] = 0.0f;
+  for (int j = 0; j < nLen; j++) {
+    const float fA = pA[j];
+    const float* pB = pBuf + j * nStride;
+    for (int i = 0; i < nCount; i++) pOut[i] += fA * pB[i];
+  }
+}
+
+// pOut[i] = energy of vector i, laid out and summed as in Correlate.
+void Energies(const float* pBuf, int nLen, int nStride, int nCount, float* pOut) {
+  for (int i = 0; i < nCount; i++) pOut[i] = 0.0f;
+  for (int j = 0; j < nLen; j++) {
+    const float* pB = pBuf + j * nStride;
+    for (int i = 0; i < nCount; i++) pOut[i] += pB[i] * pB[i];
+  }
+}
+
+// The codebook of one target in the weighted domain: the energies of all its vectors do not
+// depend on the stage, so they are found once; each stage then only correlates its target.
+struct sSection {
+  const float* pBuf;                  // memory whose windows are the base vectors
+  float arrBaseEn[cIlbcMode::kMemL];  // by start position in pBuf
+  float arrAugT[kSubL][kAugmented];   // augmented vectors (delays 20..39), by sample
+  float arrAugEn[kAugmented];
+  float arrBaseCorr[cIlbcMode::kMemL];  // this stage's, by start position
+  float arrAugCorr[kAugmented];
+};
 }  // namespace
 
 void cIlbcCodebookSearch::Search(const float* pMem, int nMemL, const float* pTarget, int nTargetL,
@@ -29,24 +63,44 @@ void cIlbcCodebookSearch::Search(const float* pMem, int nMemL, const float* pTar
   float arrTarget[kSubL];
   std::memcpy(arrTarget, pW + nMemL, sizeof(float) * static_cast<size_t>(nTargetL));
 
+  // Base vector n starts at nBase - 1 - n in its memory.
   const int nBase = nMemL - nTargetL + 1;
-  const int nSection = cIlbcCodebook::SectionSize(nMemL, nTargetL);
+  const int nAug = cIlbcCodebook::SectionSize(nMemL, nTargetL) - nBase;
+  sSection arrSect[2];
+  arrSect[0].pBuf = pW;
+  arrSect[1].pBuf = arrExp;
+  for (sSection& sect : arrSect) {
+    Energies(sect.pBuf, nTargetL, 1, nBase, sect.arrBaseEn);
+    for (int a = 0; a < nAug; a++) {
+      float arrVec[kSubL];
+      cIlbcCodebook::AugmentedVector(sect.pBuf, nMemL, a + kAugmented, arrVec);
+      for (int j = 0; j < nTargetL; j++) sect.arrAugT[j][a] = arrVec[j];
+    }
+    if (nAug > 0) Energies(sect.arrAugT[0], nTargetL, kAugmented, kAugmented, sect.arrAugEn);
+  }
+
+  const int nSection = nBase + nAug;
   const float fTargetEn = cIlbcFilter::Dot(arrTarget, arrTarget, nTargetL);
   float arrCoded[kSubL] = {};
   float fPrevGain = 1.0f;
   for (int k = 0; k < kStages; k++) {
     const int nTried = pRange[k] < nBase ? pRange[k] : nBase;
+    const int nFirstPos = nBase - nTried;
     int nBest = 0;
     float fBestMeasure = 0.0f;
     bool bFound = false;
     for (int nSect = 0; nSect < 2; nSect++) {
+      sSection& sect = arrSect[nSect];
+      Correlate(arrTarget, nTargetL, sect.pBuf + nFirstPos, 1, nTried,
+                sect.arrBaseCorr + nFirstPos);
+      if (nAug > 0) {
+        Correlate(arrTarget, nTargetL, sect.arrAugT[0], kAugmented, kAugmented, sect.arrAugCorr);
+      }
       for (int n = 0; n < nSection; n++) {
         if (n >= nTried && n < nBase) continue;
-        const int nIdx = nSect * nSection + n;
-        float arrVec[kSubL];
-        cIlbcCodebook::GetVector(pW, arrExp, nMemL, nTargetL, nIdx, arrVec);
-        const float fDot = cIlbcFilter::Dot(arrTarget, arrVec, nTargetL);
-        const float fEn = cIlbcFilter::Dot(arrVec, arrVec, nTargetL);
+        const bool bAug = n >= nBase;
+        const float fDot = bAug ? sect.arrAugCorr[n - nBase] : sect.arrBaseCorr[nBase - 1 - n];
+        const float fEn = bAug ? sect.arrAugEn[n - nBase] : sect.arrBaseEn[nBase - 1 - n];
         if (!(fEn > 0.0f)) continue;
         if (k == 0 && !(fDot > 0.0f)) continue;
         if (std::fabs(fDot / fEn) >= kMaxGain) continue;
@@ -54,7 +108,7 @@ void cIlbcCodebookSearch::Search(const float* pMem, int nMemL, const float* pTar
         if (!bFound || fMeasure > fBestMeasure) {
           bFound = true;
           fBestMeasure = fMeasure;
-          nBest = nIdx;
+          nBest = nSect * nSection + n;
         }
       }
     }
