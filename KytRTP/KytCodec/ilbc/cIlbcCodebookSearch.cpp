@@ -15,28 +15,6 @@ constexpr int kSubL = cIlbcMode::kSubL;
 constexpr int kAugmented = cIlbcCodebook::kAugmented;
 constexpr float kMaxGain = 1.3f;
 
-// pOut[i] = sum_j pA[j] * pBuf[i + j * nStride], j = 0..nLen-1, for nCount vectors: windows of
-// one memory (nStride 1) or vectors stored sample by sample (nStride = nCount). The outer loop over
-// j lets the compiler vectorise across positions while each sum keeps the order of a plain dot
-// product, so the figures equal those of cIlbcFilter::Dot on the same vectors.
-void Correlate(const float* pA, int nLen, const float* pBuf, int nStride, int nCount, float* pOut) {
-  for (int i = 0; i < nCount; i++) pOut[i] = 0.0f;
-  for (int j = 0; j < nLen; j++) {
-    const float fA = pA[j];
-    const float* pB = pBuf + j * nStride;
-    for (int i = 0; i < nCount; i++) pOut[i] += fA * pB[i];
-  }
-}
-
-// pOut[i] = energy of vector i, laid out and summed as in Correlate.
-void Energies(const float* pBuf, int nLen, int nStride, int nCount, float* pOut) {
-  for (int i = 0; i < nCount; i++) pOut[i] = 0.0f;
-  for (int j = 0; j < nLen; j++) {
-    const float* pB = pBuf + j * nStride;
-    for (int i = 0; i < nCount; i++) pOut[i] += pB[i] * pB[i];
-  }
-}
-
 // The codebook of one target in the weighted domain: the energies of all its vectors do not
 // depend on the stage, so they are found once; each stage then only correlates its target.
 struct sSection {
@@ -70,13 +48,14 @@ void cIlbcCodebookSearch::Search(const float* pMem, int nMemL, const float* pTar
   arrSect[0].pBuf = pW;
   arrSect[1].pBuf = arrExp;
   for (sSection& sect : arrSect) {
-    Energies(sect.pBuf, nTargetL, 1, nBase, sect.arrBaseEn);
+    cIlbcFilter::Energies(sect.pBuf, nTargetL, 1, nBase, sect.arrBaseEn);
     for (int a = 0; a < nAug; a++) {
       float arrVec[kSubL];
       cIlbcCodebook::AugmentedVector(sect.pBuf, nMemL, a + kAugmented, arrVec);
       for (int j = 0; j < nTargetL; j++) sect.arrAugT[j][a] = arrVec[j];
     }
-    if (nAug > 0) Energies(sect.arrAugT[0], nTargetL, kAugmented, kAugmented, sect.arrAugEn);
+    if (nAug > 0)
+      cIlbcFilter::Energies(sect.arrAugT[0], nTargetL, kAugmented, kAugmented, sect.arrAugEn);
   }
 
   const int nSection = nBase + nAug;
@@ -91,10 +70,11 @@ void cIlbcCodebookSearch::Search(const float* pMem, int nMemL, const float* pTar
     bool bFound = false;
     for (int nSect = 0; nSect < 2; nSect++) {
       sSection& sect = arrSect[nSect];
-      Correlate(arrTarget, nTargetL, sect.pBuf + nFirstPos, 1, nTried,
-                sect.arrBaseCorr + nFirstPos);
+      cIlbcFilter::Correlate(arrTarget, nTargetL, sect.pBuf + nFirstPos, 1, nTried,
+                             sect.arrBaseCorr + nFirstPos);
       if (nAug > 0) {
-        Correlate(arrTarget, nTargetL, sect.arrAugT[0], kAugmented, kAugmented, sect.arrAugCorr);
+        cIlbcFilter::Correlate(arrTarget, nTargetL, sect.arrAugT[0], kAugmented, kAugmented,
+                               sect.arrAugCorr);
       }
       for (int n = 0; n < nSection; n++) {
         if (n >= nTried && n < nBase) continue;

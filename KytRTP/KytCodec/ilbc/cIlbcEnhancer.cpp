@@ -40,14 +40,20 @@ void cIlbcEnhancer::EstimatePeriods(int nNewBlocks) {
                sizeof(float) * static_cast<size_t>(kBlocks - nNewBlocks));
   // Per new block, the lag with the best positive normalised correlation.
   const int nHalf = kBlockL / 2;
+  // Windows by start position: lag l starts at pBlk - l, i.e. at index kMaxLag / 2 - l.
+  constexpr int nLags = (kMaxLag - kMinLag) / 2;
   for (int b = 0; b < nNewBlocks; b++) {
     const float* pBlk = arrDs + (kMaxLag + b * kBlockL) / 2;
+    const float* pRegion = pBlk - kMaxLag / 2 + 1;
+    float arrCorr[nLags];
+    float arrEn[nLags];
+    cIlbcFilter::Correlate(pBlk, nHalf, pRegion, 1, nLags, arrCorr);
+    cIlbcFilter::Energies(pRegion, nHalf, 1, nLags, arrEn);
     int nBest = kMinLag / 2;
     float fBest = 0.0f;
     for (int nLag = kMinLag / 2; nLag < kMaxLag / 2; nLag++) {
-      const float* pReg = pBlk - nLag;
-      const float fCorr = cIlbcFilter::Dot(pBlk, pReg, nHalf);
-      const float fEn = cIlbcFilter::Dot(pReg, pReg, nHalf);
+      const float fCorr = arrCorr[kMaxLag / 2 - 1 - nLag];
+      const float fEn = arrEn[kMaxLag / 2 - 1 - nLag];
       const float fMeasure = fCorr > 0.0f && fEn > 0.0f ? fCorr * fCorr / fEn : 0.0f;
       if (nLag == kMinLag / 2 || fMeasure > fBest) {
         fBest = fMeasure;
@@ -74,9 +80,7 @@ float cIlbcEnhancer::Refine(int nCentreStart, float fEstimate, float* pSeg) cons
   if (nLast + kBlockL >= kBufL) nLast = kBufL - kBlockL - 1;
   const int nDim = nLast - nFirst + 1;
   float arrCorr[2 * kSlop + 1];
-  for (int i = 0; i < nDim; i++) {
-    arrCorr[i] = cIlbcFilter::Dot(m_arrBuf + nCentreStart, m_arrBuf + nFirst + i, kBlockL);
-  }
+  cIlbcFilter::Correlate(m_arrBuf + nCentreStart, kBlockL, m_arrBuf + nFirst, 1, nDim, arrCorr);
   // Quarter-sample interpolation of the correlation; phase p gives the value
   // p/4 after a lag. The sequence is shorter than the filters, so only their
   // inner taps are used, with nothing beyond the searched lags.
@@ -99,14 +103,16 @@ float cIlbcEnhancer::Refine(int nCentreStart, float fEstimate, float* pSeg) cons
   // (4 - p)/4 samples.
   const int nFrac = nBestUps % kUps;
   const int nInt = nFirst + (nBestUps + kUps - 1) / kUps;
+  // Tap by tap over the block (vectorises); a tap reaching outside the history adds nothing.
   const float* pH = Phase((kUps - nFrac) % kUps);
-  for (int j = 0; j < kBlockL; j++) {
-    float fSum = 0.0f;
-    for (int k = 0; k < kTaps; k++) {
-      const int n = nInt - kFiltHalf + j + k;
-      if (n >= 0 && n < kBufL) fSum += pH[k] * m_arrBuf[n];
-    }
-    pSeg[j] = fSum;
+  for (int j = 0; j < kBlockL; j++) pSeg[j] = 0.0f;
+  for (int k = 0; k < kTaps; k++) {
+    const int nShift = nInt - kFiltHalf + k;  // pSeg[j] takes m_arrBuf[j + nShift]
+    const int nFirstJ = nShift < 0 ? -nShift : 0;
+    const int nEndJ = nShift + kBlockL > kBufL ? kBufL - nShift : kBlockL;
+    const float fH = pH[k];
+    const float* pB = m_arrBuf + nShift;
+    for (int j = nFirstJ; j < nEndJ; j++) pSeg[j] += fH * pB[j];
   }
   // The next neighbour is sought from one sample after the lag found, as the
   // reference decoder does (its pitch-synchronous chain runs one sample late).

@@ -1,8 +1,12 @@
 #include "KytRTP/KytCodec/ilbc/cIlbcFilter.h"
 
 void cIlbcFilter::AllPole(float* pData, int nLen, const float* pA, int nOrder) {
+  // A local sum: through pData itself, every step would be stored and reloaded, as pA might
+  // alias it.
   for (int i = 0; i < nLen; i++) {
-    for (int k = 1; k <= nOrder; k++) pData[i] -= pA[k] * pData[i - k];
+    float fSum = pData[i];
+    for (int k = 1; k <= nOrder; k++) fSum -= pA[k] * pData[i - k];
+    pData[i] = fSum;
   }
 }
 
@@ -27,4 +31,22 @@ float cIlbcFilter::Dot(const float* pA, const float* pB, int nLen) {
   float fSum = 0.0f;
   for (int i = 0; i < nLen; i++) fSum += pA[i] * pB[i];
   return fSum;
+}
+
+void cIlbcFilter::Correlate(const float* pA, int nLen, const float* pBuf, int nStride, int nCount,
+                            float* pOut) {
+  for (int i = 0; i < nCount; i++) pOut[i] = 0.0f;
+  for (int j = 0; j < nLen; j++) {
+    const float fA = pA[j];
+    const float* pB = pBuf + j * nStride;
+    for (int i = 0; i < nCount; i++) pOut[i] += fA * pB[i];
+  }
+}
+
+void cIlbcFilter::Energies(const float* pBuf, int nLen, int nStride, int nCount, float* pOut) {
+  for (int i = 0; i < nCount; i++) pOut[i] = 0.0f;
+  for (int j = 0; j < nLen; j++) {
+    const float* pB = pBuf + j * nStride;
+    for (int i = 0; i < nCount; i++) pOut[i] += pB[i] * pB[i];
+  }
 }
