@@ -81,8 +81,12 @@ void cIlbcCodebook::GetVector(const float* pMem, const float* pExpMem, int nMemL
 
 void cIlbcCodebook::Decode(const float* pMem, int nMemL, int nTargetL, const int* pIndex,
                            const int* pGainIndex, float* pOut) {
+  // The expanded memory only when a stage takes a vector from it.
   float arrExp[cIlbcMode::kMemL];
-  ExpandMemory(pMem, nMemL, arrExp);
+  const int nSection = SectionSize(nMemL, nTargetL);
+  if (pIndex[0] >= nSection || pIndex[1] >= nSection || pIndex[2] >= nSection) {
+    ExpandMemory(pMem, nMemL, arrExp);
+  }
   float arrVec[cIlbcMode::kStages][cIlbcMode::kSubL];
   float arrGain[cIlbcMode::kStages];
   float fPrev = 1.0f;

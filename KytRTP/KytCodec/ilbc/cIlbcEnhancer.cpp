@@ -73,14 +73,24 @@ int cIlbcEnhancer::NearestBlock(const float* pLocs, float fPos) {
 }
 
 float cIlbcEnhancer::Refine(int nCentreStart, float fEstimate, float* pSeg) const {
+  constexpr int kDim = 2 * kSlop + 1;
   const int nRounded = static_cast<int>(fEstimate - 0.5f);
   int nFirst = nRounded - kSlop;
   if (nFirst < 0) nFirst = 0;
   int nLast = nRounded + kSlop;
   if (nLast + kBlockL >= kBufL) nLast = kBufL - kBlockL - 1;
   const int nDim = nLast - nFirst + 1;
-  float arrCorr[2 * kSlop + 1];
-  cIlbcFilter::Correlate(m_arrBuf + nCentreStart, kBlockL, m_arrBuf + nFirst, 1, nDim, arrCorr);
+  float arrCorr[kDim] = {};
+  if (nDim == kDim) {
+    // The usual case, with all sums in registers.
+    const float* pC = m_arrBuf + nCentreStart;
+    const float* pB = m_arrBuf + nFirst;
+    for (int j = 0; j < kBlockL; j++) {
+      for (int i = 0; i < kDim; i++) arrCorr[i] += pC[j] * pB[j + i];
+    }
+  } else {
+    cIlbcFilter::Correlate(m_arrBuf + nCentreStart, kBlockL, m_arrBuf + nFirst, 1, nDim, arrCorr);
+  }
   // Quarter-sample interpolation of the correlation; phase p gives the value
   // p/4 after a lag. The sequence is shorter than the filters, so only their
   // inner taps are used, with nothing beyond the searched lags.
@@ -103,16 +113,29 @@ float cIlbcEnhancer::Refine(int nCentreStart, float fEstimate, float* pSeg) cons
   // (4 - p)/4 samples.
   const int nFrac = nBestUps % kUps;
   const int nInt = nFirst + (nBestUps + kUps - 1) / kUps;
-  // Tap by tap over the block (vectorises); a tap reaching outside the history adds nothing.
   const float* pH = Phase((kUps - nFrac) % kUps);
-  for (int j = 0; j < kBlockL; j++) pSeg[j] = 0.0f;
-  for (int k = 0; k < kTaps; k++) {
-    const int nShift = nInt - kFiltHalf + k;  // pSeg[j] takes m_arrBuf[j + nShift]
-    const int nFirstJ = nShift < 0 ? -nShift : 0;
-    const int nEndJ = nShift + kBlockL > kBufL ? kBufL - nShift : kBlockL;
-    const float fH = pH[k];
-    const float* pB = m_arrBuf + nShift;
-    for (int j = nFirstJ; j < nEndJ; j++) pSeg[j] += fH * pB[j];
+  const int nBase = nInt - kFiltHalf;  // pSeg[j] takes m_arrBuf[nBase + j + k] with tap k
+  if (nBase >= 0 && nBase + kBlockL + kTaps - 1 <= kBufL) {
+    // All taps inside the history: one pass, the taps in registers.
+    float arrH[kTaps];
+    std::memcpy(arrH, pH, sizeof arrH);
+    const float* pB = m_arrBuf + nBase;
+    for (int j = 0; j < kBlockL; j++) {
+      float fSum = 0.0f;
+      for (int k = 0; k < kTaps; k++) fSum += arrH[k] * pB[j + k];
+      pSeg[j] = fSum;
+    }
+  } else {
+    // Tap by tap; a tap reaching outside the history adds nothing.
+    for (int j = 0; j < kBlockL; j++) pSeg[j] = 0.0f;
+    for (int k = 0; k < kTaps; k++) {
+      const int nShift = nBase + k;
+      const int nFirstJ = nShift < 0 ? -nShift : 0;
+      const int nEndJ = nShift + kBlockL > kBufL ? kBufL - nShift : kBlockL;
+      const float fH = pH[k];
+      const float* pB = m_arrBuf + nShift;
+      for (int j = nFirstJ; j < nEndJ; j++) pSeg[j] += fH * pB[j];
+    }
   }
   // The next neighbour is sought from one sample after the lag found, as the
   // reference decoder does (its pitch-synchronous chain runs one sample late).

@@ -1,11 +1,11 @@
 #include "KytRTP/KytCodec/ilbc/cIlbcFilter.h"
 
 void cIlbcFilter::AllPole(float* pData, int nLen, const float* pA, int nOrder) {
-  // A local sum: through pData itself, every step would be stored and reloaded, as pA might
-  // alias it.
+  // Oldest samples first, so that only the last step waits for the sample just computed; a
+  // local sum, as through pData every step would be stored and reloaded (pA might alias it).
   for (int i = 0; i < nLen; i++) {
     float fSum = pData[i];
-    for (int k = 1; k <= nOrder; k++) fSum -= pA[k] * pData[i - k];
+    for (int k = nOrder; k >= 1; k--) fSum -= pA[k] * pData[i - k];
     pData[i] = fSum;
   }
 }
