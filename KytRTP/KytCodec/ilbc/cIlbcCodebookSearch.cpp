@@ -17,13 +17,27 @@ constexpr float kMaxGain = 1.3f;
 
 // The codebook of one target in the weighted domain: the energies of all its vectors do not
 // depend on the stage, so they are found once; each stage then only correlates its target.
+// pGain[i] = pCorr[i] / pEn[i], pMeasure[i] = pCorr[i]^2 / pEn[i]; meaningful where pEn[i] > 0.
+void Ratios(const float* pCorr, const float* pEn, int nCount, float* pGain, float* pMeasure) {
+  for (int i = 0; i < nCount; i++) {
+    pGain[i] = pCorr[i] / pEn[i];
+    pMeasure[i] = pCorr[i] * pCorr[i] / pEn[i];
+  }
+}
+
 struct sSection {
   const float* pBuf;                  // memory whose windows are the base vectors
   float arrBaseEn[cIlbcMode::kMemL];  // by start position in pBuf
   float arrAugT[kSubL][kAugmented];   // augmented vectors (delays 20..39), by sample
   float arrAugEn[kAugmented];
-  float arrBaseCorr[cIlbcMode::kMemL];  // this stage's, by start position
+  // This stage's correlations, gains and matches (correlation^2 / energy), by start position
+  // and by delay; computed in bulk so the divisions vectorise.
+  float arrBaseCorr[cIlbcMode::kMemL];
+  float arrBaseGain[cIlbcMode::kMemL];
+  float arrBaseMeasure[cIlbcMode::kMemL];
   float arrAugCorr[kAugmented];
+  float arrAugGain[kAugmented];
+  float arrAugMeasure[kAugmented];
 };
 }  // namespace
 
@@ -72,19 +86,23 @@ void cIlbcCodebookSearch::Search(const float* pMem, int nMemL, const float* pTar
       sSection& sect = arrSect[nSect];
       cIlbcFilter::Correlate(arrTarget, nTargetL, sect.pBuf + nFirstPos, 1, nTried,
                              sect.arrBaseCorr + nFirstPos);
+      Ratios(sect.arrBaseCorr + nFirstPos, sect.arrBaseEn + nFirstPos, nTried,
+             sect.arrBaseGain + nFirstPos, sect.arrBaseMeasure + nFirstPos);
       if (nAug > 0) {
         cIlbcFilter::Correlate(arrTarget, nTargetL, sect.arrAugT[0], kAugmented, kAugmented,
                                sect.arrAugCorr);
+        Ratios(sect.arrAugCorr, sect.arrAugEn, kAugmented, sect.arrAugGain, sect.arrAugMeasure);
       }
       for (int n = 0; n < nSection; n++) {
         if (n >= nTried && n < nBase) continue;
         const bool bAug = n >= nBase;
-        const float fDot = bAug ? sect.arrAugCorr[n - nBase] : sect.arrBaseCorr[nBase - 1 - n];
-        const float fEn = bAug ? sect.arrAugEn[n - nBase] : sect.arrBaseEn[nBase - 1 - n];
+        const int nAt = bAug ? n - nBase : nBase - 1 - n;
+        const float fDot = bAug ? sect.arrAugCorr[nAt] : sect.arrBaseCorr[nAt];
+        const float fEn = bAug ? sect.arrAugEn[nAt] : sect.arrBaseEn[nAt];
         if (!(fEn > 0.0f)) continue;
         if (k == 0 && !(fDot > 0.0f)) continue;
-        if (std::fabs(fDot / fEn) >= kMaxGain) continue;
-        const float fMeasure = fDot * fDot / fEn;
+        if (std::fabs(bAug ? sect.arrAugGain[nAt] : sect.arrBaseGain[nAt]) >= kMaxGain) continue;
+        const float fMeasure = bAug ? sect.arrAugMeasure[nAt] : sect.arrBaseMeasure[nAt];
         if (!bFound || fMeasure > fBestMeasure) {
           bFound = true;
           fBestMeasure = fMeasure;
