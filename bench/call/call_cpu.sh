@@ -4,7 +4,8 @@
 # file, what it hears into a file, as the interop tests run it); after the call is up, both
 # processes' CPU is sampled from /proc over a talk period. PCMU, then GSM, several rounds each;
 # prints each round and the medians.
-#   bash bench/call/call_cpu.sh [BUILD_DIR]      (default build-rel; ROUNDS=5 TALK=10 override)
+#   bash bench/call/call_cpu.sh [BUILD_DIR]      (default build-rel; ROUNDS=5 TALK=10 override;
+#                                                  PLUGIN=path runs kytphone with another plug-in)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build-rel}
@@ -102,7 +103,7 @@ Disconnect(0)
 UnInitialize()
 quit
 KYT
-  "$kytphone" --audio virtual --mic "$work/ours.wav" --speaker "$dir/heard.wav" "$dir/call.kyt" \
+  "$kytphone" ${PLUGIN:+--plugin "$PLUGIN"} --audio virtual --mic "$work/ours.wav" --speaker "$dir/heard.wav" "$dir/call.kyt" \
     >"$dir/kytphone.log" 2>&1 &
   local phone=$!
   pids+=("$phone")
