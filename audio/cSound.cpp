@@ -78,27 +78,32 @@ int cSound::OpenAudioDevice(int nLine) {
   m_bDeviceOpened = true;
   m_pMicVAD->InitOBJ();
   m_pSpkVAD->InitOBJ();
-  m_pObjTimer = std::make_unique<asio::steady_timer>(m_Context);
   m_pTimerAlive = std::make_shared<char>(0);
-  m_NextTick =
-      asio::steady_timer::clock_type::now() + std::chrono::milliseconds(cAudioUnit::kDurationMs);
-  ArmTimer();
+  const auto now = asio::steady_timer::clock_type::now();
+  for (int n = 0; n < 2; ++n) {
+    m_pObjTimer[n] = std::make_unique<asio::steady_timer>(m_Context);
+    m_NextTick[n] = now + (n + 1) * std::chrono::milliseconds(cAudioUnit::kDurationMs);
+    ArmTimer(n);
+  }
   return 0;
 }
 
-void cSound::ArmTimer() {
-  m_pObjTimer->expires_at(m_NextTick);
+void cSound::ArmTimer(int n) {
+  m_pObjTimer[n]->expires_at(m_NextTick[n]);
   std::weak_ptr<char> alive = m_pTimerAlive;
-  m_pObjTimer->async_wait([this, alive](const asio::error_code& ec) {
+  m_pObjTimer[n]->async_wait([this, alive, n](const asio::error_code& ec) {
     if (ec || alive.expired()) return;
     OnTimerPCM();
     if (alive.expired()) return;
     // The next deadline follows from the last one, so the clock does not drift.
-    m_NextTick += std::chrono::milliseconds(cAudioUnit::kDurationMs);
+    m_NextTick[n] += 2 * std::chrono::milliseconds(cAudioUnit::kDurationMs);
     const auto now = asio::steady_timer::clock_type::now();
-    if (m_NextTick + kMaxLag < now)
-      m_NextTick = now + std::chrono::milliseconds(cAudioUnit::kDurationMs);
-    ArmTimer();
+    if (m_NextTick[n] + kMaxLag < now) {
+      // Too far behind: restart the clock, one tick after the other timer's.
+      m_NextTick[n] =
+          std::max(m_NextTick[1 - n], now) + std::chrono::milliseconds(cAudioUnit::kDurationMs);
+    }
+    ArmTimer(n);
   });
 }
 
@@ -107,7 +112,8 @@ void cSound::CloseAudioDevice() {
   m_bDeviceOpened = false;
   m_pBackend->Close();
   m_pTimerAlive.reset();
-  m_pObjTimer.reset();
+  m_pObjTimer[0].reset();
+  m_pObjTimer[1].reset();
   m_pMicBUFF->ResetBUFF();
   m_pSpkBUFF->ResetBUFF();
 }

@@ -80,7 +80,8 @@ class cSound : private cKytNoCopy {
  private:
   int OpenAudioDevice(int nLine);
   void CloseAudioDevice();
-  void ArmTimer();
+  // Arms timer n (0 or 1) for its next tick.
+  void ArmTimer(int n);
   // Whether this speaker unit goes to the ring (false: left out to bring the ring's fill down).
   bool KeepSpeakerLevel(bool bQuiet);
 
@@ -95,8 +96,10 @@ class cSound : private cKytNoCopy {
   cAutoGainControl mSpkAutoGainControl;
   std::unique_ptr<cPitchShift> mPitchShift;
   int m_nPitchShiftValue = -1;
-  std::unique_ptr<asio::steady_timer> m_pObjTimer;
-  asio::steady_timer::time_point m_NextTick;
+  // Two timers take the ticks in turn, each 40 ms apart: the next tick's timer is already armed
+  // when a tick runs, so re-arming never moves the earliest deadline and costs no system call.
+  std::unique_ptr<asio::steady_timer> m_pObjTimer[2];
+  asio::steady_timer::time_point m_NextTick[2];
   // Tick handlers still queued after a close see this expire and touch nothing.
   std::shared_ptr<char> m_pTimerAlive;
   bool m_bDeviceOpened = false;

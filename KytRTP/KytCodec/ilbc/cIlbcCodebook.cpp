@@ -35,14 +35,16 @@ int cIlbcCodebook::NarrowIndex(int nIndex, int nMemL, int nTargetL) {
 }
 
 void cIlbcCodebook::ExpandMemory(const float* pMem, int nMemL, float* pOut) {
+  // Tap by tap over all outputs (vectorises); a tap reaching outside the memory adds nothing.
   const float* pC = cIlbcTables::kCbfilters;
-  for (int k = 0; k < nMemL; k++) {
-    float fSum = 0.0f;
-    for (int i = 0; i < kFilterLen; i++) {
-      const int j = k - i + kHalfFilter;
-      if (j >= 0 && j < nMemL) fSum += pC[i] * pMem[j];
-    }
-    pOut[k] = fSum;
+  for (int k = 0; k < nMemL; k++) pOut[k] = 0.0f;
+  for (int i = 0; i < kFilterLen; i++) {
+    const int nShift = kHalfFilter - i;  // pOut[k] takes pMem[k + nShift]
+    const int nFirst = nShift < 0 ? -nShift : 0;
+    const int nEnd = nShift > 0 ? nMemL - nShift : nMemL;
+    const float fC = pC[i];
+    const float* pM = pMem + nShift;
+    for (int k = nFirst; k < nEnd; k++) pOut[k] += fC * pM[k];
   }
 }
 
@@ -79,8 +81,12 @@ void cIlbcCodebook::GetVector(const float* pMem, const float* pExpMem, int nMemL
 
 void cIlbcCodebook::Decode(const float* pMem, int nMemL, int nTargetL, const int* pIndex,
                            const int* pGainIndex, float* pOut) {
+  // The expanded memory only when a stage takes a vector from it.
   float arrExp[cIlbcMode::kMemL];
-  ExpandMemory(pMem, nMemL, arrExp);
+  const int nSection = SectionSize(nMemL, nTargetL);
+  if (pIndex[0] >= nSection || pIndex[1] >= nSection || pIndex[2] >= nSection) {
+    ExpandMemory(pMem, nMemL, arrExp);
+  }
   float arrVec[cIlbcMode::kStages][cIlbcMode::kSubL];
   float arrGain[cIlbcMode::kStages];
   float fPrev = 1.0f;

@@ -40,14 +40,20 @@ void cIlbcEnhancer::EstimatePeriods(int nNewBlocks) {
                sizeof(float) * static_cast<size_t>(kBlocks - nNewBlocks));
   // Per new block, the lag with the best positive normalised correlation.
   const int nHalf = kBlockL / 2;
+  // Windows by start position: lag l starts at pBlk - l, i.e. at index kMaxLag / 2 - l.
+  constexpr int nLags = (kMaxLag - kMinLag) / 2;
   for (int b = 0; b < nNewBlocks; b++) {
     const float* pBlk = arrDs + (kMaxLag + b * kBlockL) / 2;
+    const float* pRegion = pBlk - kMaxLag / 2 + 1;
+    float arrCorr[nLags];
+    float arrEn[nLags];
+    cIlbcFilter::Correlate(pBlk, nHalf, pRegion, 1, nLags, arrCorr);
+    cIlbcFilter::Energies(pRegion, nHalf, 1, nLags, arrEn);
     int nBest = kMinLag / 2;
     float fBest = 0.0f;
     for (int nLag = kMinLag / 2; nLag < kMaxLag / 2; nLag++) {
-      const float* pReg = pBlk - nLag;
-      const float fCorr = cIlbcFilter::Dot(pBlk, pReg, nHalf);
-      const float fEn = cIlbcFilter::Dot(pReg, pReg, nHalf);
+      const float fCorr = arrCorr[kMaxLag / 2 - 1 - nLag];
+      const float fEn = arrEn[kMaxLag / 2 - 1 - nLag];
       const float fMeasure = fCorr > 0.0f && fEn > 0.0f ? fCorr * fCorr / fEn : 0.0f;
       if (nLag == kMinLag / 2 || fMeasure > fBest) {
         fBest = fMeasure;
@@ -67,15 +73,23 @@ int cIlbcEnhancer::NearestBlock(const float* pLocs, float fPos) {
 }
 
 float cIlbcEnhancer::Refine(int nCentreStart, float fEstimate, float* pSeg) const {
+  constexpr int kDim = 2 * kSlop + 1;
   const int nRounded = static_cast<int>(fEstimate - 0.5f);
   int nFirst = nRounded - kSlop;
   if (nFirst < 0) nFirst = 0;
   int nLast = nRounded + kSlop;
   if (nLast + kBlockL >= kBufL) nLast = kBufL - kBlockL - 1;
   const int nDim = nLast - nFirst + 1;
-  float arrCorr[2 * kSlop + 1];
-  for (int i = 0; i < nDim; i++) {
-    arrCorr[i] = cIlbcFilter::Dot(m_arrBuf + nCentreStart, m_arrBuf + nFirst + i, kBlockL);
+  float arrCorr[kDim] = {};
+  if (nDim == kDim) {
+    // The usual case, with all sums in registers.
+    const float* pC = m_arrBuf + nCentreStart;
+    const float* pB = m_arrBuf + nFirst;
+    for (int j = 0; j < kBlockL; j++) {
+      for (int i = 0; i < kDim; i++) arrCorr[i] += pC[j] * pB[j + i];
+    }
+  } else {
+    cIlbcFilter::Correlate(m_arrBuf + nCentreStart, kBlockL, m_arrBuf + nFirst, 1, nDim, arrCorr);
   }
   // Quarter-sample interpolation of the correlation; phase p gives the value
   // p/4 after a lag. The sequence is shorter than the filters, so only their
@@ -100,13 +114,28 @@ float cIlbcEnhancer::Refine(int nCentreStart, float fEstimate, float* pSeg) cons
   const int nFrac = nBestUps % kUps;
   const int nInt = nFirst + (nBestUps + kUps - 1) / kUps;
   const float* pH = Phase((kUps - nFrac) % kUps);
-  for (int j = 0; j < kBlockL; j++) {
-    float fSum = 0.0f;
-    for (int k = 0; k < kTaps; k++) {
-      const int n = nInt - kFiltHalf + j + k;
-      if (n >= 0 && n < kBufL) fSum += pH[k] * m_arrBuf[n];
+  const int nBase = nInt - kFiltHalf;  // pSeg[j] takes m_arrBuf[nBase + j + k] with tap k
+  if (nBase >= 0 && nBase + kBlockL + kTaps - 1 <= kBufL) {
+    // All taps inside the history: one pass, the taps in registers.
+    float arrH[kTaps];
+    std::memcpy(arrH, pH, sizeof arrH);
+    const float* pB = m_arrBuf + nBase;
+    for (int j = 0; j < kBlockL; j++) {
+      float fSum = 0.0f;
+      for (int k = 0; k < kTaps; k++) fSum += arrH[k] * pB[j + k];
+      pSeg[j] = fSum;
     }
-    pSeg[j] = fSum;
+  } else {
+    // Tap by tap; a tap reaching outside the history adds nothing.
+    for (int j = 0; j < kBlockL; j++) pSeg[j] = 0.0f;
+    for (int k = 0; k < kTaps; k++) {
+      const int nShift = nBase + k;
+      const int nFirstJ = nShift < 0 ? -nShift : 0;
+      const int nEndJ = nShift + kBlockL > kBufL ? kBufL - nShift : kBlockL;
+      const float fH = pH[k];
+      const float* pB = m_arrBuf + nShift;
+      for (int j = nFirstJ; j < nEndJ; j++) pSeg[j] += fH * pB[j];
+    }
   }
   // The next neighbour is sought from one sample after the lag found, as the
   // reference decoder does (its pitch-synchronous chain runs one sample late).

@@ -12,4 +12,12 @@ class cIlbcFilter {
   static void BwExpand(const float* pIn, float fChirp, int nOrder, float* pOut);
   // Dot product of two vectors.
   static float Dot(const float* pA, const float* pB, int nLen);
+  // pOut[i] = sum_j pA[j] * pBuf[i + j * nStride], j = 0..nLen-1, for nCount vectors: the
+  // windows of one signal (nStride 1) or vectors stored sample by sample (nStride = nCount).
+  // Each sum runs in the order of Dot, so the figures equal Dot's on the same vectors; the loop
+  // over the vectors is the inner one, which the compiler vectorises.
+  static void Correlate(const float* pA, int nLen, const float* pBuf, int nStride, int nCount,
+                        float* pOut);
+  // pOut[i] = energy of vector i, laid out and summed as in Correlate.
+  static void Energies(const float* pBuf, int nLen, int nStride, int nCount, float* pOut);
 };
