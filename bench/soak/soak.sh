@@ -221,6 +221,7 @@ for name in "${runs[@]}"; do
     last=$((minutes * 60))
     col=1
   fi
+  read -r f_rss < <(awk -v c=$col '$c >= 1 { print $3; exit }' "$samples")
   read -r s_rss s_thr s_fds < <(awk -v c=$col -v w=$warm '$c >= w { print $3, $5, $6; exit }' "$samples")
   read -r m_rss m_thr m_fds < <(awk -v c=$col -v w=$half '$c >= w { print $3, $5, $6; exit }' "$samples")
   read -r e_rss e_thr e_fds < <(awk -v c=$col -v w=$warm -v l=$last '$c >= w && $c <= l { r = $3; t = $5; f = $6 } END { print r, t, f }' "$samples")
@@ -247,7 +248,7 @@ for name in "${runs[@]}"; do
     echo "== one call of $minutes minutes"
   fi
   echo "failed calls: phone $agent_failed, SIPp $sipp_failed (SIPp completed $sipp_ok); phone exit $phone_rc, sanitizer reports $leaks"
-  echo "RSS kB after warm-up: start $s_rss, middle $m_rss, end $e_rss (range $lo..$hi, spread $((${hi:-0} - ${lo:-0})) kB; VmHWM $hwm kB)"
+  echo "RSS kB at the first call $f_rss; after warm-up: start $s_rss, middle $m_rss, end $e_rss (range $lo..$hi, spread $((${hi:-0} - ${lo:-0})) kB; VmHWM $hwm kB)"
   echo "descriptors: start $s_fds, middle $m_fds, end $e_fds, max $maxfds"
   echo "threads: start $s_thr, middle $m_thr, end $e_thr, max $maxthr"
   echo "$verdict$([ -n "$why" ] && echo " ($why )")"
