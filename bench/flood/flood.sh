@@ -89,7 +89,7 @@ pids+=($!)
 probe_seconds=42
 python3 "$tools" relay "$relay_port" "$agent_port" "$peer_port" "$work" "$probe_seconds" "$invites" &
 relay_pid=$!
-pids+=($relay_pid)
+pids+=("$relay_pid")
 (cd "$work" && exec sipp -sf "$here/peer.xml" -i 127.0.0.1 -p "$peer_port" \
   -key media_port_peer "$echo_port" -nostdin -trace_err -error_file peer.err >peer.out 2>&1) &
 pids+=($!)
@@ -100,7 +100,7 @@ mkfifo "$work/commands"
 "$phone" --audio virtual --mic "$work/tone.wav" --speaker "$work/heard.wav" --keep-going \
   <"$work/commands" >"$work/phone.out" 2>"$work/phone.err" &
 phone_pid=$!
-pids+=($phone_pid)
+pids+=("$phone_pid")
 exec 7>"$work/commands"
 cat >&7 <<EOF
 InitializeEx(true, "127.0.0.1", $agent_port, "alice", "alice", "secret", "Alice", "127.0.0.1", "sip:127.0.0.1:$relay_port", "", true, 1)
@@ -133,7 +133,7 @@ t0=$(now)
   -r "$rate" -rp 1000 -m "$invites" -max_socket 10000 -nostdin -trace_err -error_file flood.err \
   >flood.out 2>&1) &
 flood_pid=$!
-pids+=($flood_pid)
+pids+=("$flood_pid")
 sleep $(((seconds - noise_seconds) / 2))
 noise_sent=$(python3 "$tools" noise "$agent_port" "$noise_rate" "$noise_seconds")
 wait "$flood_pid"
