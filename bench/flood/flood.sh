@@ -6,12 +6,17 @@
 #     10,000 random datagrams a second go to the phone's SIP port for 10 s in the middle of it;
 #   - throughout, an OPTIONS every 20 ms times the phone's answer; after the flood a CANCEL for
 #     20 of the forged calls a second tells which of them the phone still holds as ringing.
+# The phone's proxy is the relay in flood_tools.py, which passes SIP between it and SIPp and sends
+# the probes from its own port, so that their answers come back whether the phone answers to the
+# Via or to its proxy.
 # Goals: no voice gap over 100 ms (RTP arrivals at the echo, silence in the phone's speaker
 # recording), every OPTIONS answered within 100 ms, memory bounded (the peak is printed), no
 # forged call still ringing 64*T1 (32 s) after the flood.
 #
-#   bash bench/flood/flood.sh [--rate N] [--seconds S] [--keep DIR]
+#   bash bench/flood/flood.sh [--rate N] [--seconds S] [--noise-media] [--keep DIR]
 #
+# --noise-media sends the random datagrams to the phone's RTP and RTCP ports too, in turn with
+# its SIP port.
 # The build folder is $KYT_BUILD_DIR (default build); kytphone and the plug-in must be built.
 # Exit status 0 when every goal is met.
 set -uo pipefail
@@ -26,12 +31,14 @@ seconds=60
 noise_rate=10000
 noise_seconds=10
 keep=""
+noise_media=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --rate) rate=$2; shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
-    -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --noise-media) noise_media=1; shift ;;
+    -h | --help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "flood.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -135,7 +142,9 @@ t0=$(now)
 flood_pid=$!
 pids+=("$flood_pid")
 sleep $(((seconds - noise_seconds) / 2))
-noise_sent=$(python3 "$tools" noise "$agent_port" "$noise_rate" "$noise_seconds")
+noise_ports=$agent_port
+((noise_media)) && noise_ports=$(python3 "$tools" ports "$phone_pid")
+noise_sent=$(python3 "$tools" noise "$noise_ports" "$noise_rate" "$noise_seconds")
 wait "$flood_pid"
 t1=$(now)
 touch "$work/flood.done"
@@ -176,7 +185,7 @@ awk -v m="$(fig options_max_ms)" 'BEGIN { exit !(m >= 0 && m <= 100) }' || fail 
 [ "$phone_rc" = 0 ] || fail phone-exit
 
 echo
-echo "forged INVITEs sent ${flood_sent:-?} in $(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.1f", b - a }') s; the phone reported $incoming incoming calls; random datagrams sent $noise_sent"
+echo "forged INVITEs sent ${flood_sent:-?} in $(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.1f", b - a }') s; the phone reported $incoming incoming calls; random datagrams sent $noise_sent to ports $noise_ports"
 echo "voice: longest RTP gap at the echo $(fig rtp_gap_ms) ms ($(fig rtp_packets) packets); longest speaker silence $(fig speaker_silence_ms) ms in $(fig speaker_seconds) s; call still connected at the end: $([ "$connected" = 1 ] && echo yes || echo no)"
 echo "OPTIONS: $(fig options) sent during the flood and after, $(fig options_unanswered) unanswered in 1 s; latency max $(fig options_max_ms) ms, 99th percentile $(fig options_p99_ms) ms"
 echo "memory: RSS before $(fig rss_before_kb) kB, at the flood's end $(fig rss_flood_end_kb) kB, at the last sample $(fig rss_after_kb) kB; peak (VmHWM) $(fig vmhwm_kb) kB; descriptors $(fig fds_min)..$(fig fds_max)"

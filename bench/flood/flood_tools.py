@@ -2,7 +2,10 @@
 """The flood's small helpers, all on 127.0.0.1; times are wall-clock seconds (time.time()).
 
   echo PORT LOG            echoes RTP back to its sender, logging each arrival time
-  noise PORT RATE SECS     sends RATE random datagrams a second, from a new port every 500
+  noise PORT[,PORT...] RATE SECS
+                           sends RATE random datagrams a second, in turn to the ports, from a
+                           new source port every 500
+  ports PID                the UDP ports the process has bound, comma-separated
   relay PORT AGENT PEER WORK PROBE-SECS COUNT
                            the phone's proxy, with the OPTIONS and CANCEL probes (see relay)
   report ...               reads the logs and prints the figures (see main)
@@ -36,7 +39,7 @@ def echo(port, log):
             s.sendto(data, peer)
 
 
-def noise(port, rate, secs):
+def noise(ports, rate, secs):
     rnd = random.Random(20)
     s = None
     sent = 0
@@ -50,7 +53,7 @@ def noise(port, rate, secs):
                 s = loopback_socket()
             size = rnd.randrange(1, 1400)
             try:
-                s.sendto(rnd.randbytes(size), ("127.0.0.1", port))
+                s.sendto(rnd.randbytes(size), ("127.0.0.1", ports[sent % len(ports)]))
             except OSError:
                 pass
             sent += 1
@@ -167,6 +170,21 @@ def relay(listen, agent, peer, work, probe_secs, count):
         json.dump(forged_answers, out)
 
 
+def udp_ports(pid):
+    """The UDP ports the process has bound, from its descriptors and /proc/net/udp."""
+    inodes = set()
+    for fd in os.listdir("/proc/%d/fd" % pid):
+        try:
+            target = os.readlink("/proc/%d/fd/%s" % (pid, fd))
+        except OSError:
+            continue
+        if target.startswith("socket:["):
+            inodes.add(target[8:-1])
+    with open("/proc/net/udp") as f:
+        rows = [line.split() for line in f.readlines()[1:]]
+    return sorted({int(r[1].split(":")[1], 16) for r in rows if r[9] in inodes})
+
+
 def floats(path):
     with open(path) as f:
         return [[float(x) for x in line.split()] for line in f if line.strip()]
@@ -248,7 +266,9 @@ def main():
     elif cmd == "relay":
         relay(int(args[0]), int(args[1]), int(args[2]), args[3], float(args[4]), int(args[5]))
     elif cmd == "noise":
-        noise(int(args[0]), int(args[1]), float(args[2]))
+        noise([int(p) for p in args[0].split(",")], int(args[1]), float(args[2]))
+    elif cmd == "ports":
+        print(",".join(str(p) for p in udp_ports(int(args[0]))))
     elif cmd == "report":
         report(args)
     else:
