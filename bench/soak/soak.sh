@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Soak of the console phone against SIPp on 127.0.0.1, two runs side by side:
-#   - back-to-back calls (default 1000): each one dials SIPp's answering scenario, which echoes
-#     the voice back, sends a DTMF digit, holds and resumes, then one side hangs up (the phone on
-#     odd calls, SIPp on even ones);
+#   - back-to-back calls (default 1000): the phone dials SIPp (which echoes the voice back),
+#     sends a DTMF digit, holds and resumes, then one side hangs up (the phone on odd calls,
+#     SIPp on even ones);
 #   - one continuous call (default 30 minutes) to SIPp with its voice echoed back.
 # While they run, /proc gives each phone's resident memory, open descriptors and threads.
 # Goals: no failed call, resident memory after the warm-up flat within 2 MB, no descriptor or
@@ -11,7 +11,8 @@
 #   bash bench/soak/soak.sh [--calls N] [--minutes M] [--keep DIR]
 #
 # --calls 0 or --minutes 0 leaves that run out. The build folder is $KYT_BUILD_DIR (default
-# build); kytphone and the plug-in must be built (ninja -C build kytphone kyt_plugin).
+# build); kytphone and the plug-in must be built (ninja -C build kytphone kyt_plugin). A build
+# without sanitizers gives the memory figures users see; with them, a sanitizer report fails.
 # Exit status 0 when every goal is met.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -27,7 +28,7 @@ while [ $# -gt 0 ]; do
     --calls) calls=$2; shift 2 ;;
     --minutes) minutes=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
-    -h | --help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "soak.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
