@@ -18,18 +18,17 @@ class cLatchRTP {
   static constexpr int kRelatchPackets = 5;
   static constexpr std::chrono::milliseconds kRelatchQuiet{200};
 
+  enum eVerdict { kDropped, kAccepted, kLatched };
+
   // Forgets the stream listened to; pIP:nPort is where signalling says the far end is (a host
   // name counts as no address).
   void Reset(const char* pIP, int nPort);
-  enum eVerdict { kDropped, kAccepted, kLatched };
   // Whether a packet from this source belongs to the stream listened to (kLatched: it does, and
   // is the first of a newly latched stream). bPlayable: its payload type is one the line plays;
   // no other packet latches or counts towards a new latch.
   eVerdict Accept(const tEndpoint& from, uint32_t uSsrc, bool bPlayable, tClock::time_point now);
 
   bool IsLatched() const { return m_bLatched; }
-  const tEndpoint& GetSource() const { return m_Source; }
-  uint32_t GetSsrc() const { return m_uSsrc; }
 
  private:
   void Latch(const tEndpoint& from, uint32_t uSsrc, tClock::time_point now);
