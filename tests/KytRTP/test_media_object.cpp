@@ -767,30 +767,17 @@ TEST_F(MediaObject, RtcpReportsEveryFiveSecondsAndSaysByeOnStop) {
   EXPECT_EQ(buf[n - 7], 203) << "BYE";
 }
 
-namespace {
-
-// One phase of a call whose far end sits behind a NAT: which of its ports the far end's 600 Hz
-// stream (SSRC 0x1111) comes from (-1: none), whether an intruder's 1500 Hz stream (SSRC 0x2222)
-// comes along from a port of its own, and where the line's RTP must go by the phase's end.
-struct sLatchPhase {
-  const char* pName;
-  int nFarPort;
-  bool bIntruder;
-  int nTicks;
-  int nExpectedDestination;
-};
-
-}  // namespace
-
-// The signalled address is the peer's; the far end sends from NAT port 0, then, after falling
-// silent, from NAT port 1. A closed line's port is not handed to the next line.
+// A far end behind a NAT (the signalled address is the peer's) sends a 600 Hz tone, SSRC 0x1111,
+// from NAT port 0; an intruder joins from a port of its own with a 1500 Hz tone, SSRC 0x2222;
+// then the far end alone, from NAT port 1. Each phase: the far end's port (socket 0 or 1),
+// whether the intruder sends, its ticks, and the socket the line's RTP must reach by its end.
+// Also, a closed line's port is not handed to the next line.
 TEST_F(MediaObject, LineLatchesOntoTheFarEndAndIgnoresAnIntruder) {
   const kyttest::cPortSearchLock lock;
   ASSERT_TRUE(object.InitOBJECT(2, nullptr));
   ASSERT_TRUE(object.OpenLine(1, true, "127.0.0.1", 0));
   const int nClosedPort = object.GetLineRxPort(1);
-  ASSERT_TRUE(object.CloseLine(1));
-  ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", 0));
+  ASSERT_TRUE(object.CloseLine(1) && object.OpenLine(0, true, "127.0.0.1", 0));
   EXPECT_NE(object.GetLineRxPort(0), nClosedPort);
   ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", PeerPort(), 0, 0, true, true));
   const auto loopback = asio::ip::make_address_v4("127.0.0.1");
@@ -798,44 +785,40 @@ TEST_F(MediaObject, LineLatchesOntoTheFarEndAndIgnoresAnIntruder) {
   udp::socket intruder(context, udp::endpoint(loopback, 0));
   udp::socket* sockets[] = {&nat0, &nat1, &intruder, &peer};
   for (udp::socket* pSocket : sockets) pSocket->non_blocking(true);
-  const sLatchPhase kPhases[] = {{"far end alone", 0, false, 15, 0},
-                                 {"intruder joins", 0, true, 25, 0},
-                                 {"far end moves to another port", 1, false, 30, 1}};
-  uint16_t nSeq[2] = {0, 0};
-  for (const sLatchPhase& phase : kPhases) {
+  const std::vector<int16_t> tones[2] = {kyttest::Tone(600, 8000, 16000),
+                                         kyttest::Tone(1500, 8000, 16000)};
+  const int kPhases[][4] = {{0, 0, 15, 0}, {0, 1, 25, 0}, {1, 0, 30, 1}};
+  uint32_t uSeq[2] = {0, 0};
+  for (const auto& phase : kPhases) {
     std::vector<int16_t> heard;
     int nSent[4] = {0, 0, 0, 0};
-    for (int nTick = 0; nTick < phase.nTicks; ++nTick) {
-      for (int nStream = 0; nStream < 2; ++nStream) {
-        if (nStream == 0 ? phase.nFarPort < 0 : !phase.bIntruder) continue;
-        const uint32_t uSeq = nSeq[nStream]++;
-        const auto tone = kyttest::Tone(nStream == 0 ? 600 : 1500, 8000, 160 * (uSeq + 1));
+    for (int nTick = 0; nTick < phase[2]; ++nTick) {
+      for (int k = 0; k <= phase[1]; ++k) {
         std::vector<uint8_t> packet;
-        for (const uint32_t uWord :
-             {0x80000000u | uSeq, uSeq * 160, nStream == 0 ? 0x1111u : 0x2222u})
+        for (const uint32_t uWord : {0x80000000u | uSeq[k], uSeq[k] * 160, 0x1111u * (k + 1)})
           for (int i = 0; i < 4; ++i) packet.push_back(uint8_t(uWord >> (24 - 8 * i)));
-        for (size_t i = tone.size() - 160; i < tone.size(); ++i)
-          packet.push_back(ulaw.EncodeSample(tone[i]));
-        sockets[nStream == 0 ? phase.nFarPort : 2]->send_to(
-            asio::buffer(packet), udp::endpoint(loopback, object.GetLineRxPort(0)));
+        for (int i = 0; i < 160; ++i)
+          packet.push_back(ulaw.EncodeSample(tones[k][uSeq[k] * 160 + i]));
+        sockets[k == 0 ? phase[0] : 2]->send_to(asio::buffer(packet),
+                                                udp::endpoint(loopback, object.GetLineRxPort(0)));
+        ++uSeq[k];
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       Pump();
       int16_t spk[160], c0[160], c1[160];
       if (!object.GetSpkPlay(spk, c0, c1)) std::fill_n(spk, 160, 0);
-      if (nTick >= phase.nTicks / 2) heard.insert(heard.end(), spk, spk + 160);
+      const bool bLate = nTick >= phase[2] / 2;
+      if (bLate) heard.insert(heard.end(), spk, spk + 160);
       object.OnMicData(kSilence.data());
       std::vector<uint8_t> buf(2048);
       asio::error_code ec;
       for (int n = 0; n < 4; ++n)
-        while (sockets[n]->receive(asio::buffer(buf), 0, ec) > 0 && !ec)
-          nSent[n] += nTick >= phase.nTicks / 2;
+        while (sockets[n]->receive(asio::buffer(buf), 0, ec) > 0 && !ec) nSent[n] += bLate;
     }
     const double dFar = kyttest::ToneLevel(heard.data(), heard.size(), 600);
-    EXPECT_GT(dFar, 1e6) << phase.pName;
-    EXPECT_LT(kyttest::ToneLevel(heard.data(), heard.size(), 1500), dFar / 1000) << phase.pName;
+    EXPECT_GT(dFar, 1e6) << "phase " << &phase - kPhases;
+    EXPECT_LT(kyttest::ToneLevel(heard.data(), heard.size(), 1500), dFar / 1000);
     for (int n = 0; n < 4; ++n)
-      EXPECT_EQ(nSent[n], n == phase.nExpectedDestination ? phase.nTicks - phase.nTicks / 2 : 0)
-          << phase.pName << ": RTP to socket " << n;
+      EXPECT_EQ(nSent[n], n == phase[3] ? phase[2] - phase[2] / 2 : 0) << "socket " << n;
   }
 }
