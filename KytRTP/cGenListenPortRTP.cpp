@@ -5,12 +5,19 @@
 namespace {
 
 constexpr int kLowestPort = 1024;
+constexpr int kHighestPort = 65534;
 constexpr int kMaxOddSteps = 100;
 constexpr int kMaxTries = 5001;
 
-int IntoRange(int nPort) { return nPort < kLowestPort || nPort >= 65535 ? kLowestPort : nPort; }
+bool IsInRange(int nPort) { return nPort >= kLowestPort && nPort <= kHighestPort; }
 
 }  // namespace
+
+int cGenListenPortRTP::IntoRange(int nPort) const {
+  if (IsInRange(nPort)) return nPort;
+  const int nWrap = IsInRange(m_nListenPortStart) ? m_nListenPortStart : kLowestPort;
+  return nWrap + nWrap % 2;
+}
 
 bool cGenListenPortRTP::GenPort(asio::io_context& context, bool bBindIP, const char* pListenIP,
                                 int& nPort) {
@@ -21,8 +28,9 @@ bool cGenListenPortRTP::GenPort(asio::io_context& context, bool bBindIP, const c
   }
   const char* pProbeIP = bBindIP ? pListenIP : nullptr;
   for (int nTry = 0; nTry < kMaxTries; ++nTry) {
-    if (cSocketRTP::IsPortAvailable(context, pProbeIP, nCandidate)) {
-      m_nListenPortCounter = nCandidate;
+    if (cSocketRTP::IsPortAvailable(context, pProbeIP, nCandidate) &&
+        cSocketRTP::IsPortAvailable(context, pProbeIP, nCandidate + 1)) {
+      m_nListenPortCounter = nCandidate + 2;
       nPort = nCandidate;
       return true;
     }

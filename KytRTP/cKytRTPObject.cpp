@@ -12,6 +12,9 @@
 
 namespace {
 
+// Pairs tried by OpenLine when the chosen port is taken before the line binds it.
+constexpr int kOpenLineTries = 8;
+
 void Accumulate(int32_t* pSum, const int16_t* pUnit) {
   for (int i = 0; i < cAudioUnit::kSamples; ++i) pSum[i] += pUnit[i];
 }
@@ -104,13 +107,17 @@ bool cKytRTPObject::OpenLine(int nLine, bool bBindIP, const cKytSTR& sListenIP, 
     return false;
   }
   if (!CheckRange(nLine)) return false;
-  int nPort = 0;
-  if (!GenListenPort(bBindIP, sListenIP.GetDATA(), nListenPort, nPort)) return false;
-  if (!m_pLineRTP[nLine]->Open(bBindIP, sListenIP.GetDATA(), nPort, this)) {
+  // Another process may take the chosen port between the chooser's probe and the bind: the
+  // chooser then offers the next pair. A requested port is tried once.
+  const bool bRequested = nListenPort != 0 && nListenPort != -1;
+  for (int nTry = 0; nTry < kOpenLineTries; ++nTry) {
+    int nPort = 0;
+    if (!GenListenPort(bBindIP, sListenIP.GetDATA(), nListenPort, nPort)) return false;
+    if (m_pLineRTP[nLine]->Open(bBindIP, sListenIP.GetDATA(), nPort, this)) return true;
     m_nLastError = m_pLineRTP[nLine]->GetLineLastError();
-    return false;
+    if (bRequested) break;
   }
-  return true;
+  return false;
 }
 
 bool cKytRTPObject::CloseLine(int nLine) {

@@ -1,6 +1,7 @@
 #include "KytRTP/cLineRTP.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "KytRTP/KytCodec/cCodecRTP.h"
@@ -8,6 +9,7 @@
 #include "KytRTP/KytCodec/ciLBCCodec.h"
 #include "KytRTP/cGenRTPBasedDTMF.h"
 #include "KytRTP/cKytRTPObject.h"
+#include "KytRTP/cLatchRTP.h"
 #include "KytRTP/cPacketRTP.h"
 #include "KytRTP/cSessionRTCP.h"
 #include "KytRTP/cSocketRTP.h"
@@ -69,7 +71,8 @@ cLineRTP::cLineRTP(asio::io_context& context)
         if (mpKytRTPObject) mpKytRTPObject->OnDetectedAMD(m_nLineNo, bHuman);
       })),
       m_pComfortNoise(std::make_unique<cComfortNoise>()),
-      m_pSessionRTCP(std::make_unique<cSessionRTCP>(context)) {}
+      m_pSessionRTCP(std::make_unique<cSessionRTCP>(context)),
+      m_pLatchRTP(std::make_unique<cLatchRTP>()) {}
 
 cLineRTP::~cLineRTP() = default;
 
@@ -91,6 +94,7 @@ bool cLineRTP::Open(bool bBindIP, const char* pListenIP, int nListenPort,
 
 void cLineRTP::Close() {
   m_bOpen = false;
+  m_pLatchRTP->Reset(nullptr, 0);
   m_pSessionRTCP->Close();
   m_pSocketRTP->CloseSocket();
   m_pPlayWave->WaveFileStop();
@@ -102,6 +106,8 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
                         bool bOutbound, bool bInbound, int nTxILBCModeMs) {
   m_pToIP = pRemoteIP;
   m_nToPort = nRemotePort;
+  // Signalling has just described the far end anew: its stream is latched afresh.
+  m_pLatchRTP->Reset(pRemoteIP, nRemotePort);
   m_nTxCodecNo = nTxCodecNo;
   m_nTxPayload = nTxPayload;
   m_piLBCCodec->SetEncodeMode(nTxILBCModeMs);
@@ -121,7 +127,10 @@ void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, 
 }
 
 void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
-  if (bStopOutbound && bStopInbound) m_pSessionRTCP->Stop();
+  if (bStopOutbound && bStopInbound) {
+    m_pSessionRTCP->Stop();
+    m_pLatchRTP->Reset(nullptr, 0);
+  }
   m_pRecordFile->ResetBuff();
   m_pDetectAMD->StopAMD();
   m_nRxCodecNo = -1;
@@ -250,20 +259,30 @@ void cLineRTP::TrackSource(uint32_t uSsrc, uint16_t nSeqNo) {
   m_nRxSeqNo = nSeqNo;
 }
 
-void cLineRTP::OnSocketRecv(uint32_t uSsrc, uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp,
-                            const uint8_t* pPayload, int nPayloadLength) {
+void cLineRTP::OnSocketRecv(const asio::ip::udp::endpoint& from, uint32_t uSsrc, uint16_t nSeqNo,
+                            int nPayloadType, uint32_t uTimeStamp, const uint8_t* pPayload,
+                            int nPayloadLength) {
   if (!m_bOpen || m_bHold || !m_bInboundRTP) return;
+  // A peer may send with the payload type it offered (iLBC at 97, say): the one negotiated for
+  // sending stands for the same codec when it comes back.
+  const int nCodecNo = nPayloadType == m_nTxPayload && m_nTxCodecNo != cCodecRTP::kCodecNone
+                           ? m_nTxCodecNo
+                           : CodecOfPayloadType(nPayloadType);
+  const bool bPlayable = nCodecNo != cCodecRTP::kCodecNone || nPayloadType == kPayloadComfortNoise;
+  const cLatchRTP::eVerdict verdict =
+      m_pLatchRTP->Accept(from, uSsrc, bPlayable, std::chrono::steady_clock::now());
+  if (verdict == cLatchRTP::kDropped) return;
+  if (verdict == cLatchRTP::kLatched) {
+    m_pLatchedIP = from.address().to_string().c_str();
+    m_nLatchedPort = from.port();
+    m_pSessionRTCP->FollowPeer(from, uSsrc);
+  }
   TrackSource(uSsrc, nSeqNo);
   m_pSessionRTCP->OnReceived(uSsrc, nSeqNo, uTimeStamp);
   if (nPayloadType == kPayloadComfortNoise) {
     m_pComfortNoise->SetLevel(pPayload[0] & 0x7F, uTimeStamp);
     return;
   }
-  // A peer may send with the payload type it offered (iLBC at 97, say): the one negotiated for
-  // sending stands for the same codec when it comes back.
-  const int nCodecNo = nPayloadType == m_nTxPayload && m_nTxCodecNo != cCodecRTP::kCodecNone
-                           ? m_nTxCodecNo
-                           : CodecOfPayloadType(nPayloadType);
   if (nCodecNo == cCodecRTP::kCodecNone) return;
   int16_t pcm[kMaxPacketPCM / 2];
   const int nPCMBytes = Decode(nCodecNo, pPayload, nPayloadLength, pcm);
@@ -323,7 +342,7 @@ void cLineRTP::OnTickPlayWaveFile() {
     m_pPacketRTP->CreatePacketEvent(event.m_uTimeStamp, event.m_bFirstPacket, event.m_nMagicNo,
                                     packet);
     std::copy(event.m_arrDigitRTP, event.m_arrDigitRTP + 4, packet + cPacketRTP::kHeaderSize);
-    m_pSocketRTP->SendToSocket(packet, sizeof(packet), m_pToIP.GetDATA(), m_nToPort);
+    SendDatagram(packet, sizeof(packet));
     SkipUnit();
     return;
   }
@@ -396,6 +415,12 @@ void cLineRTP::SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPaylo
   m_pPacketRTP->CreatePacket(cCodecRTP::GetMinFrameSize(nCodecNo, m_nTxILBCMode),
                              cCodecRTP::GetMinFrameDuration(nCodecNo, m_nTxILBCMode), nPayload,
                              nPayloadType, packet);
-  m_pSocketRTP->SendToSocket(packet, cPacketRTP::kHeaderSize + nPayload, m_pToIP.GetDATA(),
-                             m_nToPort);
+  SendDatagram(packet, cPacketRTP::kHeaderSize + nPayload);
+}
+
+void cLineRTP::SendDatagram(const uint8_t* pData, int nLength) {
+  if (m_pLatchRTP->IsLatched())
+    m_pSocketRTP->SendToSocket(pData, nLength, m_pLatchedIP.GetDATA(), m_nLatchedPort);
+  else
+    m_pSocketRTP->SendToSocket(pData, nLength, m_pToIP.GetDATA(), m_nToPort);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <asio/io_context.hpp>
+#include <asio/ip/udp.hpp>
 #include <cstdint>
 #include <memory>
 
@@ -17,6 +18,7 @@ class cG711uCodec;
 class ciLBCCodec;
 class cJitterBuffer;
 class cKytRTPObject;
+class cLatchRTP;
 class cPacketRTP;
 class cPlayWave;
 class cRecordFile;
@@ -99,9 +101,11 @@ class cLineRTP : private cKytNoCopy {
   int GetTxFrameSizePCM() const;
   int GetTxFrameSizeCOMPRESS() const;
 
-  // A parsed RTP packet from the socket.
-  void OnSocketRecv(uint32_t uSsrc, uint16_t nSeqNo, int nPayloadType, uint32_t uTimeStamp,
-                    const uint8_t* pPayload, int nPayloadLength);
+  // A parsed RTP packet from the socket. Only the far end's latched stream is heard; the line's
+  // RTP and RTCP follow it (cLatchRTP).
+  void OnSocketRecv(const asio::ip::udp::endpoint& from, uint32_t uSsrc, uint16_t nSeqNo,
+                    int nPayloadType, uint32_t uTimeStamp, const uint8_t* pPayload,
+                    int nPayloadLength);
   // The line's share of this tick's mix; true if it had received sound.
   bool GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChannel0, int16_t* pChannel1);
   // What the other lines said this tick, to be sent with the next microphone unit.
@@ -117,6 +121,8 @@ class cLineRTP : private cKytNoCopy {
   void SkipUnit();
   void SendTo(const int16_t* pUnit);
   void SendToSocket(int16_t* pPCM, int nLength, int nCodecNo, int nPayloadType);
+  // To the latched source of the far end's stream, else to the address signalling gave.
+  void SendDatagram(const uint8_t* pData, int nLength);
   // Notes the packet's source; a new SSRC or a sequence jump resets the jitter buffer.
   void TrackSource(uint32_t uSsrc, uint16_t nSeqNo);
   int Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, int16_t* pPCM);
@@ -136,6 +142,7 @@ class cLineRTP : private cKytNoCopy {
   std::unique_ptr<cDetectAMD> m_pDetectAMD;
   std::unique_ptr<cComfortNoise> m_pComfortNoise;
   std::unique_ptr<cSessionRTCP> m_pSessionRTCP;
+  std::unique_ptr<cLatchRTP> m_pLatchRTP;
 
   int m_nLastError = 0;
   int m_nLineNo = -1;
@@ -145,6 +152,8 @@ class cLineRTP : private cKytNoCopy {
   int m_nRTPRxPort = 0;
   cKytSTR m_pToIP;
   int m_nToPort = 0;
+  cKytSTR m_pLatchedIP;
+  int m_nLatchedPort = 0;
   int m_nRxCodecNo = -1;
   bool m_bRxStream = false;
   uint32_t m_uRxSsrc = 0;

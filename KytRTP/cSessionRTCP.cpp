@@ -95,6 +95,7 @@ void cSessionRTCP::Start(const char* pRemoteIP, int nRemotePort, uint32_t uSsrc)
   if (!m_pSocket || ec || nRemotePort <= 0 || nRemotePort > 65535) return;
   m_Remote = asio::ip::udp::endpoint(address, static_cast<uint16_t>(nRemotePort));
   m_uSsrc = uSsrc;
+  m_bFollowing = false;
   m_nPacketsSent = m_nOctetsSent = 0;
   m_bSentSinceReport = false;
   m_bReceiving = false;
@@ -111,6 +112,18 @@ void cSessionRTCP::Stop() {
   SendReport(true);
   m_bStarted = false;
   m_pTimer.reset();
+}
+
+void cSessionRTCP::FollowPeer(const asio::ip::udp::endpoint& rtpSource, uint32_t uSsrc) {
+  if (!m_bStarted) return;
+  // A new SSRC from the same place keeps the RTCP address already learnt there.
+  if (!m_bFollowing || rtpSource != m_PeerRTP) {
+    const uint16_t nPort = rtpSource.port();
+    m_Remote = asio::ip::udp::endpoint(rtpSource.address(), nPort < 65535 ? nPort + 1 : nPort);
+  }
+  m_bFollowing = true;
+  m_PeerRTP = rtpSource;
+  m_uPeerSsrc = uSsrc;
 }
 
 void cSessionRTCP::ArmTimer() {
@@ -253,6 +266,7 @@ void cSessionRTCP::SendReport(bool bBye) {
 }
 
 void cSessionRTCP::OnRecv(const uint8_t* pData, size_t nLength) {
+  if (m_bFollowing && m_RecvFrom.address() != m_PeerRTP.address()) return;
   // A compound packet: each part's length is checked against what is left.
   size_t nAt = 0;
   while (nAt + 8 <= nLength) {
@@ -262,6 +276,8 @@ void cSessionRTCP::OnRecv(const uint8_t* pData, size_t nLength) {
     if (nBytes > nLength - nAt) return;
     const uint8_t nType = p[1];
     const int nCount = p[0] & 0x1F;
+    const bool bReport = nType == kSenderReport || nType == kReceiverReport;
+    if (bReport && m_bFollowing && Get32(p + 4) == m_uPeerSsrc) m_Remote = m_RecvFrom;
     size_t nBlocks = 0;
     if (nType == kSenderReport && nBytes >= 28) {
       ++m_nReportsReceived;

@@ -29,6 +29,10 @@ class cSessionRTCP : private cKytNoCopy {
   void Start(const char* pRemoteIP, int nRemotePort, uint32_t uSsrc);
   // Sends BYE and stops reporting.
   void Stop();
+  // The line latched the far end's RTP at rtpSource: reports go to the port above it until RTCP
+  // naming uSsrc as its sender comes from that host, then to where that came from; RTCP from
+  // other hosts is ignored. Kept until the next Start.
+  void FollowPeer(const asio::ip::udp::endpoint& rtpSource, uint32_t uSsrc);
 
   // One RTP packet sent: its timestamp and payload bytes.
   void OnSent(uint32_t uTimeStamp, int nPayloadBytes);
@@ -63,6 +67,9 @@ class cSessionRTCP : private cKytNoCopy {
   bool m_bStarted = false;
   asio::ip::udp::endpoint m_Remote;
   uint32_t m_uSsrc = 0;
+  bool m_bFollowing = false;
+  asio::ip::udp::endpoint m_PeerRTP;
+  uint32_t m_uPeerSsrc = 0;
   // Sending side.
   uint32_t m_nPacketsSent = 0;
   uint32_t m_nOctetsSent = 0;

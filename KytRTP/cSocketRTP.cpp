@@ -64,8 +64,8 @@ void cSocketRTP::StartReceive() {
 void cSocketRTP::OnSocketRecv(const uint8_t* pData, size_t nLength) {
   cPacketRTP::sParsed parsed;
   if (!cPacketRTP::ParsePacket(pData, nLength, parsed)) return;
-  m_pLineRTP->OnSocketRecv(parsed.uSsrc, parsed.nSeqNo, parsed.nPayloadType, parsed.uTimeStamp,
-                           parsed.pPayload, parsed.nPayloadLength);
+  m_pLineRTP->OnSocketRecv(m_RecvFrom, parsed.uSsrc, parsed.nSeqNo, parsed.nPayloadType,
+                           parsed.uTimeStamp, parsed.pPayload, parsed.nPayloadLength);
 }
 
 bool cSocketRTP::ResolveDestination(const char* pIP, int nPort) {

@@ -13,7 +13,7 @@
 class cLineRTP;
 
 // The UDP socket of one RTP line, on the media thread's Asio context. Every received datagram
-// that parses as RTP goes to the line.
+// that parses as RTP goes to the line, with its source.
 class cSocketRTP : private cKytNoCopy {
  public:
   cSocketRTP(asio::io_context& context, cLineRTP* pLineRTP);

@@ -48,9 +48,9 @@ struct MediaObject : ::testing::Test {
     return object.GetLineRxPort(nLine);
   }
 
-  // Sends one u-law packet whose samples all decode to about nValue.
+  // Sends one u-law packet whose samples all decode to about nValue, from the peer or pFrom.
   void SendVoice(int nPort, uint16_t nSeq, int16_t nValue, int nPayloadType = 0,
-                 int nPayloadBytes = 160) {
+                 int nPayloadBytes = 160, udp::socket* pFrom = nullptr) {
     std::vector<uint8_t> packet(12 + nPayloadBytes, ulaw.EncodeSample(nValue));
     packet[0] = 0x80;
     packet[1] = static_cast<uint8_t>(nPayloadType);
@@ -58,7 +58,8 @@ struct MediaObject : ::testing::Test {
     packet[3] = static_cast<uint8_t>(nSeq);
     const uint32_t uTs = nSeq * 160u;
     for (int i = 0; i < 4; ++i) packet[4 + i] = static_cast<uint8_t>(uTs >> (24 - 8 * i));
-    peer.send_to(asio::buffer(packet),
+    (pFrom ? *pFrom : peer)
+        .send_to(asio::buffer(packet),
                  udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), nPort));
   }
 
@@ -173,16 +174,17 @@ TEST(ListenPort, SearchStartsEvenAndInRange) {
     EXPECT_LT(nPort, 1200) << "restarts at 1024";
     EXPECT_EQ(nPort % 2, 0);
   }
-  // A port still free is handed out again; a taken one is skipped.
+  // The search moves on: a port still free is not handed out again at once; one whose odd
+  // neighbour is taken is skipped.
   cGenListenPortRTP chooser(20000);
   int nFirst = 0, nAgain = 0, nNext = 0;
   ASSERT_TRUE(chooser.GenPort(context, true, "127.0.0.1", nFirst));
   ASSERT_TRUE(chooser.GenPort(context, true, "127.0.0.1", nAgain));
-  EXPECT_EQ(nAgain, nFirst);
-  udp::socket taken(context, udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), nFirst));
+  EXPECT_GT(nAgain, nFirst);
+  udp::socket taken(context, udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), nAgain + 3));
   ASSERT_TRUE(chooser.GenPort(context, true, "127.0.0.1", nNext));
-  EXPECT_GT(nNext, nFirst);
-  EXPECT_FALSE(cSocketRTP::IsPortAvailable(context, "127.0.0.1", nFirst));
+  EXPECT_GT(nNext, nAgain + 2);
+  EXPECT_FALSE(cSocketRTP::IsPortAvailable(context, "127.0.0.1", nAgain + 3));
   EXPECT_FALSE(cSocketRTP::IsPortAvailable(context, "not an address", 7000));
 }
 
@@ -650,8 +652,8 @@ const sReceiveCase kReceiveCases[] = {
     {"ComfortNoiseFillsTheSilence", "1,2,3,4,5,6 7 8 9c . . . . . . . . . .",
      "1 2 3 4 5 6 7 8 ~ ~ ~ n n n"},
     {"ExtensionAndCsrcArePlayed", "1x,2x,3x,4x,5x,6x 7x 8x", "1 2 3"},
-    {"ForeignSsrcResetsCleanly", "1,2,3,4,5,6 7 8 9s 10s 11s 12s 13s 14s 15s",
-     "1 2 3 - - - - - 9 10"},
+    {"ForeignSsrcPlaysOnceItPersists", "1,2,3,4,5,6 7 8 9s 10s 11s 12s 13s 14s 15s 16s 17s 18s 19s",
+     "1 2 3 4 5 6 7 - - - - - 13 14"},
     {"PacketLate200msIsDroppedNotPlayedAfterItsSuccessors",
      "1,2,3,4,5,6 8 9 10 11 12 13 14 15 16 7 17 18", "1 2 3 4 5 6 ~ b 9 10 11 12 13"},
 };
@@ -719,8 +721,9 @@ TEST_F(MediaObject, HostNameDestinationIsLookedUpInTheBackground) {
   EXPECT_EQ(nArrived, 1u);
 }
 
-// RTCP on the odd ports: the far end sends 45 of 50 packets and a sender report; after 5 s our
-// sender report says what we sent, and its report block the loss and the far end's report time;
+// RTCP on the odd ports: the far end sends 45 of 50 packets and a sender report, from a port that
+// is not the one above its RTP (as from behind a NAT); after 5 s our sender report reaches that
+// port and says what we sent, and its report block the loss and the far end's report time;
 // stopping the stream sends BYE.
 TEST_F(MediaObject, RtcpReportsEveryFiveSecondsAndSaysByeOnStop) {
   ASSERT_TRUE(object.InitOBJECT(1, nullptr));
@@ -729,15 +732,16 @@ TEST_F(MediaObject, RtcpReportsEveryFiveSecondsAndSaysByeOnStop) {
   ASSERT_TRUE(object.OpenLine(0, true, "127.0.0.1", nLocal));
   const int nFar = kyttest::cLoopbackPort::FreeUdp(2);
   udp::socket rtp(context, udp::endpoint(loopback, nFar));
-  udp::socket rtcp(context, udp::endpoint(loopback, nFar + 1));
+  udp::socket rtcp(context, udp::endpoint(loopback, 0));
   ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", nFar, 0, 0, true, true));
   for (uint16_t s = 0; s < 50; ++s)
-    if (s % 10 != 3) SendVoice(nLocal, s, 1000);
+    if (s % 10 != 3) SendVoice(nLocal, s, 1000, 0, 160, &rtp);
+  Pump();
   const uint32_t uFarSsrc = ulaw.EncodeSample(1000) * 0x01010101u;
   std::vector<uint8_t> sr = {0x80, 200, 0, 6};
   for (const uint32_t u : {uFarSsrc, 0x11223344u, 0x55667788u, 0u, 45u, 7200u})
     for (int i = 0; i < 4; ++i) sr.push_back(static_cast<uint8_t>(u >> (24 - 8 * i)));
-  peer.send_to(asio::buffer(sr), udp::endpoint(loopback, nLocal + 1));
+  rtcp.send_to(asio::buffer(sr), udp::endpoint(loopback, nLocal + 1));
   const std::vector<int16_t> unit(160, 1000);
   for (int i = 0; i < 10; ++i) object.OnMicData(unit.data());
   context.restart();
@@ -763,4 +767,60 @@ TEST_F(MediaObject, RtcpReportsEveryFiveSecondsAndSaysByeOnStop) {
   ASSERT_TRUE(object.LineStopRTP(0, true, true));
   n = rtcp.receive(asio::buffer(buf));
   EXPECT_EQ(buf[n - 7], 203) << "BYE";
+}
+
+// A far end behind a NAT (the signalled address is the peer's) sends a 600 Hz tone, SSRC 0x1111,
+// from NAT port 0; an intruder joins from a port of its own with a 1500 Hz tone, SSRC 0x2222;
+// then the far end alone, from NAT port 1. Each phase: the far end's port (socket 0 or 1),
+// whether the intruder sends, its ticks, and the socket the line's RTP must reach by its end.
+// Also, a closed line's port is not handed to the next line.
+TEST_F(MediaObject, LineLatchesOntoTheFarEndAndIgnoresAnIntruder) {
+  const kyttest::cPortSearchLock lock;
+  ASSERT_TRUE(object.InitOBJECT(2, nullptr));
+  ASSERT_TRUE(object.OpenLine(1, true, "127.0.0.1", 0));
+  const int nClosedPort = object.GetLineRxPort(1);
+  ASSERT_TRUE(object.CloseLine(1) && object.OpenLine(0, true, "127.0.0.1", 0));
+  EXPECT_NE(object.GetLineRxPort(0), nClosedPort);
+  ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", PeerPort(), 0, 0, true, true));
+  const auto loopback = asio::ip::make_address_v4("127.0.0.1");
+  udp::socket nat0(context, udp::endpoint(loopback, 0)), nat1(context, udp::endpoint(loopback, 0));
+  udp::socket intruder(context, udp::endpoint(loopback, 0));
+  udp::socket* sockets[] = {&nat0, &nat1, &intruder, &peer};
+  for (udp::socket* pSocket : sockets) pSocket->non_blocking(true);
+  const std::vector<int16_t> tones[2] = {kyttest::Tone(600, 8000, 16000),
+                                         kyttest::Tone(1500, 8000, 16000)};
+  const int kPhases[][4] = {{0, 0, 15, 0}, {0, 1, 25, 0}, {1, 0, 30, 1}};
+  uint32_t uSeq[2] = {0, 0};
+  for (const auto& phase : kPhases) {
+    std::vector<int16_t> heard;
+    int nSent[4] = {0, 0, 0, 0};
+    for (int nTick = 0; nTick < phase[2]; ++nTick) {
+      for (int k = 0; k <= phase[1]; ++k) {
+        std::vector<uint8_t> packet;
+        for (const uint32_t uWord : {0x80000000u | uSeq[k], uSeq[k] * 160, 0x1111u * (k + 1)})
+          for (int i = 0; i < 4; ++i) packet.push_back(uint8_t(uWord >> (24 - 8 * i)));
+        for (int i = 0; i < 160; ++i)
+          packet.push_back(ulaw.EncodeSample(tones[k][uSeq[k] * 160 + i]));
+        sockets[k == 0 ? phase[0] : 2]->send_to(asio::buffer(packet),
+                                                udp::endpoint(loopback, object.GetLineRxPort(0)));
+        ++uSeq[k];
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      Pump();
+      int16_t spk[160], c0[160], c1[160];
+      if (!object.GetSpkPlay(spk, c0, c1)) std::fill_n(spk, 160, 0);
+      const bool bLate = nTick >= phase[2] / 2;
+      if (bLate) heard.insert(heard.end(), spk, spk + 160);
+      object.OnMicData(kSilence.data());
+      std::vector<uint8_t> buf(2048);
+      asio::error_code ec;
+      for (int n = 0; n < 4; ++n)
+        while (sockets[n]->receive(asio::buffer(buf), 0, ec) > 0 && !ec) nSent[n] += bLate;
+    }
+    const double dFar = kyttest::ToneLevel(heard.data(), heard.size(), 600);
+    EXPECT_GT(dFar, 1e6) << "phase " << &phase - kPhases;
+    EXPECT_LT(kyttest::ToneLevel(heard.data(), heard.size(), 1500), dFar / 1000);
+    for (int n = 0; n < 4; ++n)
+      EXPECT_EQ(nSent[n], n == phase[3] ? phase[2] - phase[2] / 2 : 0) << "socket " << n;
+  }
 }

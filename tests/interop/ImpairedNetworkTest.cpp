@@ -155,13 +155,15 @@ void SendTo(int fd, const std::string& sData, uint16_t nPort) {
   sendto(fd, sData.data(), sData.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
 }
 
-// Bob's proxy. SIP it receives goes on to Alice with the audio port of an offer changed to the
-// relay's own; RTP Alice sends there goes on to Bob's port with netem's treatment: 5 % lost, the
-// rest 40 +/- 20 ms late in a uniform spread, 1 % of them at once. The random draws are seeded,
-// so every run, and every build, sees the same network.
+// The proxy of both. SIP from Alice goes on to Bob and all other SIP to Alice, with the audio port
+// of each description changed to the relay's own, so each side sends its RTP here (and, latching,
+// keeps doing so). Bob's RTP goes on to Alice as it is; Alice's goes on to Bob with netem's
+// treatment: 5 % lost, the rest 40 +/- 20 ms late in a uniform spread, 1 % of them at once. The
+// random draws are seeded, so every run, and every build, sees the same network.
 class cImpairingRelay {
  public:
-  explicit cImpairingRelay(uint16_t nAliceSip) : m_nAliceSip(nAliceSip) {
+  cImpairingRelay(uint16_t nAliceSip, uint16_t nBobSip)
+      : m_nAliceSip(nAliceSip), m_nBobSip(nBobSip) {
     m_nSipPort = kyttest::cLoopbackPort::FreeUdp();
     m_nSip = BindUdp(m_nSipPort);
     m_nRtpPort = kyttest::cLoopbackPort::FreeUdp(2);
@@ -189,12 +191,20 @@ class cImpairingRelay {
       pollfd fds[2] = {{m_nSip, POLLIN, 0}, {m_nRtp, POLLIN, 0}};
       poll(fds, 2, 2);
       if (fds[0].revents & POLLIN) {
-        const ssize_t n = recv(m_nSip, buffer, sizeof buffer, 0);
-        if (n > 0) SendTo(m_nSip, Rewrite(std::string(buffer, size_t(n))), m_nAliceSip);
+        uint16_t nFrom = 0;
+        const ssize_t n = Receive(m_nSip, buffer, sizeof buffer, nFrom);
+        const bool bFromAlice = nFrom == m_nAliceSip;
+        if (n > 0)
+          SendTo(m_nSip,
+                 Rewrite(std::string(buffer, size_t(n)), bFromAlice ? m_nAliceRtp : m_nBobRtp),
+                 bFromAlice ? m_nBobSip : m_nAliceSip);
       }
       if (fds[1].revents & POLLIN) {
-        const ssize_t n = recv(m_nRtp, buffer, sizeof buffer, 0);
-        if (n > 0 && unit(random) >= 0.05) {
+        uint16_t nFrom = 0;
+        const ssize_t n = Receive(m_nRtp, buffer, sizeof buffer, nFrom);
+        if (n > 0 && nFrom == m_nBobRtp) {
+          SendTo(m_nRtp, std::string(buffer, size_t(n)), m_nAliceRtp);
+        } else if (n > 0 && unit(random) >= 0.05) {
           const double dMs = unit(random) < 0.01 ? 0.0 : 20.0 + 40.0 * unit(random);
           pending.emplace(tClock::now() + std::chrono::microseconds(long(dMs * 1000.0)),
                           std::string(buffer, size_t(n)));
@@ -207,15 +217,22 @@ class cImpairingRelay {
     }
   }
   // Ports here are all five digits, so the body keeps its length.
-  std::string Rewrite(std::string sText) {
+  std::string Rewrite(std::string sText, uint16_t& nRtp) {
     const size_t at = sText.find("m=audio ");
     if (at == std::string::npos) return sText;
-    m_nBobRtp = uint16_t(std::stoi(sText.substr(at + 8, 5)));
+    nRtp = uint16_t(std::stoi(sText.substr(at + 8, 5)));
     return sText.replace(at + 8, 5, std::to_string(m_nRtpPort));
   }
+  static ssize_t Receive(int fd, char* pBuffer, size_t nSize, uint16_t& nFromPort) {
+    sockaddr_in from{};
+    socklen_t nLength = sizeof from;
+    const ssize_t n = recvfrom(fd, pBuffer, nSize, 0, reinterpret_cast<sockaddr*>(&from), &nLength);
+    nFromPort = ntohs(from.sin_port);
+    return n;
+  }
 
-  uint16_t m_nAliceSip;
-  uint16_t m_nSipPort = 0, m_nRtpPort = 0, m_nBobRtp = 0;
+  uint16_t m_nAliceSip, m_nBobSip;
+  uint16_t m_nSipPort = 0, m_nRtpPort = 0, m_nBobRtp = 0, m_nAliceRtp = 0;
   int m_nSip = -1, m_nRtp = -1;
   std::atomic<bool> m_bStop{false};
   std::thread m_Thread;
@@ -231,7 +248,7 @@ TEST(ImpairedNetwork, SpeechBetweenTwoOfOurAgentsSurvivesLossJitterAndReordering
   cAsioMainLoop loop;
   const uint16_t nAliceSip = kyttest::cLoopbackPort::FreeUdp();
   const uint16_t nBobSip = kyttest::cLoopbackPort::FreeUdp();
-  cImpairingRelay relay(nAliceSip);
+  cImpairingRelay relay(nAliceSip, nBobSip);
   ASSERT_TRUE(relay.IsOpen());
   auto make = [&](const char* pName, uint16_t nSip, uint16_t nProxy, const std::string& sMic,
                   const std::string& sSpk) {
@@ -247,7 +264,7 @@ TEST(ImpairedNetwork, SpeechBetweenTwoOfOurAgentsSurvivesLossJitterAndReordering
     EXPECT_TRUE(ua->OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)));
     return ua;
   };
-  auto alice = make("alice", nAliceSip, nBobSip, dir.File("mic_a.wav"), "");
+  auto alice = make("alice", nAliceSip, relay.SipPort(), dir.File("mic_a.wav"), "");
   auto bob = make("bob", nBobSip, relay.SipPort(), "", dir.File("spk_b.wav"));
   ASSERT_FALSE(HasFailure());
 
