@@ -1,6 +1,7 @@
 #include "KytRTP/cSocketRTP.h"
 
 #include <asio/ip/address_v4.hpp>
+#include <asio/post.hpp>
 
 #include "KytRTP/cLineRTP.h"
 #include "KytRTP/cPacketRTP.h"
@@ -84,24 +85,29 @@ bool cSocketRTP::ResolveDestination(const char* pIP, int nPort) {
   }
   if (m_bDestValid) return true;
   if (m_bResolving || std::chrono::steady_clock::now() < m_RetryAt) return false;
-  // A host name is looked up off the media thread (the resolver's own); datagrams until the
+  // A host name is looked up off the media thread (on the resolver's); datagrams until the
   // answer are dropped, and a failed lookup is tried again a while later.
   m_bResolving = true;
-  m_pResolver = std::make_unique<asio::ip::udp::resolver>(m_Context);
+  if (!m_pResolver) m_pResolver = std::make_unique<cDnsResolver>();
   std::weak_ptr<char> alive = m_pAlive;
-  m_pResolver->async_resolve(
-      asio::ip::udp::v4(), pIP, std::to_string(nPort),
-      [this, alive, sKey](const asio::error_code& ec,
-                          const asio::ip::udp::resolver::results_type& results) {
-        if (alive.expired() || sKey != m_sDestKey) return;
-        m_bResolving = false;
-        if (!ec && !results.empty()) {
-          m_Dest = results.begin()->endpoint();
-          m_bDestValid = true;
-        } else {
-          m_RetryAt = std::chrono::steady_clock::now() + kResolveRetry;
-        }
-      });
+  const auto nPortNumber = static_cast<uint16_t>(nPort);
+  asio::io_context& context = m_Context;
+  auto fnAnswer = [this, alive, sKey, nPortNumber, &context](const cDnsResolver::sAnswer& answer) {
+    asio::post(context, [this, alive, sKey, nPortNumber, answer] {
+      if (alive.expired() || sKey != m_sDestKey) return;
+      m_bResolving = false;
+      if (!answer.records.empty() &&
+          MakeEndpoint(answer.records.front().sName.c_str(), nPortNumber, m_Dest)) {
+        m_bDestValid = true;
+      } else {
+        m_RetryAt = std::chrono::steady_clock::now() + kResolveRetry;
+      }
+    });
+  };
+  if (!m_pResolver->Query(pIP, cDnsResolver::eType::A, fnAnswer)) {
+    m_bResolving = false;
+    m_RetryAt = std::chrono::steady_clock::now() + kResolveRetry;
+  }
   return false;
 }
 

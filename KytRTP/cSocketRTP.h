@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cDnsResolver.h"
 #include "util/cKytNoCopy.h"
 
 class cLineRTP;
@@ -48,6 +49,6 @@ class cSocketRTP : private cKytNoCopy {
   bool m_bDestValid = false;
   bool m_bResolving = false;
   std::chrono::steady_clock::time_point m_RetryAt;
-  std::unique_ptr<asio::ip::udp::resolver> m_pResolver;
+  std::unique_ptr<cDnsResolver> m_pResolver;
   asio::ip::udp::endpoint m_Dest;
 };

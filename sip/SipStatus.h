@@ -24,5 +24,6 @@ enum SipStatus : int32_t {
   kSipNotAcceptableHere = 488,
   kSipBadEvent = 489,
   kSipRequestPending = 491,
+  kSipServiceUnavailable = 503,
   kSipLastStatus = 699,
 };

@@ -24,4 +24,7 @@ class cKytCoreSink {
   virtual void OnSocketRecv(const cKytSTR& text) = 0;
   // Every outgoing SIP message goes here; the session's send-to address decides where it goes.
   virtual void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) = 0;
+  // The server a request went to timed out or answered 503: true when the send path moved on to
+  // another server of the same destination (RFC 3263), so the request is worth sending anew.
+  virtual bool FailOverToNextServer() { return false; }
 };

@@ -178,7 +178,7 @@ void cRegSIP::OnTickEvent(int32_t nTickId, const cKytSTR& text) {
       SendToSocket(text);
       break;
     case kTickTimeOutSendREG:
-      OnFailToRegister(-1, "Fail to register (time out)");
+      if (!RetryElsewhere()) OnFailToRegister(-1, "Fail to register (time out)");
       break;
     case kTickReREG:
       KillTickAll();
@@ -229,9 +229,21 @@ void cRegSIP::OnResponse(const cMsgSIP& msg) {
     if (!RedirectRegisterToProxy(contact)) m_bPending = false;
     return;
   }
+  if (nStatus == kSipServiceUnavailable && RetryElsewhere()) return;
   cKytSTR reason;
   msg.GetReasonPhrase(reason);
   OnFailToRegister(nStatus, reason);
+}
+
+bool cRegSIP::RetryElsewhere() {
+  if (m_pKytMainObj == nullptr || !m_pKytMainObj->FailOverToNextServer()) return false;
+  m_nRepAuthCount = 0;
+  m_nNonceCount = 1;
+  cKytSTR text;
+  if (!REGISTER(m_bIsRegisterReq ? m_nProxyExpire : 0, false, "", "", text)) return false;
+  KillTickAll();
+  StartAttempt(text);
+  return true;
 }
 
 void cRegSIP::OnRepTrying() {

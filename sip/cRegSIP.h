@@ -70,6 +70,9 @@ class cRegSIP : public cRegTick {
   // Answers a 401 (bProxy false) or 407 challenge; false when it cannot.
   bool OnRepAuthREG(const cKytSTR& challenge, bool bProxy);
   void OnFailToRegister(int32_t nStatusCode, const cKytSTR& reason);
+  // After a time-out or a 503 (RFC 3263): the same attempt, with a new branch and CSeq, to the
+  // registrar's next server when the send path has one; false when it has none.
+  bool RetryElsewhere();
   bool IsPendingResponse(const cMsgSIP& msg) const;
   bool ParseAccount(cKytSTR& user, cKytSTR& host) const;
 

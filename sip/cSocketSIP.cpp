@@ -6,7 +6,10 @@
 #include "sip/cKytCoreSink.h"
 #include "sip/cKytEventSink.h"
 
-cSocketSIP::cSocketSIP(cMainLoop* pMainLoop) : m_pMainLoop(pMainLoop) {}
+cSocketSIP::cSocketSIP(cMainLoop* pMainLoop)
+    : m_pMainLoop(pMainLoop), m_Locator(pMainLoop, [this](const std::string& sKey, bool bFound) {
+        OnLocated(sKey, bFound);
+      }) {}
 
 cSocketSIP::~cSocketSIP() { CloseSocket(); }
 
@@ -28,16 +31,53 @@ bool cSocketSIP::OpenSocket(const char* pLocalIP, int32_t nLocalPort, cKytCoreSi
   return true;
 }
 
-void cSocketSIP::SendData(const cKytSTR& text, const char* pHost, int32_t nPort) {
+void cSocketSIP::SendData(const cKytSTR& text, const char* pHost, int32_t nPort, bool bPortGiven) {
   if (!m_objSocket || !pHost || nPort < 1 || nPort > 65535) return;
-  // Resolved here so that an unknown name raises and logs nothing.
-  std::string ip;
-  if (!m_Resolver.Lookup(pHost, ip)) return;
+  // Located here so that an unknown name raises and logs nothing.
+  cLocatorSIP::sTarget target;
+  bool bPending = false;
+  if (m_Locator.Locate(pHost, static_cast<uint16_t>(nPort), bPortGiven, target, bPending)) {
+    SendTo(text, pHost, nPort, target);
+    return;
+  }
+  if (!bPending || m_Waiting.size() >= kMaxWaitingForName) return;
+  m_Waiting.push_back({cLocatorSIP::Key(pHost, static_cast<uint16_t>(nPort), bPortGiven), text,
+                       pHost, nPort, bPortGiven});
+}
+
+bool cSocketSIP::FailOver(const char* pHost, int32_t nPort, bool bPortGiven) {
+  if (!pHost || nPort < 1 || nPort > 65535) return false;
+  return m_Locator.FailOver(pHost, static_cast<uint16_t>(nPort), bPortGiven);
+}
+
+void cSocketSIP::OnLocated(const std::string& sKey, bool bFound) {
+  // Sent in the order they were asked for; a message for another name keeps waiting.
+  std::deque<sWaiting> ready;
+  for (auto it = m_Waiting.begin(); it != m_Waiting.end();) {
+    if (it->sKey != sKey) {
+      ++it;
+      continue;
+    }
+    ready.push_back(std::move(*it));
+    it = m_Waiting.erase(it);
+  }
+  if (!bFound) return;
+  for (const sWaiting& waiting : ready) {
+    cLocatorSIP::sTarget target;
+    bool bPending = false;
+    if (m_objSocket && m_Locator.Locate(waiting.sHost, static_cast<uint16_t>(waiting.nPort),
+                                        waiting.bPortGiven, target, bPending))
+      SendTo(waiting.text, waiting.sHost.c_str(), waiting.nPort, target);
+  }
+}
+
+void cSocketSIP::SendTo(const cKytSTR& text, const char* pHost, int32_t nPort,
+                        const cLocatorSIP::sTarget& target) {
   if (m_bDiagnosticLog) {
     if (m_pKytEventObj) m_pKytEventObj->OnOutgoingDiagnostic(text, pHost, nPort);
     cSysLog::Write("\nSend Packet: %s\n\n", text.GetDATA());
   }
-  m_objSocket->SendTo(ip, static_cast<uint16_t>(nPort), text.GetDATA(), text.GetLEN());
+  m_objSocket->SendTo(target.sIP, target.nPort, text.GetDATA(), text.GetLEN());
 }
 
 void cSocketSIP::SocketCallBackSIP(const char* pData, size_t nLength) {
@@ -53,6 +93,7 @@ void cSocketSIP::OnSocketRecv(const char* pData, size_t nLength) {
 }
 
 void cSocketSIP::CloseSocket() {
+  m_Waiting.clear();
   if (!m_objSocket) return;
   m_objSocket->Close();
   m_objSocket.reset();

@@ -2,12 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "platform/cMainLoop.h"
 #include "platform/cUdpSocket.h"
-#include "sip/cResolverSIP.h"
+#include "sip/cLocatorSIP.h"
 #include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
@@ -15,7 +17,9 @@ class cKytCoreSink;
 class cKytEventSink;
 
 // The one UDP socket of the SIP stack. Received datagrams reach the user agent object on the
-// main loop, in arrival order; sends are synchronous and resolve the destination every time.
+// main loop, in arrival order. A send to an address leaves at once; one to a host name goes to the
+// target cLocatorSIP names, and waits in a queue (never on the main thread) while the name's
+// first look-up is under way.
 class cSocketSIP : private cKytNoCopy {
  public:
   explicit cSocketSIP(cMainLoop* pMainLoop);
@@ -25,10 +29,14 @@ class cSocketSIP : private cKytNoCopy {
   // starts delivering datagrams to pKytMainObj. False, and closed, when the bind fails.
   bool OpenSocket(const char* pLocalIP, int32_t nLocalPort, cKytCoreSink* pKytMainObj,
                   cKytEventSink* pKytEventObj);
-  // Sends one datagram. An unresolvable host (or a name still being looked up, cResolverSIP), a
-  // port outside 1..65535 or a closed socket drop the message silently; send errors are left to
-  // SIP retransmission.
-  void SendData(const cKytSTR& text, const char* pHost, int32_t nPort);
+  // Sends one datagram. bPortGiven false lets a host name without a port be looked up by NAPTR
+  // and SRV (nPort then only serves when neither names a port). A host without any address, a
+  // port outside 1..65535, a full queue or a closed socket drop the message silently; send errors
+  // are left to SIP retransmission.
+  void SendData(const cKytSTR& text, const char* pHost, int32_t nPort, bool bPortGiven = true);
+  // The destination's target in use failed (a time-out or a 503): true when another one takes
+  // its place, and the request should be sent anew.
+  bool FailOver(const char* pHost, int32_t nPort, bool bPortGiven);
   void CloseSocket();
   bool IsOpen() const { return m_objSocket != nullptr; }
   // The bound port (useful when the system picked it), 0 while closed.
@@ -43,6 +51,8 @@ class cSocketSIP : private cKytNoCopy {
 
   // More waiting datagrams than a busy main loop ever holds in normal work.
   static constexpr size_t kMaxQueued = 256;
+  // Messages waiting for the first look-up of their destination, all destinations together.
+  static constexpr size_t kMaxWaitingForName = 64;
 
   // Logs a received datagram and hands exactly nLength bytes to the user agent object.
   void OnSocketRecv(const char* pData, size_t nLength);
@@ -51,12 +61,24 @@ class cSocketSIP : private cKytNoCopy {
   static bool IsPortAvailable(const cKytSTR& ip, int32_t nPort);
 
  private:
+  struct sWaiting {
+    std::string sKey;
+    cKytSTR text;
+    std::string sHost;
+    int32_t nPort;
+    bool bPortGiven;
+  };
+
   void SocketCallBackSIP(const char* pData, size_t nLength);
+  void SendTo(const cKytSTR& text, const char* pHost, int32_t nPort,
+              const cLocatorSIP::sTarget& target);
+  void OnLocated(const std::string& sKey, bool bFound);
 
   cMainLoop* m_pMainLoop;
   std::unique_ptr<cUdpSocket> m_objSocket;
   cKytCoreSink* m_pKytMainObj = nullptr;
   cKytEventSink* m_pKytEventObj = nullptr;
   bool m_bDiagnosticLog = false;
-  cResolverSIP m_Resolver;
+  std::deque<sWaiting> m_Waiting;
+  cLocatorSIP m_Locator;
 };

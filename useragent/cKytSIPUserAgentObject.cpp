@@ -1,6 +1,7 @@
 #include "useragent/cKytSIPUserAgentObject.h"
 
 #include <initializer_list>
+#include <string>
 
 #include "KytRTP/cKytRTP.h"
 #include "call/cCallPool.h"
@@ -34,6 +35,12 @@ bool AllLineSafe(std::initializer_list<const cKytSTR*> texts) {
     if (!cQuoteSIP::IsLineSafe(*pText)) return false;
   }
   return true;
+}
+
+// Whether the URI gives the port of its host (otherwise a host name is located by NAPTR and SRV).
+bool NamesPort(const cKytSTR& uri, const cKytSTR& host) {
+  const std::string sText(uri.GetDATA());
+  return sText.find(std::string(host.GetDATA()) + ":") != std::string::npos;
 }
 
 // Empty, or a SIP URI.
@@ -134,6 +141,7 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
     m_nLastError = kErrBadUri;
     return false;
   }
+  m_bSendToPortGiven = NamesPort(sendTo, m_pSendToHost);
 
   m_pRegSIP->InitOBJ(this, m_pKytEventObj.get(), m_pListenIP, m_nListenPort, m_pFromURI,
                      outboundProxy, proxySIP);
@@ -773,7 +781,12 @@ void cKytSIPUserAgentObject::OnSocketRecv(const cKytSTR& text) { m_pRouterSIP->O
 void cKytSIPUserAgentObject::SendToSocket(const cKytSTR& text, const cKytSTR& /*host*/,
                                           int32_t /*nPort*/) {
   if (m_pSendToHost.IsZeroLEN()) return;
-  m_pSocketSIP->SendData(text, m_pSendToHost.GetDATA(), m_nSendToPort);
+  m_pSocketSIP->SendData(text, m_pSendToHost.GetDATA(), m_nSendToPort, m_bSendToPortGiven);
+}
+
+bool cKytSIPUserAgentObject::FailOverToNextServer() {
+  if (m_pSendToHost.IsZeroLEN()) return false;
+  return m_pSocketSIP->FailOver(m_pSendToHost.GetDATA(), m_nSendToPort, m_bSendToPortGiven);
 }
 
 void cKytSIPUserAgentObject::OnOneSecondTick() {

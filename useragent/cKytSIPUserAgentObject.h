@@ -152,6 +152,7 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   // cKytCoreSink: transport of the components.
   void OnSocketRecv(const cKytSTR& text) override;
   void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override;
+  bool FailOverToNextServer() override;
   // cCallSink: media of the calls.
   bool StartRTP(int32_t nLine, const cKytSTR& remoteIP, int32_t nRemotePort, int32_t nCodec,
                 int32_t nPayloadType, int32_t nILBCModeMs, bool bOutbound, bool bInbound) override;
@@ -235,4 +236,6 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   cKytSTR m_pDomainRealm;
   cKytSTR m_pSendToHost;
   int32_t m_nSendToPort = 0;
+  // A host name without a port is located by NAPTR and SRV.
+  bool m_bSendToPortGiven = true;
 };

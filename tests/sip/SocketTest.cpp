@@ -160,6 +160,8 @@ TEST_F(SocketTest, DiagnosticReportsEachSentMessageBeforeItLeaves) {
   cPeer peer(&m_Loop);
   m_Socket.DiagnosticLog(true);
   m_Socket.SendData("OPTIONS sip:b@h SIP/2.0\r\n\r\n", "localhost", peer.Port());
+  // A name leaves once looked up, and the report goes with it.
+  ASSERT_TRUE(m_Loop.RunUntil([&] { return !peer.m_Received.empty(); }, kWait));
   ASSERT_EQ(m_Events.m_Outgoing.size(), 1u);
   EXPECT_EQ(m_Events.m_Outgoing[0].text, "OPTIONS sip:b@h SIP/2.0\r\n\r\n");
   EXPECT_EQ(m_Events.m_Outgoing[0].address, "localhost");
