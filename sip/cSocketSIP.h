@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "platform/cMainLoop.h"
@@ -44,14 +45,17 @@ class cSocketSIP : private cKytNoCopy {
   // More waiting datagrams than a busy main loop ever holds in normal work.
   static constexpr size_t kMaxQueued = 256;
 
-  // Logs a received datagram and hands exactly nLength bytes to the user agent object.
-  void OnSocketRecv(const char* pData, size_t nLength);
+  // Logs a received datagram and hands exactly nLength bytes, with the address they came from
+  // (empty when unknown), to the user agent object.
+  void OnSocketRecv(const char* pData, size_t nLength, const char* pFromIP = "",
+                    int32_t nFromPort = 0);
 
   // Whether a UDP bind to ip (empty: any address) and port would succeed now.
   static bool IsPortAvailable(const cKytSTR& ip, int32_t nPort);
 
  private:
-  void SocketCallBackSIP(const char* pData, size_t nLength);
+  void SocketCallBackSIP(const char* pData, size_t nLength, const std::string& fromIp,
+                         uint16_t nFromPort);
 
   cMainLoop* m_pMainLoop;
   std::unique_ptr<cUdpSocket> m_objSocket;

@@ -155,13 +155,15 @@ void SendTo(int fd, const std::string& sData, uint16_t nPort) {
   sendto(fd, sData.data(), sData.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
 }
 
-// Bob's proxy. SIP it receives goes on to Alice with the audio port of an offer changed to the
+// Bob's proxy. SIP from Alice (her answers come back the way her requests came) goes on to
+// Bob; any other SIP it receives goes on to Alice with the audio port of an offer changed to the
 // relay's own; RTP Alice sends there goes on to Bob's port with netem's treatment: 5 % lost, the
 // rest 40 +/- 20 ms late in a uniform spread, 1 % of them at once. The random draws are seeded,
 // so every run, and every build, sees the same network.
 class cImpairingRelay {
  public:
-  explicit cImpairingRelay(uint16_t nAliceSip) : m_nAliceSip(nAliceSip) {
+  cImpairingRelay(uint16_t nAliceSip, uint16_t nBobSip)
+      : m_nAliceSip(nAliceSip), m_nBobSip(nBobSip) {
     m_nSipPort = kyttest::cLoopbackPort::FreeUdp();
     m_nSip = BindUdp(m_nSipPort);
     m_nRtpPort = kyttest::cLoopbackPort::FreeUdp(2);
@@ -189,8 +191,15 @@ class cImpairingRelay {
       pollfd fds[2] = {{m_nSip, POLLIN, 0}, {m_nRtp, POLLIN, 0}};
       poll(fds, 2, 2);
       if (fds[0].revents & POLLIN) {
-        const ssize_t n = recv(m_nSip, buffer, sizeof buffer, 0);
-        if (n > 0) SendTo(m_nSip, Rewrite(std::string(buffer, size_t(n))), m_nAliceSip);
+        sockaddr_in from{};
+        socklen_t nFromLen = sizeof from;
+        const ssize_t n = recvfrom(m_nSip, buffer, sizeof buffer, 0,
+                                   reinterpret_cast<sockaddr*>(&from), &nFromLen);
+        if (n > 0 && ntohs(from.sin_port) == m_nAliceSip) {
+          SendTo(m_nSip, std::string(buffer, size_t(n)), m_nBobSip);
+        } else if (n > 0) {
+          SendTo(m_nSip, Rewrite(std::string(buffer, size_t(n))), m_nAliceSip);
+        }
       }
       if (fds[1].revents & POLLIN) {
         const ssize_t n = recv(m_nRtp, buffer, sizeof buffer, 0);
@@ -215,6 +224,7 @@ class cImpairingRelay {
   }
 
   uint16_t m_nAliceSip;
+  uint16_t m_nBobSip;
   uint16_t m_nSipPort = 0, m_nRtpPort = 0, m_nBobRtp = 0;
   int m_nSip = -1, m_nRtp = -1;
   std::atomic<bool> m_bStop{false};
@@ -231,7 +241,7 @@ TEST(ImpairedNetwork, SpeechBetweenTwoOfOurAgentsSurvivesLossJitterAndReordering
   cAsioMainLoop loop;
   const uint16_t nAliceSip = kyttest::cLoopbackPort::FreeUdp();
   const uint16_t nBobSip = kyttest::cLoopbackPort::FreeUdp();
-  cImpairingRelay relay(nAliceSip);
+  cImpairingRelay relay(nAliceSip, nBobSip);
   ASSERT_TRUE(relay.IsOpen());
   auto make = [&](const char* pName, uint16_t nSip, uint16_t nProxy, const std::string& sMic,
                   const std::string& sSpk) {
