@@ -26,7 +26,7 @@ class cNatNetwork {
   bool IsBuilt() const { return m_bInside; }
   // Why it was not built (not root, no ip or nft, a command failed); empty when built.
   const std::string& Failure() const { return m_sFailure; }
-  // Not built because this machine cannot (not root, no ip or nft, no namespaces): a test
+  // Not built because this machine cannot (not root, no ip or nft, namespaces refused): a test
   // skips rather than fails.
   bool IsUnavailable() const { return m_bUnavailable; }
   // "ip netns exec <outside>": run a program in the outside namespace.
