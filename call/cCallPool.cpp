@@ -33,6 +33,15 @@ void cCallPool::CloseCall(const cKytSTR& callId) {
   m_pCloseList.try_emplace(callId.GetDATA(), std::make_unique<cCloseCallData>(callId));
 }
 
+int32_t cCallPool::GetRingingInCount() const {
+  int32_t nCount = 0;
+  for (const auto& [key, pCall] : m_pCallList) {
+    if (pCall->GetObjectStatus() == cSIPCall::STATUS_RINGING_IN && m_pCloseList.count(key) == 0)
+      ++nCount;
+  }
+  return nCount;
+}
+
 bool cCallPool::IsClosing(const cKytSTR& callId) const {
   return m_pCloseList.count(callId.GetDATA()) != 0;
 }
@@ -48,6 +57,18 @@ void cCallPool::EndAll() {
 }
 
 void cCallPool::OnOneSecondTick() {
+  // An incoming call rings before any line takes it, and its time-out must count all the same.
+  // Looked up afresh each: an event of one may end another.
+  std::vector<std::string> ringing;
+  for (const auto& [key, pCall] : m_pCallList) {
+    if (pCall->GetLineNo() < 0 && pCall->GetObjectStatus() == cSIPCall::STATUS_RINGING_IN &&
+        m_pCloseList.count(key) == 0) {
+      ringing.push_back(key);
+    }
+  }
+  for (const std::string& key : ringing) {
+    if (cSIPCall* pCall = FindCall(key.c_str())) pCall->OnOneSecondTick();
+  }
   if (m_nSecondCount++ < SWEEP_INTERVAL) return;
   m_nSecondCount = 0;
   std::vector<std::string> collected;

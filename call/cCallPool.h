@@ -30,11 +30,14 @@ class cCallPool : private cKytNoCopy {
   void CloseCall(const cKytSTR& callId);
   bool IsClosing(const cKytSTR& callId) const;
   int32_t GetCallCount() const { return static_cast<int32_t>(m_pCallList.size()); }
+  // Incoming calls still ringing, not yet on their way out.
+  int32_t GetRingingInCount() const;
   // The session ends: every live call says goodbye to its far end (BYE, CANCEL or 480) and leaves
   // the pool, so that nothing of it reaches a later session. The calls are destroyed by the next
   // EndAll (or with the pool): one of them may be the caller of the shutdown.
   void EndAll();
-  // The destruction sweep; once a second.
+  // Once a second: the seconds of incoming calls that ring on no line yet, and the destruction
+  // sweep.
   void OnOneSecondTick();
 
  private:

@@ -119,6 +119,11 @@ void cCallReceiver::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestTe
   // destroyed under the line that took it.
   if (m_pCallPool->IsClosing(callId)) return;
   bool bNew = m_pCallPool->FindCall(callId) == nullptr;
+  // Unanswered calls hold memory until they time out: a flood of INVITEs must not pile them up.
+  if (bNew && m_pCallPool->GetRingingInCount() >= kMaxRingingIn) {
+    Answer(request, kSipBusyHere, "Busy Here");
+    return;
+  }
   cSIPCall* pCall = m_pCallPool->CreateCall(callId, m_pKytMainObj, m_pKytEventObj);
   pCall->OnReqINVITE(request, requestText);
   // An INVITE the call could not take (no usable Via, no CSeq) leaves nothing to keep.

@@ -17,6 +17,9 @@ class cSIPCall;
 // with their Call-ID, and answers at once, keeping nothing, the requests that match no call.
 class cCallReceiver : private cKytNoCopy {
  public:
+  // Incoming calls ringing at once; one more INVITE is answered 486.
+  static constexpr int32_t kMaxRingingIn = 8;
+
   // Takes a NOTIFY of event "presence" that belongs to no call (the chat and presence manager).
   using PresenceNotifyFn = std::function<void(const cMsgSIP& request)>;
 

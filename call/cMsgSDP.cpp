@@ -15,6 +15,11 @@ namespace {
 
 constexpr const char* kDtmfPayload = "101";
 
+// The SDP address type of an address: IPv6 ones hold colons.
+const char* AddressType(const cKytSTR& ip) {
+  return ip.FindSTR(":") == cKytSTR::KYT_NOT_FOUND ? "IP4" : "IP6";
+}
+
 // A codec number written exactly as the decimal text of 0..3; -1 for anything else.
 int32_t CodecNumberOf(const cKytSTR& text) {
   for (int32_t n = 0; n < cMsgSDP::CODEC_COUNT; ++n) {
@@ -111,7 +116,8 @@ bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttri
   cKytSTR value;
   m_pFieldSDP[cListFieldSDP::FIELD_V].AddTailSTR("0");
   m_pFieldSDP[cListFieldSDP::FIELD_T].AddTailSTR("0 0");
-  value.Format("%s %u %u IN IP4 %s", originUser.GetDATA(), nSession, nVersion, originIP.GetDATA());
+  value.Format("%s %u %u IN %s %s", originUser.GetDATA(), nSession, nVersion, AddressType(originIP),
+               originIP.GetDATA());
   m_pFieldSDP[cListFieldSDP::FIELD_O].AddTail(value);
   m_pFieldSDP[cListFieldSDP::FIELD_S].AddTailSTR("KytSoft");
 
@@ -134,7 +140,7 @@ bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttri
   }
   value.Format("audio %d RTP/AVP%s %s", nPort, payloads.GetDATA(), kDtmfPayload);
   m_pFieldSDP[cListFieldSDP::FIELD_M].AddTail(value);
-  value.Format("IN IP4 %s", connectionIP.GetDATA());
+  value.Format("IN %s %s", AddressType(connectionIP), connectionIP.GetDATA());
   m_pFieldSDP[cListFieldSDP::FIELD_C].AddTail(value);
   value.Format("rtpmap:%s telephone-event/8000", kDtmfPayload);
   m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
@@ -229,6 +235,7 @@ bool cMsgSDP::GetAudioConnectionIP(cKytSTR& ip) const {
     if (nAudio < 0 || !connections.GetAt(nAudio, line)) return false;
   }
   uint32_t nMark = line.FindSTR("IP4 ");
+  if (nMark == cKytSTR::KYT_NOT_FOUND) nMark = line.FindSTR("IP6 ");
   if (nMark == cKytSTR::KYT_NOT_FOUND) return false;
   ip = Slice(line, nMark + 4, line.GetLEN());
   return true;

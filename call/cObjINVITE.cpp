@@ -515,7 +515,22 @@ void cObjINVITE::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText,
   pCall->SendResponse(request, kSipRinging, "Ringing");
   if (nStatus != cSIPCall::STATUS_IDLE) return;
   pCall->SetObjectStatus(cSIPCall::STATUS_RINGING_IN);
+  pCall->ArmRingingInTimeOut();
   TakeIncomingParties(request, pCall);
+}
+
+void cObjINVITE::OnRingingInTimeOut(cSIPCall* pCall) {
+  if (pCall->GetObjectStatus() != cSIPCall::STATUS_RINGING_IN) return;
+  pCall->SetObjectStatus(cSIPCall::STATUS_IDLE);
+  cKytSTR host;
+  int32_t nPort = 0;
+  cKytSTR text;
+  if (pCall->RESPONSE_MSG_STR(m_pLastRecvReqINVITE, kSipTemporarilyUnavailable,
+                              "Temporarily Unavailable", "", host, nPort, text)) {
+    pCall->SendToTick(cSIPCall::TICK_FINAL_ERROR, text, host, nPort);
+  }
+  pCall->OnIncomingCallRingingStop();
+  if (pCall->GetLineNo() < 0) pCall->CloseNewCallSIP();
 }
 
 void cObjINVITE::TakeIncomingParties(const cMsgSIP& request, cSIPCall* pCall) {

@@ -32,6 +32,8 @@ class cObjINVITE : private cKytNoCopy {
   bool HoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   bool UnHoldCall(const cKytSTR& loginId, cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
   void OnTimeOutREQ(cSIPCall* pCall);
+  // Nobody answered an incoming call in time: 480 to the caller, the ringing stops.
+  void OnRingingInTimeOut(cSIPCall* pCall);
   // The call was hung up before any provisional response: the first one is met with CANCEL.
   void CancelOnProvisional() { m_bCancelOnProvisional = true; }
   // Our 2xx was never acknowledged: the session ends with BYE, and the page hears of it.

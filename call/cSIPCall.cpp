@@ -102,7 +102,14 @@ bool cSIPCall::SendReqCANCEL() {
   return m_pCANCEL->SendReqCANCEL(this, branch, m_nLastError);
 }
 
-void cSIPCall::ArmTimerC() { m_pTick->SetTimeOutTick(TICK_INVITE, 180000); }
+namespace {
+// Three minutes: Timer C of a proxy (RFC 3261 section 16.6), after which nobody waits any more.
+constexpr int64_t kTimerCMs = 180000;
+}  // namespace
+
+void cSIPCall::ArmTimerC() { m_pTick->SetTimeOutTick(TICK_INVITE, kTimerCMs); }
+
+void cSIPCall::ArmRingingInTimeOut() { m_pTick->SetTimeOutTick(TICK_RINGING_IN, kTimerCMs); }
 
 bool cSIPCall::EndsDialog(int32_t nStatusCode) {
   return nStatusCode == kSipCallDoesNotExist || nStatusCode == kSipRequestTimeout;
@@ -289,6 +296,8 @@ bool cSIPCall::StartRTP(const cKytSTR& description, bool bOutbound, bool bInboun
   if (!sdp.GetAudioConnectionIP(ip) || !sdp.GetMediaAudio(nPort, codecNumbers, payloadNumbers)) {
     return false;
   }
+  // The media engine carries IPv4 only: an IPv6 connection address is read, never sent to.
+  if (ip.FindSTR(":") != cKytSTR::KYT_NOT_FOUND) return false;
   int32_t nChosen = -1;
   int32_t nPayload = -1;
   if (!m_pCallSink->ChoosePriorityCodec(codecNumbers, payloadNumbers, nChosen, nPayload)) {
@@ -417,6 +426,9 @@ void cSIPCall::OnTickEventTimeOut(int32_t nTickId) {
       break;
     case TICK_OK:
       m_pINVITE->OnNoACK(this);
+      break;
+    case TICK_RINGING_IN:
+      m_pINVITE->OnRingingInTimeOut(this);
       break;
 
     default:

@@ -45,7 +45,8 @@ class cSIPCall : public cPacketSIP, public cTickSink {
     TICK_BYE,
     TICK_FINAL_ERROR,
     TICK_OK,
-    TICK_REFER
+    TICK_REFER,
+    TICK_RINGING_IN
   };
 
   // initWithParam: an empty callId makes the dialog generate one.
@@ -119,6 +120,9 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   bool SendReqCANCEL();
   // Timer C: a dialled call that hears only provisional responses for three minutes is given up.
   void ArmTimerC();
+  // The server side of an incoming INVITE gives up after as long: a call nobody answers is
+  // refused 480 and freed.
+  void ArmRingingInTimeOut();
   // 481 and 408 to a request inside the dialog mean the far end no longer has it: the call ends
   // here too, reported as if the far end had hung up.
   static bool EndsDialog(int32_t nStatusCode);

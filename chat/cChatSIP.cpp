@@ -62,9 +62,16 @@ bool cChatSIP::InitOBJ(cKytCoreSink* pKytMainObj, cKytEventSink* pKytEventObj) {
   cKytSTR entity;
   entity.Format("sip:%s@%s", user.GetDATA(), m_pKytMainObj->GetDomainRealm().GetDATA());
   EscapeXML(entity, m_pEntityXML);
-  m_pContactURI.Format("<sip:%s@%s:%d>", user.GetDATA(), m_pKytMainObj->GetListenIP().GetDATA(),
-                       m_pKytMainObj->GetListenPort());
+  m_pContactUser = user;
   return true;
+}
+
+const cKytSTR& cChatSIP::GetContactURI() const {
+  m_pContactURI = "";
+  if (m_pKytMainObj == nullptr) return m_pContactURI;
+  m_pContactURI.Format("<sip:%s@%s:%d>", m_pContactUser.GetDATA(),
+                       m_pKytMainObj->GetListenIP().GetDATA(), m_pKytMainObj->GetListenPort());
+  return m_pContactURI;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -196,7 +203,7 @@ bool cChatSIP::SendResponse(const cMsgSIP& request, int32_t nStatusCode, const c
   if (m_pKytMainObj == nullptr) return false;
   cResponseSIP response(request, nStatusCode, pReason);
   response.SetLocalTag(localTag);
-  response.AddContact(m_pContactURI);
+  response.AddContact(GetContactURI());
   response.CopyExpires();
   cKytSTR host, text;
   int32_t nPort = 0;

@@ -69,7 +69,8 @@ class cChatSIP : private cKytNoCopy {
   cKytCoreSink* GetKytMainObj() const { return m_pKytMainObj; }
   cKytEventSink* GetKytEventObj() const { return m_pKytEventObj; }
   cChatContactList* GetChatContactList() const { return m_pChatContactList.get(); }
-  const cKytSTR& GetContactURI() const { return m_pContactURI; }
+  // On the session's current address: a NAT found by the registrar changes it.
+  const cKytSTR& GetContactURI() const;
   const cKytSTR& GetEntityXML() const { return m_pEntityXML; }
   const cKytSTR& GetTupleIdXML() const { return m_pTupleIdXML; }
   const cKytSTR& GetPersonIdXML() const { return m_pPersonIdXML; }
@@ -108,7 +109,8 @@ class cChatSIP : private cKytNoCopy {
   cKytSTR m_pTupleIdXML;
   cKytSTR m_pPersonIdXML;
   cKytSTR m_pEntityXML;
-  cKytSTR m_pContactURI;
+  cKytSTR m_pContactUser;
+  mutable cKytSTR m_pContactURI;  // the last one built
   int32_t m_nMyStatusId = STATUS_OFFLINE;
   int32_t m_nObjectError = 0;
   std::function<double()> m_fnClock;

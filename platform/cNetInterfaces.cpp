@@ -5,6 +5,8 @@
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -36,4 +38,24 @@ std::string cNetInterfaces::Resolve(const std::string& host) {
   std::string out = inet_ntop(AF_INET, &sin->sin_addr, buf, sizeof buf) ? buf : "";
   freeaddrinfo(pRes);
   return out;
+}
+
+std::string cNetInterfaces::GetRouteSource(const std::string& destIP) {
+  sockaddr_in dest{};
+  dest.sin_family = AF_INET;
+  // Any port: connecting a UDP socket only looks the route up.
+  dest.sin_port = htons(9);
+  if (inet_pton(AF_INET, destIP.c_str(), &dest.sin_addr) != 1) return {};
+  const int nFd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (nFd < 0) return {};
+  std::string out;
+  sockaddr_in local{};
+  socklen_t nLen = sizeof local;
+  if (connect(nFd, reinterpret_cast<const sockaddr*>(&dest), sizeof dest) == 0 &&
+      getsockname(nFd, reinterpret_cast<sockaddr*>(&local), &nLen) == 0) {
+    char buf[INET_ADDRSTRLEN] = {};
+    if (inet_ntop(AF_INET, &local.sin_addr, buf, sizeof buf)) out = buf;
+  }
+  close(nFd);
+  return out == "0.0.0.0" ? std::string() : out;
 }

@@ -13,6 +13,7 @@ enum SipStatus : int32_t {
   kSipFirstRedirection = 300,
   kSipLastRedirection = 399,
   kSipUnauthorized = 401,
+  kSipForbidden = 403,
   kSipMethodNotAllowed = 405,
   kSipProxyAuthenticationRequired = 407,
   kSipRequestTimeout = 408,

@@ -22,6 +22,15 @@ class cKytCoreSink {
 
   // A datagram received on the SIP socket (main thread).
   virtual void OnSocketRecv(const cKytSTR& text) = 0;
+  // The same with the address it came from; a sink that does not care about it just takes
+  // the text.
+  virtual void OnSocketRecvFrom(const cKytSTR& text, const cKytSTR& /*sourceIP*/,
+                                int32_t /*nSourcePort*/) {
+    OnSocketRecv(text);
+  }
+  // The registrar saw us at this address (the received and rport of the Via of its 200): a NAT
+  // lies between. Later Via, Contact and session descriptions carry it.
+  virtual void OnPublicAddress(const cKytSTR& /*ip*/, int32_t /*nPort*/) {}
   // Every outgoing SIP message goes here; the session's send-to address decides where it goes.
   virtual void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) = 0;
   // The server a request went to timed out or answered 503: true when the send path moved on to

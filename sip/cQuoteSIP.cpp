@@ -36,6 +36,7 @@ bool cQuoteSIP::IsHostName(const cKytSTR& text) {
   const char* p = text.GetDATA();
   const uint32_t nLength = text.GetLEN();
   if (nLength == 0) return false;
+  if (p[0] == '[') return IsIPv6Reference(text);
   for (uint32_t i = 0; i < nLength; ++i) {
     if (!IsAlphaNum(p[i]) && p[i] != '-' && p[i] != '.') return false;
   }
@@ -110,4 +111,19 @@ uint32_t cQuoteSIP::FindUnquoted(const cKytSTR& text, char c, uint32_t nFrom) {
     }
   }
   return cKytSTR::KYT_NOT_FOUND;
+}
+
+bool cQuoteSIP::IsIPv6Reference(const cKytSTR& text) {
+  const char* p = text.GetDATA();
+  const uint32_t nLength = text.GetLEN();
+  // "[" hex digits, colons and (for an embedded IPv4 tail) dots "]", with at least one colon.
+  if (nLength < 4 || p[0] != '[' || p[nLength - 1] != ']') return false;
+  bool bColon = false;
+  for (uint32_t i = 1; i + 1 < nLength; ++i) {
+    const char c = p[i];
+    const bool bHex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    if (!bHex && c != ':' && c != '.') return false;
+    bColon = bColon || c == ':';
+  }
+  return bColon;
 }

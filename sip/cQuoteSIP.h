@@ -12,9 +12,11 @@ class cQuoteSIP {
   // Whether text can sit inside one header line: no CR, LF or NUL.
   static bool IsLineSafe(const char* pText, uint32_t nLength);
   static bool IsLineSafe(const cKytSTR& text) { return IsLineSafe(text.GetDATA(), text.GetLEN()); }
-  // Whether text names a host: a domain name or IPv4 address of letters, digits, '-' and '.'
-  // (the URI reader knows no IPv6 references).
+  // Whether text names a host: a domain name or IPv4 address of letters, digits, '-' and '.',
+  // or an IPv6 reference in brackets.
   static bool IsHostName(const cKytSTR& text);
+  // "[2001:db8::1]": hex digits, colons and dots in brackets.
+  static bool IsIPv6Reference(const cKytSTR& text);
 
   // '"' name '"' with '"' and '\' escaped; line breaks and NUL, which a quoted string cannot
   // hold, become spaces.

@@ -9,6 +9,8 @@
 #include "sip/cMsgSIP.h"
 #include "sip/cPacketSIP.h"
 #include "sip/cURI.h"
+#include "sip/cVia.h"
+#include "util/cKytListSTR.h"
 #include "util/eKytError.h"
 
 cRegSIP::cRegSIP() : m_pMd5(std::make_unique<cMd5c>()) {}
@@ -29,6 +31,9 @@ bool cRegSIP::InitOBJ(cKytCoreSink* pKytMainObj, cKytEventSink* pKytEvent, const
   if (!cURI::Parse(registrar, display, user, host, nPort) || host.IsZeroLEN()) return false;
   m_pToIP = host;
   m_nToPort = nPort;
+  m_pStaleContact = "";
+  // On by default, so that a NAT keeps the registrar's flow open; the page may turn it off.
+  SetTickKeepAlive(kDefaultKeepAlive);
   return true;
 }
 
@@ -63,6 +68,12 @@ bool cRegSIP::REGISTER(int32_t nExpire, bool bNewCallId, const cKytSTR& authoriz
   cKytSTR contact;
   cURI::Construct("", user, m_pListenIP, m_nListenPort, contact);
   msg.SetContact(contact);
+  // The binding at the address we used before the registrar showed us our public one goes.
+  if (!m_pStaleContact.IsZeroLEN() && nExpire != 0) {
+    cKytSTR stale;
+    stale.Format("%s;expires=0", m_pStaleContact.GetDATA());
+    msg.SetContact(stale);
+  }
 
   if (!proxyAuthorization.IsZeroLEN())
     msg.SetProxyAuthorization(proxyAuthorization);
@@ -97,6 +108,7 @@ void cRegSIP::StartAttempt(const cKytSTR& text) {
 
 bool cRegSIP::RegisterToProxy(int32_t nExpire, const cKytSTR& loginId, const cKytSTR& loginPwd) {
   cPacketSIP::GenUniqueTagId(m_pFromTag);
+  m_pStaleContact = "";
   m_nProxyExpire = nExpire;
   m_pProxyLoginId = loginId;
   m_pProxyLoginPwd = loginPwd;
@@ -270,6 +282,8 @@ void cRegSIP::OnRepOK(const cMsgSIP& msg) {
     if (m_pKytEvent != nullptr) m_pKytEvent->OnSuccessToUnRegister();
     return;
   }
+  if (LearnPublicAddress(msg)) return;
+  m_pStaleContact = "";
   m_bRegister = true;
   int32_t nGranted = msg.GetExpires();
   if (nGranted <= 0) nGranted = msg.GetContactExpires();
@@ -283,6 +297,34 @@ void cRegSIP::OnRepOK(const cMsgSIP& msg) {
     m_pKytEvent->OnSuccessToRegister();
   else
     m_pKytEvent->OnSuccessToReRegister();
+}
+
+bool cRegSIP::LearnPublicAddress(const cMsgSIP& msg) {
+  cKytListSTR vias;
+  cKytSTR topVia, ip, param;
+  int32_t nPort = 0;
+  if (!msg.GetVia(vias) || !vias.GetHead(topVia) || !cVia::GetResponseTarget(topVia, ip, nPort))
+    return false;
+  // Only what the registrar saw counts, not the sent-by we wrote ourselves; and a second
+  // change within the same attempt is not chased (the new REGISTER is sent once per change).
+  if (!cVia::GetParam(topVia, "received", param) && !cVia::GetParam(topVia, "rport", param))
+    return false;
+  if ((ip.CompareTo(m_pListenIP.GetDATA()) && nPort == m_nListenPort) ||
+      !m_pStaleContact.IsZeroLEN()) {
+    return false;
+  }
+  cKytSTR user, host;
+  if (!ParseAccount(user, host)) return false;
+  cURI::Construct("", user, m_pListenIP, m_nListenPort, m_pStaleContact);
+  m_pListenIP = ip;
+  m_nListenPort = nPort;
+  if (m_pKytMainObj != nullptr) m_pKytMainObj->OnPublicAddress(ip, nPort);
+  cKytSTR text;
+  if (!REGISTER(m_nProxyExpire, false, "", "", text)) return false;
+  // The page hears of the registration once, when the binding at the public address stands.
+  m_nRepAuthCount = 0;
+  StartAttempt(text);
+  return true;
 }
 
 bool cRegSIP::OnRepAuthREG(const cKytSTR& challenge, bool bProxy) {

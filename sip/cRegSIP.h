@@ -13,12 +13,17 @@ class cMsgSIP;
 
 // Keeps the agent registered with its registrar: REGISTER with resends every 2 s and a 16 s
 // time-out, digest challenges (at most 4 answered per attempt), refresh 3 s before the granted
-// expiry, redirects, unregistration and keep-alive packets, each step reported to the event
-// sink. Main thread only: responses come from the core's routing, seconds from OnMainTick.
+// expiry, redirects, unregistration and CRLF keep-alive packets (every 25 s unless the page
+// says otherwise), each step reported to the event sink. When the registrar's 200 shows a NAT
+// between (received/rport in the Via), the agent registers again at its public address. Main thread
+// only: responses come from the core's routing, seconds from OnMainTick.
 class cRegSIP : public cRegTick {
  public:
   static constexpr int32_t kDefaultGrantedExpire = 20;
   static constexpr int32_t kRefreshAhead = 3;
+  // CRLF keep-alive period while registered (RFC 5626 section 4.4.1 suggests under 30 s for
+  // UDP, as NAT bindings of UDP flows may last no longer).
+  static constexpr int32_t kDefaultKeepAlive = 25;
 
   cRegSIP();
   ~cRegSIP() override;
@@ -69,6 +74,10 @@ class cRegSIP : public cRegTick {
   void OnRepOK(const cMsgSIP& msg);
   // Answers a 401 (bProxy false) or 407 challenge; false when it cannot.
   bool OnRepAuthREG(const cKytSTR& challenge, bool bProxy);
+  // A 200 whose top Via shows the registrar saw us elsewhere than our sent-by (a NAT): takes
+  // that address for our Contact and Via, tells the core and registers it, removing the binding
+  // of the old Contact. True when that new attempt is under way.
+  bool LearnPublicAddress(const cMsgSIP& msg);
   void OnFailToRegister(int32_t nStatusCode, const cKytSTR& reason);
   // After a time-out or a 503 (RFC 3263): the same attempt, with a new branch and CSeq, to the
   // registrar's next server when the send path has one; false when it has none.
@@ -92,6 +101,9 @@ class cRegSIP : public cRegTick {
   int32_t m_nToPort = 5060;
   cKytSTR m_pListenIP;
   int32_t m_nListenPort = 0;
+  // Our Contact before the registrar showed us our public address; removed by the next
+  // REGISTER and forgotten once that succeeds.
+  cKytSTR m_pStaleContact;
   bool m_bRegister = false;
   bool m_bPending = false;  // an attempt waits for its final response
   bool m_bIsRegisterReq = true;

@@ -16,7 +16,7 @@ bool cResponseSIP::Build(cKytSTR& toHost, int32_t& nToPort, cKytSTR& text) const
   cKytListSTR vias;
   cKytSTR topVia;
   if (!m_Request.GetVia(vias) || !vias.GetHead(topVia) ||
-      !cVia::GetHostPort(topVia, toHost, nToPort)) {
+      !cVia::GetResponseTarget(topVia, toHost, nToPort)) {
     return false;  // nowhere to send it
   }
 

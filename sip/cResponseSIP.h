@@ -12,7 +12,8 @@ class cMsgSIP;
 // Record-Route, Call-ID, From and CSeq (a 487 answers the INVITE that a CANCEL ended) and its To,
 // with the local tag appended when the request's To has none; it carries User-Agent, and Allow
 // when it is a 405 or the 200 to an OPTIONS. The sender adds Contact values, a body and the
-// request's Expires. It goes to the request's topmost Via.
+// request's Expires. It goes where the request's topmost Via says: its received address and
+// rport when it has them (RFC 3581), else its sent-by (RFC 3261 section 18.2.2).
 class cResponseSIP : private cKytNoCopy {
  public:
   // The request must outlive the builder.

@@ -22,8 +22,8 @@ bool cSocketSIP::OpenSocket(const char* pLocalIP, int32_t nLocalPort, cKytCoreSi
   if (!pSocket->Bind(pLocalIP ? pLocalIP : "", static_cast<uint16_t>(nLocalPort))) return false;
   bool bReading = pSocket->StartReader(
       m_pMainLoop,
-      [this](const std::string& data, const std::string&, uint16_t) {
-        SocketCallBackSIP(data.data(), data.size());
+      [this](const std::string& data, const std::string& fromIp, uint16_t nFromPort) {
+        SocketCallBackSIP(data.data(), data.size(), fromIp, nFromPort);
       },
       kMaxQueued);
   if (!bReading) return false;
@@ -80,16 +80,18 @@ void cSocketSIP::SendTo(const cKytSTR& text, const char* pHost, int32_t nPort,
   m_objSocket->SendTo(target.sIP, target.nPort, text.GetDATA(), text.GetLEN());
 }
 
-void cSocketSIP::SocketCallBackSIP(const char* pData, size_t nLength) {
+void cSocketSIP::SocketCallBackSIP(const char* pData, size_t nLength, const std::string& fromIp,
+                                   uint16_t nFromPort) {
   if (nLength < 1) return;
-  OnSocketRecv(pData, nLength);
+  OnSocketRecv(pData, nLength, fromIp.c_str(), nFromPort);
 }
 
-void cSocketSIP::OnSocketRecv(const char* pData, size_t nLength) {
+void cSocketSIP::OnSocketRecv(const char* pData, size_t nLength, const char* pFromIP,
+                              int32_t nFromPort) {
   cKytSTR packet;
   if (nLength > 0) packet.CopyFROM(std::string(pData, nLength).c_str());
   if (m_bDiagnosticLog) cSysLog::Write("\nReceive Packet: %s\n\n", packet.GetDATA());
-  if (m_pKytMainObj) m_pKytMainObj->OnSocketRecv(packet);
+  if (m_pKytMainObj) m_pKytMainObj->OnSocketRecvFrom(packet, pFromIP, nFromPort);
 }
 
 void cSocketSIP::CloseSocket() {

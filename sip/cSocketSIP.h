@@ -54,8 +54,10 @@ class cSocketSIP : private cKytNoCopy {
   // Messages waiting for the first look-up of their destination, all destinations together.
   static constexpr size_t kMaxWaitingForName = 64;
 
-  // Logs a received datagram and hands exactly nLength bytes to the user agent object.
-  void OnSocketRecv(const char* pData, size_t nLength);
+  // Logs a received datagram and hands exactly nLength bytes, with the address they came from
+  // (empty when unknown), to the user agent object.
+  void OnSocketRecv(const char* pData, size_t nLength, const char* pFromIP = "",
+                    int32_t nFromPort = 0);
 
   // Whether a UDP bind to ip (empty: any address) and port would succeed now.
   static bool IsPortAvailable(const cKytSTR& ip, int32_t nPort);
@@ -69,7 +71,8 @@ class cSocketSIP : private cKytNoCopy {
     bool bPortGiven;
   };
 
-  void SocketCallBackSIP(const char* pData, size_t nLength);
+  void SocketCallBackSIP(const char* pData, size_t nLength, const std::string& fromIp,
+                         uint16_t nFromPort);
   void SendTo(const cKytSTR& text, const char* pHost, int32_t nPort,
               const cLocatorSIP::sTarget& target);
   void OnLocated(const std::string& sKey, bool bFound);

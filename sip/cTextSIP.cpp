@@ -39,3 +39,20 @@ cKytSTR cTextSIP::Lower(const cKytSTR& text) {
   lower.MakeLower();
   return lower;
 }
+
+void cTextSIP::SplitHostPort(const cKytSTR& hostPort, cKytSTR& host, int32_t& nPort) {
+  // An IPv6 literal holds colons of its own: the port can only follow its closing bracket.
+  uint32_t nHostEnd = 0;
+  if (hostPort.GetLEN() > 0 && hostPort.GetDATA()[0] == '[') {
+    const uint32_t nClose = hostPort.FindSTR("]");
+    nHostEnd = nClose == cKytSTR::KYT_NOT_FOUND ? hostPort.GetLEN() : nClose + 1;
+  }
+  const uint32_t nColon = hostPort.FindSTR(":", nHostEnd);
+  if (nColon == cKytSTR::KYT_NOT_FOUND) {
+    host = hostPort;
+    return;
+  }
+  const int32_t nValue = ToInt(hostPort.GetDATA() + nColon + 1);
+  Mid(hostPort, 0, nColon, host);
+  nPort = nValue;
+}

@@ -16,4 +16,7 @@ class cTextSIP {
   static int32_t ToInt(const char* pText);
   // A lower-case copy.
   static cKytSTR Lower(const cKytSTR& text);
+  // Splits "host", "host:port", "[v6]" or "[v6]:port"; an IPv6 literal keeps its brackets, so
+  // that it can be written back into a URI or Via as it came. nPort is untouched without a port.
+  static void SplitHostPort(const cKytSTR& hostPort, cKytSTR& host, int32_t& nPort);
 };

@@ -81,13 +81,7 @@ bool cURI::ParseURI(const cKytSTR& uri, cKytSTR& host, int32_t& nPort, cKytSTR& 
   uint32_t nHostEnd = nSemi == kNotFound ? inner.GetLEN() : nSemi;
   cKytSTR hostPort;
   cTextSIP::Mid(inner, nCursor, nHostEnd, hostPort);
-  uint32_t nColon = hostPort.FindSTR(":");
-  if (nColon != kNotFound) {
-    cTextSIP::Mid(hostPort, 0, nColon, host);
-    nPort = cTextSIP::ToInt(hostPort.GetDATA() + nColon + 1);
-  } else {
-    host = hostPort;
-  }
+  cTextSIP::SplitHostPort(hostPort, host, nPort);
 
   if (bParams && nSemi != kNotFound) {
     // name=value pairs separated by ';'; one without '=' ends the list.

@@ -9,6 +9,7 @@
 #include "call/cCodecSIP.h"
 #include "call/cSIPCall.h"
 #include "chat/cChatSIP.h"
+#include "platform/cNetInterfaces.h"
 #include "sip/cGenListenPortSIP.h"
 #include "sip/cMsgSIP.h"
 #include "sip/cMyIP.h"
@@ -64,7 +65,7 @@ cKytSIPUserAgentObject::cKytSIPUserAgentObject(cKytSIPUserAgentLib* pKytMainLib,
       m_pRouterSIP(std::make_unique<cRouterSIP>(this)),
       mpListenSIP(std::make_unique<cGenListenPortSIP>()) {
   m_pRouterSIP->RouteResponse("REGISTER",
-                              [this](const cMsgSIP& response) { m_pRegSIP->OnResponse(response); });
+                              [this](const cMsgSIP& response) { OnRegisterResponse(response); });
   // A presence NOTIFY belongs to no call; the call side hands it over.
   m_pCallReceiver->Attach(*m_pRouterSIP,
                           [this](const cMsgSIP& request) { m_pChatSIP->OnReqNOTIFY(request); });
@@ -112,6 +113,12 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
     m_nLastError = kErrNoProxy;
     return false;
   }
+  // The local address is the one the kernel uses toward the first hop.
+  cKytSTR firstHop;
+  int32_t nFirstHopPort = 0;
+  cURI::Parse(outboundProxy.IsZeroLEN() ? proxySIP : outboundProxy, displayName, user, firstHop,
+              nFirstHopPort);
+  m_pFirstHop = firstHop;
   if (!FillListenSIP(bBindToListenIP, listenIP, nListenPort)) return false;
   if (!m_pSocketSIP->OpenSocket(bBindToListenIP ? m_pListenIP.GetDATA() : nullptr, m_nListenPort,
                                 this, m_pKytEventObj.get())) {
@@ -180,6 +187,8 @@ void cKytSIPUserAgentObject::UnInit() {
   m_pAllocLineSIP.clear();
   m_pRegSIP->UnInitOBJ();
   mpListenSIP->ResetOBJ();
+  m_pPublicIP = "";
+  m_pRouterSIP->SetTrustedSource("");
 }
 
 void cKytSIPUserAgentObject::AllocateLINES(int32_t nTotalLine) {
@@ -197,6 +206,7 @@ bool cKytSIPUserAgentObject::FillListenSIP(bool bBindToListenIP, const cKytSTR& 
   }
   m_pListenIP = listenIP;
   if (m_pListenIP.IsZeroLEN()) LocalAddress(m_pListenIP);
+  m_pLocalIP = m_pListenIP;
   m_nListenPort = (nListenPort != 0 && nListenPort != -1) ? nListenPort : nFreePort;
   return true;
 }
@@ -300,7 +310,15 @@ bool cKytSIPUserAgentObject::TakeCallError(const cSIPCall* pCall) {
   return false;
 }
 
-void cKytSIPUserAgentObject::LocalAddress(cKytSTR& ip) {
+void cKytSIPUserAgentObject::LocalAddress(cKytSTR& ip) const {
+  // The kernel's route toward the first hop knows VPNs, carrier-grade NAT and several
+  // interfaces; it needs an address, so a first hop given by name (not resolved here, on the
+  // main thread) falls back to the interface rules.
+  const std::string route = cNetInterfaces::GetRouteSource(m_pFirstHop.GetDATA());
+  if (!route.empty()) {
+    ip = route.c_str();
+    return;
+  }
   // With nothing but the loopback interface up no address qualifies; announcing loopback then
   // beats announcing an empty host in Via, Contact and SDP.
   ip = "127.0.0.1";
@@ -766,7 +784,7 @@ bool cKytSIPUserAgentObject::DiagnosticLog(bool bEnable) {
 }
 
 const cKytSTR& cKytSIPUserAgentObject::GetMyIP() {
-  cMyIP().GetMyIP(m_pResultMyIP);
+  LocalAddress(m_pResultMyIP);
   return m_pResultMyIP;
 }
 
@@ -775,11 +793,38 @@ const cKytSTR& cKytSIPUserAgentObject::GetMyIP() {
 
 void cKytSIPUserAgentObject::OnSocketRecv(const cKytSTR& text) { m_pRouterSIP->OnSocketRecv(text); }
 
+void cKytSIPUserAgentObject::OnSocketRecvFrom(const cKytSTR& text, const cKytSTR& sourceIP,
+                                              int32_t nSourcePort) {
+  m_pRouterSIP->OnSocketRecv(text, sourceIP, nSourcePort);
+}
+
+void cKytSIPUserAgentObject::OnPublicAddress(const cKytSTR& ip, int32_t nPort) {
+  m_pListenIP = ip;
+  m_nListenPort = nPort;
+  m_pPublicIP = ip;
+}
+
+void cKytSIPUserAgentObject::OnRegisterResponse(const cMsgSIP& response) {
+  m_pRegSIP->OnResponse(response);
+  // Registered through a proxy, the agent takes new calls, messages and subscriptions only
+  // from where the registrar answers.
+  if (m_pRegSIP->IsRegister()) {
+    m_pRouterSIP->SetTrustedSource(m_pRouterSIP->GetSourceIP());
+  } else if (!m_pRegSIP->IsPending()) {
+    m_pRouterSIP->SetTrustedSource("");
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Send path, tick and the components' media requests
 
-void cKytSIPUserAgentObject::SendToSocket(const cKytSTR& text, const cKytSTR& /*host*/,
-                                          int32_t /*nPort*/) {
+void cKytSIPUserAgentObject::SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) {
+  // A response goes where its request's top Via says (the builder put that in host and port);
+  // requests all go to the session's first hop.
+  if (cKytSTR::StrFind(text.GetDATA(), "SIP/2.0 ") == 0 && !host.IsZeroLEN()) {
+    m_pSocketSIP->SendData(text, host.GetDATA(), nPort);
+    return;
+  }
   if (m_pSendToHost.IsZeroLEN()) return;
   m_pSocketSIP->SendData(text, m_pSendToHost.GetDATA(), m_nSendToPort, m_bSendToPortGiven);
 }
@@ -814,6 +859,9 @@ bool cKytSIPUserAgentObject::StopRTP(int32_t nLine, bool bStopOutbound, bool bSt
 bool cKytSIPUserAgentObject::GetRTPLineRx(int32_t nLine, cKytSTR& ip, int32_t& nPort) {
   ip = m_pKytRTPLib->GetLineRxIP(nLine);
   nPort = m_pKytRTPLib->GetLineRxPort(nLine);
+  // Behind a NAT the far end reaches the line at our public address; the NAT keeps the port of
+  // a flow we opened as long as it is free (what a masquerading router does).
+  if (!m_pPublicIP.IsZeroLEN() && ip.CompareTo(m_pLocalIP.GetDATA())) ip = m_pPublicIP;
   return !ip.IsZeroLEN() && nPort > 0;  // a closed line has no receive address
 }
 

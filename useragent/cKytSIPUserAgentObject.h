@@ -23,6 +23,7 @@ class cChatSIP;
 class cGenListenPortSIP;
 class cRouterSIP;
 class cSIPCall;
+class cMsgSIP;
 
 // The user agent: owns every SIP component and the media engine, holds the session's settings
 // and the line table, routes received messages and drives the one-second tick. Every operation
@@ -151,6 +152,8 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
 
   // cKytCoreSink: transport of the components.
   void OnSocketRecv(const cKytSTR& text) override;
+  void OnSocketRecvFrom(const cKytSTR& text, const cKytSTR& sourceIP, int32_t nSourcePort) override;
+  void OnPublicAddress(const cKytSTR& ip, int32_t nPort) override;
   void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override;
   bool FailOverToNextServer() override;
   // cCallSink: media of the calls.
@@ -196,7 +199,10 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   void PlaceCall(int32_t nLine, cSIPCall* pCall);
   bool TakeMediaError();
   bool TakeCallError(const cSIPCall* pCall);
-  static void LocalAddress(cKytSTR& ip);
+  // The address announced when the page gives none: the local side of the route toward the
+  // first hop, else the interface rules of cMyIP.
+  void LocalAddress(cKytSTR& ip) const;
+  void OnRegisterResponse(const cMsgSIP& response);
   static void BuildToURI(const cKytSTR& displayName, const cKytSTR& number, const cKytSTR& host,
                          cKytSTR& uri);
 
@@ -238,4 +244,10 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   int32_t m_nSendToPort = 0;
   // A host name without a port is located by NAPTR and SRV.
   bool m_bSendToPortGiven = true;
+  // The host of the outbound proxy (else the SIP proxy), whose route gives the local address.
+  cKytSTR m_pFirstHop;
+  // The local address of the session, and the public one the registrar saw (empty: no NAT),
+  // which then stands for it in Via, Contact and session descriptions.
+  cKytSTR m_pLocalIP;
+  cKytSTR m_pPublicIP;
 };

@@ -267,8 +267,9 @@ TEST(SdpParse, ConnectionOfTheAudioStream) {
 
   Parsed noAudio("c=IN IP4 1.1.1.1\r\nc=IN IP4 2.2.2.2\r\nm=video 5000 RTP/AVP 31\r\n");
   EXPECT_FALSE(noAudio.sdp.GetAudioConnectionIP(ip));
-  Parsed ipv6("c=IN IP6 ::1\r\nm=audio 4000 RTP/AVP 0\r\n");
-  EXPECT_FALSE(ipv6.sdp.GetAudioConnectionIP(ip));
+  Parsed ipv6("c=IN IP6 2001:db8::1\r\nm=audio 4000 RTP/AVP 0\r\n");
+  ASSERT_TRUE(ipv6.sdp.GetAudioConnectionIP(ip));
+  EXPECT_STREQ(ip.GetDATA(), "2001:db8::1");
 }
 
 TEST(SdpParse, DirectionAndRemoteHold) {

@@ -63,14 +63,14 @@ cBaresipPeer::~cBaresipPeer() {
 
 std::string cBaresipPeer::Uri() const {
   if (!m_sRegistrar.empty()) return "sip:" + m_sUser + "@" + m_sRegistrar;
-  return "sip:" + m_sUser + "@127.0.0.1:" + std::to_string(m_nSipPort);
+  return "sip:" + m_sUser + "@" + m_Network.sAddress + ":" + std::to_string(m_nSipPort);
 }
 
 void cBaresipPeer::WriteConfig() const {
   std::ofstream config(m_sDir + "/config");
   config << "poll_method epoll\n"
-         << "sip_listen 127.0.0.1:" << m_nSipPort << "\n"
-         << "net_interface 127.0.0.1\n"
+         << "sip_listen " << m_Network.sAddress << ":" << m_nSipPort << "\n"
+         << "net_interface " << m_Network.sAddress << "\n"
          << "call_local_timeout 120\n"
          << "call_max_calls 4\n"
          // No sound card here: the file is the microphone; what is heard is kept by sndfile.
@@ -92,11 +92,11 @@ void cBaresipPeer::WriteConfig() const {
   config << "module_tmp account.so\n"
          << "module_app menu.so\n"
          << "module_app ctrl_tcp.so\n"
-         << "ctrl_tcp_listen 127.0.0.1:" << m_nControlPort << "\n"
+         << "ctrl_tcp_listen " << m_Network.sAddress << ":" << m_nControlPort << "\n"
          << "snd_path " << m_sDir << "\n";
   std::ofstream accounts(m_sDir + "/accounts");
   const bool bRegister = !m_sRegistrar.empty();
-  accounts << "<sip:" << m_sUser << "@" << (bRegister ? m_sRegistrar : "127.0.0.1")
+  accounts << "<sip:" << m_sUser << "@" << (bRegister ? m_sRegistrar : m_Network.sAddress)
            << ">;regint=" << (bRegister ? 60 : 0) << ";answermode=" << m_sAnswerMode
            << ";audio_codecs=" << m_sCodecs << "\n";
 }
@@ -120,7 +120,9 @@ bool cBaresipPeer::Start(cAsioMainLoop& loop) {
   WriteConfig();
   // -s: SIP trace in the log, shown when a test fails.
   m_pProcess = std::make_unique<kyttest::cChildProcess>();
-  if (!m_pProcess->Start({"baresip", "-f", m_sDir, "-s"}, m_sDir + "/baresip.log")) {
+  std::vector<std::string> argv = m_Network.launcher;
+  for (const char* pWord : {"baresip", "-f", m_sDir.c_str(), "-s"}) argv.emplace_back(pWord);
+  if (!m_pProcess->Start(argv, m_sDir + "/baresip.log")) {
     m_sFailure = "baresip cannot be run (package baresip-core)";
     return false;
   }
@@ -133,7 +135,7 @@ bool cBaresipPeer::Start(cAsioMainLoop& loop) {
     return false;
   }
   // The SIP socket is bound before the control module loads, but check rather than trust.
-  if (!kyttest::cLoopbackPort::IsUdpTaken(m_nSipPort)) {
+  if (!m_Network.fnIsUdpTaken(m_nSipPort)) {
     m_sFailure = "baresip did not bind its SIP port";
     return false;
   }
@@ -145,7 +147,7 @@ bool cBaresipPeer::ConnectControl() {
   if (fd < 0) return false;
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  inet_pton(AF_INET, m_Network.sAddress.c_str(), &addr.sin_addr);
   addr.sin_port = htons(m_nControlPort);
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
     close(fd);

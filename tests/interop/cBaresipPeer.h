@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "cPeerNetwork.h"
 #include "platform/cAsioMainLoop.h"
 #include "tests/support/cChildProcess.h"
 
@@ -28,6 +30,8 @@ class cBaresipPeer {
   // Before Start: register the account at this "host:port" (no credentials) and take its
   // domain, instead of running without a registrar.
   void SetRegistrar(const std::string& sHostPort) { m_sRegistrar = sHostPort; }
+  // Before Start: run it there instead of on 127.0.0.1 here.
+  void SetNetwork(cPeerNetwork network) { m_Network = std::move(network); }
 
   // Writes the configuration, starts baresip and connects to its control port; false (with
   // the reason in Failure()) when the program or one of its modules is missing or it does not
@@ -70,6 +74,7 @@ class cBaresipPeer {
   std::string m_sSourceWave;
   std::string m_sAnswerMode;
   std::string m_sRegistrar;
+  cPeerNetwork m_Network;
   uint16_t m_nSipPort = 0;
   uint16_t m_nControlPort = 0;
   uint16_t m_nFirstRtpPort = 0;

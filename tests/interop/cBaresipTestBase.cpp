@@ -43,6 +43,7 @@ void cBaresipTestBase::StartBoth(const std::string& sPeerCodecs,
   m_pPeer = std::make_unique<cBaresipPeer>(m_Dir.File("baresip"), "bob", sPeerCodecs,
                                            m_Dir.File("peer_mic.wav"), sAnswerMode);
   if (!sRegistrar.empty()) m_pPeer->SetRegistrar(sRegistrar);
+  m_pPeer->SetNetwork(m_PeerNetwork);
   ASSERT_TRUE(m_pPeer->Start(m_Loop)) << m_pPeer->Failure() << "\n" << m_pPeer->Log();
 
   ASSERT_TRUE(m_Agent.GetKytMainObj()->GetKytRTPLib()->SetAudioBackend(
@@ -55,15 +56,16 @@ void cBaresipTestBase::StartBoth(const std::string& sPeerCodecs,
                                 : "sip:" + sRegistrar;
   const std::string sFrom =
       "\"Alice\" <sip:alice@" + (sRegistrar.empty() ? "127.0.0.1" : sRegistrar) + ">";
-  ASSERT_TRUE(m_Agent.Initialize(true, "127.0.0.1", m_nOurPort, sFrom.c_str(), "", sPeer.c_str(),
-                                 "alice", "pw", true, 1))
+  const bool bBind = !m_sOurIP.empty();
+  ASSERT_TRUE(m_Agent.Initialize(bBind, m_sOurIP.c_str(), m_nOurPort, sFrom.c_str(), "",
+                                 sPeer.c_str(), "alice", "pw", true, 1))
       << m_Agent.GetKytObjectError();
   m_Agent.DiagnosticLog(true);
   if (!ourCodecs.empty()) {
     m_Agent.DeselectAllVoiceCodec();
     for (int32_t nCodec : ourCodecs) ASSERT_TRUE(m_Agent.SelectVoiceCodec(nCodec));
   }
-  ASSERT_TRUE(m_Agent.OpenLine(0, true, "127.0.0.1", kyttest::cLoopbackPort::FreeUdp(2)))
+  ASSERT_TRUE(m_Agent.OpenLine(0, bBind, m_sOurIP.c_str(), kyttest::cLoopbackPort::FreeUdp(2)))
       << m_Agent.GetKytObjectError();
   if (sRegistrar.empty()) return;
   ASSERT_TRUE(m_Agent.RegisterToProxy(60)) << m_Agent.GetKytObjectError();

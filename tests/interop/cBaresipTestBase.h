@@ -11,6 +11,7 @@
 
 #include "cBaresipPeer.h"
 #include "cInteropAgent.h"
+#include "cPeerNetwork.h"
 #include "platform/cAsioMainLoop.h"
 #include "tests/support/cTempDir.h"
 
@@ -66,4 +67,8 @@ class cBaresipTestBase : public ::testing::Test {
   std::unique_ptr<cBaresipPeer> m_pPeer;
   uint16_t m_nOurPort = 0;
   std::string m_sRegistrar;
+  // Before StartBoth: our agent's address (empty: none given, the agent chooses and binds to
+  // any) and where baresip runs.
+  std::string m_sOurIP = "127.0.0.1";
+  cPeerNetwork m_PeerNetwork;
 };

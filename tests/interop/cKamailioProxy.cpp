@@ -1,6 +1,8 @@
 #include "cKamailioProxy.h"
 
 #include <chrono>
+#include <string>
+#include <vector>
 
 #include "tests/support/TextFile.h"
 #include "tests/support/Wait.h"
@@ -19,16 +21,20 @@ bool cKamailioProxy::Start() {
     m_sFailure = "no free loopback port";
     return false;
   }
-  if (!m_Process.Start(
-          {sProgram, "-f", std::string(KYT_INTEROP_TEST_DATA) + "/kamailio_proxy.cfg", "-DD", "-E",
-           "-n", "1", "-l", "udp:" + HostPort(), "-w", m_sDir, "-Y", m_sDir},
-          m_sDir + "/kamailio.log")) {
+  std::vector<std::string> argv = m_Network.launcher;
+  for (const std::string& sWord :
+       {sProgram, std::string("-f"), std::string(KYT_INTEROP_TEST_DATA) + "/kamailio_proxy.cfg",
+        std::string("-DD"), std::string("-E"), std::string("-n"), std::string("1"),
+        std::string("-l"), "udp:" + HostPort(), std::string("-w"), m_sDir, std::string("-Y"),
+        m_sDir}) {
+    argv.push_back(sWord);
+  }
+  if (!m_Process.Start(argv, m_sDir + "/kamailio.log")) {
     m_sFailure = "kamailio cannot be run";
     return false;
   }
-  kyttest::PollUntil(
-      [&] { return m_Process.Done() || kyttest::cLoopbackPort::IsUdpTaken(m_nPort); }, 20s);
-  if (m_Process.Done() || !kyttest::cLoopbackPort::IsUdpTaken(m_nPort)) {
+  kyttest::PollUntil([&] { return m_Process.Done() || m_Network.fnIsUdpTaken(m_nPort); }, 20s);
+  if (m_Process.Done() || !m_Network.fnIsUdpTaken(m_nPort)) {
     m_sFailure = "kamailio did not come up: " + Log();
     return false;
   }

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
+#include "cPeerNetwork.h"
 #include "tests/support/cChildProcess.h"
 
 // Kamailio as the registrar and record-routing proxy between two user agents, on 127.0.0.1 at
@@ -11,11 +13,13 @@ class cKamailioProxy {
  public:
   explicit cKamailioProxy(std::string sDir) : m_sDir(std::move(sDir)) {}
 
+  // Before Start: run it there instead of on 127.0.0.1 here.
+  void SetNetwork(cPeerNetwork network) { m_Network = std::move(network); }
   // Starts it and waits for its port; false (with the reason in Failure()) otherwise.
   bool Start();
   uint16_t Port() const { return m_nPort; }
   // "127.0.0.1:port": the domain both agents register in.
-  std::string HostPort() const { return "127.0.0.1:" + std::to_string(m_nPort); }
+  std::string HostPort() const { return m_Network.sAddress + ":" + std::to_string(m_nPort); }
   std::string Log() const;
   const std::string& Failure() const { return m_sFailure; }
 
@@ -24,4 +28,5 @@ class cKamailioProxy {
   uint16_t m_nPort = 0;
   kyttest::cChildProcess m_Process;
   std::string m_sFailure;
+  cPeerNetwork m_Network;
 };

@@ -25,7 +25,7 @@ constexpr const char* kAccount = "\"Alice\" <sip:alice@example.org>";
 std::unique_ptr<cMsgSIP> Answer(const std::string& request, int nCode, const std::string& reason,
                                 const std::string& extra = "") {
   std::string text = "SIP/2.0 " + std::to_string(nCode) + " " + reason + "\r\n";
-  text += "Via: " + HeaderOf(request, "Via") + ";received=127.0.0.1\r\n";
+  text += "Via: " + HeaderOf(request, "Via") + ";received=10.0.0.5\r\n";
   text += "From: " + HeaderOf(request, "From") + "\r\n";
   text += "To: " + HeaderOf(request, "To") + ";tag=reg1\r\n";
   text += "Call-ID: " + HeaderOf(request, "Call-ID") + "\r\n";
@@ -48,6 +48,9 @@ class RegSIPTest : public ::testing::Test {
     m_Core.m_nListenPort = 5062;
     ASSERT_TRUE(m_Reg.InitOBJ(&m_Core, &m_Log, "10.0.0.5", 5062, kAccount, "",
                               "sip:proxy.example.org:5070"));
+    // Keep-alives are on by default; these tests count the REGISTERs alone.
+    EXPECT_EQ(m_Reg.GetSecondsToTrigger(cRegTick::kSlotKeepAlive), cRegSIP::kDefaultKeepAlive);
+    m_Reg.KillTickKeepAlive();
   }
 
   const std::string& LastSent() const { return m_Core.m_Sent.back().text; }

@@ -265,6 +265,66 @@ TEST(ViaTest, BranchAloneIsReadFromAnyVia) {
   EXPECT_STREQ(branch.GetDATA(), "abc");
 }
 
+// What a request's top Via becomes on arrival from a source, and where its responses then go.
+TEST(ViaTest, StampsReceivedAndRportAndReadsIPv6) {
+  struct sRow {
+    const char* pVia;
+    const char* pSource;
+    int32_t nSourcePort;
+    const char* pSentBy;  // host of the sent-by, as read
+    const char* pStamped;
+    const char* pTarget;
+    int32_t nTargetPort;
+  };
+  const sRow rows[] = {
+      {"SIP/2.0/UDP 10.0.0.5:5062;rport;branch=z9hG4bK1", "198.51.100.1", 40000, "10.0.0.5",
+       "SIP/2.0/UDP 10.0.0.5:5062;branch=z9hG4bK1;received=198.51.100.1;rport=40000",
+       "198.51.100.1", 40000},
+      // Without rport the port stays the sent-by's.
+      {"SIP/2.0/UDP 10.0.0.5:5062;branch=z9hG4bK2", "192.0.2.9", 5070, "10.0.0.5",
+       "SIP/2.0/UDP 10.0.0.5:5062;branch=z9hG4bK2;received=192.0.2.9", "192.0.2.9", 5062},
+      {"SIP/2.0/UDP 192.0.2.9;branch=z9hG4bK3", "192.0.2.9", 5060, "192.0.2.9",
+       "SIP/2.0/UDP 192.0.2.9;branch=z9hG4bK3", "192.0.2.9", 5060},
+      {"SIP/2.0/UDP h.example.com:5080;received=1.1.1.1;rport=9;branch=z9hG4bK4", "192.0.2.7", 6000,
+       "h.example.com",
+       "SIP/2.0/UDP h.example.com:5080;branch=z9hG4bK4;received=192.0.2.7;rport=6000", "192.0.2.7",
+       6000},
+      {"SIP/2.0/UDP [2001:db8::1]:5070;branch=z9hG4bK5", "192.0.2.8", 5070, "[2001:db8::1]",
+       "SIP/2.0/UDP [2001:db8::1]:5070;branch=z9hG4bK5;received=192.0.2.8", "192.0.2.8", 5070},
+      // Only the first of two Vias on one line is ours to stamp.
+      {"SIP/2.0/UDP a.example.com;rport, SIP/2.0/UDP b.example.com:5090;rport", "192.0.2.1", 7000,
+       "a.example.com",
+       "SIP/2.0/UDP a.example.com;received=192.0.2.1;rport=7000, SIP/2.0/UDP "
+       "b.example.com:5090;rport",
+       "192.0.2.1", 7000},
+  };
+  for (const sRow& row : rows) {
+    SCOPED_TRACE(row.pVia);
+    cKytSTR host, stamped;
+    int32_t nPort = 0;
+    ASSERT_TRUE(cVia::GetHostPort(row.pVia, host, nPort));
+    EXPECT_STREQ(host.GetDATA(), row.pSentBy);
+    ASSERT_TRUE(cVia::Stamp(row.pVia, row.pSource, row.nSourcePort, stamped));
+    EXPECT_STREQ(stamped.GetDATA(), row.pStamped);
+    ASSERT_TRUE(cVia::GetResponseTarget(stamped, host, nPort));
+    EXPECT_STREQ(host.GetDATA(), row.pTarget);
+    EXPECT_EQ(nPort, row.nTargetPort);
+  }
+
+  // IPv6 references in URIs keep their brackets and yield the port after them.
+  cKytSTR display, user, host;
+  int32_t nPort = 0;
+  ASSERT_TRUE(
+      cURI::Parse("<sip:alice@[2001:db8::1]:5062;transport=udp>", display, user, host, nPort));
+  EXPECT_STREQ(host.GetDATA(), "[2001:db8::1]");
+  EXPECT_EQ(nPort, 5062);
+  ASSERT_TRUE(cURI::Parse("sip:[2001:db8::2]", display, user, host, nPort));
+  EXPECT_STREQ(host.GetDATA(), "[2001:db8::2]");
+  EXPECT_EQ(nPort, 5060);
+  EXPECT_TRUE(cURI::IsSipURI("sip:bob@[2001:db8::3]:5070"));
+  EXPECT_FALSE(cURI::IsSipURI("sip:bob@[2001:db8::zz]"));
+}
+
 TEST(CSeqTest, BuildsAndSplitsAtTheFirstSpace) {
   cKytSTR value;
   cCSeq::Construct("INVITE", 1, value);
