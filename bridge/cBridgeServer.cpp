@@ -2,14 +2,13 @@
 
 #include <httplib.h>
 
-#include <charconv>
 #include <condition_variable>
 #include <fstream>
 #include <iostream>
-#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "bridge/cBridgeAssets.h"
+#include "bridge/cBridgeRequest.h"
 #include "bridge/cBridgeSession.h"
 #include "host/cNPHost.h"
 
@@ -39,41 +38,7 @@ void Answer(httplib::Response& res, int nStatus, const std::string& body) {
 
 // The token of "Authorization: Bearer <token>"; empty when there is none.
 std::string BearerToken(const httplib::Request& req) {
-  const std::string header = req.get_header_value("Authorization");
-  const std::string prefix = "Bearer ";
-  return header.compare(0, prefix.size(), prefix) == 0 ? header.substr(prefix.size()) : "";
-}
-
-bool ToValue(const json& arg, cJsValue* pValue) {
-  if (arg.is_boolean()) {
-    *pValue = cJsValue(arg.get<bool>());
-  } else if (arg.is_number_integer()) {
-    const bool bSigned = arg.is_number_unsigned();
-    const auto nSigned = bSigned ? 0 : arg.get<int64_t>();
-    const auto nUnsigned = bSigned ? arg.get<uint64_t>() : 0;
-    if (!bSigned && nSigned >= std::numeric_limits<int32_t>::min() &&
-        nSigned <= std::numeric_limits<int32_t>::max())
-      *pValue = cJsValue(static_cast<int32_t>(nSigned));
-    else if (bSigned && nUnsigned <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
-      *pValue = cJsValue(static_cast<int32_t>(nUnsigned));
-    else
-      *pValue = cJsValue(bSigned ? static_cast<double>(nUnsigned) : static_cast<double>(nSigned));
-  } else if (arg.is_number_float()) {
-    *pValue = cJsValue(arg.get<double>());
-  } else if (arg.is_string()) {
-    *pValue = cJsValue(arg.get<std::string>());
-  } else if (arg.is_null()) {
-    *pValue = cJsValue::Null();
-  } else {
-    return false;
-  }
-  return true;
-}
-
-uint64_t ToNumber(const std::string& text) {
-  uint64_t nValue = 0;
-  std::from_chars(text.data(), text.data() + text.size(), nValue);
-  return nValue;
+  return cBridgeRequest::BearerToken(req.get_header_value("Authorization"));
 }
 
 }  // namespace
@@ -249,24 +214,14 @@ cBridgeServer::cAnswer cBridgeServer::RunOnMain(std::function<cAnswer()> fn) {
 }
 
 void cBridgeServer::OnCreate(const httplib::Request& req, httplib::Response& res) {
-  const json body = req.body.empty() ? json::object() : json::parse(req.body, nullptr, false);
-  if (!body.is_object()) return Answer(res, 400, Error("the body is not a JSON object"));
   cNPPage::tAttributes attributes;
-  for (const auto& [name, fallback] :
-       {std::pair{"audio", m_Options.audio}, std::pair{"mic", m_Options.mic},
-        std::pair{"speaker", m_Options.speaker}}) {
-    std::string value = fallback;
-    if (body.contains("attributes") && body["attributes"].is_object() &&
-        body["attributes"].contains(name)) {
-      const json& given = body["attributes"][name];
-      if (!given.is_string()) return Answer(res, 400, Error(std::string(name) + " is not text"));
-      value = given.get<std::string>();
-    }
-    if (!value.empty()) attributes.emplace_back(name, value);
-  }
+  std::string error;
+  if (!cBridgeRequest::ParseCreate(
+          req.body,
+          {{"audio", m_Options.audio}, {"mic", m_Options.mic}, {"speaker", m_Options.speaker}},
+          &attributes, &error))
+    return Answer(res, 400, Error(error));
   for (const auto& [name, value] : attributes) {
-    if (name == "audio" && value != "pulse" && value != "virtual")
-      return Answer(res, 400, Error("audio is pulse or virtual"));
     if (name == "mic" && !std::ifstream(value))
       return Answer(res, 400, Error("cannot read the microphone file"));
   }
@@ -293,22 +248,10 @@ void cBridgeServer::OnCall(const httplib::Request& req, httplib::Response& res) 
   const std::string id = req.matches[1];
   if (!Authorize(id, BearerToken(req)))
     return Answer(res, 401, Error("no session with this id and token"));
-  const json body = json::parse(req.body, nullptr, false);
-  if (!body.is_object() || !body.contains("fn") || !body["fn"].is_string())
-    return Answer(res, 400, Error("the body needs {\"fn\": name, \"args\": [...]}"));
-  const std::string name = body["fn"].get<std::string>();
+  std::string name, error;
   cNPPage::tArgs args;
-  if (body.contains("args")) {
-    const json& given = body["args"];
-    if (!given.is_array() || given.size() > kMaxArgs)
-      return Answer(res, 400, Error("args is an array of at most 32 values"));
-    for (const json& arg : given) {
-      cJsValue value;
-      if (!ToValue(arg, &value))
-        return Answer(res, 400, Error("an argument is an object or an array"));
-      args.push_back(std::move(value));
-    }
-  }
+  if (!cBridgeRequest::ParseCall(req.body, &name, &args, &error))
+    return Answer(res, 400, Error(error));
   cAnswer answer = RunOnMain([this, id, name, args] {
     cBridgeSession* pSession = nullptr;
     {
@@ -332,9 +275,9 @@ void cBridgeServer::OnEvents(const httplib::Request& req, httplib::Response& res
   if (!pLog) return Answer(res, 401, Error("no session with this id and token"));
   // A stream that comes back says where it stopped: EventSource by the header, the page
   // library (after a stream it had to open anew) by the parameter.
-  const uint64_t nAfter =
-      ToNumber(req.has_header("Last-Event-ID") ? req.get_header_value("Last-Event-ID")
-                                               : req.get_param_value("lastEventId"));
+  const uint64_t nAfter = cBridgeRequest::EventNumber(req.has_header("Last-Event-ID")
+                                                          ? req.get_header_value("Last-Event-ID")
+                                                          : req.get_param_value("lastEventId"));
   pLog->StreamOpened();
   res.set_header("Cache-Control", "no-store");
   res.set_chunked_content_provider(

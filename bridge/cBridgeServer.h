@@ -33,7 +33,6 @@ class cBridgeServer : private cKytNoCopy {
  public:
   static constexpr size_t kMaxSessions = 8;
   static constexpr size_t kMaxBody = 1024 * 1024;
-  static constexpr size_t kMaxArgs = 32;
   // A session whose event stream has been gone this long lost its page.
   static constexpr std::chrono::seconds kStreamGrace{10};
 

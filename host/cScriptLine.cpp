@@ -101,6 +101,8 @@ bool cScriptLine::Parse(const std::string& line) {
   std::istringstream stream(line);
   std::vector<std::string> words;
   for (std::string word; stream >> word;) words.push_back(word);
+  // Blanks SkipSpace does not know (vertical tab, form feed) make a line of nothing too.
+  if (words.empty()) return true;
   return ParseCommand(words);
 }
 

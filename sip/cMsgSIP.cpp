@@ -103,7 +103,9 @@ bool cMsgSIP::ParseSIP(const cKytSTR& head) {
   while (lines.ReadLine(line)) {
     char cFirst = line.GetDATA()[0];
     if (bPending && (cFirst == ' ' || cFirst == '\t')) {
+      // A continuation of blanks only adds nothing, not a trailing blank.
       TrimBlanks(line);
+      if (line.IsZeroLEN()) continue;
       if (!value.IsZeroLEN()) value.AppendSTR(" ");
       value.AppendSTR(line.GetDATA());
       continue;
@@ -166,6 +168,8 @@ bool cMsgSIP::ParseStartLine(const cKytSTR& line) {
     m_pReqURI = std::move(second);
   } else {
     m_nStatusCode = cTextSIP::ToInt(second.GetDATA());
+    // A status code is digits: a negative one is no response (and would render as a request).
+    if (m_nStatusCode < 0) return false;
     m_pReasonPhrase = std::move(rest);
   }
   return true;

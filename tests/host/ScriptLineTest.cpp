@@ -64,7 +64,7 @@ TEST(ScriptLineTest, CommandsCommentsAndEmptyLines) {
   EXPECT_EQ(line.GetEventRefs(), (std::vector<int32_t>{0, 1, 12, 0}));
   ASSERT_TRUE(line.Parse(" quit "));
   EXPECT_EQ(line.GetKind(), Kind::kQuit);
-  for (const char* pText : {"", "   ", "# RegisterToProxy(60)", "  #x"}) {
+  for (const char* pText : {"", "   ", "\v\t\f", "# RegisterToProxy(60)", "  #x"}) {
     ASSERT_TRUE(line.Parse(pText)) << pText;
     EXPECT_EQ(line.GetKind(), Kind::kNothing) << pText;
   }

@@ -138,13 +138,16 @@ TEST(MsgParseTest, UnknownHeadersAreDropped) {
 TEST(MsgParseTest, FoldedLinesContinueTheirHeader) {
   auto pMsg =
       Parse(Request("To: <sip:b@example.com>\r\nAccept: application/sdp,\r\n  text/plain\r\n"
-                    "From: <sip:a@example.com>;tag=1\r\n"));
+                    "From: <sip:a@example.com>;tag=1\r\nAllow: INVITE\r\n \t\r\n"));
   ASSERT_TRUE(pMsg);
   cKytSTR value;
   EXPECT_TRUE(pMsg->GetTo(value));
   EXPECT_TRUE(pMsg->GetAccept(value));
   EXPECT_STREQ(value.GetDATA(), "application/sdp, text/plain");
   EXPECT_TRUE(pMsg->GetFrom(value));
+  // A continuation of blanks only adds no trailing blank.
+  EXPECT_TRUE(pMsg->GetAllow(value));
+  EXPECT_STREQ(value.GetDATA(), "INVITE");
 }
 
 TEST(MsgParseTest, ValuesAreTrimmedOfSpacesAndTabs) {
@@ -165,6 +168,7 @@ TEST(MsgParseTest, StartLines) {
   EXPECT_FALSE(Parse("\r\n\r\n"));
   EXPECT_FALSE(Parse("\r\nOPTIONS sip:b@h SIP/2.0\r\n\r\n"));
   EXPECT_FALSE(Parse("SIP/2.0 200\r\nCSeq: 1 INVITE\r\n\r\n"));
+  EXPECT_FALSE(Parse("SIP/2.0 -503 Busy\r\nCSeq: 1 INVITE\r\n\r\n"));
   EXPECT_FALSE(Parse("OPTIONS\r\n\r\n"));
   EXPECT_FALSE(Parse(""));
 
