@@ -9,6 +9,7 @@
 #include "sip/cAuth.h"
 #include "sip/cCSeq.h"
 #include "sip/cDigestAuth.h"
+#include "sip/cFailOverSIP.h"
 #include "sip/cMsgSIP.h"
 #include "sip/cTextSIP.h"
 #include "sip/cTickTimer.h"
@@ -291,6 +292,9 @@ void cObjINVITE::OnTimeOutREQ(cSIPCall* pCall) {
   // Without any provisional response there is nothing to cancel (and a CANCEL may not be sent).
   int32_t nStatus = pCall->GetObjectStatus();
   bool bHeard = nStatus == cSIPCall::STATUS_TRYING_OUT || nStatus == cSIPCall::STATUS_RINGING_OUT;
+  bool bDialling =
+      nStatus == cSIPCall::STATUS_INVITE_SENT || nStatus == cSIPCall::STATUS_INVITE_AUTH_SENT;
+  if (bDialling && RetryElsewhere(cFailOverSIP::kTimedOut, pCall)) return;
   cKytSTR host;
   int32_t nPort = 0;
   cKytSTR text;
@@ -338,9 +342,36 @@ void cObjINVITE::OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId,
   } else if (nStatus == cSIPCall::STATUS_CONNECTED && !response.Is_Status_1XX()) {
     // An error inside the dialog is not the end of the call.
     OnReINVITEError(response, pCall);
+  } else if (bOutgoing && nCode == kSipServiceUnavailable) {
+    // Acknowledged before the send path moves on: the ACK belongs to the server that refused.
+    SendACK(response, pCall);
+    if (!RetryElsewhere(nCode, pCall)) pCall->StatusResponse(response, true);
   } else {
     pCall->StatusResponse(response);
   }
+}
+
+bool cObjINVITE::RetryElsewhere(int32_t nStatus, cSIPCall* pCall) {
+  std::unique_ptr<cMsgSIP> pSent = cMsgSIP::initWithPacketSIP(m_pLastSendReqINVITE);
+  cKytSTR offer;
+  if (!pSent || !pSent->GetBodySDP(offer) ||
+      !cFailOverSIP::NextServer(pCall->GetKytMainObj(), nStatus)) {
+    return false;
+  }
+  cKytSTR target, host, text;
+  int32_t nPort = 0;
+  pCall->GetToURI(target);
+  if (!pCall->PrepareReqINVITE(target, offer, "", "", m_pLastINVITE_ViaBranch, host, nPort, text,
+                               true)) {
+    return false;
+  }
+  // The next server knows nothing of the last one's challenges.
+  pCall->GetDigestAuth()->ResetOBJ();
+  ForgetChallenges();
+  m_pLastSendReqINVITE = text;
+  pCall->SetObjectStatus(cSIPCall::STATUS_INVITE_SENT);
+  pCall->SendToTick(cSIPCall::TICK_INVITE, text, host, nPort);
+  return true;
 }
 
 void cObjINVITE::SendACK(const cMsgSIP& response, cSIPCall* pCall) {

@@ -65,6 +65,10 @@ class cObjINVITE : private cKytNoCopy {
   // over, a hold or resume leaves the call as it was.
   void GiveUpChallenge(const cMsgSIP& response, bool bReINVITE, cSIPCall* pCall);
   void ForgetChallenges();
+  // The call's first INVITE again, as a new transaction (new branch, next CSeq, same Call-ID and
+  // From tag), to the next server after a time-out (cFailOverSIP::kTimedOut) or a 503; false
+  // when there is none.
+  bool RetryElsewhere(int32_t nStatus, cSIPCall* pCall);
   // The Via branch of the INVITE last sent, for the ACK of an error to it.
   void TakeSentBranch();
   // A description of the call's line: its receive address in the origin, and in the connection

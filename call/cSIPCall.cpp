@@ -202,8 +202,10 @@ void cSIPCall::DialogCredentials(const char* pMethod, const cKytSTR& authorizati
 
 bool cSIPCall::PrepareReqINVITE(const cKytSTR& target, const cKytSTR& bodySDP,
                                 const cKytSTR& authorization, const cKytSTR& proxyAuthorization,
-                                cKytSTR& branch, cKytSTR& toHost, int32_t& nToPort, cKytSTR& text) {
-  return INVITE(target, bodySDP, authorization, proxyAuthorization, branch, toHost, nToPort, text);
+                                cKytSTR& branch, cKytSTR& toHost, int32_t& nToPort, cKytSTR& text,
+                                bool bSameDialog) {
+  return INVITE(target, bodySDP, authorization, proxyAuthorization, branch, toHost, nToPort, text,
+                bSameDialog);
 }
 
 bool cSIPCall::PrepareReqReINVITE(const cKytSTR& bodySDP, const cKytSTR& authorization,
@@ -326,7 +328,7 @@ bool cSIPCall::StopRTP(bool bOutbound, bool bInbound) {
   return m_pCallSink->StopRTP(m_nLineNo, bOutbound, bInbound);
 }
 
-void cSIPCall::StatusResponse(const cMsgSIP& response) {
+void cSIPCall::StatusResponse(const cMsgSIP& response, bool bAcknowledged) {
   int32_t nCode = response.GetStatusCode();
   cKytSTR reason;
   response.GetReasonPhrase(reason);
@@ -336,7 +338,7 @@ void cSIPCall::StatusResponse(const cMsgSIP& response) {
   }
   if (nCode < kSipFirstRedirection || nCode > kSipLastStatus) return;
   // Only an INVITE's final answer is acknowledged; other requests have no ACK.
-  if (response.Is_Rep_For("INVITE")) {
+  if (!bAcknowledged && response.Is_Rep_For("INVITE")) {
     cKytSTR branch;
     m_pINVITE->GetViaBranch(branch);
     cKytSTR host;

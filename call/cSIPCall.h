@@ -99,7 +99,7 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   // Builders; credentials of the dialog are added when the caller passes none.
   bool PrepareReqINVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKytSTR& authorization,
                         const cKytSTR& proxyAuthorization, cKytSTR& branch, cKytSTR& toHost,
-                        int32_t& nToPort, cKytSTR& text);
+                        int32_t& nToPort, cKytSTR& text, bool bSameDialog = false);
   bool PrepareReqReINVITE(const cKytSTR& bodySDP, const cKytSTR& authorization,
                           const cKytSTR& proxyAuthorization, cKytSTR& toHost, int32_t& nToPort,
                           cKytSTR& text);
@@ -148,8 +148,9 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   bool StartRTP(const cKytSTR& description, bool bOutbound, bool bInbound);
   bool StopRTP(bool bOutbound, bool bInbound);
 
-  // Final and unclassified responses: ACK (for INVITE answers), reset and the failure event.
-  void StatusResponse(const cMsgSIP& response);
+  // Final and unclassified responses: ACK (for INVITE answers not bAcknowledged yet), reset and
+  // the failure event.
+  void StatusResponse(const cMsgSIP& response, bool bAcknowledged = false);
 
   // Events, with what each implies for the call.
   void OnConnecting();

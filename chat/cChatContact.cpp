@@ -3,6 +3,7 @@
 #include "chat/cChatSIP.h"
 #include "sip/SipStatus.h"
 #include "sip/cAuth.h"
+#include "sip/cFailOverSIP.h"
 #include "sip/cKytCoreSink.h"
 #include "sip/cKytEventSink.h"
 #include "sip/cMsgSIP.h"
@@ -332,9 +333,20 @@ void cChatContact::OnRepSUBSCRIBE(const cMsgSIP& response) {
       return;
     }
   }
+  if (RetryElsewhere(nStatusCode)) return;
   m_nAuthCount = 0;
   EndSendSide();
   OnContactStatus(cChatSIP::STATUS_OFFLINE);
+}
+
+bool cChatContact::RetryElsewhere(int32_t nStatus) {
+  // Once the dialog stands (a 2xx or a NOTIFY fixed its route set), its requests follow it.
+  if (m_pObjSendDataSUBSCRIBE->m_bRouteFixed ||
+      !cFailOverSIP::NextServer(m_pChatSIP->GetKytMainObj(), nStatus)) {
+    return false;
+  }
+  m_nAuthCount = 0;
+  return SendReqSUBSCRIBE(m_nSubscribeExpires, "", "");
 }
 
 void cChatContact::OnRepNOTIFY(const cMsgSIP&) { StopTick(SLOT_NOTIFY); }
@@ -354,7 +366,7 @@ void cChatContact::OnTickEvent(const cKytSTR& text, const cKytSTR& toIP, int32_t
 }
 
 void cChatContact::OnTickEventTimeOut(int32_t nSlot) {
-  if (nSlot != SLOT_SUBSCRIBE) return;
+  if (nSlot != SLOT_SUBSCRIBE || RetryElsewhere(cFailOverSIP::kTimedOut)) return;
   EndSendSide();
   OnContactStatus(cChatSIP::STATUS_OFFLINE);
 }

@@ -74,6 +74,9 @@ class cChatContact : public cChatContactTick {
  private:
   // Our subscription is over: no dialog, no NOTIFYs expected.
   void EndSendSide();
+  // The subscription's first SUBSCRIBE anew, as a new transaction to the next server, after a
+  // time-out (cFailOverSIP::kTimedOut) or a 503; false inside the dialog or with no server left.
+  bool RetryElsewhere(int32_t nStatus);
   // Reports a status to the page, unless the contact was removed.
   void OnContactStatus(int32_t nStatus);
   // A SUBSCRIBE or NOTIFY on the dialog data: everything but the method's own headers.

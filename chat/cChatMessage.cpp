@@ -5,6 +5,7 @@
 #include "sip/SipStatus.h"
 #include "sip/cAuth.h"
 #include "sip/cCSeq.h"
+#include "sip/cFailOverSIP.h"
 #include "sip/cKytEventSink.h"
 #include "sip/cMsgSIP.h"
 #include "sip/cPacketSIP.h"
@@ -83,6 +84,8 @@ void cChatMessage::OnTickEvent(const cKytSTR& text, const cKytSTR& toIP, int32_t
 }
 
 void cChatMessage::OnTickEventTimeOut(const cChatMessageTickData& data) {
+  // A provisional answer showed the server alive: then the time-out is the outcome.
+  if (!data.m_bStopTickEvent && RetryElsewhere(data, cFailOverSIP::kTimedOut)) return;
   ReportFail(data, -1, IsTyping(data) ? kTimeOutTyping : kTimeOutText);
 }
 
@@ -115,7 +118,14 @@ void cChatMessage::OnRepMESSAGE(const cMsgSIP& response) {
       return;
     }
   }
+  if (RetryElsewhere(*pData, nStatusCode)) return;
   ReportFail(*pData, nStatusCode, reason);
+}
+
+bool cChatMessage::RetryElsewhere(const cChatMessageTickData& data, int32_t nStatus) {
+  return cFailOverSIP::NextServer(m_pChatSIP->GetKytMainObj(), nStatus) &&
+         SendReqMESSAGE(data.m_pUserName, "", "", data.m_pMsgText, data.m_nMessageType,
+                        data.m_nUserValue32bit, 0);
 }
 
 void cChatMessage::OnReqMESSAGE(const cMsgSIP& request) {

@@ -50,6 +50,9 @@ class cChatMessage : public cChatMessageTick {
   bool SendReqMESSAGE(const cKytSTR& userName, const cKytSTR& authorization,
                       const cKytSTR& proxyAuthorization, const cKytSTR& text, int32_t nKind,
                       int32_t nUserValue, int32_t nAuthCount);
+  // The same message as a new transaction to the next server, after a time-out
+  // (cFailOverSIP::kTimedOut) or a 503; false when there is none or nothing could be sent.
+  bool RetryElsewhere(const cChatMessageTickData& data, int32_t nStatus);
   // False when the key is already in the filter; otherwise it is added.
   bool RememberMESSAGE(const cKytSTR& key);
   void AgeDataMESSAGE();

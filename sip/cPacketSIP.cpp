@@ -178,7 +178,7 @@ bool Render(const cMsgSIP& msg, cKytSTR& text) {
 
 bool cPacketSIP::INVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKytSTR& authorization,
                         const cKytSTR& proxyAuthorization, cKytSTR& branch, cKytSTR& toHost,
-                        int32_t& nToPort, cKytSTR& text) {
+                        int32_t& nToPort, cKytSTR& text, bool bSameDialog) {
   text = "";
   cKytSTR contact;
   if (!MakeContact(m_pKytMainObj, contact)) return false;
@@ -191,7 +191,7 @@ bool cPacketSIP::INVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKy
   SetReqURI(target);
   cURI::PrepareToURI(target, m_pToTagURI);
   // A repeated INVITE carrying credentials stays in the dialog the first one opened.
-  bool bFirst = authorization.IsZeroLEN() && proxyAuthorization.IsZeroLEN();
+  bool bFirst = !bSameDialog && authorization.IsZeroLEN() && proxyAuthorization.IsZeroLEN();
   if (bFirst || m_pFromTagURI.IsZeroLEN()) {
     cKytSTR tag;
     GenUniqueTagId(tag);

@@ -32,6 +32,7 @@ class cPacketSIP : private cKytNoCopy {
 
   // Queries.
   bool IsUserAgentClient() const { return m_bIsUAC; }
+  cKytCoreSink* GetKytMainObj() const { return m_pKytMainObj; }
   void GetCallId(cKytSTR& callId) const { callId = m_pCallId; }
   bool GetToTag(cKytSTR& tag) const;    // tag of the remote party's value
   bool GetFromTag(cKytSTR& tag) const;  // tag of the local party's value
@@ -55,10 +56,11 @@ class cPacketSIP : private cKytNoCopy {
 
   // Requests. Each answers true with the text and its destination; false (text empty) when the
   // Contact cannot be built. Credentials: Proxy-Authorization and Authorization, each when
-  // given.
+  // given. An INVITE without credentials opens a new dialog (new From tag) unless bSameDialog:
+  // the same call tried at another server.
   bool INVITE(const cKytSTR& target, const cKytSTR& bodySDP, const cKytSTR& authorization,
               const cKytSTR& proxyAuthorization, cKytSTR& branch, cKytSTR& toHost, int32_t& nToPort,
-              cKytSTR& text);
+              cKytSTR& text, bool bSameDialog = false);
   bool ReINVITE(const cKytSTR& bodySDP, const cKytSTR& authorization,
                 const cKytSTR& proxyAuthorization, cKytSTR& toHost, int32_t& nToPort,
                 cKytSTR& text);

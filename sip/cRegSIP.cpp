@@ -3,6 +3,7 @@
 #include "sip/SipStatus.h"
 #include "sip/cAuth.h"
 #include "sip/cCSeq.h"
+#include "sip/cFailOverSIP.h"
 #include "sip/cKytCoreSink.h"
 #include "sip/cKytEventSink.h"
 #include "sip/cMd5c.h"
@@ -190,7 +191,8 @@ void cRegSIP::OnTickEvent(int32_t nTickId, const cKytSTR& text) {
       SendToSocket(text);
       break;
     case kTickTimeOutSendREG:
-      if (!RetryElsewhere()) OnFailToRegister(-1, "Fail to register (time out)");
+      if (!RetryElsewhere(cFailOverSIP::kTimedOut))
+        OnFailToRegister(-1, "Fail to register (time out)");
       break;
     case kTickReREG:
       KillTickAll();
@@ -241,14 +243,14 @@ void cRegSIP::OnResponse(const cMsgSIP& msg) {
     if (!RedirectRegisterToProxy(contact)) m_bPending = false;
     return;
   }
-  if (nStatus == kSipServiceUnavailable && RetryElsewhere()) return;
+  if (RetryElsewhere(nStatus)) return;
   cKytSTR reason;
   msg.GetReasonPhrase(reason);
   OnFailToRegister(nStatus, reason);
 }
 
-bool cRegSIP::RetryElsewhere() {
-  if (m_pKytMainObj == nullptr || !m_pKytMainObj->FailOverToNextServer()) return false;
+bool cRegSIP::RetryElsewhere(int32_t nStatus) {
+  if (!cFailOverSIP::NextServer(m_pKytMainObj, nStatus)) return false;
   m_nRepAuthCount = 0;
   m_nNonceCount = 1;
   cKytSTR text;

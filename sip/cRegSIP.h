@@ -79,9 +79,9 @@ class cRegSIP : public cRegTick {
   // of the old Contact. True when that new attempt is under way.
   bool LearnPublicAddress(const cMsgSIP& msg);
   void OnFailToRegister(int32_t nStatusCode, const cKytSTR& reason);
-  // After a time-out or a 503 (RFC 3263): the same attempt, with a new branch and CSeq, to the
-  // registrar's next server when the send path has one; false when it has none.
-  bool RetryElsewhere();
+  // After a time-out (cFailOverSIP::kTimedOut) or a 503: the same attempt, with a new branch and
+  // CSeq, to the registrar's next server when the send path has one; false otherwise.
+  bool RetryElsewhere(int32_t nStatus);
   bool IsPendingResponse(const cMsgSIP& msg) const;
   bool ParseAccount(cKytSTR& user, cKytSTR& host) const;
 

@@ -1,6 +1,7 @@
 // Registration to a domain that DNS resolves through NAPTR and SRV, served by dnsmasq on loopback:
 // the agent tries the registrars by priority and moves on after a 503 and after a time-out, and
-// its main loop keeps its pace while DNS does not answer at all. SRV ordering by weight is a table.
+// its main loop keeps its pace while DNS does not answer at all; a MESSAGE moves on after a 503 the
+// same way. SRV ordering by weight is a table.
 
 #include <gtest/gtest.h>
 
@@ -108,9 +109,11 @@ TEST_F(DnsSrvSipp, RegistersByPriorityAndFailsOverAfter503AndTimeOut) {
   kyttest::cSippPeer refusing;
   kyttest::cSippPeer accepting;
   const std::string sScenario = std::string(KYT_UA_TEST_DATA) + "/reg_answer_uas.xml";
-  ASSERT_TRUE(refusing.Start(sScenario, "", 60s, {{"status", "503 Service Unavailable"}}))
+  ASSERT_TRUE(refusing.Start(sScenario, "", 60s,
+                             {{"method", "REGISTER"}, {"status", "503 Service Unavailable"}}))
       << refusing.Output();
-  ASSERT_TRUE(accepting.Start(sScenario, "", 60s, {{"status", "200 OK"}})) << accepting.Output();
+  ASSERT_TRUE(accepting.Start(sScenario, "", 60s, {{"method", "REGISTER"}, {"status", "200 OK"}}))
+      << accepting.Output();
   cSilentPeer silent(&m_Loop, kyttest::cLoopbackPort::FreeUdp());
   ASSERT_TRUE(silent.m_bOpen);
 
@@ -150,6 +153,31 @@ TEST_F(DnsSrvSipp, RegistersByPriorityAndFailsOverAfter503AndTimeOut) {
   EXPECT_GE(elapsed, 15s);
   EXPECT_NE(std::string::npos, DnsLog().find("query[NAPTR] kyt.test"));
   EXPECT_NE(std::string::npos, DnsLog().find("query[SRV] _sip._udp.srv.kyt.test"));
+}
+
+TEST_F(DnsSrvSipp, MessageFailsOverAfter503) {
+  kyttest::cSippPeer refusing;
+  kyttest::cSippPeer accepting;
+  const std::string sScenario = std::string(KYT_UA_TEST_DATA) + "/reg_answer_uas.xml";
+  ASSERT_TRUE(refusing.Start(sScenario, "", 30s, {{"method", "MESSAGE"}, {"status", "503 Busy"}}));
+  ASSERT_TRUE(accepting.Start(sScenario, "", 30s, {{"method", "MESSAGE"}, {"status", "200 OK"}}));
+  const uint16_t nDnsPort = kyttest::cLoopbackPort::FreeUdp();
+  ASSERT_TRUE(StartDns(
+      nDnsPort,
+      {"--srv-host=_sip._udp.kyt.test,a.kyt.test," + std::to_string(refusing.Port()) + ",10,10",
+       "--srv-host=_sip._udp.kyt.test,a.kyt.test," + std::to_string(accepting.Port()) + ",20,10",
+       "--host-record=a.kyt.test,127.0.0.1"}))
+      << DnsLog();
+  setenv(cDnsResolver::kServersVariable, ("127.0.0.1:" + std::to_string(nDnsPort)).c_str(), 1);
+  kyttest::cRecordingLib agent(&m_Loop);
+  ASSERT_TRUE(agent.Initialize(true, "127.0.0.1", 0, "sip:alice@kyt.test", "", "sip:kyt.test",
+                               "alice", "pw", true, 1));
+  ASSERT_TRUE(agent.ChatSendMessageText("bob", "hi", 101, 7));
+  ASSERT_TRUE(m_Loop.RunUntil([&] { return agent.Heard("OnChatSendMsgText"); }, 20s)) << DnsLog();
+  EXPECT_TRUE(agent.Heard("OnChatSendMsgTextSuccess")) << agent.All();
+  EXPECT_EQ(0, refusing.Wait(5s)) << refusing.Output();
+  EXPECT_EQ(0, accepting.Wait(5s)) << accepting.Output();
+  EXPECT_NE(std::string::npos, accepting.Output().find("CSeq: 2 MESSAGE")) << accepting.Output();
 }
 
 TEST_F(DnsSrvSipp, MainLoopKeepsItsPaceWhileDnsDoesNotAnswer) {
