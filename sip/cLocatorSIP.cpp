@@ -157,6 +157,7 @@ void cLocatorSIP::OnSrv(const std::shared_ptr<sLookup>& pLookup,
 void cLocatorSIP::AskAddresses(const std::shared_ptr<sLookup>& pLookup,
                                const std::vector<cDnsResolver::sRecord>& servers) {
   std::vector<std::pair<std::string, uint16_t>> names;
+  names.reserve(servers.size() + 1);
   for (const cDnsResolver::sRecord& server : servers)
     names.emplace_back(server.sName, server.nPort);
   // No SRV record: the host's own addresses, at the given port or SIP's.
