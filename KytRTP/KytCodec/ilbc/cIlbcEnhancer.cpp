@@ -133,8 +133,8 @@ float cIlbcEnhancer::Refine(int nCentreStart, float fEstimate, float* pSeg) cons
       const int nFirstJ = nShift < 0 ? -nShift : 0;
       const int nEndJ = nShift + kBlockL > kBufL ? kBufL - nShift : kBlockL;
       const float fH = pH[k];
-      const float* pB = m_arrBuf + nShift;
-      for (int j = nFirstJ; j < nEndJ; j++) pSeg[j] += fH * pB[j];
+      // Indexed from the buffer itself: a pointer before its start would be out of bounds.
+      for (int j = nFirstJ; j < nEndJ; j++) pSeg[j] += fH * m_arrBuf[nShift + j];
     }
   }
   // The next neighbour is sought from one sample after the lag found, as the
