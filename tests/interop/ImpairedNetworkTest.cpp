@@ -35,10 +35,15 @@ namespace {
 constexpr int kRate = 8000;
 constexpr size_t kSegment = 160;  // 20 ms
 constexpr size_t kBlock = 1600;   // the span aligned at once, 200 ms
-constexpr size_t kSearch = 800;   // how far a block's delay may stray from the call's, 100 ms
-// What the jitter buffer and concealment reach on this network: 31.3 dB; the build before they
-// were reworked, which replays stale packets and repeats whole ones, gives 29.4 dB.
-constexpr double kFloorDb = 30.5;
+// How far a block's delay may stray from the previous block's or from its envelope's fit, 50 ms.
+constexpr size_t kSearch = 400;
+// What our jitter buffer and concealment reach on this network: 32.4 dB between two of our
+// agents, 32.6 dB from baresip. The build before they were reworked, which replays stale packets
+// and repeats whole ones, gave 29.4 dB where this one gave 31.3 dB, on a call cut off before the
+// speech's end.
+constexpr double kFloorDb = 31.5;
+// What baresip's own jitter buffer makes of ours, without its concealment module: 31.6 to 32.1 dB.
+constexpr double kBaresipFloorDb = 30.5;
 
 // Voiced syllables of varying pitch and length with pauses between: enough like speech that
 // concealment cannot simply repeat one period, and never periodic over the call.
@@ -78,45 +83,58 @@ double Energy(const int16_t* p, size_t n) {
   return e;
 }
 
-// The delay of the received sound against the sent one, in samples, from their 10 ms envelopes.
-long CoarseDelay(const std::vector<int16_t>& sent, const std::vector<int16_t>& got) {
-  auto envelope = [](const std::vector<int16_t>& x) {
-    std::vector<double> e(x.size() / 80);
-    for (size_t i = 0; i < e.size(); ++i) e[i] = std::sqrt(Energy(x.data() + i * 80, 80));
-    return e;
-  };
-  const std::vector<double> a = envelope(sent), b = envelope(got);
+// The 10 ms envelope of a sound.
+std::vector<double> Envelope(const std::vector<int16_t>& x) {
+  std::vector<double> e(x.size() / 80);
+  for (size_t i = 0; i < e.size(); ++i) e[i] = std::sqrt(Energy(x.data() + i * 80, 80));
+  return e;
+}
+
+// The delay, in envelope steps from nLow to nHigh, at which the received envelope b best matches
+// the sent one a over its steps nFrom to nTo.
+long EnvelopeDelay(const std::vector<double>& a, const std::vector<double>& b, long nFrom, long nTo,
+                   long nLow, long nHigh) {
   long nBest = 0;
   double dBest = -1.0;
-  for (long d = -long(a.size()); d < long(b.size()); ++d) {
-    double s = 0.0;
-    for (long i = std::max(0L, -d); i < long(a.size()) && i + d < long(b.size()); ++i) {
+  for (long d = nLow; d <= nHigh; ++d) {
+    double s = 0.0, n = 1.0;
+    for (long i = std::max(nFrom, -d); i < nTo && i + d < long(b.size()); ++i) {
       s += a[i] * b[i + d];
+      n += b[i + d] * b[i + d];
     }
-    if (s > dBest) dBest = s, nBest = d;
+    if (s / std::sqrt(n) > dBest) dBest = s / std::sqrt(n), nBest = d;
   }
-  return nBest * 80;
+  return nBest;
 }
 
 // Mean SNR of the sent 20 ms segments that carry speech, each block of them aligned to the
-// received sound at its best delay near the call's; each segment counts between -10 and 35 dB.
+// received sound at its best delay near the previous block's or near where its envelope fits
+// best (a loaded machine may shift the timeline mid-call); each segment counts between -10 and
+// 35 dB, one the recording does not reach -10.
 double SegmentalSnr(const std::vector<int16_t>& sent, const std::vector<int16_t>& got) {
-  const long nDelay = CoarseDelay(sent, got);
+  const std::vector<double> a = Envelope(sent), b = Envelope(got);
+  long nDelay = 80 * EnvelopeDelay(a, b, 0, long(a.size()), -long(a.size()), long(b.size()));
   double dSum = 0.0;
   size_t nCount = 0;
   for (size_t at = 0; at + kBlock <= sent.size(); at += kBlock) {
     const int16_t* pSent = sent.data() + at;
     if (Energy(pSent, kBlock) < kBlock * 300.0 * 300.0) continue;
+    const long nStep = long(at / 80), nSteps = long(kBlock / 80);
+    const long nFits =
+        80 * EnvelopeDelay(a, b, nStep, nStep + nSteps, nDelay / 80 - 100, nDelay / 80 + 100);
     long nBest = -1;
     double dBest = -1e300;
-    for (long d = nDelay - long(kSearch); d <= nDelay + long(kSearch); ++d) {
-      const long nFrom = long(at) + d;
-      if (nFrom < 0 || nFrom + long(kBlock) > long(got.size())) continue;
-      double s = 0.0;
-      for (size_t i = 0; i < kBlock; ++i) s += double(pSent[i]) * got[nFrom + i];
-      s /= std::sqrt(Energy(got.data() + nFrom, kBlock) + 1.0);
-      if (s > dBest) dBest = s, nBest = nFrom;
+    for (long nCentre : {nDelay, nFits}) {
+      for (long d = nCentre - long(kSearch); d <= nCentre + long(kSearch); ++d) {
+        const long nFrom = long(at) + d;
+        if (nFrom < 0 || nFrom + long(kBlock) > long(got.size())) continue;
+        double s = 0.0;
+        for (size_t i = 0; i < kBlock; ++i) s += double(pSent[i]) * got[nFrom + i];
+        s /= std::sqrt(Energy(got.data() + nFrom, kBlock) + 1.0);
+        if (s > dBest) dBest = s, nBest = nFrom;
+      }
     }
+    if (nBest >= 0) nDelay = nBest - long(at);
     for (size_t seg = 0; seg < kBlock; seg += kSegment) {
       const double dSignal = Energy(pSent + seg, kSegment);
       if (dSignal < kSegment * 300.0 * 300.0) continue;
@@ -133,7 +151,11 @@ double SegmentalSnr(const std::vector<int16_t>& sent, const std::vector<int16_t>
 }
 
 // Two seconds of silence, then 14 of speech: the microphone may open before the call is
-// answered.
+// answered. A call lasts until each side has sent kCallPackets, all of it, and then kTail for
+// the last of it to be played (not for a set time: on a loaded machine the sound clock may fall
+// behind).
+constexpr int kCallPackets = 815;
+constexpr auto kTail = 500ms;
 std::vector<int16_t> SpokenWave(const std::string& sFile) {
   std::vector<int16_t> speech(2 * kRate, 0);
   const std::vector<int16_t> talk = Speech(14.0);
@@ -181,10 +203,11 @@ TEST(ImpairedNetwork, SpeechBetweenTwoOfOurAgentsSurvivesLossJitterAndReordering
   ASSERT_TRUE(alice->AcceptCall(0, sRinging.substr(sRinging.find(' ') + 1).c_str(), 0, 0));
   ASSERT_TRUE(loop.RunUntil([&] { return bob->Heard("OnSuccessToConnect"); }, 10s));
   int nMostQueued = 0;
-  for (int i = 0; i < 80; ++i) {
+  for (int i = 0; i < 300 && relay.Packets(cImpairingRelay::kFromA) < kCallPackets; ++i) {
     loop.RunFor(200ms);
     nMostQueued = std::max(nMostQueued, bob->GetSizeJitterBuffer(0));
   }
+  loop.RunFor(kTail);
   const int nLost = bob->GetCountPacketLost(0);
   bob->Disconnect(0);
   loop.RunFor(300ms);
@@ -202,8 +225,8 @@ TEST(ImpairedNetwork, SpeechBetweenTwoOfOurAgentsSurvivesLossJitterAndReordering
 // The reports that one side sent about the other's stream, against what the relay did to it: the
 // cumulative loss is the relay's dropped count, give or take the packets still on their way; the
 // fraction lost over each interval is the relay's share dropped in it; the jitter is near what a
-// 40 ms uniform spread of delays gives (|D| averages 13 ms, about 107 units at 8 kHz), far above
-// loopback's few units.
+// 40 ms uniform spread of delays gives (|D| averages 13 ms, about 107 units at 8 kHz), with room
+// for a loaded machine's scheduling.
 void ExpectReportsMatchRelay(const std::vector<cImpairingRelay::sReport>& reports,
                              const std::string& sAbout) {
   ASSERT_GE(reports.size(), 2u) << "reports about " << sAbout;
@@ -214,7 +237,7 @@ void ExpectReportsMatchRelay(const std::vector<cImpairingRelay::sReport>& report
               << ", jitter " << r.uJitter << std::endl;
     EXPECT_LE(std::abs(r.nCumulativeLost - r.nRelayDropped), 4) << sAbout << " report " << i;
     EXPECT_GE(r.uJitter, 40u) << sAbout << " report " << i;
-    EXPECT_LE(r.uJitter, 400u) << sAbout << " report " << i;
+    EXPECT_LE(r.uJitter, 1000u) << sAbout << " report " << i;
     if (i == 0) continue;
     const cImpairingRelay::sReport& before = reports[i - 1];
     const int nPackets = r.nRelayPackets - before.nRelayPackets;
@@ -243,7 +266,14 @@ TEST(ImpairedNetwork, SpeechAndReportsBetweenOurAgentAndBaresip) {
       loop, [&] { return us->Heard("OnSuccessToConnect") && peer.HeardEvent("CALL_ESTABLISHED"); },
       10s))
       << peer.Log();
-  loop.RunFor(16s);
+  EXPECT_TRUE(kyttest::RunLoopUntil(
+      loop,
+      [&] {
+        return relay.Packets(cImpairingRelay::kFromA) >= kCallPackets &&
+               relay.Packets(cImpairingRelay::kFromB) >= kCallPackets;
+      },
+      60s));
+  loop.RunFor(kTail);
   us->Disconnect(0);
   EXPECT_TRUE(kyttest::RunLoopUntil(
       loop, [&] { return peer.HeardEvent("CALL_CLOSED"); }, 10s));
@@ -256,7 +286,7 @@ TEST(ImpairedNetwork, SpeechAndReportsBetweenOurAgentAndBaresip) {
             << dBaresips << " dB (" << relay.Dropped(cImpairingRelay::kFromA) << " of "
             << relay.Packets(cImpairingRelay::kFromA) << " dropped)" << std::endl;
   EXPECT_GE(dOurs, kFloorDb);
-  EXPECT_GE(dBaresips, kFloorDb);
+  EXPECT_GE(dBaresips, kBaresipFloorDb);
   ExpectReportsMatchRelay(relay.ReportsAbout(cImpairingRelay::kFromA), "our stream");
   ExpectReportsMatchRelay(relay.ReportsAbout(cImpairingRelay::kFromB), "baresip's stream");
 }

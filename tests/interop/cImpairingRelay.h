@@ -12,9 +12,9 @@
 // changed to the relay's own, so both send RTP here and RTCP to the port above. RTP each way is
 // treated as tc netem's "loss 5% delay 40ms 20ms reorder 1%" would: 5 % lost, the rest 40 +/- 20
 // ms late in a uniform spread, 1 % of them at once. Each direction draws from its own seeded
-// generator, so every run, and every build, sees the same network. RTCP passes at once, and the
-// report blocks it carries are kept for the test, with what the relay did to the stream each
-// one describes.
+// generator, so every run, and every build, sees the same network. RTCP passes at once, so that
+// every report arrives, and the report blocks it carries are kept for the test, with what the
+// relay had done to the stream each one describes.
 class cImpairingRelay {
  public:
   enum eDirection { kFromA = 0, kFromB = 1 };
