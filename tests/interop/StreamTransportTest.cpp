@@ -152,12 +152,12 @@ TEST_P(StreamTransport, Works) {
     ASSERT_NO_FATAL_FAILURE(StartRegistered());
     // 3 KB: well past what a UDP request may carry (RFC 3261 section 18.1.1).
     const std::string sText = std::string(3000, 'k') + "-end-of-long-text";
-    ASSERT_TRUE(m_Agent.ChatSendMessageText(m_pPeer->Uri().c_str(), sText.c_str(), 0, 7));
+    ASSERT_TRUE(m_Agent.ChatSendMessageText("bob", sText.c_str(), 101, 7));
     ASSERT_TRUE(WaitFor([&] {
       return m_pPeer->Log().find("-end-of-long-text") != std::string::npos &&
-             m_Agent.Heard("OnChatSendMsgText");
+             m_Agent.Heard("OnChatSendMsgTextSuccess");
     })) << "the MESSAGE reaches baresip and is answered";
-    const std::string sLine = LineWith(m_Proxy.Log(), "MESSAGE " + m_pPeer->Uri());
+    const std::string sLine = LineWith(m_Proxy.Log(), "MESSAGE sip:bob@");
     EXPECT_NE(std::string::npos, sLine.find("from 127.0.0.1:" + std::to_string(m_nOurPort)))
         << "it comes from our SIP port: " << sLine;
     EXPECT_NE(std::string::npos, sLine.find("over tcp")) << "it comes over TCP: " << sLine;
