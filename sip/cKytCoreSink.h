@@ -26,6 +26,8 @@ class cKytCoreSink {
   // A stream connection toward host could not be opened (a certificate that does not verify, a
   // connection refused): reason says why, for the page.
   virtual void OnTransportFailure(const cKytSTR& /*host*/, const cKytSTR& /*reason*/) {}
+  // A stream connection toward host that was up is gone; the next message opens a new one.
+  virtual void OnTransportLost(const cKytSTR& /*host*/) {}
 
   // A datagram received on the SIP socket (main thread).
   virtual void OnSocketRecv(const cKytSTR& text) = 0;

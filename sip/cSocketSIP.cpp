@@ -205,7 +205,10 @@ void cSocketSIP::OnStreamState(uint32_t nConn, bool bUp, const std::string& reas
   std::deque<std::string> udpFallback = std::move(stream.udpFallback);
   const bool bOnlyMoved = !udpFallback.empty() && udpFallback.size() == stream.waiting.size();
   m_Streams.erase(found);
-  if (!bNeverUp) return;
+  if (!bNeverUp) {
+    if (!sHost.empty() && m_pKytMainObj) m_pKytMainObj->OnTransportLost(sHost.c_str());
+    return;
+  }
   // The peer takes no TCP (refused, unreachable): requests moved there for their size go over
   // UDP as they were, which is better than not at all; IP fragments them.
   for (const std::string& text : udpFallback)

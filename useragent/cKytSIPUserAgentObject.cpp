@@ -860,6 +860,14 @@ void cKytSIPUserAgentObject::OnTransportFailure(const cKytSTR& host, const cKytS
   if (host.CompareTo(m_pSendToHost.GetDATA())) m_pRegSIP->OnTransportFailure(reason);
 }
 
+void cKytSIPUserAgentObject::OnTransportLost(const cKytSTR& host) {
+  // The registrar reaches us over the connection we registered on; once it is gone, a new one
+  // is opened by registering again at once rather than at the next refresh (RFC 5626 section
+  // 4.4.1 does the same for its flows).
+  if (host.CompareTo(m_pSendToHost.GetDATA()) && m_pRegSIP->IsRegister() && !m_pRegSIP->IsPending())
+    m_pRegSIP->ReRegisterToProxy();
+}
+
 void cKytSIPUserAgentObject::OnOneSecondTick() {
   // Each call is looked up afresh: an event raised by one call may re-enter the agent and
   // change what sits on the other lines.

@@ -160,6 +160,7 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override;
   bool FailOverToNextServer() override;
   void OnTransportFailure(const cKytSTR& host, const cKytSTR& reason) override;
+  void OnTransportLost(const cKytSTR& host) override;
   // cCallSink: media of the calls.
   bool StartRTP(int32_t nLine, const cKytSTR& remoteIP, int32_t nRemotePort, int32_t nCodec,
                 int32_t nPayloadType, int32_t nILBCModeMs, bool bOutbound, bool bInbound) override;
