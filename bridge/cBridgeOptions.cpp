@@ -60,6 +60,8 @@ bool cBridgeOptions::Parse(const std::vector<std::string>& args, std::string* er
       if (!value(&mic)) return false;
     } else if (arg == "--speaker") {
       if (!value(&speaker)) return false;
+    } else if (arg == "--ca-file") {
+      if (!value(&caFile)) return false;
     } else if (arg == "--plugin") {
       if (!value(&pluginPath)) return false;
     } else {
@@ -97,7 +99,8 @@ std::string cBridgeOptions::ConfigPath() {
 
 std::string cBridgeOptions::HelpText() {
   return R"(Usage: kytbridge [--port N] [--allow-origin ORIGIN]... [--allow-no-origin]
-                 [--audio pulse|virtual] [--mic FILE.wav] [--speaker FILE.wav] [--plugin PATH]
+                 [--audio pulse|virtual] [--mic FILE.wav] [--speaker FILE.wav] [--ca-file FILE.pem]
+                 [--plugin PATH]
        kytbridge --help | --version
 
 The web bridge: lets web pages in today's browsers use the softphone plug-in
@@ -119,6 +122,8 @@ Options:
   --audio pulse|virtual  the sound device of sessions whose page does not choose one
   --mic FILE.wav         the virtual microphone's file for such sessions
   --speaker FILE.wav     the virtual speaker's file for such sessions
+  --ca-file FILE.pem     CA certificates every session trusts for SIP over TLS besides the
+                         system's
   --plugin PATH          the plug-in to load (default: the one beside this program, in
                          ../plugin/ or ../lib/mozilla/plugins/ from it, or where the build
                          put it)

@@ -17,6 +17,9 @@ class cBridgeOptions {
   bool bAllowNoOrigin = false;
   // Defaults for the attributes of a session whose page does not give them.
   std::string audio, mic, speaker;
+  // CA certificates every session trusts for SIP over TLS besides the system's; a page cannot
+  // change them.
+  std::string caFile;
   std::string pluginPath;  // empty: the plug-in built beside this program
   bool bHelp = false;
   bool bVersion = false;

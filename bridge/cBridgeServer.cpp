@@ -221,6 +221,7 @@ void cBridgeServer::OnCreate(const httplib::Request& req, httplib::Response& res
           {{"audio", m_Options.audio}, {"mic", m_Options.mic}, {"speaker", m_Options.speaker}},
           &attributes, &error))
     return Answer(res, 400, Error(error));
+  if (!m_Options.caFile.empty()) attributes.emplace_back("ca-file", m_Options.caFile);
   for (const auto& [name, value] : attributes) {
     if (name == "mic" && !std::ifstream(value))
       return Answer(res, 400, Error("cannot read the microphone file"));

@@ -178,7 +178,10 @@ void cSIPCall::SendToTick(int32_t nTimerId, const cKytSTR& text, const cKytSTR& 
     static const cTxSchedule s_OkSchedule = cTxSchedule::Doubling(500, 4000, 32000);
     m_pTick->SetTick(nTimerId, text, toIP, nToPort, s_OkSchedule);
   } else if (nTimerId != TICK_ONCE) {
-    m_pTick->SetTick(nTimerId, text, toIP, nToPort);
+    const cTxSchedule& schedule = cTxSchedule::CallRequest();
+    m_pTick->SetTick(
+        nTimerId, text, toIP, nToPort,
+        m_pKytMainObj->GetTransport() == eTransportSIP::UDP ? schedule : schedule.GiveUpOnly());
   }
 }
 

@@ -179,7 +179,7 @@ bool cChatContact::SendReqSUBSCRIBE(int32_t nExpires, const cKytSTR& authorizati
   }
   m_nSubscribeExpires = nExpires;
   m_pChatSIP->GetProxyAddress(host, nPort);
-  StartTick(SLOT_SUBSCRIBE, text, host, nPort);
+  StartTick(SLOT_SUBSCRIBE, text, host, nPort, m_pChatSIP->IsStream());
   m_pChatSIP->SendToSocket(text, host, nPort);
   return true;
 }
@@ -212,7 +212,7 @@ bool cChatContact::SendReqNOTIFY(int32_t nStatus) {
     return false;
   }
   m_pChatSIP->GetProxyAddress(host, nPort);
-  StartTick(SLOT_NOTIFY, text, host, nPort);
+  StartTick(SLOT_NOTIFY, text, host, nPort, m_pChatSIP->IsStream());
   m_pChatSIP->SendToSocket(text, host, nPort);
   return true;
 }

@@ -10,13 +10,14 @@ bool cChatContactTick::IsTickActive(int32_t nSlot) const {
 }
 
 void cChatContactTick::StartTick(int32_t nSlot, const cKytSTR& text, const cKytSTR& toIP,
-                                 int32_t nToPort) {
+                                 int32_t nToPort, bool bStream) {
   if (!IsSlot(nSlot)) return;
   cChatContactTickData& slot = m_pTickData[nSlot];
   slot.m_pTickData = text;
   slot.m_pToIP = toIP;
   slot.m_nToPort = nToPort;
-  slot.m_pTxTimer.Start(cTxSchedule::ChatRequest());
+  const cTxSchedule& schedule = cTxSchedule::ChatRequest();
+  slot.m_pTxTimer.Start(bStream ? schedule.GiveUpOnly() : schedule);
 }
 
 void cChatContactTick::StopTick(int32_t nSlot) {

@@ -21,7 +21,9 @@ class cChatContactTick : private cKytNoCopy {
   cChatContactTick() = default;
 
   // Arming replaces whatever the slot held.
-  void StartTick(int32_t nSlot, const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort);
+  // bStream: the request went over a stream, so it is only given up, never resent.
+  void StartTick(int32_t nSlot, const cKytSTR& text, const cKytSTR& toIP, int32_t nToPort,
+                 bool bStream = false);
   void StopTick(int32_t nSlot);
   // Once a second, both slots.
   void OnContactTick();

@@ -74,7 +74,7 @@ bool cChatMessage::SendReqMESSAGE(const cKytSTR& userName, const cKytSTR& author
   cKytSTR toIP = pData->m_pToIP;
   int32_t nToPort = pData->m_nToPort;
   // Armed before sending, so that an answer delivered at once finds its entry.
-  SetTick(std::move(pData));
+  SetTick(std::move(pData), m_pChatSIP->IsStream());
   m_pChatSIP->SendToSocket(request, toIP, nToPort);
   return true;
 }

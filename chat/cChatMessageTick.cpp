@@ -7,8 +7,9 @@
 
 cChatMessageTick::~cChatMessageTick() = default;
 
-void cChatMessageTick::SetTick(std::unique_ptr<cChatMessageTickData> pData) {
-  pData->m_pTxTimer.Start(cTxSchedule::ChatRequest());
+void cChatMessageTick::SetTick(std::unique_ptr<cChatMessageTickData> pData, bool bStream) {
+  const cTxSchedule& schedule = cTxSchedule::ChatRequest();
+  pData->m_pTxTimer.Start(bStream ? schedule.GiveUpOnly() : schedule);
   std::string key(pData->m_pUniqueKey.GetDATA());
   m_pMessageTickData[key] = std::move(pData);
 }

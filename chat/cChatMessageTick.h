@@ -22,7 +22,8 @@ class cChatMessageTick : private cKytNoCopy {
   cChatMessageTick() = default;
 
   // Arms the entry's schedule and keeps it under its key, replacing one with the same key.
-  void SetTick(std::unique_ptr<cChatMessageTickData> pData);
+  // bStream: the request went over a stream, so it is only given up, never resent.
+  void SetTick(std::unique_ptr<cChatMessageTickData> pData, bool bStream = false);
   cChatMessageTickData* FindTick(const cKytSTR& key);
   std::unique_ptr<cChatMessageTickData> RemoveTick(const cKytSTR& key);
 

@@ -194,6 +194,10 @@ void cChatSIP::GetProxyAddress(cKytSTR& host, int32_t& nPort) const {
   cURI::Parse(m_pKytMainObj->GetProxySIP(), displayName, user, host, nPort);
 }
 
+bool cChatSIP::IsStream() const {
+  return m_pKytMainObj != nullptr && m_pKytMainObj->GetTransport() != eTransportSIP::UDP;
+}
+
 void cChatSIP::SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) const {
   if (m_pKytMainObj != nullptr && !text.IsZeroLEN()) m_pKytMainObj->SendToSocket(text, host, nPort);
 }

@@ -67,6 +67,8 @@ class cChatSIP : private cKytNoCopy {
 
   // What the message and contact parts share.
   cKytCoreSink* GetKytMainObj() const { return m_pKytMainObj; }
+  // Whether requests travel over a stream (TCP or TLS) and so are never resent.
+  bool IsStream() const;
   cKytEventSink* GetKytEventObj() const { return m_pKytEventObj; }
   cChatContactList* GetChatContactList() const { return m_pChatContactList.get(); }
   // On the session's current address: a NAT found by the registrar changes it.

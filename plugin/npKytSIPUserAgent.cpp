@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "plugin/KytNPAPI.h"
 #include "plugin/cAudioSelection.h"
@@ -27,6 +28,8 @@ struct cInstanceRecord {
   NPObject* pScriptableObject = nullptr;
   // Given to the user agent when the scriptable object makes it, before any script call.
   cAudioSelection audio;
+  // The page's ca-file attribute: a CA trusted for SIP over TLS besides the system's store.
+  std::string sCaFile;
 };
 
 // The scriptable object: the browser sees only the NPObject header. The main loop is made first
@@ -53,10 +56,12 @@ NPObject* NPObjectAllocate(NPP npp, NPClass*) {
   pObject->pMainLoop = std::make_unique<cNPMainLoop>(browser, npp);
   pObject->pFuncExp = std::make_unique<cFuncExp>(browser, npp);
   pObject->pKytVoIP = std::make_unique<cKytVoIP>(browser, npp, pObject->pMainLoop.get());
-  if (!static_cast<cInstanceRecord*>(npp->pdata)->audio.ApplyTo(*pObject->pKytVoIP)) {
+  auto* pRecord = static_cast<cInstanceRecord*>(npp->pdata);
+  if (!pRecord->audio.ApplyTo(*pObject->pKytVoIP)) {
     NPObjectDeallocate(pObject);
     return nullptr;
   }
+  pObject->pKytVoIP->SetCaFile(pRecord->sCaFile.c_str());
   return pObject;
 }
 
@@ -95,6 +100,9 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
   if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
   auto pRecord = std::make_unique<cInstanceRecord>();
   if (!pRecord->audio.ReadAttributes(argc, argn, argv)) return NPERR_INVALID_PARAM;
+  for (int16_t i = 0; argn && argv && i < argc; ++i) {
+    if (argn[i] && argv[i] && std::strcmp(argn[i], "ca-file") == 0) pRecord->sCaFile = argv[i];
+  }
   pRecord->pNPInstance = instance;
   instance->pdata = pRecord.release();
   return NPERR_NO_ERROR;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "sip/eTransportSIP.h"
 #include "util/cKytSTR.h"
 
 // What the SIP components ask of the user agent object that owns them: the session's settings
@@ -19,6 +20,14 @@ class cKytCoreSink {
   virtual const cKytSTR& GetProxyLoginId() const = 0;
   virtual const cKytSTR& GetProxyLoginPwd() const = 0;
   virtual const cKytSTR& GetDomainRealm() const = 0;
+  // The transport toward the first hop: it goes into Via and Contact, and over a stream no
+  // request is resent by a timer (RFC 3261 sections 17.1.1.2 and 17.1.2.2).
+  virtual eTransportSIP GetTransport() const { return eTransportSIP::UDP; }
+  // A stream connection toward host could not be opened (a certificate that does not verify, a
+  // connection refused): reason says why, for the page.
+  virtual void OnTransportFailure(const cKytSTR& /*host*/, const cKytSTR& /*reason*/) {}
+  // A stream connection toward host that was up is gone; the next message opens a new one.
+  virtual void OnTransportLost(const cKytSTR& /*host*/) {}
 
   // A datagram received on the SIP socket (main thread).
   virtual void OnSocketRecv(const cKytSTR& text) = 0;

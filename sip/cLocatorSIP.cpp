@@ -34,6 +34,7 @@ struct cLocatorSIP::sLookup {
   uint64_t nId = 0;
   std::string sHost;
   uint16_t nPort = 0;
+  eTransportSIP transport = eTransportSIP::UDP;
   uint32_t nTtl = UINT32_MAX;
   // The addresses of each SRV server, in the servers' order, filled as their answers come.
   std::vector<std::vector<sTarget>> servers;
@@ -47,8 +48,12 @@ cLocatorSIP::cLocatorSIP(cMainLoop* pMainLoop, DoneFn fnDone)
 
 cLocatorSIP::~cLocatorSIP() { m_pLink->pOwner = nullptr; }
 
-std::string cLocatorSIP::Key(const std::string& sHost, uint16_t nPort, bool bPortGiven) {
-  return bPortGiven ? sHost + ":" + std::to_string(nPort) : sHost;
+std::string cLocatorSIP::Key(const std::string& sHost, uint16_t nPort, bool bPortGiven,
+                             eTransportSIP transport) {
+  const std::string sName = bPortGiven ? sHost + ":" + std::to_string(nPort) : sHost;
+  if (transport == eTransportSIP::TCP) return "tcp:" + sName;
+  if (transport == eTransportSIP::TLS) return "tls:" + sName;
+  return sName;
 }
 
 bool cLocatorSIP::IsAddress(const std::string& sHost) {
@@ -62,7 +67,7 @@ bool cLocatorSIP::IsAddress(const std::string& sHost) {
 }
 
 bool cLocatorSIP::Locate(const std::string& sHost, uint16_t nPort, bool bPortGiven, sTarget& target,
-                         bool& bPending) {
+                         bool& bPending, eTransportSIP transport) {
   bPending = false;
   if (sHost.empty()) return false;
   if (IsAddress(sHost)) {
@@ -70,7 +75,7 @@ bool cLocatorSIP::Locate(const std::string& sHost, uint16_t nPort, bool bPortGiv
     return true;
   }
   const auto now = std::chrono::steady_clock::now();
-  const std::string sKey = Key(sHost, nPort, bPortGiven);
+  const std::string sKey = Key(sHost, nPort, bPortGiven, transport);
   auto found = m_Entries.find(sKey);
   if (found == m_Entries.end()) {
     std::erase_if(m_Entries, [now](const auto& item) {
@@ -81,7 +86,8 @@ bool cLocatorSIP::Locate(const std::string& sHost, uint16_t nPort, bool bPortGiv
   }
   sEntry& entry = found->second;
   // An answer past its time is still used while the next one is on its way.
-  if (!entry.nLookup && now >= entry.expires) StartLookup(sKey, sHost, nPort, bPortGiven, entry);
+  if (!entry.nLookup && now >= entry.expires)
+    StartLookup(sKey, sHost, nPort, bPortGiven, transport, entry);
   if (!entry.targets.empty()) {
     target = entry.targets[entry.nCurrent];
     return true;
@@ -90,8 +96,9 @@ bool cLocatorSIP::Locate(const std::string& sHost, uint16_t nPort, bool bPortGiv
   return false;
 }
 
-bool cLocatorSIP::FailOver(const std::string& sHost, uint16_t nPort, bool bPortGiven) {
-  auto found = m_Entries.find(Key(sHost, nPort, bPortGiven));
+bool cLocatorSIP::FailOver(const std::string& sHost, uint16_t nPort, bool bPortGiven,
+                           eTransportSIP transport) {
+  auto found = m_Entries.find(Key(sHost, nPort, bPortGiven, transport));
   if (found == m_Entries.end()) return false;
   sEntry& entry = found->second;
   if (entry.nCurrent + 1 < entry.targets.size()) {
@@ -103,12 +110,13 @@ bool cLocatorSIP::FailOver(const std::string& sHost, uint16_t nPort, bool bPortG
 }
 
 void cLocatorSIP::StartLookup(const std::string& sKey, const std::string& sHost, uint16_t nPort,
-                              bool bPortGiven, sEntry& entry) {
+                              bool bPortGiven, eTransportSIP transport, sEntry& entry) {
   auto pLookup = std::make_shared<sLookup>();
   pLookup->sKey = sKey;
   pLookup->nId = ++m_nLastLookup;
   pLookup->sHost = sHost;
   pLookup->nPort = nPort;
+  pLookup->transport = transport;
   entry.nLookup = pLookup->nId;
   if (bPortGiven) {
     AskAddresses(pLookup, {});
@@ -132,16 +140,25 @@ void cLocatorSIP::Ask(const std::string& sName, cDnsResolver::eType type,
 
 void cLocatorSIP::OnNaptr(const std::shared_ptr<sLookup>& pLookup,
                           const cDnsResolver::sAnswer& answer) {
-  // Only SIP over UDP is spoken here; the best such record names the SRV records to use.
+  // The best record of the chosen transport names the SRV records to use.
+  const char* pService = "SIP+D2U";
+  std::string sSrvPrefix = "_sip._udp.";
+  if (pLookup->transport == eTransportSIP::TCP) {
+    pService = "SIP+D2T";
+    sSrvPrefix = "_sip._tcp.";
+  } else if (pLookup->transport == eTransportSIP::TLS) {
+    pService = "SIPS+D2T";
+    sSrvPrefix = "_sips._tcp.";
+  }
   const cDnsResolver::sRecord* pBest = nullptr;
   for (const cDnsResolver::sRecord& record : answer.records) {
-    if (!SameText(record.sService, "SIP+D2U") || !SameText(record.sFlags, "s")) continue;
+    if (!SameText(record.sService, pService) || !SameText(record.sFlags, "s")) continue;
     if (!pBest ||
         std::tie(record.nPriority, record.nWeight) < std::tie(pBest->nPriority, pBest->nWeight))
       pBest = &record;
   }
   if (pBest) pLookup->nTtl = std::min(pLookup->nTtl, answer.nTtl);
-  const std::string sSrvName = pBest ? pBest->sName : "_sip._udp." + pLookup->sHost;
+  const std::string sSrvName = pBest ? pBest->sName : sSrvPrefix + pLookup->sHost;
   Ask(sSrvName, cDnsResolver::eType::SRV,
       [this, pLookup](const cDnsResolver::sAnswer& srv) { OnSrv(pLookup, srv); });
 }

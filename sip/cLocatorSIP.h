@@ -9,13 +9,15 @@
 #include <vector>
 
 #include "platform/cDnsResolver.h"
+#include "sip/eTransportSIP.h"
 #include "util/cKytNoCopy.h"
 
 class cMainLoop;
 
-// Where a SIP message for a host goes, over UDP (RFC 3263). An IP address is used as given, with
-// no DNS at all. A host name with a port stands for its addresses (A records). A host name
-// without one is looked up by NAPTR (the SIP+D2U service), failing that by SRV _sip._udp (by
+// Where a SIP message for a host goes (RFC 3263), over the transport the caller chose. An IP
+// address is used as given, with no DNS at all. A host name with a port stands for its addresses
+// (A records). A host name without one is looked up by NAPTR (the service of the transport:
+// SIP+D2U, SIP+D2T or SIPS+D2T), failing that by SRV _sip._udp, _sip._tcp or _sips._tcp (by
 // priority, and by weight at random within a priority), failing that by its own addresses at the
 // given port. The targets found are kept for their time to live; the one in use moves on when the
 // owner reports that it failed. Look-ups never block: they run on the resolver's thread and their
@@ -45,14 +47,16 @@ class cLocatorSIP : private cKytNoCopy {
   ~cLocatorSIP();
 
   // The text that names one destination in DoneFn.
-  static std::string Key(const std::string& sHost, uint16_t nPort, bool bPortGiven);
+  static std::string Key(const std::string& sHost, uint16_t nPort, bool bPortGiven,
+                         eTransportSIP transport = eTransportSIP::UDP);
   // The target to send to now. False while the first look-up is under way (bPending set; DoneFn
   // follows) or when the host has no address. nPort is the port to use when a look-up names none.
   bool Locate(const std::string& sHost, uint16_t nPort, bool bPortGiven, sTarget& target,
-              bool& bPending);
+              bool& bPending, eTransportSIP transport = eTransportSIP::UDP);
   // The target in use did not answer or answered 503: the next one takes its place. False when
   // there was no other; the list then starts over from its head.
-  bool FailOver(const std::string& sHost, uint16_t nPort, bool bPortGiven);
+  bool FailOver(const std::string& sHost, uint16_t nPort, bool bPortGiven,
+                eTransportSIP transport = eTransportSIP::UDP);
 
   // RFC 2782 order: ascending priority; within one priority, each place goes to a record drawn
   // at random in proportion to its weight among those left (weight 0 only by a small chance).
@@ -71,7 +75,7 @@ class cLocatorSIP : private cKytNoCopy {
 
   static bool IsAddress(const std::string& sHost);
   void StartLookup(const std::string& sKey, const std::string& sHost, uint16_t nPort,
-                   bool bPortGiven, sEntry& entry);
+                   bool bPortGiven, eTransportSIP transport, sEntry& entry);
   // Asks the resolver; fn runs on the main loop, never after the locator is gone.
   void Ask(const std::string& sName, cDnsResolver::eType type,
            std::function<void(const cDnsResolver::sAnswer&)> fn);

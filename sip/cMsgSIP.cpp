@@ -252,9 +252,10 @@ bool cMsgSIP::GetBodySDP(cKytSTR& body) const {
   return !body.IsZeroLEN();
 }
 
-void cMsgSIP::SetVia(const cKytSTR& host, int32_t nPort, const cKytSTR& branch) {
+void cMsgSIP::SetVia(const cKytSTR& host, int32_t nPort, const cKytSTR& branch,
+                     eTransportSIP transport) {
   cKytSTR value;
-  cVia::Construct(host, nPort, branch, value);
+  cVia::Construct(host, nPort, branch, value, transport);
   Add(cListFieldSIP::FIELD_VIA, value);
 }
 

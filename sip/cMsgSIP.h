@@ -7,6 +7,7 @@
 
 #include "sip/SipStatus.h"
 #include "sip/cListFieldSIP.h"
+#include "sip/eTransportSIP.h"
 #include "util/cKytListSTR.h"
 #include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
@@ -43,7 +44,8 @@ class cMsgSIP : private cKytNoCopy {
 
   // Header rows. A setter appends one value; a single-value getter copies the first value and
   // answers false when the header is absent.
-  void SetVia(const cKytSTR& host, int32_t nPort, const cKytSTR& branch);
+  void SetVia(const cKytSTR& host, int32_t nPort, const cKytSTR& branch,
+              eTransportSIP transport = eTransportSIP::UDP);
   void SetVia(const cKytListSTR& values);
   bool GetVia(cKytListSTR& values) const;
   void SetRecordRoute(const cKytListSTR& values);

@@ -108,7 +108,8 @@ bool cPacketSIP::MakeContact(const cKytCoreSink* pKytMainObj, cKytSTR& contact) 
   cKytSTR host;
   int32_t nPort = 0;
   if (!cURI::Parse(pKytMainObj->GetFromURI(), displayName, user, host, nPort)) return false;
-  cURI::Construct("", user, pKytMainObj->GetListenIP(), pKytMainObj->GetListenPort(), contact);
+  cURI::ConstructContact(user, pKytMainObj->GetListenIP(), pKytMainObj->GetListenPort(),
+                         pKytMainObj->GetTransport(), contact);
   return true;
 }
 
@@ -124,7 +125,8 @@ void cPacketSIP::StartRequest(const cKytCoreSink* pKytMainObj, cMsgSIP& msg, con
                               const cKytSTR& to, const cKytSTR& callId, int32_t nCSeq) {
   msg.SetMethod(pMethod);
   msg.SetRequestURI(requestURI);
-  msg.SetVia(pKytMainObj->GetListenIP(), pKytMainObj->GetListenPort(), branch);
+  msg.SetVia(pKytMainObj->GetListenIP(), pKytMainObj->GetListenPort(), branch,
+             pKytMainObj->GetTransport());
   msg.SetFrom(from);
   msg.SetTo(to);
   msg.SetCallId(callId);

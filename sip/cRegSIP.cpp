@@ -67,7 +67,7 @@ bool cRegSIP::REGISTER(int32_t nExpire, bool bNewCallId, const cKytSTR& authoriz
   cURI::PrepareRequestURI(host, requestURI);
   msg.SetRequestURI(requestURI);
   cKytSTR contact;
-  cURI::Construct("", user, m_pListenIP, m_nListenPort, contact);
+  cURI::ConstructContact(user, m_pListenIP, m_nListenPort, Transport(), contact);
   msg.SetContact(contact);
   // The binding at the address we used before the registrar showed us our public one goes.
   if (!m_pStaleContact.IsZeroLEN() && nExpire != 0) {
@@ -93,7 +93,7 @@ bool cRegSIP::REGISTER(int32_t nExpire, bool bNewCallId, const cKytSTR& authoriz
   msg.SetCSeq(cseq);
   cKytSTR branch;
   cPacketSIP::GenUniqueBranchId(branch);
-  msg.SetVia(m_pListenIP, m_nListenPort, branch);
+  msg.SetVia(m_pListenIP, m_nListenPort, branch, Transport());
   msg.SetMaxForward(cPacketSIP::kMaxForwards);
   msg.GetMsgText(text);
   return !text.IsZeroLEN();
@@ -102,7 +102,8 @@ bool cRegSIP::REGISTER(int32_t nExpire, bool bNewCallId, const cKytSTR& authoriz
 void cRegSIP::StartAttempt(const cKytSTR& text) {
   // Armed before sending, so that an answer however quick finds the attempt in place.
   m_bPending = true;
-  SetTickSendREG(text);
+  // Over a stream the transport delivers: no resend, only the give-up.
+  if (Transport() == eTransportSIP::UDP) SetTickSendREG(text);
   SetTickTimeOutSendREG();
   SendToSocket(text);
 }
@@ -179,6 +180,15 @@ bool cRegSIP::UnRegisterToProxy() {
   }
   StartAttempt(text);
   return true;
+}
+
+eTransportSIP cRegSIP::Transport() const {
+  return m_pKytMainObj != nullptr ? m_pKytMainObj->GetTransport() : eTransportSIP::UDP;
+}
+
+void cRegSIP::OnTransportFailure(const cKytSTR& reason) {
+  if (!m_bPending) return;
+  OnFailToRegister(kSipServiceUnavailable, reason);
 }
 
 void cRegSIP::SendToSocket(const cKytSTR& text) {
@@ -317,7 +327,7 @@ bool cRegSIP::LearnPublicAddress(const cMsgSIP& msg) {
   }
   cKytSTR user, host;
   if (!ParseAccount(user, host)) return false;
-  cURI::Construct("", user, m_pListenIP, m_nListenPort, m_pStaleContact);
+  cURI::ConstructContact(user, m_pListenIP, m_nListenPort, Transport(), m_pStaleContact);
   m_pListenIP = ip;
   m_nListenPort = nPort;
   if (m_pKytMainObj != nullptr) m_pKytMainObj->OnPublicAddress(ip, nPort);

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "sip/cRegTick.h"
+#include "sip/eTransportSIP.h"
 #include "util/cKytSTR.h"
 
 class cKytCoreSink;
@@ -49,6 +50,9 @@ class cRegSIP : public cRegTick {
   // A response whose CSeq method is REGISTER. Responses to anything but the pending REGISTER
   // (other Call-ID, other CSeq number, nothing pending) are ignored.
   void OnResponse(const cMsgSIP& msg);
+  // The transport toward the registrar failed for good (RFC 3261 section 8.1.3.1): a pending
+  // attempt fails at once, as a 503 with reason naming the fault, instead of timing out.
+  void OnTransportFailure(const cKytSTR& reason);
 
   bool IsRegister() const { return m_bRegister; }
   bool IsPending() const { return m_bPending; }
@@ -56,6 +60,7 @@ class cRegSIP : public cRegTick {
 
   // Hands the text to the user agent object towards the registrar.
   void SendToSocket(const cKytSTR& text);
+  eTransportSIP Transport() const;
 
   // Builds a REGISTER: From with the registration's tag, Contact on the listen address, the
   // credentials given (Proxy-Authorization before Authorization), Expires nExpire, the next

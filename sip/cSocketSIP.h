@@ -3,23 +3,31 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
 
 #include "platform/cMainLoop.h"
+#include "platform/cStreamTransport.h"
 #include "platform/cUdpSocket.h"
 #include "sip/cLocatorSIP.h"
+#include "sip/cStreamFramerSIP.h"
+#include "sip/eTransportSIP.h"
 #include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
 class cKytCoreSink;
 class cKytEventSink;
 
-// The one UDP socket of the SIP stack. Received datagrams reach the user agent object on the
+// The SIP stack's transport: one UDP socket, and TCP and TLS connections beside it (RFC 3261
+// section 18) on the same port number. Received messages reach the user agent object on the
 // main loop, in arrival order. A send to an address leaves at once; one to a host name goes to the
 // target cLocatorSIP names, and waits in a queue (never on the main thread) while the name's
-// first look-up is under way.
+// first look-up is under way. Over a stream there is one connection per destination, opened at
+// the first message and reused, opened anew at the next message once it is lost; a request to
+// the same destination that came in on a connection is answered on it. A UDP request over
+// kMaxUdpRequest bytes goes over TCP (section 18.1.1).
 class cSocketSIP : private cKytNoCopy {
  public:
   explicit cSocketSIP(cMainLoop* pMainLoop);
@@ -33,10 +41,16 @@ class cSocketSIP : private cKytNoCopy {
   // and SRV (nPort then only serves when neither names a port). A host without any address, a
   // port outside 1..65535, a full queue or a closed socket drop the message silently; send errors
   // are left to SIP retransmission.
-  void SendData(const cKytSTR& text, const char* pHost, int32_t nPort, bool bPortGiven = true);
+  // transport: the one to use for a request; a response goes back over the transport of its
+  // top Via. Over TLS, the server's certificate must name pHost.
+  void SendData(const cKytSTR& text, const char* pHost, int32_t nPort, bool bPortGiven = true,
+                eTransportSIP transport = eTransportSIP::UDP);
   // The destination's target in use failed (a time-out or a 503): true when another one takes
   // its place, and the request should be sent anew.
-  bool FailOver(const char* pHost, int32_t nPort, bool bPortGiven);
+  bool FailOver(const char* pHost, int32_t nPort, bool bPortGiven,
+                eTransportSIP transport = eTransportSIP::UDP);
+  // A CA file trusted for TLS besides the system's store (empty: none).
+  void SetCaFile(const std::string& sCaFile) { m_sCaFile = sCaFile; }
   void CloseSocket();
   bool IsOpen() const { return m_objSocket != nullptr; }
   // The bound port (useful when the system picked it), 0 while closed.
@@ -53,6 +67,10 @@ class cSocketSIP : private cKytNoCopy {
   static constexpr size_t kMaxQueued = 256;
   // Messages waiting for the first look-up of their destination, all destinations together.
   static constexpr size_t kMaxWaitingForName = 64;
+  // A UDP request longer than this goes over TCP (RFC 3261 section 18.1.1, path MTU unknown).
+  static constexpr size_t kMaxUdpRequest = 1300;
+  // Messages waiting for one connection to come up.
+  static constexpr size_t kMaxWaitingForConnection = 64;
 
   // Logs a received datagram and hands exactly nLength bytes, with the address they came from
   // (empty when unknown), to the user agent object.
@@ -69,13 +87,39 @@ class cSocketSIP : private cKytNoCopy {
     std::string sHost;
     int32_t nPort;
     bool bPortGiven;
+    eTransportSIP transport;
+  };
+  // One stream connection, ours or the peer's.
+  struct sStream {
+    eTransportSIP transport = eTransportSIP::TCP;
+    std::string sHost;  // the name it was opened for; empty for the peer's connection
+    std::string sIP;
+    uint16_t nPort = 0;
+    bool bUp = false;
+    bool bEverUp = false;
+    // Sent once it is up.
+    std::deque<std::string> waiting;
+    // The UDP originals of requests moved to TCP for their size: when the peer takes no TCP
+    // they go over UDP after all.
+    std::deque<std::string> udpFallback;
+    cStreamFramerSIP framer;
   };
 
   void SocketCallBackSIP(const char* pData, size_t nLength, const std::string& fromIp,
                          uint16_t nFromPort);
   void SendTo(const cKytSTR& text, const char* pHost, int32_t nPort,
-              const cLocatorSIP::sTarget& target);
+              const cLocatorSIP::sTarget& target, eTransportSIP transport);
+  // Over the connection to the target, opened when there is none. udpOriginal: what to send
+  // over UDP instead if the connection cannot be opened.
+  void SendStream(const std::string& text, const std::string& sHost,
+                  const cLocatorSIP::sTarget& target, eTransportSIP transport,
+                  const std::string& udpOriginal = "");
   void OnLocated(const std::string& sKey, bool bFound);
+  void OnStreamData(uint32_t nConn, const std::string& data);
+  void OnStreamState(uint32_t nConn, bool bUp, const std::string& reason);
+  void OnStreamAccept(uint32_t nConn, const std::string& ip, uint16_t nPort);
+  // The transport of a response's top Via; UDP for a request or anything unreadable.
+  static eTransportSIP ResponseTransport(const cKytSTR& text);
 
   cMainLoop* m_pMainLoop;
   std::unique_ptr<cUdpSocket> m_objSocket;
@@ -84,4 +128,8 @@ class cSocketSIP : private cKytNoCopy {
   bool m_bDiagnosticLog = false;
   std::deque<sWaiting> m_Waiting;
   cLocatorSIP m_Locator;
+  std::string m_sCaFile;
+  std::map<uint32_t, sStream> m_Streams;
+  // Last: its thread ends before the streams it reports on go.
+  std::unique_ptr<cStreamTransport> m_pStreams;
 };

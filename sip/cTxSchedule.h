@@ -35,6 +35,9 @@ class cTxSchedule {
   // The first resend instant later than nAfterMs; kNever when none is left.
   int64_t NextResendAfter(int64_t nAfterMs) const;
   int64_t GetGiveUpMs() const { return m_nGiveUpMs; }
+  // The same give-up without any resend: over a stream the transport itself delivers, so only
+  // the transaction's time-out (Timer B or F) runs (RFC 3261 sections 17.1.1.2 and 17.1.2.2).
+  cTxSchedule GiveUpOnly() const { return cTxSchedule({}, m_nGiveUpMs); }
 
  private:
   std::vector<int64_t> m_pResendMs;

@@ -120,6 +120,19 @@ void cURI::Construct(const cKytSTR& displayName, const cKytSTR& user, const cKyt
   ConstructURI(displayName, user, host, nPort, nullptr, nullptr, text);
 }
 
+void cURI::ConstructContact(const cKytSTR& user, const cKytSTR& host, int32_t nPort,
+                            eTransportSIP transport, cKytSTR& text) {
+  if (transport == eTransportSIP::UDP) {
+    Construct("", user, host, nPort, text);
+    return;
+  }
+  cKytListSTR names;
+  cKytListSTR values;
+  names.AddTail("transport");
+  values.AddTail(transport == eTransportSIP::TCP ? "tcp" : "tls");
+  ConstructURI("", user, host, nPort, &names, &values, text);
+}
+
 void cURI::ConstructURI(const cKytSTR& displayName, const cKytSTR& user, const cKytSTR& host,
                         int32_t nPort, const cKytListSTR* pParamNames,
                         const cKytListSTR* pParamValues, cKytSTR& text) {

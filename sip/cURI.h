@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "sip/eTransportSIP.h"
 #include "util/cKytListSTR.h"
 #include "util/cKytSTR.h"
 
@@ -33,6 +34,10 @@ class cURI {
   // The display name goes out as a quoted string and the user percent-escaped (cQuoteSIP).
   static void Construct(const cKytSTR& displayName, const cKytSTR& user, const cKytSTR& host,
                         int32_t nPort, cKytSTR& text);
+  // Our own address in Contact: as Construct without a display name, with ";transport=tcp" or
+  // ";transport=tls" for a stream (nothing for UDP).
+  static void ConstructContact(const cKytSTR& user, const cKytSTR& host, int32_t nPort,
+                               eTransportSIP transport, cKytSTR& text);
   static void ConstructURI(const cKytSTR& displayName, const cKytSTR& user, const cKytSTR& host,
                            int32_t nPort, const cKytListSTR* pParamNames,
                            const cKytListSTR* pParamValues, cKytSTR& text);

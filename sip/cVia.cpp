@@ -1,14 +1,29 @@
 #include "sip/cVia.h"
 
 #include <cctype>
+#include <iterator>
 #include <string>
 
 #include "sip/cTextSIP.h"
 
 namespace {
 
-constexpr const char* kMarker = "sip/2.0/udp ";
+// "sip/2.0/udp ", "sip/2.0/tcp " or "sip/2.0/tls ": the same length each.
+constexpr const char* kMarkers[] = {"sip/2.0/udp ", "sip/2.0/tcp ", "sip/2.0/tls "};
 constexpr uint32_t kMarkerLen = 12;
+
+// Where the first marker of a transport we speak stands in a lower-case value.
+uint32_t FindMarker(const cKytSTR& lower, size_t* pWhich = nullptr) {
+  uint32_t nBest = cKytSTR::KYT_NOT_FOUND;
+  for (size_t i = 0; i < std::size(kMarkers); ++i) {
+    const uint32_t nAt = lower.FindSTR(kMarkers[i]);
+    if (nAt == cKytSTR::KYT_NOT_FOUND || (nBest != cKytSTR::KYT_NOT_FOUND && nAt >= nBest))
+      continue;
+    nBest = nAt;
+    if (pWhich) *pWhich = i;
+  }
+  return nBest;
+}
 
 // The first via-parm of a value: [nStart, nEnd) is sent-by and its parameters, nSentByEnd
 // where the parameters begin.
@@ -18,9 +33,9 @@ struct sViaParm {
   uint32_t nEnd = 0;
 };
 
-// Parameters are read from a Via of any transport; sent-by only from a UDP one.
+// Parameters are read from a Via of any transport; sent-by only from one we speak.
 bool FindViaParm(const cKytSTR& lower, sViaParm& parm, bool bAnyTransport = false) {
-  const uint32_t nMarker = lower.FindSTR(kMarker);
+  const uint32_t nMarker = FindMarker(lower);
   if (nMarker == cKytSTR::KYT_NOT_FOUND && !bAnyTransport) return false;
   parm.nStart = nMarker == cKytSTR::KYT_NOT_FOUND ? 0 : nMarker + kMarkerLen;
   parm.nEnd = lower.FindSTR(",", parm.nStart);
@@ -41,8 +56,21 @@ std::string NameOf(const std::string& param) {
 
 }  // namespace
 
-void cVia::Construct(const cKytSTR& host, int32_t nPort, const cKytSTR& branch, cKytSTR& value) {
-  value.Format("SIP/2.0/UDP %s:%d;rport;branch=%s", host.GetDATA(), nPort, branch.GetDATA());
+void cVia::Construct(const cKytSTR& host, int32_t nPort, const cKytSTR& branch, cKytSTR& value,
+                     eTransportSIP transport) {
+  const char* pName = transport == eTransportSIP::TCP   ? "TCP"
+                      : transport == eTransportSIP::TLS ? "TLS"
+                                                        : "UDP";
+  value.Format("SIP/2.0/%s %s:%d;rport;branch=%s", pName, host.GetDATA(), nPort, branch.GetDATA());
+}
+
+bool cVia::GetTransport(const cKytSTR& value, eTransportSIP& transport) {
+  size_t nWhich = 0;
+  if (FindMarker(cTextSIP::Lower(value), &nWhich) == cKytSTR::KYT_NOT_FOUND) return false;
+  transport = nWhich == 1   ? eTransportSIP::TCP
+              : nWhich == 2 ? eTransportSIP::TLS
+                            : eTransportSIP::UDP;
+  return true;
 }
 
 bool cVia::Parse(const cKytSTR& value, cKytSTR& host, int32_t& nPort, cKytSTR& branch) {

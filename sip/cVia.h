@@ -2,15 +2,19 @@
 
 #include <cstdint>
 
+#include "sip/eTransportSIP.h"
 #include "util/cKytSTR.h"
 
-// Via header values of UDP transport. Stateless. The sent-by host may be an IPv6 literal in
-// brackets. Only the first via-parm of a value is read or changed.
+// Via header values of the UDP, TCP and TLS transports. Stateless. The sent-by host may be an IPv6
+// literal in brackets. Only the first via-parm of a value is read or changed.
 class cVia {
  public:
-  // "SIP/2.0/UDP host:port;rport;branch=..."
-  static void Construct(const cKytSTR& host, int32_t nPort, const cKytSTR& branch, cKytSTR& value);
-  // Host, port and branch of a UDP Via, all in lower case. False for any other transport;
+  // "SIP/2.0/UDP host:port;rport;branch=..." (TCP or TLS in place of UDP for those)
+  static void Construct(const cKytSTR& host, int32_t nPort, const cKytSTR& branch, cKytSTR& value,
+                        eTransportSIP transport = eTransportSIP::UDP);
+  // The transport a Via names; false for one we do not speak.
+  static bool GetTransport(const cKytSTR& value, eTransportSIP& transport);
+  // Host, port and branch of a UDP, TCP or TLS Via, all in lower case. False for any other;
   // branch is left untouched when the value has none.
   static bool Parse(const cKytSTR& value, cKytSTR& host, int32_t& nPort, cKytSTR& branch);
   static bool GetHostPort(const cKytSTR& value, cKytSTR& host, int32_t& nPort);

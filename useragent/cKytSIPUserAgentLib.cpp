@@ -289,6 +289,10 @@ bool cKytSIPUserAgentLib::ChatSendMessageTyping(const char* pRecipient, int32_t 
   return m_pKytMainObj->ChatSendMessageTyping(pRecipient, nNumber);
 }
 
+void cKytSIPUserAgentLib::SetCaFile(const char* pCaFile) {
+  m_pKytMainObj->SetCaFile(pCaFile ? pCaFile : "");
+}
+
 bool cKytSIPUserAgentLib::DiagnosticLog(bool bEnable) {
   return m_pKytMainObj->DiagnosticLog(bEnable);
 }

@@ -137,6 +137,9 @@ class cKytSIPUserAgentLib : private cKytNoCopy {
 
   // Diagnostics and addresses.
   bool DiagnosticLog(bool bEnable);
+  // A CA file (PEM) trusted for SIP over TLS besides the system's store, from the next Init on;
+  // null or empty: the system's store alone.
+  void SetCaFile(const char* pCaFile);
   const char* GetMyIP();
 
   // Fixed answers.

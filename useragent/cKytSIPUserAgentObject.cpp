@@ -1,5 +1,6 @@
 #include "useragent/cKytSIPUserAgentObject.h"
 
+#include <cctype>
 #include <initializer_list>
 #include <string>
 
@@ -42,6 +43,18 @@ bool AllLineSafe(std::initializer_list<const cKytSTR*> texts) {
 bool NamesPort(const cKytSTR& uri, const cKytSTR& host) {
   const std::string sText(uri.GetDATA());
   return sText.find(std::string(host.GetDATA()) + ":") != std::string::npos;
+}
+
+// The transport a proxy URI asks for (RFC 3261 sections 19.1.1 and 26.2.2).
+eTransportSIP TransportOf(const cKytSTR& uri) {
+  std::string sText(uri.GetDATA());
+  for (char& c : sText) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const size_t nScheme = sText.find("sip");
+  if (nScheme != std::string::npos && sText.compare(nScheme, 5, "sips:") == 0)
+    return eTransportSIP::TLS;
+  if (sText.find(";transport=tls") != std::string::npos) return eTransportSIP::TLS;
+  if (sText.find(";transport=tcp") != std::string::npos) return eTransportSIP::TCP;
+  return eTransportSIP::UDP;
 }
 
 // Empty, or a SIP URI.
@@ -149,6 +162,11 @@ bool cKytSIPUserAgentObject::Init(bool bBindToListenIP, const cKytSTR& listenIP,
     return false;
   }
   m_bSendToPortGiven = NamesPort(sendTo, m_pSendToHost);
+  m_eTransport = TransportOf(sendTo);
+  if (TransportOf(proxySIP) == eTransportSIP::TLS) m_eTransport = eTransportSIP::TLS;
+  // SIP over TLS listens on 5061 unless the URI or a look-up says otherwise.
+  if (m_eTransport == eTransportSIP::TLS && !m_bSendToPortGiven) m_nSendToPort = 5061;
+  m_pSocketSIP->SetCaFile(m_pCaFile.GetDATA());
 
   m_pRegSIP->InitOBJ(this, m_pKytEventObj.get(), m_pListenIP, m_nListenPort, m_pFromURI,
                      outboundProxy, proxySIP);
@@ -826,12 +844,28 @@ void cKytSIPUserAgentObject::SendToSocket(const cKytSTR& text, const cKytSTR& ho
     return;
   }
   if (m_pSendToHost.IsZeroLEN()) return;
-  m_pSocketSIP->SendData(text, m_pSendToHost.GetDATA(), m_nSendToPort, m_bSendToPortGiven);
+  m_pSocketSIP->SendData(text, m_pSendToHost.GetDATA(), m_nSendToPort, m_bSendToPortGiven,
+                         m_eTransport);
 }
 
 bool cKytSIPUserAgentObject::FailOverToNextServer() {
   if (m_pSendToHost.IsZeroLEN()) return false;
-  return m_pSocketSIP->FailOver(m_pSendToHost.GetDATA(), m_nSendToPort, m_bSendToPortGiven);
+  return m_pSocketSIP->FailOver(m_pSendToHost.GetDATA(), m_nSendToPort, m_bSendToPortGiven,
+                                m_eTransport);
+}
+
+void cKytSIPUserAgentObject::OnTransportFailure(const cKytSTR& host, const cKytSTR& reason) {
+  // Only the first hop's failure concerns the registration; a response that could not go back
+  // to some other peer does not.
+  if (host.CompareTo(m_pSendToHost.GetDATA())) m_pRegSIP->OnTransportFailure(reason);
+}
+
+void cKytSIPUserAgentObject::OnTransportLost(const cKytSTR& host) {
+  // The registrar reaches us over the connection we registered on; once it is gone, a new one
+  // is opened by registering again at once rather than at the next refresh (RFC 5626 section
+  // 4.4.1 does the same for its flows).
+  if (host.CompareTo(m_pSendToHost.GetDATA()) && m_pRegSIP->IsRegister() && !m_pRegSIP->IsPending())
+    m_pRegSIP->ReRegisterToProxy();
 }
 
 void cKytSIPUserAgentObject::OnOneSecondTick() {

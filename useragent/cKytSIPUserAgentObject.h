@@ -138,6 +138,8 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   bool DeselectVoiceCodec(int32_t nCodec);
 
   bool DiagnosticLog(bool bEnable);
+  // A CA file trusted for TLS besides the system's store (empty: none); for the next Init.
+  void SetCaFile(const cKytSTR& caFile) { m_pCaFile = caFile; }
   // The local address this agent would announce; valid until the next call.
   const cKytSTR& GetMyIP();
 
@@ -149,6 +151,7 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   const cKytSTR& GetProxyLoginId() const override { return m_pProxyLoginId; }
   const cKytSTR& GetProxyLoginPwd() const override { return m_pProxyLoginPwd; }
   const cKytSTR& GetDomainRealm() const override { return m_pDomainRealm; }
+  eTransportSIP GetTransport() const override { return m_eTransport; }
 
   // cKytCoreSink: transport of the components.
   void OnSocketRecv(const cKytSTR& text) override;
@@ -156,6 +159,8 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   void OnPublicAddress(const cKytSTR& ip, int32_t nPort) override;
   void SendToSocket(const cKytSTR& text, const cKytSTR& host, int32_t nPort) override;
   bool FailOverToNextServer() override;
+  void OnTransportFailure(const cKytSTR& host, const cKytSTR& reason) override;
+  void OnTransportLost(const cKytSTR& host) override;
   // cCallSink: media of the calls.
   bool StartRTP(int32_t nLine, const cKytSTR& remoteIP, int32_t nRemotePort, int32_t nCodec,
                 int32_t nPayloadType, int32_t nILBCModeMs, bool bOutbound, bool bInbound) override;
@@ -244,6 +249,9 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   int32_t m_nSendToPort = 0;
   // A host name without a port is located by NAPTR and SRV.
   bool m_bSendToPortGiven = true;
+  // Toward the first hop: TLS for a sips: URI or ";transport=tls", TCP for ";transport=tcp".
+  eTransportSIP m_eTransport = eTransportSIP::UDP;
+  cKytSTR m_pCaFile;
   // The host of the outbound proxy (else the SIP proxy), whose route gives the local address.
   cKytSTR m_pFirstHop;
   // The local address of the session, and the public one the registrar saw (empty: no NAT),

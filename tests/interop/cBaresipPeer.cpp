@@ -94,9 +94,12 @@ void cBaresipPeer::WriteConfig() const {
          << "module_app ctrl_tcp.so\n"
          << "ctrl_tcp_listen " << m_Network.sAddress << ":" << m_nControlPort << "\n"
          << "snd_path " << m_sDir << "\n";
+  if (!m_sCaFile.empty()) config << "sip_cafile " << m_sCaFile << "\n";
+  if (!m_sCertificate.empty()) config << "sip_certificate " << m_sCertificate << "\n";
   std::ofstream accounts(m_sDir + "/accounts");
   const bool bRegister = !m_sRegistrar.empty();
   accounts << "<sip:" << m_sUser << "@" << (bRegister ? m_sRegistrar : m_Network.sAddress)
+           << (m_sTransport.empty() ? "" : ";transport=" + m_sTransport)
            << ">;regint=" << (bRegister ? 60 : 0) << ";answermode=" << m_sAnswerMode
            << ";audio_codecs=" << m_sCodecs << "\n";
 }

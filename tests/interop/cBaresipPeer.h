@@ -30,6 +30,14 @@ class cBaresipPeer {
   // Before Start: register the account at this "host:port" (no credentials) and take its
   // domain, instead of running without a registrar.
   void SetRegistrar(const std::string& sHostPort) { m_sRegistrar = sHostPort; }
+  // Before Start: reach the registrar over "tcp" or "tls"; for TLS, trust sCaFile and present
+  // sCertificate (key and certificate in one PEM file) on its own TLS port.
+  void SetTransport(std::string sTransport, std::string sCaFile = "",
+                    std::string sCertificate = "") {
+    m_sTransport = std::move(sTransport);
+    m_sCaFile = std::move(sCaFile);
+    m_sCertificate = std::move(sCertificate);
+  }
   // Before Start: run it there instead of on 127.0.0.1 here.
   void SetNetwork(cPeerNetwork network) { m_Network = std::move(network); }
 
@@ -74,6 +82,9 @@ class cBaresipPeer {
   std::string m_sSourceWave;
   std::string m_sAnswerMode;
   std::string m_sRegistrar;
+  std::string m_sTransport;
+  std::string m_sCaFile;
+  std::string m_sCertificate;
   cPeerNetwork m_Network;
   uint16_t m_nSipPort = 0;
   uint16_t m_nControlPort = 0;

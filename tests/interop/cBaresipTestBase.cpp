@@ -43,6 +43,7 @@ void cBaresipTestBase::StartBoth(const std::string& sPeerCodecs,
   m_pPeer = std::make_unique<cBaresipPeer>(m_Dir.File("baresip"), "bob", sPeerCodecs,
                                            m_Dir.File("peer_mic.wav"), sAnswerMode);
   if (!sRegistrar.empty()) m_pPeer->SetRegistrar(sRegistrar);
+  m_pPeer->SetTransport(m_sPeerTransport, m_sPeerCaFile, m_sPeerCertificate);
   m_pPeer->SetNetwork(m_PeerNetwork);
   ASSERT_TRUE(m_pPeer->Start(m_Loop)) << m_pPeer->Failure() << "\n" << m_pPeer->Log();
 
@@ -53,7 +54,7 @@ void cBaresipTestBase::StartBoth(const std::string& sPeerCodecs,
   // Without a registrar every request and response goes straight to baresip.
   const std::string sPeer = sRegistrar.empty()
                                 ? "sip:127.0.0.1:" + std::to_string(m_pPeer->SipPort())
-                                : "sip:" + sRegistrar;
+                                : (m_sOurProxy.empty() ? "sip:" + sRegistrar : m_sOurProxy);
   const std::string sFrom =
       "\"Alice\" <sip:alice@" + (sRegistrar.empty() ? "127.0.0.1" : sRegistrar) + ">";
   const bool bBind = !m_sOurIP.empty();

@@ -71,4 +71,10 @@ class cBaresipTestBase : public ::testing::Test {
   // any) and where baresip runs.
   std::string m_sOurIP = "127.0.0.1";
   cPeerNetwork m_PeerNetwork;
+  // Before StartBoth with a registrar: our proxy URI (empty: sip:registrar), and how baresip
+  // reaches the registrar ("tcp", or "tls" trusting the CA file and presenting the certificate).
+  std::string m_sOurProxy;
+  std::string m_sPeerTransport;
+  std::string m_sPeerCaFile;
+  std::string m_sPeerCertificate;
 };

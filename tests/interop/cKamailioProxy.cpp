@@ -16,7 +16,7 @@ bool cKamailioProxy::Start() {
     m_sFailure = "kamailio is not installed (Debian package kamailio)";
     return false;
   }
-  m_nPort = kyttest::cLoopbackPort::FreeUdp();
+  m_nPort = kyttest::cLoopbackPort::FreeUdp(m_sTlsConfig.empty() ? 1 : 2);
   if (m_nPort == 0) {
     m_sFailure = "no free loopback port";
     return false;
@@ -28,6 +28,14 @@ bool cKamailioProxy::Start() {
         std::string("-l"), "udp:" + HostPort(), std::string("-w"), m_sDir, std::string("-Y"),
         m_sDir}) {
     argv.push_back(sWord);
+  }
+  if (!m_sTlsConfig.empty()) {
+    const std::string sAddress = m_Network.sAddress;
+    for (const std::string& sWord :
+         {std::string("-l"), "tcp:" + HostPort(), std::string("-l"),
+          "tls:" + sAddress + ":" + std::to_string(TlsPort()), std::string("-A"),
+          std::string("WITH_STREAMS"), std::string("-A"), "TLS_CONFIG=\"" + m_sTlsConfig + "\""})
+      argv.push_back(sWord);
   }
   if (!m_Process.Start(argv, m_sDir + "/kamailio.log")) {
     m_sFailure = "kamailio cannot be run";

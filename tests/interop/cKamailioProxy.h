@@ -15,6 +15,10 @@ class cKamailioProxy {
 
   // Before Start: run it there instead of on 127.0.0.1 here.
   void SetNetwork(cPeerNetwork network) { m_Network = std::move(network); }
+  // Before Start: take TCP on the same port too and TLS on the next one, with this TLS
+  // settings file (certificate and key); alice must then register with the password "pw".
+  void SetStreams(std::string sTlsConfig) { m_sTlsConfig = std::move(sTlsConfig); }
+  uint16_t TlsPort() const { return static_cast<uint16_t>(m_nPort + 1); }
   // Starts it and waits for its port; false (with the reason in Failure()) otherwise.
   bool Start();
   uint16_t Port() const { return m_nPort; }
@@ -28,5 +32,6 @@ class cKamailioProxy {
   uint16_t m_nPort = 0;
   kyttest::cChildProcess m_Process;
   std::string m_sFailure;
+  std::string m_sTlsConfig;
   cPeerNetwork m_Network;
 };

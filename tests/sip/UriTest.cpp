@@ -249,8 +249,8 @@ TEST(ViaTest, RefusesOtherTransports) {
   cKytSTR host = "untouched";
   cKytSTR branch;
   int32_t nPort = 0;
-  EXPECT_FALSE(cVia::Parse("SIP/2.0/TCP host.example.com;branch=z9hG4bK1", host, nPort, branch));
-  EXPECT_FALSE(cVia::Parse("SIP/2.0/TLS host.example.com:5061", host, nPort, branch));
+  EXPECT_FALSE(cVia::Parse("SIP/2.0/SCTP host.example.com;branch=z9hG4bK1", host, nPort, branch));
+  EXPECT_FALSE(cVia::Parse("SIP/2.0/WSS host.example.com:5061", host, nPort, branch));
   EXPECT_FALSE(cVia::Parse("SIP/2.0/UDP", host, nPort, branch));
   EXPECT_FALSE(cVia::Parse("SIP / 2.0 / UDP host.example.com", host, nPort, branch));
   EXPECT_FALSE(cVia::GetHostPort("", host, nPort));
