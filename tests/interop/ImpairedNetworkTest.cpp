@@ -54,6 +54,7 @@ const struct sCodecCase {
     // 30.6 dB; concealment from the played sound, the decoder never told, 23.6 dB.
     {"iLBC", 3, 28.0},
 };
+void PrintTo(const sCodecCase& c, std::ostream* pOut) { *pOut << c.pName; }
 
 // Voiced syllables of varying pitch and length with pauses between: enough like speech that
 // concealment cannot simply repeat one period, and never periodic over the call.
