@@ -81,6 +81,7 @@ bool cKytRTPObject::CheckLine(int nLine) {
 
 bool cKytRTPObject::OpenMEDIA(int nLine, int nDeviceIn, int nDeviceOut) {
   const int nCode = m_pSound->StartMEDIA(nLine, nDeviceIn, nDeviceOut);
+  FollowTick();
   if (nCode != 0) {
     m_nLastError = nCode;
     return false;
@@ -88,7 +89,15 @@ bool cKytRTPObject::OpenMEDIA(int nLine, int nDeviceIn, int nDeviceOut) {
   return true;
 }
 
-void cKytRTPObject::CloseMEDIA(int nLine) { m_pSound->StopMEDIA(nLine); }
+void cKytRTPObject::CloseMEDIA(int nLine) {
+  m_pSound->StopMEDIA(nLine);
+  FollowTick();
+}
+
+void cKytRTPObject::FollowTick() {
+  const bool bTicking = m_pSound->IsCapturedDEVICE();
+  for (auto& pLine : m_pLineRTP) pLine->SetPolled(bTicking);
+}
 
 bool cKytRTPObject::GenListenPort(bool bBindIP, const char* pListenIP, int nRequestedPort,
                                   int& nPort) {
@@ -344,6 +353,9 @@ void cKytRTPObject::OnMicData(const int16_t* pUnit) {
 }
 
 bool cKytRTPObject::GetSpkPlay(int16_t* pSpkUnit, int16_t* pChannel0, int16_t* pChannel1) {
+  // What came since the last tick goes into the jitter buffers right before they play, so
+  // reading at the tick delays no packet.
+  for (auto& pLine : m_pLineRTP) pLine->ReceiveWaiting();
   int32_t conf[cAudioUnit::kSamples] = {}, spk[cAudioUnit::kSamples] = {},
           ch0[cAudioUnit::kSamples] = {}, ch1[cAudioUnit::kSamples] = {};
   const size_t nLines = m_pLineRTP.size();

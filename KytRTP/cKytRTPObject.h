@@ -102,6 +102,8 @@ class cKytRTPObject : public cSoundSink, private cKytNoCopy {
   bool CheckRange(int nLine);
   bool CheckLine(int nLine);
   bool GenListenPort(bool bBindIP, const char* pListenIP, int nRequestedPort, int& nPort);
+  // While the sound tick runs it reads the lines' sockets; else the media thread waits on them.
+  void FollowTick();
 
   asio::io_context& m_Context;
   std::vector<std::unique_ptr<cLineRTP>> m_pLineRTP;

@@ -285,9 +285,13 @@ void cLineRTP::TrackSource(uint32_t uSsrc, uint16_t nSeqNo) {
   m_nRxSeqNo = nSeqNo;
 }
 
+void cLineRTP::SetPolled(bool bPolled) { m_pSocketRTP->SetPolled(bPolled); }
+
+void cLineRTP::ReceiveWaiting() { m_pSocketRTP->ReceiveWaiting(); }
+
 void cLineRTP::OnSocketRecv(const asio::ip::udp::endpoint& from, uint32_t uSsrc, uint16_t nSeqNo,
                             int nPayloadType, uint32_t uTimeStamp, const uint8_t* pPayload,
-                            int nPayloadLength) {
+                            int nPayloadLength, std::chrono::steady_clock::time_point arrivedAt) {
   if (!m_bOpen || m_bHold || !m_bInboundRTP) return;
   // A peer may send with the payload type it offered (iLBC at 97, say): the one negotiated for
   // sending stands for the same codec when it comes back.
@@ -295,8 +299,7 @@ void cLineRTP::OnSocketRecv(const asio::ip::udp::endpoint& from, uint32_t uSsrc,
                            ? m_nTxCodecNo
                            : CodecOfPayloadType(nPayloadType);
   const bool bPlayable = nCodecNo != cCodecRTP::kCodecNone || nPayloadType == kPayloadComfortNoise;
-  const cLatchRTP::eVerdict verdict =
-      m_pLatchRTP->Accept(from, uSsrc, bPlayable, std::chrono::steady_clock::now());
+  const cLatchRTP::eVerdict verdict = m_pLatchRTP->Accept(from, uSsrc, bPlayable, arrivedAt);
   if (verdict == cLatchRTP::kDropped) return;
   if (verdict == cLatchRTP::kLatched) {
     m_pLatchedIP = from.address().to_string().c_str();
@@ -304,7 +307,7 @@ void cLineRTP::OnSocketRecv(const asio::ip::udp::endpoint& from, uint32_t uSsrc,
     m_pSessionRTCP->FollowPeer(from, uSsrc);
   }
   TrackSource(uSsrc, nSeqNo);
-  m_pSessionRTCP->OnReceived(uSsrc, nSeqNo, uTimeStamp);
+  m_pSessionRTCP->OnReceived(uSsrc, nSeqNo, uTimeStamp, arrivedAt);
   if (nPayloadType == kPayloadComfortNoise) {
     m_pComfortNoise->SetNoise(pPayload, nPayloadLength, uTimeStamp);
     return;

@@ -2,6 +2,7 @@
 
 #include <asio/io_context.hpp>
 #include <asio/ip/udp.hpp>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -104,11 +105,15 @@ class cLineRTP : private cKytNoCopy, private cFrameDecoder {
   int GetTxFrameSizePCM() const;
   int GetTxFrameSizeCOMPRESS() const;
 
-  // A parsed RTP packet from the socket. Only the far end's latched stream is heard; the line's
-  // RTP and RTCP follow it (cLatchRTP).
+  // True while the sound tick runs: the tick then reads the line's socket (ReceiveWaiting)
+  // right before the speaker mix, instead of the media thread waking for each packet.
+  void SetPolled(bool bPolled);
+  void ReceiveWaiting();
+  // A parsed RTP packet from the socket, and when it came. Only the far end's latched stream is
+  // heard; the line's RTP and RTCP follow it (cLatchRTP).
   void OnSocketRecv(const asio::ip::udp::endpoint& from, uint32_t uSsrc, uint16_t nSeqNo,
                     int nPayloadType, uint32_t uTimeStamp, const uint8_t* pPayload,
-                    int nPayloadLength);
+                    int nPayloadLength, std::chrono::steady_clock::time_point arrivedAt);
   // The line's share of this tick's mix; true if it had received sound.
   bool GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChannel0, int16_t* pChannel1);
   // What the other lines said this tick, to be sent with the next microphone unit.

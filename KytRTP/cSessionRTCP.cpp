@@ -167,7 +167,8 @@ void cSessionRTCP::ResetReception(uint32_t uSsrc, uint16_t nSeqNo) {
   m_dJitter = 0;
 }
 
-void cSessionRTCP::OnReceived(uint32_t uSsrc, uint16_t nSeqNo, uint32_t uTimeStamp) {
+void cSessionRTCP::OnReceived(uint32_t uSsrc, uint16_t nSeqNo, uint32_t uTimeStamp,
+                              std::chrono::steady_clock::time_point arrivedAt) {
   if (!m_bReceiving || uSsrc != m_uRemoteSsrc) ResetReception(uSsrc, nSeqNo);
   const uint16_t nDelta = static_cast<uint16_t>(nSeqNo - m_nMaxSeq);
   if (nDelta < 3000) {
@@ -178,10 +179,9 @@ void cSessionRTCP::OnReceived(uint32_t uSsrc, uint16_t nSeqNo, uint32_t uTimeSta
     ResetReception(uSsrc, nSeqNo);
   }
   ++m_nReceived;
-  const auto nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                         std::chrono::steady_clock::now().time_since_epoch())
-                         .count();
-  const int64_t nTransit = nowMs * kSamplesPerMs - static_cast<int64_t>(uTimeStamp);
+  const auto arrivedMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(arrivedAt.time_since_epoch()).count();
+  const int64_t nTransit = arrivedMs * kSamplesPerMs - static_cast<int64_t>(uTimeStamp);
   if (m_bHaveTransit) {
     // Transit differences are taken modulo 2^32 so a wrapping timestamp does not count.
     const double d = std::abs(static_cast<int32_t>(static_cast<uint32_t>(nTransit - m_nTransit)));

@@ -36,8 +36,9 @@ class cSessionRTCP : private cKytNoCopy {
 
   // One RTP packet sent: its timestamp and payload bytes.
   void OnSent(uint32_t uTimeStamp, int nPayloadBytes);
-  // One RTP packet received.
-  void OnReceived(uint32_t uSsrc, uint16_t nSeqNo, uint32_t uTimeStamp);
+  // One RTP packet received, and when it came.
+  void OnReceived(uint32_t uSsrc, uint16_t nSeqNo, uint32_t uTimeStamp,
+                  std::chrono::steady_clock::time_point arrivedAt);
 
   // Packets lost from the far end's stream so far (expected less received).
   int GetCumulativeLost() const;

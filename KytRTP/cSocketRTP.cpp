@@ -1,7 +1,14 @@
 #include "KytRTP/cSocketRTP.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <asio/ip/address_v4.hpp>
 #include <asio/post.hpp>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
 
 #include "KytRTP/cLineRTP.h"
 #include "KytRTP/cPacketRTP.h"
@@ -12,6 +19,9 @@ namespace {
 constexpr size_t kMaxDatagram = 65536;
 // A host name that could not be looked up is tried again after this.
 constexpr auto kResolveRetry = std::chrono::seconds(10);
+// A datagram counts as received at most this long before it was read (a wall clock set forward
+// meanwhile must not move it further back).
+constexpr auto kMaxAge = std::chrono::seconds(1);
 
 bool MakeEndpoint(const char* pIP, int nPort, asio::ip::udp::endpoint& endpoint) {
   if (nPort < 0 || nPort > 65535) return false;
@@ -25,10 +35,33 @@ bool MakeEndpoint(const char* pIP, int nPort, asio::ip::udp::endpoint& endpoint)
   return true;
 }
 
+// When the system received the datagram of msg: its receive timestamp, on the wall clock, carried
+// over to the steady clock; the time of reading when it has none.
+cSocketRTP::tClock::time_point ArrivalTime(msghdr& msg) {
+  const auto now = cSocketRTP::tClock::now();
+  for (cmsghdr* pCmsg = CMSG_FIRSTHDR(&msg); pCmsg; pCmsg = CMSG_NXTHDR(&msg, pCmsg)) {
+    if (pCmsg->cmsg_level != SOL_SOCKET || pCmsg->cmsg_type != SCM_TIMESTAMPNS ||
+        pCmsg->cmsg_len < CMSG_LEN(sizeof(timespec)))
+      continue;
+    timespec received{};
+    std::memcpy(&received, CMSG_DATA(pCmsg), sizeof received);
+    timespec wall{};
+    clock_gettime(CLOCK_REALTIME, &wall);
+    const std::chrono::nanoseconds age = std::chrono::seconds(wall.tv_sec - received.tv_sec) +
+                                         std::chrono::nanoseconds(wall.tv_nsec - received.tv_nsec);
+    return now - std::clamp<std::chrono::nanoseconds>(age, std::chrono::nanoseconds(0), kMaxAge);
+  }
+  return now;
+}
+
 }  // namespace
 
 cSocketRTP::cSocketRTP(asio::io_context& context, cLineRTP* pLineRTP)
-    : m_Context(context), m_pLineRTP(pLineRTP), m_RecvBuffer(kMaxDatagram) {}
+    : m_Context(context),
+      m_pLineRTP(pLineRTP),
+      // Left uninitialised: only the bytes of received datagrams are ever touched, so the pages
+      // of the batch's later buffers stay unused until a burst needs them.
+      m_pRecvBuffers(std::make_unique_for_overwrite<uint8_t[]>(kReadBatch * kMaxDatagram)) {}
 
 cSocketRTP::~cSocketRTP() { CloseSocket(); }
 
@@ -36,43 +69,131 @@ bool cSocketRTP::OpenSocket(const char* pIP, int nPort) {
   CloseSocket();
   asio::ip::udp::endpoint endpoint;
   if (!MakeEndpoint(pIP, nPort, endpoint)) return false;
-  auto pSocket = std::make_unique<asio::ip::udp::socket>(m_Context);
-  asio::error_code ec;
-  pSocket->open(asio::ip::udp::v4(), ec);
-  if (!ec) pSocket->bind(endpoint, ec);
-  if (!ec) pSocket->non_blocking(true, ec);
-  if (ec) return false;
-  m_objSocket = std::move(pSocket);
+  const int nFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (nFd < 0) return false;
+  if (::bind(nFd, endpoint.data(), static_cast<socklen_t>(endpoint.size())) != 0) {
+    ::close(nFd);
+    return false;
+  }
+  // The time each datagram came, for RTCP's interarrival jitter and the latch's quiet time, even
+  // when it is read a tick later. Without it the time of reading stands in.
+  const int nOn = 1;
+  ::setsockopt(nFd, SOL_SOCKET, SO_TIMESTAMPNS, &nOn, sizeof nOn);
+  m_nFd = nFd;
   m_pAlive = std::make_shared<char>(0);
-  StartReceive();
+  if (!m_bPolled && !StartWatch()) {
+    CloseSocket();
+    return false;
+  }
   return true;
 }
 
-void cSocketRTP::StartReceive() {
-  std::weak_ptr<char> alive = m_pAlive;
-  m_objSocket->async_receive_from(asio::buffer(m_RecvBuffer), m_RecvFrom,
-                                  [this, alive](const asio::error_code& ec, size_t nLength) {
-                                    if (alive.expired()) return;
-                                    if (!ec && nLength > 0)
-                                      OnSocketRecv(m_RecvBuffer.data(), nLength);
-                                    // The line may have closed the socket while handling the
-                                    // datagram.
-                                    if (!alive.expired() && ec != asio::error::operation_aborted)
-                                      StartReceive();
-                                  });
+void cSocketRTP::SetPolled(bool bPolled) {
+  if (bPolled == m_bPolled) return;
+  m_bPolled = bPolled;
+  if (m_nFd < 0) return;
+  if (bPolled)
+    StopWatch();
+  else
+    StartWatch();
 }
 
-void cSocketRTP::OnSocketRecv(const uint8_t* pData, size_t nLength) {
-  cPacketRTP::sParsed parsed;
-  if (!cPacketRTP::ParsePacket(pData, nLength, parsed)) return;
-  m_pLineRTP->OnSocketRecv(m_RecvFrom, parsed.uSsrc, parsed.nSeqNo, parsed.nPayloadType,
-                           parsed.uTimeStamp, parsed.pPayload, parsed.nPayloadLength);
+void cSocketRTP::ReceiveWaiting() {
+  if (m_bPolled && m_nFd >= 0) ReadDatagrams();
+}
+
+bool cSocketRTP::StartWatch() {
+  // Registered with the context only while it is watched: a registered socket wakes the media
+  // thread at every datagram, waited for or not.
+  auto pWatch = std::make_unique<asio::ip::udp::socket>(m_Context);
+  asio::error_code ec;
+  pWatch->assign(asio::ip::udp::v4(), m_nFd, ec);
+  if (ec) return false;
+  m_pWatch = std::move(pWatch);
+  m_pWatchAlive = std::make_shared<char>(0);
+  WaitReadable();
+  return true;
+}
+
+void cSocketRTP::StopWatch() {
+  m_pWatchAlive.reset();
+  if (!m_pWatch) return;
+  // Hands the descriptor back without closing it.
+  asio::error_code ec;
+  m_pWatch->release(ec);
+  m_pWatch.reset();
+}
+
+void cSocketRTP::WaitReadable() {
+  std::weak_ptr<char> watching = m_pWatchAlive;
+  m_pWatch->async_wait(asio::socket_base::wait_read, [this, watching](const asio::error_code& ec) {
+    if (watching.expired() || ec == asio::error::operation_aborted) return;
+    OnReadable();
+  });
+}
+
+void cSocketRTP::OnReadable() {
+  std::weak_ptr<char> watching = m_pWatchAlive;
+  const bool bMore = ReadDatagrams();
+  // The line may have closed the socket while handling a datagram.
+  if (watching.expired()) return;
+  if (!bMore) {
+    WaitReadable();
+    return;
+  }
+  // Datagrams left after a full read raise no new readiness: the next read is queued instead.
+  asio::post(m_Context, [this, watching] {
+    if (!watching.expired()) OnReadable();
+  });
+}
+
+bool cSocketRTP::ReadDatagrams() {
+  std::weak_ptr<char> alive = m_pAlive;
+  for (int nRead = 0; nRead < kMaxReadAtOnce; nRead += kReadBatch) {
+    mmsghdr msgs[kReadBatch] = {};
+    iovec iov[kReadBatch];
+    alignas(cmsghdr) uint8_t control[kReadBatch][CMSG_SPACE(sizeof(timespec))];
+    for (int i = 0; i < kReadBatch; ++i) {
+      iov[i] = {m_pRecvBuffers.get() + i * kMaxDatagram, kMaxDatagram};
+      msghdr& msg = msgs[i].msg_hdr;
+      msg.msg_name = m_RecvFrom[i].data();
+      msg.msg_namelen = static_cast<socklen_t>(m_RecvFrom[i].capacity());
+      msg.msg_iov = &iov[i];
+      msg.msg_iovlen = 1;
+      msg.msg_control = control[i];
+      msg.msg_controllen = sizeof control[i];
+    }
+    // One call takes what waits, up to a batch: fewer means the socket is empty.
+    const int nGot = ::recvmmsg(m_nFd, msgs, kReadBatch, MSG_DONTWAIT, nullptr);
+    if (nGot <= 0) return false;
+    for (int i = 0; i < nGot; ++i) {
+      msghdr& msg = msgs[i].msg_hdr;
+      if (msgs[i].msg_len == 0 || msg.msg_namelen > m_RecvFrom[i].capacity()) continue;
+      m_RecvFrom[i].resize(msg.msg_namelen);
+      const tClock::time_point arrivedAt = ArrivalTime(msg);
+      cPacketRTP::sParsed parsed;
+      if (!cPacketRTP::ParsePacket(static_cast<const uint8_t*>(iov[i].iov_base), msgs[i].msg_len,
+                                   parsed))
+        continue;
+      m_pLineRTP->OnSocketRecv(m_RecvFrom[i], parsed.uSsrc, parsed.nSeqNo, parsed.nPayloadType,
+                               parsed.uTimeStamp, parsed.pPayload, parsed.nPayloadLength,
+                               arrivedAt);
+      // The line may have closed the socket while handling the datagram.
+      if (alive.expired()) return false;
+    }
+    if (nGot < kReadBatch) return false;
+  }
+  return true;
 }
 
 bool cSocketRTP::ResolveDestination(const char* pIP, int nPort) {
-  const std::string sKey = std::string(pIP ? pIP : "") + ":" + std::to_string(nPort);
-  if (sKey != m_sDestKey) {
-    m_sDestKey = sKey;
+  // Compared in place: this runs for every datagram sent.
+  const char* pHost = pIP ? pIP : "";
+  if (!m_bDestSet || nPort != m_nDestPort || m_sDestIP != pHost) {
+    m_bDestSet = true;
+    m_sDestIP = pHost;
+    m_nDestPort = nPort;
+    ++m_nDestChange;
     m_bDestValid = false;
     m_bResolving = false;
     m_RetryAt = {};
@@ -92,9 +213,11 @@ bool cSocketRTP::ResolveDestination(const char* pIP, int nPort) {
   std::weak_ptr<char> alive = m_pAlive;
   const auto nPortNumber = static_cast<uint16_t>(nPort);
   asio::io_context& context = m_Context;
-  auto fnAnswer = [this, alive, sKey, nPortNumber, &context](const cDnsResolver::sAnswer& answer) {
-    asio::post(context, [this, alive, sKey, nPortNumber, answer] {
-      if (alive.expired() || sKey != m_sDestKey) return;
+  const uint32_t nChange = m_nDestChange;
+  auto fnAnswer = [this, alive, nChange, nPortNumber,
+                   &context](const cDnsResolver::sAnswer& answer) {
+    asio::post(context, [this, alive, nChange, nPortNumber, answer] {
+      if (alive.expired() || nChange != m_nDestChange) return;
       m_bResolving = false;
       if (!answer.records.empty() &&
           MakeEndpoint(answer.records.front().sName.c_str(), nPortNumber, m_Dest)) {
@@ -112,20 +235,21 @@ bool cSocketRTP::ResolveDestination(const char* pIP, int nPort) {
 }
 
 void cSocketRTP::SendToSocket(const uint8_t* pData, int nLength, const char* pIP, int nPort) {
-  if (!m_objSocket || nLength <= 0 || !ResolveDestination(pIP, nPort)) return;
-  asio::error_code ec;
-  m_objSocket->send_to(asio::buffer(pData, nLength), m_Dest, 0, ec);
+  if (m_nFd < 0 || nLength <= 0 || !ResolveDestination(pIP, nPort)) return;
+  // A datagram the system cannot take now is lost, as on the wire.
+  ::sendto(m_nFd, pData, static_cast<size_t>(nLength), 0, m_Dest.data(),
+           static_cast<socklen_t>(m_Dest.size()));
 }
 
 void cSocketRTP::CloseSocket() {
   m_pAlive.reset();
   m_pResolver.reset();
-  m_sDestKey.clear();
+  m_bDestSet = false;
   m_bResolving = false;
-  if (!m_objSocket) return;
-  asio::error_code ec;
-  m_objSocket->close(ec);
-  m_objSocket.reset();
+  StopWatch();
+  if (m_nFd < 0) return;
+  ::close(m_nFd);
+  m_nFd = -1;
 }
 
 bool cSocketRTP::IsPortAvailable(asio::io_context& context, const char* pIP, int nPort) {
