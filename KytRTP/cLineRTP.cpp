@@ -21,6 +21,7 @@
 #include "audio/cG711uCodec.h"
 #include "audio/cJitterBuffer.h"
 #include "audio/cPlayWave.h"
+#include "audio/cQueueObject.h"
 #include "audio/cRecordFile.h"
 #include "util/eKytError.h"
 
@@ -33,6 +34,7 @@ constexpr int kMaxFramePCM = 480;
 constexpr int kMaxDatagram = cPacketRTP::kHeaderSize + cAudioUnit::kSamples;
 // Comfort noise (RFC 3389); its first payload byte is the noise level in -dBov.
 constexpr int kPayloadComfortNoise = 13;
+static_assert(cLineRTP::kMaxPacketPCM == 2 * cFrameDecoder::kMaxSamples);
 
 // The codec a received payload type stands for (-1: not a voice payload we decode).
 int CodecOfPayloadType(int nPayloadType) {
@@ -72,7 +74,9 @@ cLineRTP::cLineRTP(asio::io_context& context)
       })),
       m_pComfortNoise(std::make_unique<cComfortNoise>()),
       m_pSessionRTCP(std::make_unique<cSessionRTCP>(context)),
-      m_pLatchRTP(std::make_unique<cLatchRTP>()) {}
+      m_pLatchRTP(std::make_unique<cLatchRTP>()) {
+  m_pJitterBuffer->SetFrameDecoder(this);
+}
 
 cLineRTP::~cLineRTP() = default;
 
@@ -246,6 +250,28 @@ int cLineRTP::Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, 
   }
 }
 
+void cLineRTP::OnDecoded(uint16_t nSeqNo, int nCodecNo, uint32_t uTimeStamp, int16_t* pPCM,
+                         int nBytes) {
+  m_pDetectAMD->OnSocketRecv(nSeqNo, nCodecNo, uTimeStamp, pPCM, nBytes);
+  if (m_bMuteInboundVoice) std::memset(pPCM, 0, nBytes);
+  m_pRecordFile->OnSocketRecv(nSeqNo, 0, uTimeStamp, pPCM, nBytes);
+}
+
+int cLineRTP::DecodeFrame(const cQueueObject& packet, int16_t* pPCM) {
+  const int nBytes = Decode(packet.m_nKytCodecNo, packet.m_pData.data(), packet.m_nDataSize, pPCM);
+  if (nBytes <= 0) return 0;
+  OnDecoded(static_cast<uint16_t>(packet.m_nSeqNo), packet.m_nKytCodecNo, packet.m_uTimeStamp, pPCM,
+            nBytes);
+  return nBytes / 2;
+}
+
+int cLineRTP::ConcealFrame(int nCodecNo, int16_t* pPCM, int nSamples) {
+  if (nCodecNo != cCodecRTP::kCodeciLBC) return 0;
+  const int nConcealed = m_piLBCCodec->DecodeLost(pPCM, nSamples);
+  if (m_bMuteInboundVoice) std::fill(pPCM, pPCM + nConcealed, 0);
+  return nConcealed;
+}
+
 void cLineRTP::TrackSource(uint32_t uSsrc, uint16_t nSeqNo) {
   const int nJump = static_cast<int16_t>(static_cast<uint16_t>(nSeqNo - m_nRxSeqNo));
   if (m_bRxStream && uSsrc == m_uRxSsrc && nJump >= -kMaxSeqJump && nJump <= kMaxSeqJump) {
@@ -283,7 +309,15 @@ void cLineRTP::OnSocketRecv(const asio::ip::udp::endpoint& from, uint32_t uSsrc,
   TrackSource(uSsrc, nSeqNo);
   m_pSessionRTCP->OnReceived(uSsrc, nSeqNo, uTimeStamp, arrivedAt);
   if (nPayloadType == kPayloadComfortNoise) {
-    m_pComfortNoise->SetLevel(pPayload[0] & 0x7F, uTimeStamp);
+    m_pComfortNoise->SetNoise(pPayload, nPayloadLength, uTimeStamp);
+    return;
+  }
+  if (nCodecNo == cCodecRTP::kCodeciLBC) {
+    const int nPCMBytes = ciLBCCodec::GetStreamSizePCM(nPayloadLength);
+    if (nPCMBytes <= 0 || nPCMBytes > kMaxPacketPCM) return;
+    m_nRxCodecNo = nCodecNo;
+    m_pComfortNoise->OnVoice(uTimeStamp);
+    m_pJitterBuffer->InsertCoded(nSeqNo, nCodecNo, uTimeStamp, pPayload, nPayloadLength);
     return;
   }
   if (nCodecNo == cCodecRTP::kCodecNone) return;
@@ -292,10 +326,8 @@ void cLineRTP::OnSocketRecv(const asio::ip::udp::endpoint& from, uint32_t uSsrc,
   if (nPCMBytes <= 0) return;
   m_nRxCodecNo = nCodecNo;
   m_pComfortNoise->OnVoice(uTimeStamp);
-  m_pDetectAMD->OnSocketRecv(nSeqNo, nCodecNo, uTimeStamp, pcm, nPCMBytes);
-  if (m_bMuteInboundVoice) std::memset(pcm, 0, nPCMBytes);
+  OnDecoded(nSeqNo, nCodecNo, uTimeStamp, pcm, nPCMBytes);
   m_pJitterBuffer->InsertPacket(nSeqNo, 0, uTimeStamp, pcm, nPCMBytes);
-  m_pRecordFile->OnSocketRecv(nSeqNo, 0, uTimeStamp, pcm, nPCMBytes);
 }
 
 bool cLineRTP::GenUnitPCM(int16_t* pConfUnit, int16_t* pSpkUnit, int16_t* pChannel0,

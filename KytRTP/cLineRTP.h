@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "audio/cFrameDecoder.h"
 #include "util/cKytNoCopy.h"
 #include "util/cKytSTR.h"
 
@@ -27,8 +28,10 @@ class cSessionRTCP;
 class cSocketRTP;
 
 // One voice channel: one UDP socket, one outgoing and one incoming RTP stream, with its own
-// codecs and jitter buffer. The media object drives it from the 20 ms sound tick.
-class cLineRTP : private cKytNoCopy {
+// codecs and jitter buffer. The media object drives it from the 20 ms sound tick. iLBC, which
+// conceals its own losses, is queued coded and decoded as it plays (the line is its jitter
+// buffer's frame decoder); the other codecs are decoded as they arrive.
+class cLineRTP : private cKytNoCopy, private cFrameDecoder {
  public:
   // Received packets whose PCM would not fit the jitter buffer's cut buffer (80 ms) could never
   // be played; they are dropped before decoding.
@@ -131,6 +134,11 @@ class cLineRTP : private cKytNoCopy {
   // Notes the packet's source; a new SSRC or a sequence jump resets the jitter buffer.
   void TrackSource(uint32_t uSsrc, uint16_t nSeqNo);
   int Decode(int nCodecNo, const uint8_t* pPayload, int nPayloadLength, int16_t* pPCM);
+  // Decoded sound of the far end, as the speaker will hear it: to answering-machine detection
+  // and the recording; muted after detection when the inbound voice is.
+  void OnDecoded(uint16_t nSeqNo, int nCodecNo, uint32_t uTimeStamp, int16_t* pPCM, int nBytes);
+  int DecodeFrame(const cQueueObject& packet, int16_t* pPCM) override;
+  int ConcealFrame(int nCodecNo, int16_t* pPCM, int nSamples) override;
 
   std::unique_ptr<cGenRTPBasedDTMF> m_pRTPBasedDTMF;
   std::unique_ptr<cPacketRTP> m_pPacketRTP;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/cAudioUnit.h"
+#include "audio/cFrameDecoder.h"
 #include "audio/cLossConcealer.h"
 
 namespace {
@@ -43,9 +44,22 @@ cJitterBuffer::~cJitterBuffer() = default;
 
 void cJitterBuffer::InsertPacket(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp,
                                  const void* pPCM, int nSize) {
-  std::lock_guard<std::recursive_mutex> lock(m_Lock);
   if (nSize <= 0 || nSize % 2 != 0) return;
-  nSeqNo &= 0xFFFF;
+  Insert(std::make_unique<cQueueObject>(nSeqNo & 0xFFFF, nKytCodecNo, uTimeStamp, pPCM, nSize));
+}
+
+void cJitterBuffer::InsertCoded(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp,
+                                const void* pPayload, int nSize) {
+  if (nSize <= 0) return;
+  auto pObject =
+      std::make_unique<cQueueObject>(nSeqNo & 0xFFFF, nKytCodecNo, uTimeStamp, pPayload, nSize);
+  pObject->m_bCoded = true;
+  Insert(std::move(pObject));
+}
+
+void cJitterBuffer::Insert(std::unique_ptr<cQueueObject> pObject) {
+  std::lock_guard<std::recursive_mutex> lock(m_Lock);
+  const uint32_t uTimeStamp = pObject->m_uTimeStamp;
   if (m_bHaveNext && TimeStampDistance(uTimeStamp, m_uNextTimeStamp) < 0) {
     if (TimeStampDistance(uTimeStamp, m_uNextTimeStamp) > -kRestartDistance) {
       ++m_nPacketLateCount;
@@ -57,10 +71,9 @@ void cJitterBuffer::InsertPacket(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTim
     ResetBuffer();
     m_nPacketLostCount = nLost;
   }
-  if (m_pJitterQueue->HasPacket(nSeqNo, uTimeStamp)) return;
+  if (m_pJitterQueue->HasPacket(pObject->m_nSeqNo, uTimeStamp)) return;
   if (m_nJitterBufferDepth >= kMaxQueued) DropOldestPacket();
-  m_pJitterQueue->AddObject(
-      std::make_unique<cQueueObject>(nSeqNo, nKytCodecNo, uTimeStamp, pPCM, nSize));
+  m_pJitterQueue->AddObject(std::move(pObject));
   ++m_nJitterBufferDepth;
   ++m_nPacketTotalCount;
 }
@@ -72,6 +85,20 @@ std::unique_ptr<cQueueObject> cJitterBuffer::TakeOldestPacket() {
 }
 
 void cJitterBuffer::DropOldestPacket() { TakeOldestPacket(); }
+
+std::unique_ptr<cQueueObject> cJitterBuffer::TakeDecodedPacket() {
+  std::unique_ptr<cQueueObject> pPacket = TakeOldestPacket();
+  if (!pPacket || !pPacket->m_bCoded) {
+    if (pPacket) m_nConcealingCodec = -1;
+    return pPacket;
+  }
+  std::vector<int16_t> pcm(cFrameDecoder::kMaxSamples);
+  const int nSamples = m_pFrameDecoder ? m_pFrameDecoder->DecodeFrame(*pPacket, pcm.data()) : 0;
+  if (nSamples <= 0 || nSamples > cFrameDecoder::kMaxSamples) return nullptr;
+  m_nConcealingCodec = pPacket->m_nKytCodecNo;
+  return std::make_unique<cQueueObject>(pPacket->m_nSeqNo, pPacket->m_nKytCodecNo,
+                                        pPacket->m_uTimeStamp, pcm.data(), nSamples * 2);
+}
 
 void cJitterBuffer::RaiseTarget() {
   if (m_nOutputsSinceRaise < kRaiseSpacing) return;
@@ -99,13 +126,19 @@ void cJitterBuffer::CountOutput() {
 }
 
 std::unique_ptr<cQueueObject> cJitterBuffer::Conceal(bool bAdvance) {
-  if (m_nLastFrameSamples == 0 || m_pConcealer->GetConcealed() >= cLossConcealer::kMaxConcealed) {
+  if (m_nLastFrameSamples == 0 || m_nConcealed >= cLossConcealer::kMaxConcealed) {
     m_bPlaying = false;
     m_nLastFrameSamples = 0;
     return nullptr;
   }
   std::vector<int16_t> pcm(static_cast<size_t>(m_nLastFrameSamples));
-  m_pConcealer->Conceal(pcm.data(), m_nLastFrameSamples);
+  // A decoder that conceals for itself carries its state across the loss, so the next frame it
+  // decodes follows on from what was played.
+  if (m_nConcealingCodec < 0 || !m_pFrameDecoder ||
+      m_pFrameDecoder->ConcealFrame(m_nConcealingCodec, pcm.data(), m_nLastFrameSamples) !=
+          m_nLastFrameSamples)
+    m_pConcealer->Conceal(pcm.data(), m_nLastFrameSamples);
+  m_nConcealed += m_nLastFrameSamples;
   auto pPacket =
       std::make_unique<cQueueObject>(0, 0, m_uNextTimeStamp, pcm.data(), m_nLastFrameSamples * 2);
   if (bAdvance) m_uNextTimeStamp += static_cast<uint32_t>(m_nLastFrameSamples);
@@ -137,19 +170,21 @@ std::unique_ptr<cQueueObject> cJitterBuffer::GetNextPacket() {
   if (nGap > 0) {
     ++m_nPacketLostCount;
     if (nGap <= kMaxConcealedGap && m_nLastFrameSamples > 0 &&
-        m_pConcealer->GetConcealed() < cLossConcealer::kMaxConcealed)
+        m_nConcealed < cLossConcealer::kMaxConcealed)
       return Conceal(true);
     m_uNextTimeStamp = pOldest->m_uTimeStamp;
   }
-  std::unique_ptr<cQueueObject> pPacket = TakeOldestPacket();
+  std::unique_ptr<cQueueObject> pPacket = TakeDecodedPacket();
+  if (!pPacket) return Conceal(false);
   if (m_bDropPending && m_nJitterBufferDepth >= m_nRestartThreshold && IsQuiet(*pPacket)) {
     m_bDropPending = false;
     m_uNextTimeStamp = pPacket->m_uTimeStamp + static_cast<uint32_t>(Samples(*pPacket));
-    pPacket = TakeOldestPacket();
+    pPacket = TakeDecodedPacket();
     if (!pPacket) return Conceal(false);
   }
   m_uNextTimeStamp = pPacket->m_uTimeStamp + static_cast<uint32_t>(Samples(*pPacket));
   m_nLastFrameSamples = Samples(*pPacket);
+  m_nConcealed = 0;
   m_pConcealer->OnGoodSamples(reinterpret_cast<int16_t*>(pPacket->m_pData.data()),
                               m_nLastFrameSamples);
   if (m_bInsertPending && IsQuiet(*pPacket)) {
@@ -178,6 +213,8 @@ void cJitterBuffer::ResetBuffer() {
   m_nRestartThreshold = kStartThreshold;
   m_nLastFrameSamples = 0;
   m_pConcealer->Reset();
+  m_nConcealingCodec = -1;
+  m_nConcealed = 0;
   m_bPlaying = false;
   m_bHaveNext = false;
   m_uNextTimeStamp = 0;

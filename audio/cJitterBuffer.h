@@ -7,12 +7,14 @@
 #include "audio/cCircularBUFF.h"
 #include "audio/cJitterQueue.h"
 
+class cFrameDecoder;
 class cLossConcealer;
 
-// Between a line's receive path and the 20 ms mix: orders decoded packets by RTP timestamp and
+// Between a line's receive path and the 20 ms mix: orders packets by RTP timestamp and
 // plays them at a steady playout point. It waits until its target depth is queued before it
 // plays; a packet older than the playout point is dropped, never played out of order; a missing
-// packet is concealed from the pitch of what was played (cLossConcealer), fading out over 60 ms.
+// packet is concealed from the pitch of what was played (cLossConcealer), fading out over 60 ms,
+// or, after a packet kept coded, by its codec's own decoder (cFrameDecoder).
 // The target depth grows when packets come late and shrinks slowly while the network is calm; the
 // depth itself is only trimmed on a quiet packet, so a steady sound is never cut. Sequence numbers
 // (16-bit) and timestamps (32-bit) are compared in serial-number arithmetic.
@@ -33,6 +35,11 @@ class cJitterBuffer {
   // point (late), is dropped; one far older restarts the stream.
   void InsertPacket(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp, const void* pPCM,
                     int nSize);
+  // Queues a coded payload, by the same rules, to be decoded by the frame decoder as it plays.
+  void InsertCoded(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp, const void* pPayload,
+                   int nSize);
+  // Decodes the packets kept coded; without one they are dropped as they come to play.
+  void SetFrameDecoder(cFrameDecoder* pDecoder) { m_pFrameDecoder = pDecoder; }
   // Fills pOut with the next unit to play; false, and pOut untouched, when there is none.
   bool GetUnitLengthPCM(void* pOut);
   // Back to waiting for a new stream; the lost count is kept.
@@ -48,7 +55,10 @@ class cJitterBuffer {
   int GetRestartThreshold();
 
  private:
+  void Insert(std::unique_ptr<cQueueObject> pObject);
   std::unique_ptr<cQueueObject> GetNextPacket();
+  // The oldest packet as PCM: one kept coded is decoded now, in stream order (null if it fails).
+  std::unique_ptr<cQueueObject> TakeDecodedPacket();
   std::unique_ptr<cQueueObject> Conceal(bool bAdvance);
   std::unique_ptr<cQueueObject> TakeOldestPacket();
   void DropOldestPacket();
@@ -61,6 +71,11 @@ class cJitterBuffer {
   int m_nJitterBufferDepth = 0;
   int m_nRestartThreshold = kStartThreshold;
   std::unique_ptr<cLossConcealer> m_pConcealer;
+  cFrameDecoder* m_pFrameDecoder = nullptr;
+  // The codec whose decoder conceals the next loss (-1: the last packet played was PCM).
+  int m_nConcealingCodec = -1;
+  // Samples concealed since the last packet played.
+  int m_nConcealed = 0;
   // Samples of the last packet played: the length of a concealed frame (0: nothing to conceal).
   int m_nLastFrameSamples = 0;
   bool m_bPlaying = false;

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-// One decoded packet waiting in a jitter queue.
+// One packet waiting in a jitter queue: decoded PCM, or a coded payload to be decoded as it plays.
 class cQueueObject {
  public:
   cQueueObject(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp, const void* pData,
@@ -17,4 +17,5 @@ class cQueueObject {
   uint32_t m_uTimeStamp;
   int m_nDataSize;
   std::vector<uint8_t> m_pData;
+  bool m_bCoded = false;
 };

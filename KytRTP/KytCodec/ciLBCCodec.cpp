@@ -16,6 +16,14 @@ int NormalMode(int nModeMs) { return nModeMs == 20 ? 20 : 30; }
 int PCMBlockSize(int nModeMs) { return nModeMs == 20 ? 320 : 480; }
 int ILBCBlockSize(int nModeMs) { return nModeMs == 20 ? kFrameBytes20 : kFrameBytes30; }
 
+void ToPCM(const float* pSamples, int nSamples, int16_t* pOut) {
+  for (int n = 0; n < nSamples; ++n) {
+    // Clamp first (a NaN clamps too) so the conversion stays in range; the cast truncates.
+    const float fValue = std::fmax(-32768.0f, std::fmin(32767.0f, pSamples[n]));
+    pOut[n] = static_cast<int16_t>(fValue);
+  }
+}
+
 }  // namespace
 
 ciLBCCodec::ciLBCCodec() {
@@ -50,6 +58,12 @@ int ciLBCCodec::GetStreamMode(int nSizeCoded) {
   return -1;
 }
 
+int ciLBCCodec::GetStreamSizePCM(int nSizeCoded) {
+  const int nMode = GetStreamMode(nSizeCoded);
+  if (nMode < 0) return -1;
+  return nSizeCoded / ILBCBlockSize(nMode) * PCMBlockSize(nMode);
+}
+
 int ciLBCCodec::EncodeOutPutSize(int nSizePCM) const {
   return nSizePCM > 0 ? nSizePCM * m_nEncILBCBlockSize / m_nEncPCMBlockSize : 0;
 }
@@ -78,14 +92,20 @@ int ciLBCCodec::Decode(const uint8_t* pCoded, int nSizeCoded, int16_t* pOut) {
   float samples[kMaxFrameSamples];
   for (int i = 0; i < nFrames; ++i) {
     m_Dec_Inst->Decode(pCoded + i * m_nDecILBCBlockSize, samples);
-    int16_t* pFrame = pOut + i * nSamples;
-    for (int n = 0; n < nSamples; ++n) {
-      // Clamp first (a NaN clamps too) so the conversion stays in range; the cast truncates.
-      const float fValue = std::fmax(-32768.0f, std::fmin(32767.0f, samples[n]));
-      pFrame[n] = static_cast<int16_t>(fValue);
-    }
+    ToPCM(samples, nSamples, pOut + i * nSamples);
   }
   return nFrames * m_nDecPCMBlockSize;
+}
+
+int ciLBCCodec::DecodeLost(int16_t* pOut, int nSamples) {
+  const int nFrameSamples = m_nDecPCMBlockSize / 2;
+  const int nFrames = nSamples > 0 ? nSamples / nFrameSamples : 0;
+  float samples[kMaxFrameSamples];
+  for (int i = 0; i < nFrames; ++i) {
+    m_Dec_Inst->DecodeLost(samples);
+    ToPCM(samples, nFrameSamples, pOut + i * nFrameSamples);
+  }
+  return nFrames * nFrameSamples;
 }
 
 bool ciLBCCodec::IsValid(int nSizeCoded) const { return GetStreamMode(nSizeCoded) != -1; }

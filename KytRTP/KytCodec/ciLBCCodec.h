@@ -22,11 +22,17 @@ class ciLBCCodec : private cKytNoCopy {
   int GetDecodeMode() const { return m_nDecMode; }
   // 30 if the length is whole 30 ms frames, else 20 if whole 20 ms frames, else -1.
   static int GetStreamMode(int nSizeCoded);
+  // The PCM bytes a payload of whole frames decodes to, whatever the decoder's mode now; -1 if
+  // it is not whole frames.
+  static int GetStreamSizePCM(int nSizeCoded);
 
   int EncodeOutPutSize(int nSizePCM) const;
   int Encode(const int16_t* pPCM, int nSizePCM, uint8_t* pOut);
   int DecodeOutPutSize(int nSizeCoded) const;
   int Decode(const uint8_t* pCoded, int nSizeCoded, int16_t* pOut);
+  // The decoder's concealment of lost frames, in as many whole frames of its mode as nSamples
+  // holds; the samples written.
+  int DecodeLost(int16_t* pOut, int nSamples);
   bool IsValid(int nSizeCoded) const;
 
  private:

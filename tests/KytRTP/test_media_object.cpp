@@ -703,6 +703,35 @@ TEST_F(ScriptedPeer, RandomLossIsConcealedByFadingNotRepeating) {
   EXPECT_GT(nLosses, 15);
 }
 
+// Comfort noise at -40 dBov (an RMS of 328) with reflection coefficients after the level: it keeps
+// the level, and one coefficient k tilts it to a correlation of neighbouring samples near -0.98 k
+// (the filter's poles drawn in a little). A model longer than any used is played safely.
+TEST_F(MediaObject, ComfortNoiseFollowsItsSpectralModel) {
+  const std::pair<std::vector<uint8_t>, double> kCases[] = {
+      {{40, 40}, 0.67}, {{40, 168}, -0.31}, {std::vector<uint8_t>(300, 40), 0.0}};
+  ASSERT_TRUE(object.InitOBJECT(1, nullptr));
+  const int nPort = StartLine(0);
+  for (const auto& [payload, dCorrelation] : kCases) {
+    ASSERT_TRUE(object.LineStartRTP(0, "127.0.0.1", PeerPort(), 0, 0, true, true));
+    std::vector<uint8_t> packet = {0x80, 13, 0, 1, 0, 0, 0, 160, 0, 0, 0, 1};
+    packet.insert(packet.end(), payload.begin(), payload.end());
+    peer.send_to(asio::buffer(packet),
+                 udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), nPort));
+    Pump();
+    std::vector<int16_t> noise(50 * 160);
+    int16_t c0[160], c1[160];
+    for (size_t at = 0; at < noise.size(); at += 160)
+      ASSERT_TRUE(object.GetSpkPlay(noise.data() + at, c0, c1));
+    double dLag = 0.0;
+    for (size_t i = 1; i < noise.size(); ++i) dLag += double(noise[i]) * noise[i - 1];
+    const double dRms = kyttest::Rms(noise.data(), noise.size());
+    EXPECT_NEAR(dRms, 328.0, 33.0) << payload.size();
+    if (payload.size() == 2) {
+      EXPECT_NEAR(dLag / (dRms * dRms * noise.size()), dCorrelation, 0.08) << payload[1];
+    }
+  }
+}
+
 // A host name is looked up off the media thread: the first units go nowhere, later ones arrive.
 TEST_F(MediaObject, HostNameDestinationIsLookedUpInTheBackground) {
   ASSERT_TRUE(object.InitOBJECT(1, nullptr));
