@@ -2,9 +2,11 @@
 
 #include <asio/ip/address_v4.hpp>
 #include <asio/post.hpp>
+#include <cstring>
 
 #include "KytRTP/cLineRTP.h"
 #include "KytRTP/cPacketRTP.h"
+#include "KytRTP/cSrtpContext.h"
 
 namespace {
 
@@ -12,6 +14,8 @@ namespace {
 constexpr size_t kMaxDatagram = 65536;
 // A host name that could not be looked up is tried again after this.
 constexpr auto kResolveRetry = std::chrono::seconds(10);
+// The largest RTP packet the line protects before sending (it sends far smaller ones).
+constexpr int kMaxProtected = 1500;
 
 bool MakeEndpoint(const char* pIP, int nPort, asio::ip::udp::endpoint& endpoint) {
   if (nPort < 0 || nPort > 65535) return false;
@@ -62,9 +66,11 @@ void cSocketRTP::StartReceive() {
                                   });
 }
 
-void cSocketRTP::OnSocketRecv(const uint8_t* pData, size_t nLength) {
+void cSocketRTP::OnSocketRecv(uint8_t* pData, size_t nLength) {
+  int nPlain = static_cast<int>(nLength);
+  if (m_pSrtp && !m_pSrtp->UnprotectRTP(pData, nPlain)) return;
   cPacketRTP::sParsed parsed;
-  if (!cPacketRTP::ParsePacket(pData, nLength, parsed)) return;
+  if (!cPacketRTP::ParsePacket(pData, static_cast<size_t>(nPlain), parsed)) return;
   m_pLineRTP->OnSocketRecv(m_RecvFrom, parsed.uSsrc, parsed.nSeqNo, parsed.nPayloadType,
                            parsed.uTimeStamp, parsed.pPayload, parsed.nPayloadLength);
 }
@@ -113,6 +119,13 @@ bool cSocketRTP::ResolveDestination(const char* pIP, int nPort) {
 
 void cSocketRTP::SendToSocket(const uint8_t* pData, int nLength, const char* pIP, int nPort) {
   if (!m_objSocket || nLength <= 0 || !ResolveDestination(pIP, nPort)) return;
+  uint8_t secured[kMaxProtected + cSrtpContext::kMaxTrailer];
+  if (m_pSrtp && m_pSrtp->IsSending()) {
+    if (nLength > kMaxProtected) return;
+    std::memcpy(secured, pData, static_cast<size_t>(nLength));
+    if (!m_pSrtp->ProtectRTP(secured, nLength)) return;
+    pData = secured;
+  }
   asio::error_code ec;
   m_objSocket->send_to(asio::buffer(pData, nLength), m_Dest, 0, ec);
 }

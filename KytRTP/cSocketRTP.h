@@ -12,6 +12,7 @@
 #include "util/cKytNoCopy.h"
 
 class cLineRTP;
+class cSrtpContext;
 
 // The UDP socket of one RTP line, on the media thread's Asio context. Every received datagram
 // that parses as RTP goes to the line, with its source.
@@ -30,16 +31,19 @@ class cSocketRTP : private cKytNoCopy {
   // Safe to repeat.
   void CloseSocket();
   bool IsOpen() const { return m_objSocket != nullptr; }
+  // The line's SRTP keys: what is sent is protected and what arrives is checked with them.
+  void SetSrtpContext(cSrtpContext* pSrtp) { m_pSrtp = pSrtp; }
 
   static bool IsPortAvailable(asio::io_context& context, const char* pIP, int nPort);
 
  private:
   void StartReceive();
-  void OnSocketRecv(const uint8_t* pData, size_t nLength);
+  void OnSocketRecv(uint8_t* pData, size_t nLength);
   bool ResolveDestination(const char* pIP, int nPort);
 
   asio::io_context& m_Context;
   cLineRTP* m_pLineRTP;
+  cSrtpContext* m_pSrtp = nullptr;  // not owned
   std::unique_ptr<asio::ip::udp::socket> m_objSocket;
   // Receive handlers still queued after a close see this expire and touch nothing.
   std::shared_ptr<char> m_pAlive;

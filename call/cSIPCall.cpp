@@ -1,6 +1,7 @@
 #include "call/cSIPCall.h"
 
 #include "call/cCallSink.h"
+#include "call/cMediaKeys.h"
 #include "call/cMsgSDP.h"
 #include "call/cObjBYE.h"
 #include "call/cObjCANCEL.h"
@@ -31,6 +32,21 @@ cSIPCall::cSIPCall(const cKytSTR& callId, cCallSink* pCallSink, cKytEventSink* p
 cSIPCall::~cSIPCall() = default;
 
 const cKytSTR& cSIPCall::LoginId() const { return m_pKytMainObj->GetProxyLoginId(); }
+
+bool cSIPCall::IsSignallingSecure() const {
+  cKytSTR proxy(m_pKytMainObj->GetProxySIP());
+  proxy.Trim(" ");
+  proxy.MakeLower();
+  proxy.TrimLEFT("<");
+  return proxy.FindSTR("sips:") == 0 || proxy.FindSTR(";transport=tls") != cKytSTR::KYT_NOT_FOUND;
+}
+
+bool cSIPCall::IsSrtpMandatory() const { return m_pCallSink->IsSrtpMandatory(); }
+
+void cSIPCall::SetMediaKeys(const cMediaKeys& keys) {
+  m_pCallSink->SetMediaKeys(m_nLineNo, keys.Send().nSuite, keys.Send().key.data(),
+                            keys.Receive().nSuite, keys.Receive().key.data());
+}
 
 const cKytSTR& cSIPCall::LoginPwd() const { return m_pKytMainObj->GetProxyLoginPwd(); }
 

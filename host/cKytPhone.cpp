@@ -23,7 +23,7 @@ std::chrono::milliseconds ToMilliseconds(double dSeconds) {
 
 bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* options,
                              std::string* error) {
-  std::string audio, mic, speaker;
+  std::string audio, mic, speaker, srtp;
   // The value after an option that takes one.
   auto value = [&](size_t& i, const char* pWhat, std::string* pValue) {
     if (i + 1 >= args.size()) {
@@ -53,6 +53,12 @@ bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* opt
       if (!value(i, "a WAVE file", &mic)) return false;
     } else if (arg == "--speaker") {
       if (!value(i, "a WAVE file", &speaker)) return false;
+    } else if (arg == "--srtp") {
+      if (!value(i, "optional or mandatory", &srtp)) return false;
+      if (srtp != "optional" && srtp != "mandatory") {
+        *error = "--srtp is optional or mandatory, not " + srtp;
+        return false;
+      }
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       *error = "unknown option " + arg;
       return false;
@@ -71,12 +77,14 @@ bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* opt
   if (!audio.empty()) options->pageAttributes.emplace_back("audio", audio);
   if (!mic.empty()) options->pageAttributes.emplace_back("mic", mic);
   if (!speaker.empty()) options->pageAttributes.emplace_back("speaker", speaker);
+  if (!srtp.empty()) options->pageAttributes.emplace_back("srtp", srtp);
   return true;
 }
 
 std::string cKytPhone::HelpText() {
   return R"(Usage: kytphone [--plugin PATH] [--audio pulse|virtual [--mic FILE.wav]
-                         [--speaker FILE.wav]] [--keep-going] [COMMAND-FILE]
+                         [--speaker FILE.wav]] [--srtp optional|mandatory] [--keep-going]
+                         [COMMAND-FILE]
 
 The console phone: loads the softphone plug-in npKytSIPUserAgent.so the way a browser does and
 drives it as a web page would. It reads one line at a time from COMMAND-FILE, or from standard
@@ -118,6 +126,11 @@ Options:
                           The choice is made when the phone starts, as a web page makes it
                           with the attributes audio="virtual" mic="..." speaker="..." of the
                           element that embeds the plug-in.
+  --srtp optional         over secure signalling (a sips: or ;transport=tls proxy) a call
+  --srtp mandatory          offered plain RTP is answered with plain RTP (the default), or
+                            refused with 488; the attribute srtp="..." of the embedding
+                            element makes the same choice. Offers over secure signalling
+                            always carry SRTP, and an SRTP offer is always answered with SRTP.
   --keep-going            after a line that is not understood, or a wait that timed out, in a
                           file: report it and run the rest (the exit status is still that of
                           the first problem)

@@ -1,11 +1,15 @@
 // The plug-in's outer shell: the three exported entry points, the per-instance functions the
 // browser calls, and the one scriptable object through which the page reaches the user agent.
 // Nothing is drawn, no event is handled and streams are ignored. The embedding element's
-// attributes choose the sound device (cAudioSelection); every other attribute is the page's.
+// attributes choose the sound device (cAudioSelection) and whether SRTP is mandatory over secure
+// signalling (srtp="optional|mandatory"); every other attribute is the page's.
 
 #include <cstddef>
+#include <strings.h>
+
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "plugin/KytNPAPI.h"
 #include "plugin/cAudioSelection.h"
@@ -27,7 +31,21 @@ struct cInstanceRecord {
   NPObject* pScriptableObject = nullptr;
   // Given to the user agent when the scriptable object makes it, before any script call.
   cAudioSelection audio;
+  std::string sSrtpMode = "optional";
 };
+
+// The srtp attribute, when present, must name a mode the user agent knows.
+bool ReadSrtpAttribute(int16_t argc, const char* const* argn, const char* const* argv,
+                       std::string& sMode) {
+  for (int16_t i = 0; argn && argv && i < argc; ++i) {
+    if (!argn[i] || !argv[i] || strcasecmp(argn[i], "srtp") != 0) continue;
+    if (strcasecmp(argv[i], "optional") != 0 && strcasecmp(argv[i], "mandatory") != 0) {
+      return false;
+    }
+    sMode = argv[i];
+  }
+  return true;
+}
 
 // The scriptable object: the browser sees only the NPObject header. The main loop is made first
 // and goes last, since the user agent runs on it.
@@ -53,7 +71,9 @@ NPObject* NPObjectAllocate(NPP npp, NPClass*) {
   pObject->pMainLoop = std::make_unique<cNPMainLoop>(browser, npp);
   pObject->pFuncExp = std::make_unique<cFuncExp>(browser, npp);
   pObject->pKytVoIP = std::make_unique<cKytVoIP>(browser, npp, pObject->pMainLoop.get());
-  if (!static_cast<cInstanceRecord*>(npp->pdata)->audio.ApplyTo(*pObject->pKytVoIP)) {
+  const auto* pRecord = static_cast<cInstanceRecord*>(npp->pdata);
+  if (!pRecord->audio.ApplyTo(*pObject->pKytVoIP) ||
+      !pObject->pKytVoIP->SetSrtpMode(pRecord->sSrtpMode.c_str())) {
     NPObjectDeallocate(pObject);
     return nullptr;
   }
@@ -94,7 +114,10 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
                 NPSavedData*) {
   if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
   auto pRecord = std::make_unique<cInstanceRecord>();
-  if (!pRecord->audio.ReadAttributes(argc, argn, argv)) return NPERR_INVALID_PARAM;
+  if (!pRecord->audio.ReadAttributes(argc, argn, argv) ||
+      !ReadSrtpAttribute(argc, argn, argv, pRecord->sSrtpMode)) {
+    return NPERR_INVALID_PARAM;
+  }
   pRecord->pNPInstance = instance;
   instance->pdata = pRecord.release();
   return NPERR_NO_ERROR;

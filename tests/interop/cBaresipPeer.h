@@ -30,6 +30,8 @@ class cBaresipPeer {
   // Before Start: register the account at this "host:port" (no credentials) and take its
   // domain, instead of running without a registrar.
   void SetRegistrar(const std::string& sHostPort) { m_sRegistrar = sHostPort; }
+  // Before Start: load the srtp module and give the account this mediaenc ("srtp-mand").
+  void SetMediaEncryption(std::string sMediaEnc) { m_sMediaEnc = std::move(sMediaEnc); }
   // Before Start: run it there instead of on 127.0.0.1 here.
   void SetNetwork(cPeerNetwork network) { m_Network = std::move(network); }
 
@@ -74,6 +76,7 @@ class cBaresipPeer {
   std::string m_sSourceWave;
   std::string m_sAnswerMode;
   std::string m_sRegistrar;
+  std::string m_sMediaEnc;
   cPeerNetwork m_Network;
   uint16_t m_nSipPort = 0;
   uint16_t m_nControlPort = 0;

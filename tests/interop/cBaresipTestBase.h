@@ -71,4 +71,6 @@ class cBaresipTestBase : public ::testing::Test {
   // any) and where baresip runs.
   std::string m_sOurIP = "127.0.0.1";
   cPeerNetwork m_PeerNetwork;
+  // Before StartBoth: baresip's media encryption (empty: plain RTP).
+  std::string m_sPeerMediaEnc;
 };

@@ -32,6 +32,10 @@ class cFakeCoreSink : public cCallSink {
   }
   bool StopRTP(int32_t, bool, bool) override { return false; }
   bool GetRTPLineRx(int32_t, cKytSTR&, int32_t&) override { return false; }
+  bool SetMediaKeys(int32_t, int32_t, const uint8_t*, int32_t, const uint8_t*) override {
+    return false;
+  }
+  bool IsSrtpMandatory() const override { return false; }
   bool ChoosePriorityCodec(const cKytListSTR&, const cKytListSTR&, int32_t&, int32_t&) override {
     return false;
   }
