@@ -11,6 +11,10 @@ void Wipe(cMsgSDP::sCrypto& crypto) {
   crypto.nSuite = cMsgSDP::SUITE_NONE;
 }
 
+bool SameLine(const cMsgSDP::sCrypto& a, const cMsgSDP::sCrypto& b) {
+  return a.nTag == b.nTag && a.nSuite == b.nSuite && a.key == b.key;
+}
+
 }  // namespace
 
 cMediaKeys::~cMediaKeys() {
@@ -35,8 +39,9 @@ void cMediaKeys::Agree(const cMsgSDP::sCrypto& send, const cMsgSDP::sCrypto& rec
 void cMediaKeys::OfferPlain() { m_OurLines.clear(); }
 
 void cMediaKeys::OfferSecure() {
-  m_OurLines = {Fresh(1, cMsgSDP::SUITE_AES_CM_128_HMAC_SHA1_80),
-                Fresh(2, cMsgSDP::SUITE_AES_CM_128_HMAC_SHA1_32)};
+  m_OurLines = {Fresh(m_nNextTag, cMsgSDP::SUITE_AES_CM_128_HMAC_SHA1_80),
+                Fresh(m_nNextTag + 1, cMsgSDP::SUITE_AES_CM_128_HMAC_SHA1_32)};
+  m_nNextTag += 2;
 }
 
 cMediaKeys::eAnswer cMediaKeys::AnswerOffer(const cMsgSDP& offer, bool bPlainAllowed) {
@@ -48,6 +53,14 @@ cMediaKeys::eAnswer cMediaKeys::AnswerOffer(const cMsgSDP& offer, bool bPlainAll
   }
   const std::vector<cMsgSDP::sCrypto> lines = offer.GetCrypto();
   if (lines.empty()) return ANSWER_REFUSE;
+  // A re-offer repeating the line now in use keeps the running crypto context (RFC 4568
+  // section 7.1.4): our answer repeats ours, and neither side re-keys.
+  for (const cMsgSDP::sCrypto& line : lines) {
+    if (IsSecure() && SameLine(line, m_Receive) && line.nTag == m_Send.nTag) {
+      m_OurLines.push_back(m_Send);
+      return ANSWER_SRTP;
+    }
+  }
   // The offerer lists the lines in its order of preference (RFC 4568 section 7.1.2).
   m_OurLines.push_back(Fresh(lines.front().nTag, lines.front().nSuite));
   Agree(m_OurLines.front(), lines.front());

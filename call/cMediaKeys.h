@@ -23,7 +23,7 @@ class cMediaKeys : private cKytNoCopy {
   // answer comes.
   void OfferSecure();
   // The answer to a remote offer: SRTP with the offer's first line we can honour, keyed afresh
-  // under the same tag; plain for a plain offer when bPlainAllowed; refused (488) when an
+  // under the same tag (a re-offer repeating the line in use keeps both keys); plain for a plain offer when bPlainAllowed; refused (488) when an
   // RTP/SAVP offer has no line we can honour or a plain one is not allowed. The keys of both
   // directions are agreed at once.
   eAnswer AnswerOffer(const cMsgSDP& offer, bool bPlainAllowed);
@@ -44,4 +44,5 @@ class cMediaKeys : private cKytNoCopy {
   std::vector<cMsgSDP::sCrypto> m_OurLines;
   cMsgSDP::sCrypto m_Send;
   cMsgSDP::sCrypto m_Receive;
+  int32_t m_nNextTag = 1;
 };
