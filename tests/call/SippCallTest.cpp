@@ -293,6 +293,47 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(one.param.pName);
     });
 
+// Offers whose media we cannot key as asked are refused with 488 before anything rings.
+struct SrtpOfferCase {
+  const char* pName;
+  const char* pProto;
+  const char* pCrypto;
+  const char* pProxyParams;  // after our proxy's address: ";transport=tls" makes signalling secure
+  bool bMandatory;
+};
+
+void PrintTo(const SrtpOfferCase& c, std::ostream* pOut) { *pOut << c.pName; }
+
+class SippCallSrtpOffer : public SippCall, public ::testing::WithParamInterface<SrtpOfferCase> {};
+
+TEST_P(SippCallSrtpOffer, IsRefusedWith488) {
+  const SrtpOfferCase& c = GetParam();
+  agent.m_bSrtpMandatory = c.bMandatory;
+  StartPeer("uac_offer.xml", true,
+            {{"proto", c.pProto}, {"crypto", c.pCrypto}, {"code", "488"}});
+  const std::string proxy = std::string("sip:") + peer + c.pProxyParams;
+  agent.m_ProxySIP = proxy.c_str();
+  ExpectPeerDone();
+  EXPECT_FALSE(agent.m_Events.Has("OnIncomingCall")) << agent.m_Events.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Srtp, SippCallSrtpOffer,
+    ::testing::Values(
+        SrtpOfferCase{"UnknownSuite", "RTP/SAVP",
+                      "a=crypto:1 AES_256_CM_HMAC_SHA1_80 "
+                      "inline:WVNfX19zZW1jdGwgKCkgewkyMjA7fQp9CnVubGVzcyBiV2Vuc2UgbWFyZ2luIHZlcg",
+                      "", false},
+        SrtpOfferCase{"KeyWithMki", "RTP/SAVP",
+                      "a=crypto:1 AES_CM_128_HMAC_SHA1_80 "
+                      "inline:WVNfX19zZW1jdGwgKCkgewkyMjA7fQp9CnVubGVz|2^20|1:4",
+                      "", false},
+        SrtpOfferCase{"PlainOverTlsWhenMandatory", "RTP/AVP", "a=sendrecv", ";transport=tls",
+                      true}),
+    [](const ::testing::TestParamInfo<SrtpOfferCase>& one) {
+      return std::string(one.param.pName);
+    });
+
 struct FinalCase {
   const char* pCode;
   const char* pReason;

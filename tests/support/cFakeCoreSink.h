@@ -17,6 +17,7 @@ class cFakeCoreSink : public cCallSink {
   cKytSTR m_LoginId;
   cKytSTR m_LoginPwd;
   cKytSTR m_DomainRealm;
+  bool m_bSrtpMandatory = false;
 
   const cKytSTR& GetListenIP() const override { return m_ListenIP; }
   int32_t GetListenPort() const override { return m_nListenPort; }
@@ -35,7 +36,7 @@ class cFakeCoreSink : public cCallSink {
   bool SetMediaKeys(int32_t, int32_t, const uint8_t*, int32_t, const uint8_t*) override {
     return false;
   }
-  bool IsSrtpMandatory() const override { return false; }
+  bool IsSrtpMandatory() const override { return m_bSrtpMandatory; }
   bool ChoosePriorityCodec(const cKytListSTR&, const cKytListSTR&, int32_t&, int32_t&) override {
     return false;
   }
