@@ -23,9 +23,9 @@ class cMediaKeys : private cKytNoCopy {
   // answer comes.
   void OfferSecure();
   // The answer to a remote offer: SRTP with the offer's first line we can honour, keyed afresh
-  // under the same tag (a re-offer repeating the line in use keeps both keys); plain for a plain offer when bPlainAllowed; refused (488) when an
-  // RTP/SAVP offer has no line we can honour or a plain one is not allowed. The keys of both
-  // directions are agreed at once.
+  // under the same tag (a re-offer repeating the line in use keeps both keys); plain for a plain
+  // offer when bPlainAllowed; refused (488) when an RTP/SAVP offer has no line we can honour or a
+  // plain one is not allowed. The keys of both directions are agreed at once.
   eAnswer AnswerOffer(const cMsgSDP& offer, bool bPlainAllowed);
   // The answer to our last offer: true when it agrees (plain to a plain offer, or one line
   // with an offered tag and suite to a secure one); the keys of both directions follow it.

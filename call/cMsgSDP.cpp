@@ -356,7 +356,8 @@ bool cMsgSDP::GetMediaAudio(int32_t& nPort, cKytListSTR& codecNumbers,
 bool cMsgSDP::IsSecureAudio() const {
   cKytSTR line;
   if (FindAudioLine(line) < 0) return false;
-  const std::vector<std::string_view> words = Words(std::string_view(line.GetDATA(), line.GetLEN()));
+  const std::vector<std::string_view> words =
+      Words(std::string_view(line.GetDATA(), line.GetLEN()));
   return words.size() > 2 && words[2] == "RTP/SAVP";
 }
 

@@ -20,7 +20,11 @@ class cMsgSDP : private cKytNoCopy {
   static constexpr int32_t kILBCMode30 = 30;
 
   // SRTP crypto suites of an a=crypto line (RFC 4568 section 6.2), in our order of preference.
-  enum eSuite : int32_t { SUITE_NONE = 0, SUITE_AES_CM_128_HMAC_SHA1_80, SUITE_AES_CM_128_HMAC_SHA1_32 };
+  enum eSuite : int32_t {
+    SUITE_NONE = 0,
+    SUITE_AES_CM_128_HMAC_SHA1_80,
+    SUITE_AES_CM_128_HMAC_SHA1_32
+  };
   static constexpr size_t kKeySaltBytes = 30;  // 128-bit master key, 112-bit master salt
   // One a=crypto line: its tag, suite and inline master key with salt.
   struct sCrypto {

@@ -589,8 +589,7 @@ void cObjINVITE::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText,
     return;
   }
   if (!pCall->ON_INVITE_REQ(request)) return;
-  const bool bNewOffer =
-      nStatus == cSIPCall::STATUS_CONNECTED || nStatus == cSIPCall::STATUS_IDLE;
+  const bool bNewOffer = nStatus == cSIPCall::STATUS_CONNECTED || nStatus == cSIPCall::STATUS_IDLE;
   const bool bKeyed = !bNewOffer || ChooseAnswerKeys(BodyOf(request), pCall);
   if (nStatus == cSIPCall::STATUS_CONNECTED && !bKeyed) {
     // The call goes on as last agreed.

@@ -4,9 +4,9 @@
 // attributes choose the sound device (cAudioSelection) and whether SRTP is mandatory over secure
 // signalling (srtp="optional|mandatory"); every other attribute is the page's.
 
-#include <cstddef>
 #include <strings.h>
 
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <string>

@@ -5,6 +5,7 @@
 #include "platform/cSysLog.h"
 #include "sip/cKytCoreSink.h"
 #include "sip/cKytEventSink.h"
+#include "sip/cTextSIP.h"
 
 cSocketSIP::cSocketSIP(cMainLoop* pMainLoop)
     : m_pMainLoop(pMainLoop), m_Locator(pMainLoop, [this](const std::string& sKey, bool bFound) {
@@ -75,7 +76,7 @@ void cSocketSIP::SendTo(const cKytSTR& text, const char* pHost, int32_t nPort,
                         const cLocatorSIP::sTarget& target) {
   if (m_bDiagnosticLog) {
     if (m_pKytEventObj) m_pKytEventObj->OnOutgoingDiagnostic(text, pHost, nPort);
-    cSysLog::Write("\nSend Packet: %s\n\n", text.GetDATA());
+    cSysLog::Write("\nSend Packet: %s\n\n", cTextSIP::WithoutKeys(text).GetDATA());
   }
   m_objSocket->SendTo(target.sIP, target.nPort, text.GetDATA(), text.GetLEN());
 }
@@ -90,7 +91,9 @@ void cSocketSIP::OnSocketRecv(const char* pData, size_t nLength, const char* pFr
                               int32_t nFromPort) {
   cKytSTR packet;
   if (nLength > 0) packet.CopyFROM(std::string(pData, nLength).c_str());
-  if (m_bDiagnosticLog) cSysLog::Write("\nReceive Packet: %s\n\n", packet.GetDATA());
+  if (m_bDiagnosticLog) {
+    cSysLog::Write("\nReceive Packet: %s\n\n", cTextSIP::WithoutKeys(packet).GetDATA());
+  }
   if (m_pKytMainObj) m_pKytMainObj->OnSocketRecvFrom(packet, pFromIP, nFromPort);
 }
 

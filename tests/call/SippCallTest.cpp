@@ -309,8 +309,7 @@ class SippCallSrtpOffer : public SippCall, public ::testing::WithParamInterface<
 TEST_P(SippCallSrtpOffer, IsRefusedWith488) {
   const SrtpOfferCase& c = GetParam();
   agent.m_bSrtpMandatory = c.bMandatory;
-  StartPeer("uac_offer.xml", true,
-            {{"proto", c.pProto}, {"crypto", c.pCrypto}, {"code", "488"}});
+  StartPeer("uac_offer.xml", true, {{"proto", c.pProto}, {"crypto", c.pCrypto}, {"code", "488"}});
   const std::string proxy = std::string("sip:") + peer + c.pProxyParams;
   agent.m_ProxySIP = proxy.c_str();
   ExpectPeerDone();

@@ -60,12 +60,11 @@ TEST_F(BaresipSrtp, BaresipCallsWithSrtpMandatoryAndNoPlainVoiceCrossesTheWire) 
   kyttest::cChildProcess capture;
   const std::string sFilter =
       "udp and (port " + std::to_string(nRtp) + " or port " + std::to_string(nRtp + 1) + ")";
-  ASSERT_TRUE(capture.Start({"tcpdump", "-i", "lo", "-n", "-U", "-w", m_Dir.File("rtp.pcap"),
-                             sFilter},
-                            m_Dir.File("tcpdump.log")));
+  ASSERT_TRUE(
+      capture.Start({"tcpdump", "-i", "lo", "-n", "-U", "-w", m_Dir.File("rtp.pcap"), sFilter},
+                    m_Dir.File("tcpdump.log")));
   ASSERT_TRUE(WaitFor([&] {
-    return kyttest::ReadText(m_Dir.File("tcpdump.log")).find("listening on") !=
-           std::string::npos;
+    return kyttest::ReadText(m_Dir.File("tcpdump.log")).find("listening on") != std::string::npos;
   })) << kyttest::ReadText(m_Dir.File("tcpdump.log"));
 
   m_Agent.m_nAnswerLine = 0;
