@@ -162,6 +162,13 @@ bool cKytRTPLib::LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound) {
   return Run([&](cKytRTPObject& o) { return o.LineStopRTP(nLine, bStopOutbound, bStopInbound); });
 }
 
+bool cKytRTPLib::LineSetSrtpKeys(int nLine, int nSendSuite, const uint8_t* pSendKey,
+                                 int nReceiveSuite, const uint8_t* pReceiveKey) {
+  return Run([&](cKytRTPObject& o) {
+    return o.LineSetSrtpKeys(nLine, nSendSuite, pSendKey, nReceiveSuite, pReceiveKey);
+  });
+}
+
 int cKytRTPLib::GetObjectError() {
   return Run([](cKytRTPObject& o) { return o.GetObjectError(); });
 }

@@ -42,6 +42,10 @@ class cKytRTPLib : private cKytNoCopy {
   bool LineStartRTP(int nLine, const cKytSTR& sRemoteIP, int nRemotePort, int nTxCodecNo,
                     int nTxPayload, bool bOutbound, bool bInbound, int nTxILBCModeMs = 30);
   bool LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound);
+  // The line's SRTP keys from now on (suites of cSrtpContext, kSuiteNone: that direction plain;
+  // keys of cSrtpContext::kKeySaltBytes bytes).
+  bool LineSetSrtpKeys(int nLine, int nSendSuite, const uint8_t* pSendKey, int nReceiveSuite,
+                       const uint8_t* pReceiveKey);
   int GetObjectError();
   bool GenRTPBasedDTMF(int nLine, int nPayloadType, int nEvent);
   bool MuteInboundVoiceStream(int nLine, bool bMute);

@@ -185,6 +185,12 @@ bool cKytRTPObject::LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound
   return true;
 }
 
+bool cKytRTPObject::LineSetSrtpKeys(int nLine, int nSendSuite, const uint8_t* pSendKey,
+                                    int nReceiveSuite, const uint8_t* pReceiveKey) {
+  return CheckLine(nLine) &&
+         m_pLineRTP[nLine]->SetSrtpKeys(nSendSuite, pSendKey, nReceiveSuite, pReceiveKey);
+}
+
 bool cKytRTPObject::GenRTPBasedDTMF(int nLine, int nPayloadType, int nEvent) {
   return CheckLine(nLine) && m_pLineRTP[nLine]->GenRTPBasedDTMF(nPayloadType, nEvent);
 }

@@ -43,6 +43,8 @@ class cKytRTPObject : public cSoundSink, private cKytNoCopy {
   bool LineStartRTP(int nLine, const cKytSTR& sRemoteIP, int nRemotePort, int nTxCodecNo,
                     int nTxPayload, bool bOutbound, bool bInbound, int nTxILBCModeMs = 30);
   bool LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound);
+  bool LineSetSrtpKeys(int nLine, int nSendSuite, const uint8_t* pSendKey, int nReceiveSuite,
+                       const uint8_t* pReceiveKey);
   bool GenRTPBasedDTMF(int nLine, int nPayloadType, int nEvent);
   bool MuteInboundVoiceStream(int nLine, bool bMute);
   bool MuteOutboundVoiceStream(int nLine, bool bMute);

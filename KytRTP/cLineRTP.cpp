@@ -13,6 +13,7 @@
 #include "KytRTP/cPacketRTP.h"
 #include "KytRTP/cSessionRTCP.h"
 #include "KytRTP/cSocketRTP.h"
+#include "KytRTP/cSrtpContext.h"
 #include "audio/cAudioUnit.h"
 #include "audio/cCircularBUFF.h"
 #include "audio/cComfortNoise.h"
@@ -74,8 +75,11 @@ cLineRTP::cLineRTP(asio::io_context& context)
       })),
       m_pComfortNoise(std::make_unique<cComfortNoise>()),
       m_pSessionRTCP(std::make_unique<cSessionRTCP>(context)),
-      m_pLatchRTP(std::make_unique<cLatchRTP>()) {
+      m_pLatchRTP(std::make_unique<cLatchRTP>()),
+      m_pSrtp(std::make_unique<cSrtpContext>()) {
   m_pJitterBuffer->SetFrameDecoder(this);
+  m_pSocketRTP->SetSrtpContext(m_pSrtp.get());
+  m_pSessionRTCP->SetSrtpContext(m_pSrtp.get());
 }
 
 cLineRTP::~cLineRTP() = default;
@@ -104,6 +108,7 @@ void cLineRTP::Close() {
   m_pPlayWave->WaveFileStop();
   m_pMixedPCM->ResetBUFF();
   m_pRecordFile->UnInit();
+  m_pSrtp->Clear();
 }
 
 void cLineRTP::StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, int nTxPayload,
@@ -147,6 +152,12 @@ void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
   m_pComfortNoise->Stop();
   m_pRTPBasedDTMF->DeleteAll();
   m_pPlayWave->WaveFileStop();
+}
+
+bool cLineRTP::SetSrtpKeys(int nSendSuite, const uint8_t* pSendKey, int nReceiveSuite,
+                           const uint8_t* pReceiveKey) {
+  const bool bSend = m_pSrtp->SetSendKey(nSendSuite, pSendKey);
+  return m_pSrtp->SetReceiveKey(nReceiveSuite, pReceiveKey) && bSend;
 }
 
 void cLineRTP::Hold() {

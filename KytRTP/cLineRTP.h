@@ -26,6 +26,7 @@ class cPlayWave;
 class cRecordFile;
 class cSessionRTCP;
 class cSocketRTP;
+class cSrtpContext;
 
 // One voice channel: one UDP socket, one outgoing and one incoming RTP stream, with its own
 // codecs and jitter buffer. The media object drives it from the 20 ms sound tick. iLBC, which
@@ -51,6 +52,10 @@ class cLineRTP : private cKytNoCopy, private cFrameDecoder {
   void StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, int nTxPayload,
                 bool bOutbound, bool bInbound, int nTxILBCModeMs = 30);
   void StopRTP(bool bStopOutbound, bool bStopInbound);
+  // The SRTP keys of each direction (cSrtpContext's suites; kSuiteNone: plain), kept until the
+  // next call of this or Close. False when a key was refused; that direction is silent then.
+  bool SetSrtpKeys(int nSendSuite, const uint8_t* pSendKey, int nReceiveSuite,
+                   const uint8_t* pReceiveKey);
   void Hold();
   void UnHold() { m_bHold = false; }
 
@@ -156,6 +161,7 @@ class cLineRTP : private cKytNoCopy, private cFrameDecoder {
   std::unique_ptr<cComfortNoise> m_pComfortNoise;
   std::unique_ptr<cSessionRTCP> m_pSessionRTCP;
   std::unique_ptr<cLatchRTP> m_pLatchRTP;
+  std::unique_ptr<cSrtpContext> m_pSrtp;
 
   int m_nLastError = 0;
   int m_nLineNo = -1;

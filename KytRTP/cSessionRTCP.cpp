@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "KytRTP/cSrtpContext.h"
+
 namespace {
 
 constexpr uint8_t kSenderReport = 200;
@@ -261,12 +263,16 @@ void cSessionRTCP::SendReport(bool bBye) {
     Put32(packet, m_uSsrc);
     EndPacket(packet, nStart);
   }
+  if (m_pSrtp && !m_pSrtp->ProtectRTCP(packet)) return;
   asio::error_code ec;
   m_pSocket->send_to(asio::buffer(packet), m_Remote, 0, ec);
 }
 
-void cSessionRTCP::OnRecv(const uint8_t* pData, size_t nLength) {
+void cSessionRTCP::OnRecv(uint8_t* pData, size_t nLength) {
   if (m_bFollowing && m_RecvFrom.address() != m_PeerRTP.address()) return;
+  int nPlain = static_cast<int>(nLength);
+  if (m_pSrtp && !m_pSrtp->UnprotectRTCP(pData, nPlain)) return;
+  nLength = static_cast<size_t>(nPlain);
   // A compound packet: each part's length is checked against what is left.
   size_t nAt = 0;
   while (nAt + 8 <= nLength) {

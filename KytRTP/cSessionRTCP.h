@@ -10,6 +10,8 @@
 
 #include "util/cKytNoCopy.h"
 
+class cSrtpContext;
+
 // The RTCP side of one RTP line (RFC 3550 section 6), on the odd port above the RTP port: a
 // sender or receiver report every 5 s with its source description, the far end's reports read,
 // and BYE when the stream stops. Reception statistics (loss, fraction lost, jitter) follow
@@ -21,6 +23,8 @@ class cSessionRTCP : private cKytNoCopy {
   explicit cSessionRTCP(asio::io_context& context);
   ~cSessionRTCP();
 
+  // The line's SRTP keys: reports go out as SRTCP and only authentic SRTCP is read.
+  void SetSrtpContext(cSrtpContext* pSrtp) { m_pSrtp = pSrtp; }
   // Binds the RTCP port; false (and no RTCP for the line) when it is taken.
   bool Open(const char* pIP, int nPort);
   // Sends BYE if a stream runs, then closes the port.
@@ -52,13 +56,14 @@ class cSessionRTCP : private cKytNoCopy {
  private:
   void ArmTimer();
   void StartReceive();
-  void OnRecv(const uint8_t* pData, size_t nLength);
+  void OnRecv(uint8_t* pData, size_t nLength);
   // Sender report when we sent since the last one, else receiver report; then SDES, and BYE.
   void SendReport(bool bBye);
   void AppendReportBlock(std::vector<uint8_t>& out);
   void ResetReception(uint32_t uSsrc, uint16_t nSeqNo);
 
   asio::io_context& m_Context;
+  cSrtpContext* m_pSrtp = nullptr;  // not owned
   std::unique_ptr<asio::ip::udp::socket> m_pSocket;
   std::unique_ptr<asio::steady_timer> m_pTimer;
   // Handlers still queued after a close see this expire and touch nothing.

@@ -12,6 +12,7 @@
 
 #include "KytRTP/cLineRTP.h"
 #include "KytRTP/cPacketRTP.h"
+#include "KytRTP/cSrtpContext.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ constexpr auto kResolveRetry = std::chrono::seconds(10);
 // A datagram counts as received at most this long before it was read (a wall clock set forward
 // meanwhile must not move it further back).
 constexpr auto kMaxAge = std::chrono::seconds(1);
+// The largest RTP packet the line protects before sending (it sends far smaller ones).
+constexpr int kMaxProtected = 1500;
 
 bool MakeEndpoint(const char* pIP, int nPort, asio::ip::udp::endpoint& endpoint) {
   if (nPort < 0 || nPort > 65535) return false;
@@ -171,10 +174,11 @@ bool cSocketRTP::ReadDatagrams() {
       if (msgs[i].msg_len == 0 || msg.msg_namelen > m_RecvFrom[i].capacity()) continue;
       m_RecvFrom[i].resize(msg.msg_namelen);
       const tClock::time_point arrivedAt = ArrivalTime(msg);
+      uint8_t* pData = static_cast<uint8_t*>(iov[i].iov_base);
+      int nPlain = static_cast<int>(msgs[i].msg_len);
+      if (m_pSrtp && !m_pSrtp->UnprotectRTP(pData, nPlain)) continue;
       cPacketRTP::sParsed parsed;
-      if (!cPacketRTP::ParsePacket(static_cast<const uint8_t*>(iov[i].iov_base), msgs[i].msg_len,
-                                   parsed))
-        continue;
+      if (!cPacketRTP::ParsePacket(pData, static_cast<size_t>(nPlain), parsed)) continue;
       m_pLineRTP->OnSocketRecv(m_RecvFrom[i], parsed.uSsrc, parsed.nSeqNo, parsed.nPayloadType,
                                parsed.uTimeStamp, parsed.pPayload, parsed.nPayloadLength,
                                arrivedAt);
@@ -236,6 +240,13 @@ bool cSocketRTP::ResolveDestination(const char* pIP, int nPort) {
 
 void cSocketRTP::SendToSocket(const uint8_t* pData, int nLength, const char* pIP, int nPort) {
   if (m_nFd < 0 || nLength <= 0 || !ResolveDestination(pIP, nPort)) return;
+  uint8_t secured[kMaxProtected + cSrtpContext::kMaxTrailer];
+  if (m_pSrtp && m_pSrtp->IsSending()) {
+    if (nLength > kMaxProtected) return;
+    std::memcpy(secured, pData, static_cast<size_t>(nLength));
+    if (!m_pSrtp->ProtectRTP(secured, nLength)) return;
+    pData = secured;
+  }
   // A datagram the system cannot take now is lost, as on the wire.
   ::sendto(m_nFd, pData, static_cast<size_t>(nLength), 0, m_Dest.data(),
            static_cast<socklen_t>(m_Dest.size()));

@@ -12,6 +12,7 @@
 #include "util/cKytNoCopy.h"
 
 class cLineRTP;
+class cSrtpContext;
 
 // The UDP socket of one RTP line, on the media thread's Asio context. Every received datagram
 // that parses as RTP goes to the line, with its source and the time the system received it.
@@ -43,6 +44,8 @@ class cSocketRTP : private cKytNoCopy {
   // Safe to repeat.
   void CloseSocket();
   bool IsOpen() const { return m_nFd >= 0; }
+  // The line's SRTP keys: what is sent is protected and what arrives is checked with them.
+  void SetSrtpContext(cSrtpContext* pSrtp) { m_pSrtp = pSrtp; }
 
   static bool IsPortAvailable(asio::io_context& context, const char* pIP, int nPort);
 
@@ -60,6 +63,7 @@ class cSocketRTP : private cKytNoCopy {
 
   asio::io_context& m_Context;
   cLineRTP* m_pLineRTP;
+  cSrtpContext* m_pSrtp = nullptr;  // not owned
   // The socket, owned here; m_pWatch only borrows it to wait on it.
   int m_nFd = -1;
   bool m_bPolled = false;

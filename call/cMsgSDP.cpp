@@ -1,5 +1,8 @@
 #include "call/cMsgSDP.h"
 
+#include <openssl/evp.h>
+
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -82,6 +85,66 @@ bool SaysMode20(const cKytSTR& attribute, int32_t nPayload) {
   return false;
 }
 
+constexpr const char* kSuiteNames[] = {"", "AES_CM_128_HMAC_SHA1_80", "AES_CM_128_HMAC_SHA1_32"};
+// Base64 of the 30 key and salt bytes: 40 characters, never padded.
+constexpr size_t kKeyBase64 = 40;
+// A key lifetime shorter than this many packets would need re-keying within a call.
+constexpr uint64_t kShortestLifetime = uint64_t{1} << 31;
+constexpr uint64_t kLongestLifetime = uint64_t{1} << 48;
+
+// The blank-separated words of a text.
+std::vector<std::string_view> Words(std::string_view text) {
+  std::vector<std::string_view> words;
+  while (!text.empty()) {
+    const size_t nStart = text.find_first_not_of(" \t");
+    if (nStart == std::string_view::npos) break;
+    text = text.substr(nStart);
+    const size_t nEnd = text.find_first_of(" \t");
+    words.push_back(text.substr(0, nEnd));
+    if (nEnd == std::string_view::npos) break;
+    text = text.substr(nEnd);
+  }
+  return words;
+}
+
+// Decimal digits only, at most nMaxDigits of them.
+bool DigitsOf(std::string_view text, size_t nMaxDigits, uint64_t& nValue) {
+  if (text.empty() || text.size() > nMaxDigits) return false;
+  nValue = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    nValue = nValue * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return true;
+}
+
+// "2^n" or a decimal count of packets, within what we can honour without re-keying.
+bool IsLifetimeWeHonour(std::string_view text) {
+  uint64_t nValue = 0;
+  if (text.substr(0, 2) == "2^") {
+    if (!DigitsOf(text.substr(2), 2, nValue) || nValue > 48) return false;
+    nValue = uint64_t{1} << nValue;
+  } else if (!DigitsOf(text, 15, nValue)) {
+    return false;
+  }
+  return nValue >= kShortestLifetime && nValue <= kLongestLifetime;
+}
+
+bool DecodeKey(std::string_view text, std::array<uint8_t, cMsgSDP::kKeySaltBytes>& key) {
+  if (text.size() != kKeyBase64) return false;
+  for (char c : text) {
+    const bool bAlphabet = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '+' || c == '/';
+    if (!bAlphabet) return false;
+  }
+  uint8_t decoded[kKeyBase64];
+  const int nBytes = EVP_DecodeBlock(decoded, reinterpret_cast<const unsigned char*>(text.data()),
+                                     static_cast<int>(text.size()));
+  if (nBytes != static_cast<int>(key.size())) return false;
+  std::copy(decoded, decoded + key.size(), key.begin());
+  return true;
+}
+
 cKytSTR Lowered(const cKytSTR& text) {
   cKytSTR out(text);
   out.MakeLower();
@@ -138,7 +201,8 @@ bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttri
       m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
     }
   }
-  value.Format("audio %d RTP/AVP%s %s", nPort, payloads.GetDATA(), kDtmfPayload);
+  value.Format("audio %d %s%s %s", nPort, m_Crypto.empty() ? "RTP/AVP" : "RTP/SAVP",
+               payloads.GetDATA(), kDtmfPayload);
   m_pFieldSDP[cListFieldSDP::FIELD_M].AddTail(value);
   value.Format("IN %s %s", AddressType(connectionIP), connectionIP.GetDATA());
   m_pFieldSDP[cListFieldSDP::FIELD_C].AddTail(value);
@@ -146,6 +210,14 @@ bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttri
   m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
   value.Format("fmtp:%s 0-16", kDtmfPayload);
   m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
+  for (const sCrypto& crypto : m_Crypto) {
+    if (crypto.nSuite <= SUITE_NONE || crypto.nSuite > SUITE_AES_CM_128_HMAC_SHA1_32) continue;
+    char keyText[kKeyBase64 + 1];
+    EVP_EncodeBlock(reinterpret_cast<unsigned char*>(keyText), crypto.key.data(),
+                    static_cast<int>(crypto.key.size()));
+    value.Format("crypto:%d %s inline:%s", crypto.nTag, kSuiteNames[crypto.nSuite], keyText);
+    m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
+  }
   m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(directionAttribute);
 
   text = "";
@@ -278,6 +350,56 @@ bool cMsgSDP::GetMediaAudio(int32_t& nPort, cKytListSTR& codecNumbers,
     payloadNumbers.AddTail(token);
     codecNumbers.AddTail(cKytSTR::IntToStr(nCodec));
   }
+  return true;
+}
+
+bool cMsgSDP::IsSecureAudio() const {
+  cKytSTR line;
+  if (FindAudioLine(line) < 0) return false;
+  const std::vector<std::string_view> words =
+      Words(std::string_view(line.GetDATA(), line.GetLEN()));
+  return words.size() > 2 && words[2] == "RTP/SAVP";
+}
+
+std::vector<cMsgSDP::sCrypto> cMsgSDP::GetCrypto() const {
+  std::vector<sCrypto> lines;
+  const cKytListSTR& attributes = m_pFieldSDP[cListFieldSDP::FIELD_A];
+  for (int32_t i = 0; i < attributes.GetCount(); ++i) {
+    cKytSTR attribute;
+    sCrypto crypto;
+    if (attributes.GetAt(i, attribute) && ParseCrypto(attribute, crypto)) lines.push_back(crypto);
+  }
+  return lines;
+}
+
+bool cMsgSDP::ParseCrypto(const cKytSTR& attribute, sCrypto& crypto) {
+  constexpr std::string_view kHead = "crypto:";
+  const std::string_view line(attribute.GetDATA(), attribute.GetLEN());
+  if (line.substr(0, kHead.size()) != kHead) return false;
+  // Tag, suite and one key parameter; session parameters ask for what we do not do.
+  const std::vector<std::string_view> words = Words(line.substr(kHead.size()));
+  uint64_t nTag = 0;
+  if (words.size() != 3 || !DigitsOf(words[0], 9, nTag)) return false;
+  int32_t nSuite = SUITE_NONE;
+  for (int32_t n = SUITE_AES_CM_128_HMAC_SHA1_80; n <= SUITE_AES_CM_128_HMAC_SHA1_32; ++n) {
+    if (words[1] == kSuiteNames[n]) nSuite = n;
+  }
+  constexpr std::string_view kInline = "inline:";
+  std::string_view keyParams = words[2];
+  // Several keys (';') or a master key identifier (a third '|' field) are not honoured.
+  if (nSuite == SUITE_NONE || keyParams.substr(0, kInline.size()) != kInline ||
+      keyParams.find(';') != std::string_view::npos) {
+    return false;
+  }
+  keyParams = keyParams.substr(kInline.size());
+  const size_t nBar = keyParams.find('|');
+  if (nBar != std::string_view::npos) {
+    const std::string_view lifetime = keyParams.substr(nBar + 1);
+    if (lifetime.find('|') != std::string_view::npos || !IsLifetimeWeHonour(lifetime)) return false;
+  }
+  if (!DecodeKey(keyParams.substr(0, nBar), crypto.key)) return false;
+  crypto.nTag = static_cast<int32_t>(nTag);
+  crypto.nSuite = nSuite;
   return true;
 }
 

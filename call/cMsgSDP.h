@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "call/cListFieldSDP.h"
 #include "util/cKytListSTR.h"
@@ -18,6 +19,20 @@ class cMsgSDP : private cKytNoCopy {
   static constexpr int32_t kILBCMode20 = 20;
   static constexpr int32_t kILBCMode30 = 30;
 
+  // SRTP crypto suites of an a=crypto line (RFC 4568 section 6.2), in our order of preference.
+  enum eSuite : int32_t {
+    SUITE_NONE = 0,
+    SUITE_AES_CM_128_HMAC_SHA1_80,
+    SUITE_AES_CM_128_HMAC_SHA1_32
+  };
+  static constexpr size_t kKeySaltBytes = 30;  // 128-bit master key, 112-bit master salt
+  // One a=crypto line: its tag, suite and inline master key with salt.
+  struct sCrypto {
+    int32_t nTag = 0;
+    int32_t nSuite = SUITE_NONE;
+    std::array<uint8_t, kKeySaltBytes> key{};
+  };
+
   cMsgSDP();
 
   // Builds a whole description into text. codecList holds codec numbers as decimal texts in the
@@ -31,6 +46,8 @@ class cMsgSDP : private cKytNoCopy {
                  const cKytSTR& connectionIP, const cKytSTR& originIP, int32_t nPort,
                  const cKytListSTR& codecList, uint32_t nSessionId, uint32_t nVersion,
                  cKytSTR& text);
+  // The a=crypto lines of the next description built; with any, its audio goes as RTP/SAVP.
+  void SetCrypto(const std::vector<sCrypto>& lines) { m_Crypto = lines; }
   // A session id no other description of this process has used.
   static uint32_t NewSessionId() { return m_nUniqueIdCountSDP.fetch_add(1); }
 
@@ -49,6 +66,12 @@ class cMsgSDP : private cKytNoCopy {
   void SetILBCMode(int32_t nModeMs) {
     m_nILBCModeMs = nModeMs == kILBCMode20 ? kILBCMode20 : kILBCMode30;
   }
+  // Whether the audio stream's transport is RTP/SAVP.
+  bool IsSecureAudio() const;
+  // The a=crypto lines we can honour, in the description's order: a known suite, one inline key
+  // of exactly 30 bytes in strict base64, a lifetime (if any) of at least 2^31 packets, no MKI
+  // and no session parameters. Any other line is left out.
+  std::vector<sCrypto> GetCrypto() const;
   // "recvonly", "sendonly" or "inactive" when the description carries one of them.
   bool GetHoldAttrib(cKytSTR& attribute) const;
   // The remote puts us on hold: direction sendonly or inactive, or connection address 0.0.0.0.
@@ -61,10 +84,12 @@ class cMsgSDP : private cKytNoCopy {
   int32_t FindMagicNo(const char* pKey) const;
   int32_t FindILBCMode() const;
   int32_t FindAudioLine(cKytSTR& line) const;
+  static bool ParseCrypto(const cKytSTR& attribute, sCrypto& crypto);
 
   std::array<cKytListSTR, cListFieldSDP::FIELD_COUNT> m_pFieldSDP;
   int32_t m_nMagicNoiLBC = -1;
   int32_t m_nILBCModeMs = kILBCMode30;
+  std::vector<sCrypto> m_Crypto;
 
   static std::atomic<uint32_t> m_nUniqueIdCountSDP;
   static const char* const m_pCodecPayload[CODEC_COUNT];

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "call/cCallSink.h"
+#include "call/cMediaKeys.h"
 #include "call/cMsgSDP.h"
 #include "call/cSIPCall.h"
 #include "sip/SipStatus.h"
@@ -76,6 +77,49 @@ void CopyList(const cKytListSTR& from, cKytListSTR& to) {
 
 }  // namespace
 
+cObjINVITE::cObjINVITE() : m_pMediaKeys(std::make_unique<cMediaKeys>()) {}
+
+cObjINVITE::~cObjINVITE() = default;
+
+void cObjINVITE::ChooseOfferKeys(cSIPCall* pCall) {
+  if (pCall->IsSignallingSecure() || m_pMediaKeys->IsSecure()) {
+    m_pMediaKeys->OfferSecure();
+  } else {
+    m_pMediaKeys->OfferPlain();
+  }
+}
+
+bool cObjINVITE::ChooseAnswerKeys(const cKytSTR& offerBody, cSIPCall* pCall) {
+  if (offerBody.IsZeroLEN()) {
+    ChooseOfferKeys(pCall);
+    return true;
+  }
+  cMsgSDP offer;
+  offer.initWithPacketSDP(offerBody);
+  // An RTP/SAVP offer is answered with SRTP whatever the signalling; a plain one over secure
+  // signalling only when the page allows it.
+  const bool bPlainAllowed = !pCall->IsSignallingSecure() || !pCall->IsSrtpMandatory();
+  return m_pMediaKeys->AnswerOffer(offer, bPlainAllowed) != cMediaKeys::ANSWER_REFUSE;
+}
+
+bool cObjINVITE::TakeAnswerKeys(const cKytSTR& answerBody, cSIPCall* pCall) {
+  if (answerBody.IsZeroLEN()) return true;
+  cMsgSDP answer;
+  answer.initWithPacketSDP(answerBody);
+  if (!m_pMediaKeys->TakeAnswer(answer)) return false;
+  pCall->SetMediaKeys(*m_pMediaKeys);
+  return true;
+}
+
+void cObjINVITE::DropUnkeyedCall(cSIPCall* pCall) {
+  if (pCall->GetObjectStatus() == cSIPCall::STATUS_CONNECTED) {
+    pCall->EndDialog();
+  } else {
+    pCall->OnFailToConnect();
+  }
+  pCall->SendReqBYE();
+}
+
 bool cObjINVITE::BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall,
                                   const cKytSTR& loginId, const char* pDirection,
                                   bool bHoldConnection, const cKytListSTR& codecList,
@@ -92,6 +136,7 @@ bool cObjINVITE::BuildDescription(cCallSink* pKytMainObj, const cSIPCall* pCall,
   }
   cMsgSDP sdp;
   sdp.SetILBCMode(nILBCModeMs);
+  sdp.SetCrypto(m_pMediaKeys->OurLines());
   return sdp.CreateSDP(loginId, pDirection, bHoldConnection ? cKytSTR("0.0.0.0") : ip, ip, nPort,
                        codecList, m_nSdpSessionId, m_nSdpVersion, body) &&
          !body.IsZeroLEN();
@@ -102,6 +147,7 @@ bool cObjINVITE::Connect(const cKytSTR& targetURI, const cKytSTR& loginId,
                          int32_t& nError) {
   CopyList(codecList, m_pCodecNoList);
   m_nSdpSessionId = 0;
+  ChooseOfferKeys(pCall);
   cKytSTR offer;
   if (!BuildDescription(pKytMainObj, pCall, loginId, "sendrecv", false, m_pCodecNoList,
                         cMsgSDP::kILBCMode30, offer)) {
@@ -155,6 +201,8 @@ bool cObjINVITE::AcceptCall(const cKytSTR& loginId, const cKytListSTR& codecList
     return false;
   }
   pCall->SetObjectStatus(cSIPCall::STATUS_ACCEPTED);
+  // The far end sends with its key from our answer on; an offer of ours waits for the ACK.
+  if (!offerBody.IsZeroLEN()) pCall->SetMediaKeys(*m_pMediaKeys);
   pCall->GetDigestAuth()->ResetOBJ();
   std::unique_ptr<cMsgSIP> pInvite = cMsgSIP::initWithPacketSIP(m_pLastRecvReqINVITE);
   if (pInvite) SendOK(*pInvite, text, host, nPort, pCall);
@@ -198,6 +246,7 @@ bool cObjINVITE::SendReINVITE(int32_t nHoldMethod, const cKytSTR& loginId, cSIPC
     return false;
   }
   bool bHold = nHoldMethod == HOLD_HOLD;
+  ChooseOfferKeys(pCall);
   cKytSTR offer;
   if (!BuildDescription(pKytMainObj, pCall, loginId, bHold ? "sendonly" : "sendrecv", bHold,
                         m_pCodecNoList, cMsgSDP::kILBCMode30, offer)) {
@@ -329,7 +378,7 @@ void cObjINVITE::OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId,
     if (!bDialling && nStatus != cSIPCall::STATUS_TRYING_OUT) return;
     pCall->ON_INVITE_RINGING(response);
     pCall->SetObjectStatus(cSIPCall::STATUS_RINGING_OUT);
-    pCall->StartRTP(BodyOf(response), true, true);
+    if (TakeAnswerKeys(BodyOf(response), pCall)) pCall->StartRTP(BodyOf(response), true, true);
     pCall->OnProvisionalResponse(nCode, ReasonOf(response));
   } else if (response.Is_Status_2XX()) {
     OnRepOK(response, pCall);
@@ -337,7 +386,7 @@ void cObjINVITE::OnRepINVITE(const cMsgSIP& response, const cKytSTR& loginId,
     OnChallenge(response, loginId, password, pCall);
   } else if (nCode == kSipSessionProgress) {
     pCall->ON_INVITE_SESSION_PROGRESS(response);
-    pCall->StartRTP(BodyOf(response), true, true);
+    if (TakeAnswerKeys(BodyOf(response), pCall)) pCall->StartRTP(BodyOf(response), true, true);
     pCall->OnProvisionalResponse(nCode, ReasonOf(response));
   } else if (nStatus == cSIPCall::STATUS_CONNECTED && !response.Is_Status_1XX()) {
     // An error inside the dialog is not the end of the call.
@@ -392,6 +441,10 @@ void cObjINVITE::OnRepOK(const cMsgSIP& response, cSIPCall* pCall) {
     // The call was already given up here (hung up, cancelled or timed out) when the far side
     // answered: close the dialog it just opened instead of connecting a call nobody wants.
     pCall->SendReqBYE();
+    return;
+  }
+  if (!TakeAnswerKeys(BodyOf(response), pCall)) {
+    DropUnkeyedCall(pCall);
     return;
   }
   if (nStatus != cSIPCall::STATUS_CONNECTED) {
@@ -536,11 +589,23 @@ void cObjINVITE::OnReqINVITE(const cMsgSIP& request, const cKytSTR& requestText,
     return;
   }
   if (!pCall->ON_INVITE_REQ(request)) return;
+  const bool bNewOffer = nStatus == cSIPCall::STATUS_CONNECTED || nStatus == cSIPCall::STATUS_IDLE;
+  const bool bKeyed = !bNewOffer || ChooseAnswerKeys(BodyOf(request), pCall);
+  if (nStatus == cSIPCall::STATUS_CONNECTED && !bKeyed) {
+    // The call goes on as last agreed.
+    pCall->SendResponse(request, kSipNotAcceptableHere, "Not Acceptable Here");
+    return;
+  }
   m_pLastINVITE_ViaBranch = branch;
   m_pLastRecvReqINVITE = requestText;
   pCall->SendResponse(request, kSipTrying, "Trying");
   if (nStatus == cSIPCall::STATUS_CONNECTED) {
     AnswerReINVITE(request, loginId, pKytMainObj, pCall);
+    return;
+  }
+  if (!bKeyed) {
+    // No media we could protect as asked: refused before it rings.
+    Refuse(kSipNotAcceptableHere, "Not Acceptable Here", pCall);
     return;
   }
   pCall->SendResponse(request, kSipRinging, "Ringing");
@@ -594,6 +659,7 @@ void cObjINVITE::AnswerReINVITE(const cMsgSIP& request, const cKytSTR& loginId,
   int32_t nPort = 0;
   cKytSTR text;
   if (pCall->RESPONSE(request, kSipOk, "OK", answer, host, nPort, text)) {
+    if (!offer.IsZeroLEN()) pCall->SetMediaKeys(*m_pMediaKeys);
     SendOK(request, text, host, nPort, pCall);
   }
 }
@@ -614,6 +680,11 @@ void cObjINVITE::OnReqACK(const cMsgSIP& request, cSIPCall* pCall) {
   if (description.IsZeroLEN()) description = offer;
   if (nStatus == cSIPCall::STATUS_ACCEPTED) {
     pCall->SetObjectStatus(cSIPCall::STATUS_CONNECTED);
+    // Our 2xx carried the offer: the ACK's answer keys the media.
+    if (offer.IsZeroLEN() && !TakeAnswerKeys(description, pCall)) {
+      DropUnkeyedCall(pCall);
+      return;
+    }
     int32_t nCodec = -1;
     cKytSTR ip;
     int32_t nPort = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "sip/SipStatus.h"
 #include "util/cKytListSTR.h"
@@ -8,6 +9,7 @@
 #include "util/cKytSTR.h"
 
 class cCallSink;
+class cMediaKeys;
 class cMsgSIP;
 class cSIPCall;
 
@@ -18,7 +20,8 @@ class cObjINVITE : private cKytNoCopy {
  public:
   enum eHold : int32_t { HOLD_NONE = 0, HOLD_HOLD = 1, HOLD_UNHOLD = 2 };
 
-  cObjINVITE() = default;
+  cObjINVITE();
+  ~cObjINVITE();
 
   bool Connect(const cKytSTR& targetURI, const cKytSTR& loginId, const cKytListSTR& codecList,
                cSIPCall* pCall, cCallSink* pKytMainObj, int32_t& nError);
@@ -78,6 +81,16 @@ class cObjINVITE : private cKytNoCopy {
                         const char* pDirection, bool bHoldConnection, const cKytListSTR& codecList,
                         int32_t nILBCModeMs, cKytSTR& body);
   void OnRepOK(const cMsgSIP& response, cSIPCall* pCall);
+  // Our next offer's keys: SRTP over secure signalling or when the call already has it.
+  void ChooseOfferKeys(cSIPCall* pCall);
+  // Our answer's keys for a remote offer (an empty one: we offer in our 2xx); false when the
+  // offer must be refused with 488.
+  bool ChooseAnswerKeys(const cKytSTR& offerBody, cSIPCall* pCall);
+  // The keys of an answer to our offer go to the line; false when the answer does not honour
+  // our offer's SRTP, and no media may start from it.
+  bool TakeAnswerKeys(const cKytSTR& answerBody, cSIPCall* pCall);
+  // The far end answered in a way that would leave the media unprotected: the call ends.
+  static void DropUnkeyedCall(cSIPCall* pCall);
   // A final error to our re-INVITE: the call stays as last agreed, unless the far end has lost
   // the dialog; a 491 is tried again later.
   void OnReINVITEError(const cMsgSIP& response, cSIPCall* pCall);
@@ -102,6 +115,7 @@ class cObjINVITE : private cKytNoCopy {
   bool m_bCancelOnProvisional = false;
   int64_t m_nRetryInMs = -1;  // -1: no retry waiting
   cKytListSTR m_pCodecNoList;
+  std::unique_ptr<cMediaKeys> m_pMediaKeys;
   uint32_t m_nSdpSessionId = 0;  // 0 until the dialog's first description
   uint32_t m_nSdpVersion = 0;
   // "status realm" of each challenge answered for the current INVITE, and how many answers.

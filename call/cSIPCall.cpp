@@ -1,6 +1,7 @@
 #include "call/cSIPCall.h"
 
 #include "call/cCallSink.h"
+#include "call/cMediaKeys.h"
 #include "call/cMsgSDP.h"
 #include "call/cObjBYE.h"
 #include "call/cObjCANCEL.h"
@@ -13,6 +14,7 @@
 #include "sip/cDigestAuth.h"
 #include "sip/cKytEventSink.h"
 #include "sip/cMsgSIP.h"
+#include "sip/eTransportSIP.h"
 
 cSIPCall::cSIPCall(const cKytSTR& callId, cCallSink* pCallSink, cKytEventSink* pKytEventObj)
     : cPacketSIP(pCallSink, callId),
@@ -31,6 +33,17 @@ cSIPCall::cSIPCall(const cKytSTR& callId, cCallSink* pCallSink, cKytEventSink* p
 cSIPCall::~cSIPCall() = default;
 
 const cKytSTR& cSIPCall::LoginId() const { return m_pKytMainObj->GetProxyLoginId(); }
+
+bool cSIPCall::IsSignallingSecure() const {
+  return m_pCallSink->GetTransport() == eTransportSIP::TLS;
+}
+
+bool cSIPCall::IsSrtpMandatory() const { return m_pCallSink->IsSrtpMandatory(); }
+
+void cSIPCall::SetMediaKeys(const cMediaKeys& keys) {
+  m_pCallSink->SetMediaKeys(m_nLineNo, keys.Send().nSuite, keys.Send().key.data(),
+                            keys.Receive().nSuite, keys.Receive().key.data());
+}
 
 const cKytSTR& cSIPCall::LoginPwd() const { return m_pKytMainObj->GetProxyLoginPwd(); }
 

@@ -11,6 +11,7 @@
 class cCallSink;
 class cDigestAuth;
 class cKytEventSink;
+class cMediaKeys;
 class cMsgSIP;
 class cObjBYE;
 class cObjCANCEL;
@@ -59,6 +60,10 @@ class cSIPCall : public cPacketSIP, public cTickSink {
   int32_t GetMagicNoDTMF() const { return m_nMagicNoDTMF; }
   int32_t GetKytTxCodecNo() const { return m_nKytTxCodecNo; }
   cDigestAuth* GetDigestAuth() const { return m_pDigestAuth.get(); }
+  // Whether the account's signalling is secure: it reaches its proxy over TLS (a sips: proxy URI
+  // or one with ;transport=tls). Our offers then carry SRTP (RTP/SAVP with a=crypto).
+  bool IsSignallingSecure() const;
+  bool IsSrtpMandatory() const;
 
   // User operations (through the user agent object).
   bool Connect(const cKytSTR& targetURI, const cKytListSTR& codecList);
@@ -147,6 +152,8 @@ class cSIPCall : public cPacketSIP, public cTickSink {
                 cKytSTR& remoteIP, int32_t& nRemotePort);
   bool StartRTP(const cKytSTR& description, bool bOutbound, bool bInbound);
   bool StopRTP(bool bOutbound, bool bInbound);
+  // The line's SRTP keys follow what the descriptions agreed.
+  void SetMediaKeys(const cMediaKeys& keys);
 
   // Final and unclassified responses: ACK (for INVITE answers not bAcknowledged yet), reset and
   // the failure event.

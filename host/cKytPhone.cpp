@@ -23,7 +23,7 @@ std::chrono::milliseconds ToMilliseconds(double dSeconds) {
 
 bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* options,
                              std::string* error) {
-  std::string audio, mic, speaker, caFile;
+  std::string audio, mic, speaker, caFile, srtp;
   // The value after an option that takes one.
   auto value = [&](size_t& i, const char* pWhat, std::string* pValue) {
     if (i + 1 >= args.size()) {
@@ -55,6 +55,12 @@ bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* opt
       if (!value(i, "a WAVE file", &speaker)) return false;
     } else if (arg == "--ca-file") {
       if (!value(i, "a PEM file of CA certificates", &caFile)) return false;
+    } else if (arg == "--srtp") {
+      if (!value(i, "optional or mandatory", &srtp)) return false;
+      if (srtp != "optional" && srtp != "mandatory") {
+        *error = "--srtp is optional or mandatory, not " + srtp;
+        return false;
+      }
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       *error = "unknown option " + arg;
       return false;
@@ -74,12 +80,14 @@ bool cKytPhone::ParseOptions(const std::vector<std::string>& args, cOptions* opt
   if (!mic.empty()) options->pageAttributes.emplace_back("mic", mic);
   if (!speaker.empty()) options->pageAttributes.emplace_back("speaker", speaker);
   if (!caFile.empty()) options->pageAttributes.emplace_back("ca-file", caFile);
+  if (!srtp.empty()) options->pageAttributes.emplace_back("srtp", srtp);
   return true;
 }
 
 std::string cKytPhone::HelpText() {
   return R"(Usage: kytphone [--plugin PATH] [--audio pulse|virtual [--mic FILE.wav]
-                         [--speaker FILE.wav]] [--ca-file FILE.pem] [--keep-going]
+                         [--speaker FILE.wav]] [--ca-file FILE.pem]
+                         [--srtp optional|mandatory] [--keep-going]
                          [COMMAND-FILE]
 
 The console phone: loads the softphone plug-in npKytSIPUserAgent.so the way a browser does and
@@ -125,6 +133,11 @@ Options:
   --ca-file FILE.pem      CA certificates trusted for SIP over TLS (a sips: proxy or one with
                           ;transport=tls) besides the system's; a page gives them with the
                           attribute ca-file="..."
+  --srtp optional         over secure signalling (a sips: or ;transport=tls proxy) a call
+  --srtp mandatory          offered plain RTP is answered with plain RTP (the default), or
+                            refused with 488; the attribute srtp="..." of the embedding
+                            element makes the same choice. Offers over secure signalling
+                            always carry SRTP, and an SRTP offer is always answered with SRTP.
   --keep-going            after a line that is not understood, or a wait that timed out, in a
                           file: report it and run the rest (the exit status is still that of
                           the first problem)

@@ -1,7 +1,10 @@
 // The plug-in's outer shell: the three exported entry points, the per-instance functions the
 // browser calls, and the one scriptable object through which the page reaches the user agent.
 // Nothing is drawn, no event is handled and streams are ignored. The embedding element's
-// attributes choose the sound device (cAudioSelection); every other attribute is the page's.
+// attributes choose the sound device (cAudioSelection) and whether SRTP is mandatory over secure
+// signalling (srtp="optional|mandatory"); every other attribute is the page's.
+
+#include <strings.h>
 
 #include <cstddef>
 #include <cstring>
@@ -30,7 +33,21 @@ struct cInstanceRecord {
   cAudioSelection audio;
   // The page's ca-file attribute: a CA trusted for SIP over TLS besides the system's store.
   std::string sCaFile;
+  std::string sSrtpMode = "optional";
 };
+
+// The srtp attribute, when present, must name a mode the user agent knows.
+bool ReadSrtpAttribute(int16_t argc, const char* const* argn, const char* const* argv,
+                       std::string& sMode) {
+  for (int16_t i = 0; argn && argv && i < argc; ++i) {
+    if (!argn[i] || !argv[i] || strcasecmp(argn[i], "srtp") != 0) continue;
+    if (strcasecmp(argv[i], "optional") != 0 && strcasecmp(argv[i], "mandatory") != 0) {
+      return false;
+    }
+    sMode = argv[i];
+  }
+  return true;
+}
 
 // The scriptable object: the browser sees only the NPObject header. The main loop is made first
 // and goes last, since the user agent runs on it.
@@ -56,8 +73,9 @@ NPObject* NPObjectAllocate(NPP npp, NPClass*) {
   pObject->pMainLoop = std::make_unique<cNPMainLoop>(browser, npp);
   pObject->pFuncExp = std::make_unique<cFuncExp>(browser, npp);
   pObject->pKytVoIP = std::make_unique<cKytVoIP>(browser, npp, pObject->pMainLoop.get());
-  auto* pRecord = static_cast<cInstanceRecord*>(npp->pdata);
-  if (!pRecord->audio.ApplyTo(*pObject->pKytVoIP)) {
+  const auto* pRecord = static_cast<cInstanceRecord*>(npp->pdata);
+  if (!pRecord->audio.ApplyTo(*pObject->pKytVoIP) ||
+      !pObject->pKytVoIP->SetSrtpMode(pRecord->sSrtpMode.c_str())) {
     NPObjectDeallocate(pObject);
     return nullptr;
   }
@@ -99,7 +117,10 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
                 NPSavedData*) {
   if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
   auto pRecord = std::make_unique<cInstanceRecord>();
-  if (!pRecord->audio.ReadAttributes(argc, argn, argv)) return NPERR_INVALID_PARAM;
+  if (!pRecord->audio.ReadAttributes(argc, argn, argv) ||
+      !ReadSrtpAttribute(argc, argn, argv, pRecord->sSrtpMode)) {
+    return NPERR_INVALID_PARAM;
+  }
   for (int16_t i = 0; argn && argv && i < argc; ++i) {
     if (argn[i] && argv[i] && std::strcmp(argn[i], "ca-file") == 0) pRecord->sCaFile = argv[i];
   }

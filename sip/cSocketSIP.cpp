@@ -25,6 +25,7 @@ std::string ViaOverTcp(const std::string& text) {
 }
 
 }  // namespace
+#include "sip/cTextSIP.h"
 
 cSocketSIP::cSocketSIP(cMainLoop* pMainLoop)
     : m_pMainLoop(pMainLoop), m_Locator(pMainLoop, [this](const std::string& sKey, bool bFound) {
@@ -119,7 +120,7 @@ void cSocketSIP::SendTo(const cKytSTR& text, const char* pHost, int32_t nPort,
                         const cLocatorSIP::sTarget& target, eTransportSIP transport) {
   if (m_bDiagnosticLog) {
     if (m_pKytEventObj) m_pKytEventObj->OnOutgoingDiagnostic(text, pHost, nPort);
-    cSysLog::Write("\nSend Packet: %s\n\n", text.GetDATA());
+    cSysLog::Write("\nSend Packet: %s\n\n", cTextSIP::WithoutKeys(text).GetDATA());
   }
   const std::string sText(text.GetDATA(), text.GetLEN());
   if (transport != eTransportSIP::UDP) {
@@ -255,7 +256,9 @@ void cSocketSIP::OnSocketRecv(const char* pData, size_t nLength, const char* pFr
                               int32_t nFromPort) {
   cKytSTR packet;
   if (nLength > 0) packet.CopyFROM(std::string(pData, nLength).c_str());
-  if (m_bDiagnosticLog) cSysLog::Write("\nReceive Packet: %s\n\n", packet.GetDATA());
+  if (m_bDiagnosticLog) {
+    cSysLog::Write("\nReceive Packet: %s\n\n", cTextSIP::WithoutKeys(packet).GetDATA());
+  }
   if (m_pKytMainObj) m_pKytMainObj->OnSocketRecvFrom(packet, pFromIP, nFromPort);
 }
 

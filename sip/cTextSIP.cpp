@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 
 void cTextSIP::Mid(const cKytSTR& text, uint32_t nStart, uint32_t nEnd, cKytSTR& out) {
   uint32_t nLen = text.GetLEN();
@@ -55,4 +56,16 @@ void cTextSIP::SplitHostPort(const cKytSTR& hostPort, cKytSTR& host, int32_t& nP
   const int32_t nValue = ToInt(hostPort.GetDATA() + nColon + 1);
   Mid(hostPort, 0, nColon, host);
   nPort = nValue;
+}
+
+cKytSTR cTextSIP::WithoutKeys(const cKytSTR& message) {
+  std::string text(message.GetDATA(), message.GetLEN());
+  constexpr const char kInline[] = "inline:";
+  for (size_t nAt = text.find(kInline); nAt != std::string::npos;
+       nAt = text.find(kInline, nAt + 1)) {
+    const size_t nKey = nAt + sizeof(kInline) - 1;
+    const size_t nEnd = text.find_first_of("| \t\r\n", nKey);
+    text.replace(nKey, (nEnd == std::string::npos ? text.size() : nEnd) - nKey, "...");
+  }
+  return cKytSTR(text.c_str());
 }

@@ -19,4 +19,7 @@ class cTextSIP {
   // Splits "host", "host:port", "[v6]" or "[v6]:port"; an IPv6 literal keeps its brackets, so
   // that it can be written back into a URI or Via as it came. nPort is untouched without a port.
   static void SplitHostPort(const cKytSTR& hostPort, cKytSTR& host, int32_t& nPort);
+  // A message fit for the system log: every SRTP master key ("inline:" up to the next '|',
+  // blank or line end) replaced by "...".
+  static cKytSTR WithoutKeys(const cKytSTR& message);
 };

@@ -18,6 +18,13 @@ bool cKytSIPUserAgentLib::UseVirtualSoundDevice(const char* pMicWave, const char
       std::string(pMicWave ? pMicWave : ""), std::string(pSpeakerWave ? pSpeakerWave : "")));
 }
 
+bool cKytSIPUserAgentLib::SetSrtpMode(const char* pMode) {
+  const cKytSTR mode(pMode ? pMode : "");
+  if (!mode.CompareNoCaseTo("optional") && !mode.CompareNoCaseTo("mandatory")) return false;
+  m_pKytMainObj->SetSrtpMandatory(mode.CompareNoCaseTo("mandatory"));
+  return true;
+}
+
 bool cKytSIPUserAgentLib::Initialize(bool bBindToListenIP, const char* pListenIP,
                                      int32_t nListenPort, const char* pFromURI,
                                      const char* pOutboundProxy, const char* pProxySIP,

@@ -31,6 +31,9 @@ class cKytSIPUserAgentLib : private cKytNoCopy {
   // and then silence, the speaker is written to pSpeakerWave (empty: silence, nowhere). False
   // once the sound device is open.
   bool UseVirtualSoundDevice(const char* pMicWave, const char* pSpeakerWave);
+  // The page's SRTP setting: "optional" (the default) answers a plain RTP offer over secure
+  // signalling with plain RTP, "mandatory" refuses it (488). False for any other text.
+  bool SetSrtpMode(const char* pMode);
 
   // Session. The use-sound-device argument is ignored: media always uses the sound device.
   bool Initialize(bool bBindToListenIP, const char* pListenIP, int32_t nListenPort,

@@ -5,9 +5,11 @@
 #include <string>
 
 #include "KytRTP/cKytRTP.h"
+#include "KytRTP/cSrtpContext.h"
 #include "call/cCallPool.h"
 #include "call/cCallReceiver.h"
 #include "call/cCodecSIP.h"
+#include "call/cMsgSDP.h"
 #include "call/cSIPCall.h"
 #include "chat/cChatSIP.h"
 #include "platform/cNetInterfaces.h"
@@ -884,6 +886,29 @@ bool cKytSIPUserAgentObject::StartRTP(int32_t nLine, const cKytSTR& remoteIP, in
                                       bool bOutbound, bool bInbound) {
   return m_pKytRTPLib->LineStartRTP(nLine, remoteIP, nRemotePort, nCodec, nPayloadType, bOutbound,
                                     bInbound, nILBCModeMs);
+}
+
+namespace {
+
+int SrtpSuiteOf(int32_t nSuite) {
+  switch (nSuite) {
+    case cMsgSDP::SUITE_AES_CM_128_HMAC_SHA1_80:
+      return cSrtpContext::kSuiteAes128Sha1_80;
+    case cMsgSDP::SUITE_AES_CM_128_HMAC_SHA1_32:
+      return cSrtpContext::kSuiteAes128Sha1_32;
+    default:
+      return cSrtpContext::kSuiteNone;
+  }
+}
+
+}  // namespace
+
+bool cKytSIPUserAgentObject::SetMediaKeys(int32_t nLine, int32_t nSendSuite,
+                                          const uint8_t* pSendKey, int32_t nReceiveSuite,
+                                          const uint8_t* pReceiveKey) {
+  static_assert(cMsgSDP::kKeySaltBytes == cSrtpContext::kKeySaltBytes);
+  return m_pKytRTPLib->LineSetSrtpKeys(nLine, SrtpSuiteOf(nSendSuite), pSendKey,
+                                       SrtpSuiteOf(nReceiveSuite), pReceiveKey);
 }
 
 bool cKytSIPUserAgentObject::StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) {

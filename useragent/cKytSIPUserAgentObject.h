@@ -166,6 +166,11 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
                 int32_t nPayloadType, int32_t nILBCModeMs, bool bOutbound, bool bInbound) override;
   bool StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) override;
   bool GetRTPLineRx(int32_t nLine, cKytSTR& ip, int32_t& nPort) override;
+  bool SetMediaKeys(int32_t nLine, int32_t nSendSuite, const uint8_t* pSendKey,
+                    int32_t nReceiveSuite, const uint8_t* pReceiveKey) override;
+  bool IsSrtpMandatory() const override { return m_bSrtpMandatory; }
+  // The page's SRTP setting: mandatory refuses plain RTP offers over secure signalling.
+  void SetSrtpMandatory(bool bMandatory) { m_bSrtpMandatory = bMandatory; }
   bool ChoosePriorityCodec(const cKytListSTR& remoteCodecNumbers,
                            const cKytListSTR& remotePayloadNumbers, int32_t& nCodec,
                            int32_t& nPayloadType) override;
@@ -258,4 +263,5 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
   // which then stands for it in Via, Contact and session descriptions.
   cKytSTR m_pLocalIP;
   cKytSTR m_pPublicIP;
+  bool m_bSrtpMandatory = false;
 };

@@ -293,6 +293,45 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(one.param.pName);
     });
 
+// Offers whose media we cannot key as asked are refused with 488 before anything rings.
+struct SrtpOfferCase {
+  const char* pName;
+  const char* pProto;
+  const char* pCrypto;
+  eTransportSIP eTransport;  // how we reach our proxy: TLS makes signalling secure
+  bool bMandatory;
+};
+
+void PrintTo(const SrtpOfferCase& c, std::ostream* pOut) { *pOut << c.pName; }
+
+class SippCallSrtpOffer : public SippCall, public ::testing::WithParamInterface<SrtpOfferCase> {};
+
+TEST_P(SippCallSrtpOffer, IsRefusedWith488) {
+  const SrtpOfferCase& c = GetParam();
+  agent.m_bSrtpMandatory = c.bMandatory;
+  StartPeer("uac_offer.xml", true, {{"proto", c.pProto}, {"crypto", c.pCrypto}, {"code", "488"}});
+  agent.m_eTransport = c.eTransport;
+  ExpectPeerDone();
+  EXPECT_FALSE(agent.m_Events.Has("OnIncomingCall")) << agent.m_Events.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Srtp, SippCallSrtpOffer,
+    ::testing::Values(
+        SrtpOfferCase{"UnknownSuite", "RTP/SAVP",
+                      "a=crypto:1 AES_256_CM_HMAC_SHA1_80 "
+                      "inline:WVNfX19zZW1jdGwgKCkgewkyMjA7fQp9CnVubGVzcyBiV2Vuc2UgbWFyZ2luIHZlcg",
+                      eTransportSIP::UDP, false},
+        SrtpOfferCase{"KeyWithMki", "RTP/SAVP",
+                      "a=crypto:1 AES_CM_128_HMAC_SHA1_80 "
+                      "inline:WVNfX19zZW1jdGwgKCkgewkyMjA7fQp9CnVubGVz|2^20|1:4",
+                      eTransportSIP::UDP, false},
+        SrtpOfferCase{"PlainOverTlsWhenMandatory", "RTP/AVP", "a=sendrecv", eTransportSIP::TLS,
+                      true}),
+    [](const ::testing::TestParamInfo<SrtpOfferCase>& one) {
+      return std::string(one.param.pName);
+    });
+
 struct FinalCase {
   const char* pCode;
   const char* pReason;

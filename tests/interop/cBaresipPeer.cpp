@@ -89,6 +89,7 @@ void cBaresipPeer::WriteConfig() const {
   for (const char* pModule : {"g711", "gsm", "aufile", "sndfile"}) {
     config << "module " << pModule << ".so\n";
   }
+  if (!m_sMediaEnc.empty()) config << "module srtp.so\n";
   config << "module_tmp account.so\n"
          << "module_app menu.so\n"
          << "module_app ctrl_tcp.so\n"
@@ -101,7 +102,8 @@ void cBaresipPeer::WriteConfig() const {
   accounts << "<sip:" << m_sUser << "@" << (bRegister ? m_sRegistrar : m_Network.sAddress)
            << (m_sTransport.empty() ? "" : ";transport=" + m_sTransport)
            << ">;regint=" << (bRegister ? 60 : 0) << ";answermode=" << m_sAnswerMode
-           << ";audio_codecs=" << m_sCodecs << "\n";
+           << ";audio_codecs=" << m_sCodecs
+           << (m_sMediaEnc.empty() ? "" : ";mediaenc=" + m_sMediaEnc) << "\n";
 }
 
 bool cBaresipPeer::Start(cAsioMainLoop& loop) {

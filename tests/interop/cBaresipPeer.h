@@ -38,6 +38,8 @@ class cBaresipPeer {
     m_sCaFile = std::move(sCaFile);
     m_sCertificate = std::move(sCertificate);
   }
+  // Before Start: load the srtp module and give the account this mediaenc ("srtp-mand").
+  void SetMediaEncryption(std::string sMediaEnc) { m_sMediaEnc = std::move(sMediaEnc); }
   // Before Start: run it there instead of on 127.0.0.1 here.
   void SetNetwork(cPeerNetwork network) { m_Network = std::move(network); }
 
@@ -85,6 +87,7 @@ class cBaresipPeer {
   std::string m_sTransport;
   std::string m_sCaFile;
   std::string m_sCertificate;
+  std::string m_sMediaEnc;
   cPeerNetwork m_Network;
   uint16_t m_nSipPort = 0;
   uint16_t m_nControlPort = 0;

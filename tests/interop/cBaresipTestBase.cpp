@@ -45,6 +45,7 @@ void cBaresipTestBase::StartBoth(const std::string& sPeerCodecs,
   if (!sRegistrar.empty()) m_pPeer->SetRegistrar(sRegistrar);
   m_pPeer->SetTransport(m_sPeerTransport, m_sPeerCaFile, m_sPeerCertificate);
   m_pPeer->SetNetwork(m_PeerNetwork);
+  m_pPeer->SetMediaEncryption(m_sPeerMediaEnc);
   ASSERT_TRUE(m_pPeer->Start(m_Loop)) << m_pPeer->Failure() << "\n" << m_pPeer->Log();
 
   ASSERT_TRUE(m_Agent.GetKytMainObj()->GetKytRTPLib()->SetAudioBackend(

@@ -77,4 +77,6 @@ class cBaresipTestBase : public ::testing::Test {
   std::string m_sPeerTransport;
   std::string m_sPeerCaFile;
   std::string m_sPeerCertificate;
+  // Before StartBoth: baresip's media encryption (empty: plain RTP).
+  std::string m_sPeerMediaEnc;
 };

@@ -17,6 +17,8 @@ class cFakeCoreSink : public cCallSink {
   cKytSTR m_LoginId;
   cKytSTR m_LoginPwd;
   cKytSTR m_DomainRealm;
+  bool m_bSrtpMandatory = false;
+  eTransportSIP m_eTransport = eTransportSIP::UDP;
 
   const cKytSTR& GetListenIP() const override { return m_ListenIP; }
   int32_t GetListenPort() const override { return m_nListenPort; }
@@ -25,6 +27,7 @@ class cFakeCoreSink : public cCallSink {
   const cKytSTR& GetProxyLoginId() const override { return m_LoginId; }
   const cKytSTR& GetProxyLoginPwd() const override { return m_LoginPwd; }
   const cKytSTR& GetDomainRealm() const override { return m_DomainRealm; }
+  eTransportSIP GetTransport() const override { return m_eTransport; }
 
   void OnSocketRecv(const cKytSTR&) override {}
   bool StartRTP(int32_t, const cKytSTR&, int32_t, int32_t, int32_t, int32_t, bool, bool) override {
@@ -32,6 +35,10 @@ class cFakeCoreSink : public cCallSink {
   }
   bool StopRTP(int32_t, bool, bool) override { return false; }
   bool GetRTPLineRx(int32_t, cKytSTR&, int32_t&) override { return false; }
+  bool SetMediaKeys(int32_t, int32_t, const uint8_t*, int32_t, const uint8_t*) override {
+    return false;
+  }
+  bool IsSrtpMandatory() const override { return m_bSrtpMandatory; }
   bool ChoosePriorityCodec(const cKytListSTR&, const cKytListSTR&, int32_t&, int32_t&) override {
     return false;
   }
