@@ -97,7 +97,7 @@ TEST(RequestHandler, OptionsAnsweredWhenTheViaParses) {
   EXPECT_EQ(HeaderOf(ok, "CSeq"), "1 OPTIONS");
   EXPECT_EQ(agent.m_Pool.GetCallCount(), 0);
   agent.Deliver(Request("OPTIONS", "opt2@peer", "1 OPTIONS", "", "",
-                        "SIP/2.0/TCP 127.0.0.1:5999;branch=z9hG4bKtcp"));
+                        "SIP/2.0/SCTP 127.0.0.1:5999;branch=z9hG4bKsctp"));
   agent.Deliver(Request("OPTIONS", "opt3@peer", "1 OPTIONS", "", "", ""));
   EXPECT_EQ(agent.m_Sent.size(), 1u);
 }
@@ -152,15 +152,15 @@ TEST(RequestHandler, IncomingInviteShowsTheCaller) {
 TEST(RequestHandler, UnusableInvitesLeaveNothingBehind) {
   FakeAgent agent("alice", 5061, 4000);
   agent.Deliver(Request("INVITE", "", "1 INVITE", "", kOffer));
-  agent.Deliver(Request("INVITE", "tcp@peer", "1 INVITE", "", kOffer,
-                        "SIP/2.0/TCP 127.0.0.1:5999;branch=z9hG4bKtcp"));
+  agent.Deliver(Request("INVITE", "sctp@peer", "1 INVITE", "", kOffer,
+                        "SIP/2.0/SCTP 127.0.0.1:5999;branch=z9hG4bKsctp"));
   agent.Deliver(Request("INVITE", "novia@peer", "1 INVITE", "", kOffer, ""));
   agent.Deliver(Request("INVITE", "nocseq@peer", "", "", kOffer));
   agent.Deliver(Request("INVITE", "badcseq@peer", "1INVITE", "", kOffer));
   EXPECT_TRUE(agent.m_Sent.empty());
   EXPECT_TRUE(agent.m_Events.m_Events.empty());
   // Calls made for them are already on their way out.
-  for (const char* pId : {"tcp@peer", "novia@peer", "nocseq@peer", "badcseq@peer"}) {
+  for (const char* pId : {"sctp@peer", "novia@peer", "nocseq@peer", "badcseq@peer"}) {
     EXPECT_TRUE(agent.m_Pool.IsClosing(pId)) << pId;
   }
   for (int i = 0; i < 42; ++i) agent.Tick();

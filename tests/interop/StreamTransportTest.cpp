@@ -1,8 +1,8 @@
 // SIP over TCP and TLS against Kamailio (TCP on its SIP port, TLS on the next one, with a
 // certificate from a CA the test makes) and baresip registered there the same way: calls both
-// ways in which each side hears the other, a long MESSAGE moved from UDP to TCP for its size,
-// and registrations refused, without credentials ever leaving, for a certificate that names
-// another host or comes from a CA nobody trusts.
+// ways in which each side hears the other (over TLS in SRTP, which baresip is told to insist on), a
+// long MESSAGE moved from UDP to TCP for its size, and registrations refused, without credentials
+// ever leaving, for a certificate that names another host or comes from a CA nobody trusts.
 
 #include <gtest/gtest.h>
 
@@ -100,6 +100,8 @@ class StreamTransport : public cBaresipTestBase, public ::testing::WithParamInte
     m_sPeerTransport = c.pPeers;
     m_sPeerCaFile = m_Dir.File("pki/testca.crt");
     m_sPeerCertificate = m_Dir.File("pki/good.pem");
+    // Over TLS our offers carry SRTP keys only: baresip must take them to answer.
+    if (std::string(c.pOurs) == "tls") m_sPeerMediaEnc = "srtp";
     m_sOurProxy = Uri(Registrar(c.pOurs), c.pOurs);
     StartBoth("pcmu", {0}, "auto", Registrar(c.pPeers));
     ASSERT_NE(std::string::npos,
@@ -129,7 +131,11 @@ class StreamTransport : public cBaresipTestBase, public ::testing::WithParamInte
     ASSERT_TRUE(m_pPeer->Command("hangup"));
     ASSERT_TRUE(WaitFor([&] { return m_Agent.Count("OnDisconnectCall 0") >= 1; }));
     EXPECT_EQ(0u, m_Agent.Count("OnFail"));
-    EXPECT_NE(std::string::npos, m_Agent.LastSent("INVITE ").find("SIP/2.0/" + Upper(sTransport)));
+    const std::string sInvite = m_Agent.LastSent("INVITE ");
+    EXPECT_NE(std::string::npos, sInvite.find("SIP/2.0/" + Upper(sTransport)));
+    EXPECT_EQ(sTransport == "tls", sInvite.find(" RTP/SAVP 0 ") != std::string::npos &&
+                                       sInvite.find("\r\na=crypto:") != std::string::npos)
+        << "media is SRTP exactly when signalling is TLS: " << sInvite;
     ASSERT_TRUE(StopPeer());
     ExpectHeardTone(OurSpeaker(), kPeerTone, "our speaker");
     ExpectHeardTone(PeerHeard(), kOurTone, "baresip");

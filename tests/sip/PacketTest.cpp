@@ -492,8 +492,8 @@ TEST_F(PacketTest, ResponsesToTagsContactsAndBodies) {
   // Nowhere to answer to: no Via, or a Via of another transport.
   auto pNoVia = Parse("OPTIONS sip:a@h SIP/2.0\r\nCSeq: 1 OPTIONS\r\n\r\n");
   EXPECT_FALSE(Respond(packet, *pNoVia, 200, "OK").bOk);
-  auto pTcp = Parse("OPTIONS sip:a@h SIP/2.0\r\nVia: SIP/2.0/TCP h;branch=z9hG4bK1\r\n\r\n");
-  EXPECT_FALSE(Respond(packet, *pTcp, 200, "OK").bOk);
+  auto pSctp = Parse("OPTIONS sip:a@h SIP/2.0\r\nVia: SIP/2.0/SCTP h;branch=z9hG4bK1\r\n\r\n");
+  EXPECT_FALSE(Respond(packet, *pSctp, 200, "OK").bOk);
 }
 
 TEST_F(PacketTest, ResponseToRequestText) {
