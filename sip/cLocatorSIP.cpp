@@ -50,7 +50,7 @@ cLocatorSIP::~cLocatorSIP() { m_pLink->pOwner = nullptr; }
 
 std::string cLocatorSIP::Key(const std::string& sHost, uint16_t nPort, bool bPortGiven,
                              eTransportSIP transport) {
-  const std::string sName = bPortGiven ? sHost + ":" + std::to_string(nPort) : sHost;
+  std::string sName = bPortGiven ? sHost + ":" + std::to_string(nPort) : sHost;
   if (transport == eTransportSIP::TCP) return "tcp:" + sName;
   if (transport == eTransportSIP::TLS) return "tls:" + sName;
   return sName;
