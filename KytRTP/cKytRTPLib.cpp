@@ -12,7 +12,8 @@
 #include "platform/cMainLoop.h"
 
 struct cKytRTPLib::sMediaThread {
-  asio::io_context m_Context;
+  // Run by the media thread alone: handlers it posts to itself skip the shared queue's lock.
+  asio::io_context m_Context{1};
   asio::executor_work_guard<asio::io_context::executor_type> m_Work{
       asio::make_work_guard(m_Context)};
   std::unique_ptr<cKytRTPObject> m_pKytRTPObject;

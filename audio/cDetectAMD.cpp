@@ -34,18 +34,17 @@ void cDetectAMD::ClearCollection() {
   m_bDetectStart = false;
   m_nDataSizePCM = 0;
   m_nTickCount = 0;
-  if (m_pQueuePCM) m_pQueuePCM->RemoveAll();
+  // The collection's memory goes back until the next one.
+  std::vector<sBlock>().swap(m_Blocks);
+  std::vector<uint8_t>().swap(m_CollectedPCM);
 }
 
 void cDetectAMD::DetectAMD(bool bEnable, int nAnalysisTime, int nSilenceTimeMs, int nSilenceCount) {
   m_bEnable = bEnable;
   if (bEnable) {
-    m_pQueuePCM = std::make_unique<cJitterQueue>();
     m_nAnalysisTime = nAnalysisTime;
     m_nDetectSilenceTime = nSilenceTimeMs;
     m_nDetectSilenceCount = nSilenceCount;
-  } else {
-    m_pQueuePCM.reset();
   }
   m_bAllowSocket = false;
   ClearCollection();
@@ -61,9 +60,8 @@ void cDetectAMD::StopAMD() {
   ClearCollection();
 }
 
-void cDetectAMD::OnSocketRecv(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp,
-                              const void* pPCM, int nSize) {
-  if (!m_bEnable || !m_bAllowSocket || !m_pQueuePCM || nSize <= 0) return;
+void cDetectAMD::OnSocketRecv(uint32_t, int, uint32_t uTimeStamp, const void* pPCM, int nSize) {
+  if (!m_bEnable || !m_bAllowSocket || nSize <= 0) return;
   if (!m_bDetectStart) {
     cVAD vad;
     vad.IsSilence(static_cast<const int16_t*>(pPCM), nSize / 2);
@@ -71,8 +69,12 @@ void cDetectAMD::OnSocketRecv(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeSt
     m_bDetectStart = true;
   }
   if (m_nDataSizePCM + nSize > kMaxBytesPerTickUnit * std::max(m_nAnalysisTime, 1)) return;
-  m_pQueuePCM->AddObject(
-      std::make_unique<cQueueObject>(nSeqNo, nKytCodecNo, uTimeStamp, pPCM, nSize));
+  auto it = m_Blocks.end();
+  while (it != m_Blocks.begin() && cJitterQueue::IsNewerTimeStamp((it - 1)->uTimeStamp, uTimeStamp))
+    --it;
+  m_Blocks.insert(it, {uTimeStamp, m_CollectedPCM.size(), nSize});
+  const auto* pBytes = static_cast<const uint8_t*>(pPCM);
+  m_CollectedPCM.insert(m_CollectedPCM.end(), pBytes, pBytes + nSize);
   m_nDataSizePCM += nSize;
 }
 
@@ -86,11 +88,15 @@ void cDetectAMD::OnTimerTick(int nElapsed) {
   std::vector<int16_t> buffer(static_cast<size_t>(nBytes / 2), 0);
   auto* pBytes = reinterpret_cast<uint8_t*>(buffer.data());
   int64_t nOffset = 0;
-  while (std::unique_ptr<cQueueObject> pBlock = m_pQueuePCM->RemoveTail()) {
-    const int64_t nCopy = std::min<int64_t>(pBlock->m_nDataSize, nBytes - nOffset);
-    std::memcpy(pBytes + nOffset, pBlock->m_pData.data(), static_cast<size_t>(nCopy));
+  for (const sBlock& block : m_Blocks) {
+    const int64_t nCopy = std::min<int64_t>(block.nSize, nBytes - nOffset);
+    std::memcpy(pBytes + nOffset, m_CollectedPCM.data() + block.nOffset,
+                static_cast<size_t>(nCopy));
     nOffset += nCopy;
   }
+  // The collection's memory goes back until the next one.
+  std::vector<sBlock>().swap(m_Blocks);
+  std::vector<uint8_t>().swap(m_CollectedPCM);
   m_bDetectStart = false;
   const bool bHuman = CountPauses(buffer.data(), static_cast<int>(buffer.size()),
                                   m_nDetectSilenceTime) >= m_nDetectSilenceCount;

@@ -7,8 +7,6 @@
 
 #include "util/cKytNoCopy.h"
 
-class cJitterQueue;
-
 // Answering-machine detection for one line: once the far end starts talking, collects the
 // received audio for the analysis time and counts its pauses; enough long pauses mean a human.
 class cDetectAMD : private cKytNoCopy {
@@ -45,7 +43,15 @@ class cDetectAMD : private cKytNoCopy {
   bool m_bEnable = false;
   bool m_bAllowSocket = false;
   bool m_bDetectStart = false;
-  std::unique_ptr<cJitterQueue> m_pQueuePCM;
+  // The collected audio: blocks in RTP timestamp order (serially; a block with the timestamp of
+  // one held goes after it), their bytes in arrival order in one buffer.
+  struct sBlock {
+    uint32_t uTimeStamp;
+    size_t nOffset;
+    int nSize;
+  };
+  std::vector<sBlock> m_Blocks;
+  std::vector<uint8_t> m_CollectedPCM;
   int64_t m_nDataSizePCM = 0;
   int m_nTickCount = 0;
   int m_nAnalysisTime = kStartAnalysisTime;

@@ -42,17 +42,28 @@ cJitterBuffer::cJitterBuffer()
 
 cJitterBuffer::~cJitterBuffer() = default;
 
+std::unique_ptr<cQueueObject> cJitterBuffer::MakePacket(uint32_t nSeqNo, int nKytCodecNo,
+                                                        uint32_t uTimeStamp, const void* pData,
+                                                        int nSize) {
+  if (!m_pSpare)
+    return std::make_unique<cQueueObject>(nSeqNo, nKytCodecNo, uTimeStamp, pData, nSize);
+  std::unique_ptr<cQueueObject> pObject = std::move(m_pSpare);
+  pObject->Assign(nSeqNo, nKytCodecNo, uTimeStamp, pData, nSize);
+  return pObject;
+}
+
 void cJitterBuffer::InsertPacket(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp,
                                  const void* pPCM, int nSize) {
   if (nSize <= 0 || nSize % 2 != 0) return;
-  Insert(std::make_unique<cQueueObject>(nSeqNo & 0xFFFF, nKytCodecNo, uTimeStamp, pPCM, nSize));
+  std::lock_guard<std::recursive_mutex> lock(m_Lock);
+  Insert(MakePacket(nSeqNo & 0xFFFF, nKytCodecNo, uTimeStamp, pPCM, nSize));
 }
 
 void cJitterBuffer::InsertCoded(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp,
                                 const void* pPayload, int nSize) {
   if (nSize <= 0) return;
-  auto pObject =
-      std::make_unique<cQueueObject>(nSeqNo & 0xFFFF, nKytCodecNo, uTimeStamp, pPayload, nSize);
+  std::lock_guard<std::recursive_mutex> lock(m_Lock);
+  auto pObject = MakePacket(nSeqNo & 0xFFFF, nKytCodecNo, uTimeStamp, pPayload, nSize);
   pObject->m_bCoded = true;
   Insert(std::move(pObject));
 }
@@ -92,12 +103,14 @@ std::unique_ptr<cQueueObject> cJitterBuffer::TakeDecodedPacket() {
     if (pPacket) m_nConcealingCodec = -1;
     return pPacket;
   }
-  std::vector<int16_t> pcm(cFrameDecoder::kMaxSamples);
-  const int nSamples = m_pFrameDecoder ? m_pFrameDecoder->DecodeFrame(*pPacket, pcm.data()) : 0;
+  int16_t pcm[cFrameDecoder::kMaxSamples];
+  const int nSamples = m_pFrameDecoder ? m_pFrameDecoder->DecodeFrame(*pPacket, pcm) : 0;
   if (nSamples <= 0 || nSamples > cFrameDecoder::kMaxSamples) return nullptr;
   m_nConcealingCodec = pPacket->m_nKytCodecNo;
-  return std::make_unique<cQueueObject>(pPacket->m_nSeqNo, pPacket->m_nKytCodecNo,
-                                        pPacket->m_uTimeStamp, pcm.data(), nSamples * 2);
+  // The coded packet's object carries its PCM on.
+  pPacket->Assign(pPacket->m_nSeqNo, pPacket->m_nKytCodecNo, pPacket->m_uTimeStamp, pcm,
+                  nSamples * 2);
+  return pPacket;
 }
 
 void cJitterBuffer::RaiseTarget() {
@@ -201,6 +214,7 @@ bool cJitterBuffer::GetUnitLengthPCM(void* pOut) {
     std::unique_ptr<cQueueObject> pPacket = GetNextPacket();
     if (!pPacket) break;
     m_pCircularBUFF->WriteToBUFF(pPacket->m_pData.data(), pPacket->m_nDataSize);
+    m_pSpare = std::move(pPacket);
   }
   return m_pCircularBUFF->ReadToBUFF(pOut, cAudioUnit::kBytes);
 }

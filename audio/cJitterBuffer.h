@@ -55,6 +55,9 @@ class cJitterBuffer {
   int GetRestartThreshold();
 
  private:
+  // A packet object for these bytes: the spare one when there is one.
+  std::unique_ptr<cQueueObject> MakePacket(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp,
+                                           const void* pData, int nSize);
   void Insert(std::unique_ptr<cQueueObject> pObject);
   std::unique_ptr<cQueueObject> GetNextPacket();
   // The oldest packet as PCM: one kept coded is decoded now, in stream order (null if it fails).
@@ -91,6 +94,9 @@ class cJitterBuffer {
   bool m_bInsertPending = false;
   // A quiet packet to be played once more: the buffer deepens by a frame unheard.
   std::unique_ptr<cQueueObject> m_pInserted;
+  // The last packet played, kept with its storage for the next one to arrive: queuing a packet
+  // then allocates nothing.
+  std::unique_ptr<cQueueObject> m_pSpare;
   int m_nPacketLostCount = 0;
   int m_nPacketLateCount = 0;
   int m_nPacketTotalCount = 0;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <list>
+#include <deque>
 #include <memory>
 #include <mutex>
 
@@ -28,5 +28,7 @@ class cJitterQueue {
 
  private:
   mutable std::recursive_mutex m_Lock;
-  std::list<std::unique_ptr<cQueueObject>> m_pQueueList;
+  // Packets come mostly in order, at the head, and leave at the tail: a deque takes them without
+  // a node allocation per packet.
+  std::deque<std::unique_ptr<cQueueObject>> m_pQueueList;
 };

@@ -11,6 +11,9 @@ class cQueueObject {
                int nDataSize);
 
   std::unique_ptr<cQueueObject> CloneObject() const;
+  // Becomes a new packet (PCM), keeping the storage it has.
+  void Assign(uint32_t nSeqNo, int nKytCodecNo, uint32_t uTimeStamp, const void* pData,
+              int nDataSize);
 
   uint32_t m_nSeqNo;
   int m_nKytCodecNo;

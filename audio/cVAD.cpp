@@ -61,7 +61,6 @@ bool cVAD::vadSubProcess(const int16_t* pSamples, int nCount) {
   vadd.nShortTermEnergy = nEnergy;
 
   const double dLow = LevelDb(nLow);
-  const double dHigh = LevelDb(nHigh);
   m_nVoiceLevel = static_cast<int>(dLow);
 
   if (vadd.fNoiseFloor >= dLow) {
@@ -74,7 +73,10 @@ bool cVAD::vadSubProcess(const int16_t* pSamples, int nCount) {
     vadd.nNoiseTimer = vadd.nNoiseTimer + kNoiseTimerSamples - nCount;
   }
 
-  if (dHigh > vadd.fNoiseFloor + vadd.fMargin) {
+  // The level only grows with the energy: when the block's lowest level already clears the
+  // threshold, its highest does too, and its logarithm is not needed.
+  const double dThreshold = vadd.fNoiseFloor + vadd.fMargin;
+  if (dLow > dThreshold || (nHigh != nLow && LevelDb(nHigh) > dThreshold)) {
     vadd.nHangover = kHangoverSamples;
     if (vadd.nSpeechState == 0) ++vadd.nTransitions;
     vadd.nSpeechState = 1;

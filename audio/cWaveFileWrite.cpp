@@ -1,5 +1,9 @@
 #include "audio/cWaveFileWrite.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 #include "audio/cAudioUnit.h"
@@ -15,6 +19,22 @@ void Le16(uint8_t* p, uint16_t n) {
   p[1] = static_cast<uint8_t>(n >> 8);
 }
 
+// Writes nSize bytes at the file's position (nAt < 0) or at nAt, as far as the system takes them;
+// answers the bytes written.
+uint32_t WriteAll(int nFd, const void* pData, int nSize, off_t nAt = -1) {
+  const auto* p = static_cast<const uint8_t*>(pData);
+  int nDone = 0;
+  while (nDone < nSize) {
+    const auto nLeft = static_cast<size_t>(nSize - nDone);
+    const ssize_t n =
+        nAt < 0 ? ::write(nFd, p + nDone, nLeft) : ::pwrite(nFd, p + nDone, nLeft, nAt + nDone);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    nDone += static_cast<int>(n);
+  }
+  return static_cast<uint32_t>(nDone);
+}
+
 }  // namespace
 
 cWaveFileWrite::cWaveFileWrite() = default;
@@ -23,24 +43,22 @@ cWaveFileWrite::~cWaveFileWrite() { Close(); }
 
 bool cWaveFileWrite::Open(const std::string& sPath, bool bCompressed) {
   Close();
-  m_fp = std::fopen(sPath.c_str(), "wb");
-  if (!m_fp) return false;
+  m_nFd = ::open(sPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (m_nFd < 0) return false;
   m_bCompressed = bCompressed;
   if (bCompressed) m_pG711uCodec = std::make_unique<cG711uCodec>();
   m_nTotalWriteDataSize = 0;
   m_nCacheIndex = 0;
-  WriteHeader();
+  uint8_t h[kHeaderSize];
+  MakeHeader(h);
   // Until the first flush the size fields hold a placeholder.
-  std::fseek(m_fp, 4, SEEK_SET);
-  std::fwrite("size", 1, 4, m_fp);
-  std::fseek(m_fp, 42, SEEK_SET);
-  std::fwrite("size", 1, 4, m_fp);
-  std::fseek(m_fp, 0, SEEK_END);
+  std::memcpy(h + 4, "size", 4);
+  std::memcpy(h + 42, "size", 4);
+  WriteAll(m_nFd, h, kHeaderSize);
   return true;
 }
 
-void cWaveFileWrite::WriteHeader() {
-  uint8_t h[kHeaderSize];
+void cWaveFileWrite::MakeHeader(uint8_t* h) const {
   std::memcpy(h, "RIFF", 4);
   Le32(h + 4, m_nTotalWriteDataSize + 38);
   std::memcpy(h + 8, "WAVE", 4);
@@ -55,13 +73,10 @@ void cWaveFileWrite::WriteHeader() {
   Le16(h + 36, 0);
   std::memcpy(h + 38, "data", 4);
   Le32(h + 42, m_nTotalWriteDataSize);
-  std::fseek(m_fp, 0, SEEK_SET);
-  std::fwrite(h, 1, kHeaderSize, m_fp);
-  std::fseek(m_fp, 0, SEEK_END);
 }
 
 void cWaveFileWrite::WriteUnitPCM(const int16_t* pUnit) {
-  if (!m_fp) return;
+  if (m_nFd < 0) return;
   if (m_nCacheIndex >= kCacheBytes) FlushCache();
   std::memcpy(reinterpret_cast<uint8_t*>(m_sWriteCache) + m_nCacheIndex, pUnit, cAudioUnit::kBytes);
   m_nCacheIndex += cAudioUnit::kBytes;
@@ -71,19 +86,20 @@ void cWaveFileWrite::FlushCache() {
   if (m_bCompressed) {
     uint8_t coded[kCacheBytes / 2];
     const int nCoded = m_pG711uCodec->Encode(m_sWriteCache, m_nCacheIndex, coded);
-    m_nTotalWriteDataSize += static_cast<uint32_t>(std::fwrite(coded, 1, nCoded, m_fp));
+    m_nTotalWriteDataSize += WriteAll(m_nFd, coded, nCoded);
   } else {
-    m_nTotalWriteDataSize +=
-        static_cast<uint32_t>(std::fwrite(m_sWriteCache, 1, m_nCacheIndex, m_fp));
+    m_nTotalWriteDataSize += WriteAll(m_nFd, m_sWriteCache, m_nCacheIndex);
   }
   m_nCacheIndex = 0;
-  WriteHeader();
+  uint8_t h[kHeaderSize];
+  MakeHeader(h);
+  WriteAll(m_nFd, h, kHeaderSize, 0);
 }
 
 void cWaveFileWrite::Close() {
-  if (!m_fp) return;
+  if (m_nFd < 0) return;
   FlushCache();
-  std::fclose(m_fp);
-  m_fp = nullptr;
+  ::close(m_nFd);
+  m_nFd = -1;
   m_pG711uCodec.reset();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -27,9 +26,12 @@ class cWaveFileWrite : private cKytNoCopy {
 
  private:
   void FlushCache();
-  void WriteHeader();
+  // The header for the data written so far.
+  void MakeHeader(uint8_t* pHeader) const;
 
-  FILE* m_fp = nullptr;
+  // Written directly, without a stdio buffer: a flush is one write for the data and one for the
+  // header in place, whatever the file's position.
+  int m_nFd = -1;
   bool m_bCompressed = false;
   std::unique_ptr<cG711uCodec> m_pG711uCodec;
   uint32_t m_nTotalWriteDataSize = 0;
