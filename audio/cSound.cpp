@@ -79,9 +79,9 @@ int cSound::OpenAudioDevice(int nLine) {
   m_pMicVAD->InitOBJ();
   m_pSpkVAD->InitOBJ();
   m_pTimerAlive = std::make_shared<char>(0);
-  const auto now = asio::steady_timer::clock_type::now();
+  const auto now = tTickTimer::clock_type::now();
   for (int n = 0; n < 2; ++n) {
-    m_pObjTimer[n] = std::make_unique<asio::steady_timer>(m_Context);
+    m_pObjTimer[n] = std::make_unique<tTickTimer>(m_Context.get_executor());
     m_NextTick[n] = now + (n + 1) * std::chrono::milliseconds(cAudioUnit::kDurationMs);
     ArmTimer(n);
   }
@@ -97,7 +97,7 @@ void cSound::ArmTimer(int n) {
     if (alive.expired()) return;
     // The next deadline follows from the last one, so the clock does not drift.
     m_NextTick[n] += 2 * std::chrono::milliseconds(cAudioUnit::kDurationMs);
-    const auto now = asio::steady_timer::clock_type::now();
+    const auto now = tTickTimer::clock_type::now();
     if (m_NextTick[n] + kMaxLag < now) {
       // Too far behind: restart the clock, one tick after the other timer's.
       m_NextTick[n] =

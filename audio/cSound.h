@@ -2,6 +2,7 @@
 
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -96,10 +97,15 @@ class cSound : private cKytNoCopy {
   cAutoGainControl mSpkAutoGainControl;
   std::unique_ptr<cPitchShift> mPitchShift;
   int m_nPitchShiftValue = -1;
+  // Bound to the context's own executor type: no type-erased executor on each tick's wait.
+  using tTickTimer = asio::basic_waitable_timer<std::chrono::steady_clock,
+                                                asio::wait_traits<std::chrono::steady_clock>,
+                                                asio::io_context::executor_type>;
   // Two timers take the ticks in turn, each 40 ms apart: the next tick's timer is already armed
-  // when a tick runs, so re-arming never moves the earliest deadline and costs no system call.
-  std::unique_ptr<asio::steady_timer> m_pObjTimer[2];
-  asio::steady_timer::time_point m_NextTick[2];
+  // when a tick runs, so re-arming never moves the earliest deadline and costs no system call of
+  // its own (the context re-arms its timer descriptor once per wake-up either way).
+  std::unique_ptr<tTickTimer> m_pObjTimer[2];
+  tTickTimer::time_point m_NextTick[2];
   // Tick handlers still queued after a close see this expire and touch nothing.
   std::shared_ptr<char> m_pTimerAlive;
   bool m_bDeviceOpened = false;
