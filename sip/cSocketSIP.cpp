@@ -1,5 +1,7 @@
 #include "sip/cSocketSIP.h"
 
+#include <algorithm>
+#include <functional>
 #include <string>
 
 #include "platform/cSysLog.h"
@@ -169,6 +171,12 @@ void cSocketSIP::SendStream(const std::string& text, const std::string& sHost,
     found = m_Streams.emplace(nConn, std::move(stream)).first;
   }
   sStream& stream = found->second;
+  if (!udpOriginal.empty()) {
+    const size_t nHash = std::hash<std::string>{}(text);
+    if (std::find(stream.moved.begin(), stream.moved.end(), nHash) != stream.moved.end()) return;
+    if (stream.moved.size() >= kMaxMovedRemembered) stream.moved.pop_front();
+    stream.moved.push_back(nHash);
+  }
   if (stream.bUp) {
     m_pStreams->Send(found->first, text);
     return;

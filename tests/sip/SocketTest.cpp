@@ -1,9 +1,13 @@
 // The SIP socket over loopback, its system-log lines and outgoing diagnostics, the listen-port
 // search and the choice of the local address.
 
+#include <arpa/inet.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <syslog.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdarg>
@@ -140,6 +144,44 @@ TEST_F(SocketTest, SendsToAddressesAndNamesAndLogsNothingWithoutDiagnostics) {
   EXPECT_EQ(peer.m_Received, (std::vector<std::string>{"by address", "by name"}));
   EXPECT_TRUE(m_Events.m_Outgoing.empty());
   EXPECT_TRUE(log.Lines().empty());
+}
+
+// A request too long for UDP goes over TCP with its Via changed, once however often its
+// transaction resends it; a peer that takes no TCP gets every send over UDP, unchanged.
+TEST_F(SocketTest, LongRequestsGoOverTcpOnceOrOverUdpWhenThereIsNoTcp) {
+  const std::string sRequest =
+      "MESSAGE sip:b@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1;branch=z9hG4bK7\r\nX-Pad: " +
+      std::string(1400, 'p') + "\r\nContent-Length: 0\r\n\r\n";
+  for (bool bTcp : {true, false}) {
+    cPeer peer(&m_Loop);
+    const int nListen = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(peer.Port());
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(0, bind(nListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
+    if (bTcp) {
+      ASSERT_EQ(0, listen(nListen, 4));
+    }
+    for (int i = 0; i < 3; ++i) {
+      m_Socket.SendData(sRequest.c_str(), "127.0.0.1", peer.Port());
+      m_Loop.RunFor(std::chrono::milliseconds(300));
+    }
+    std::string sStream;
+    if (bTcp) {
+      const int nConn = accept(nListen, nullptr, nullptr);
+      char buffer[4096];
+      for (ssize_t n; (n = recv(nConn, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+        sStream.append(buffer, static_cast<size_t>(n));
+      close(nConn);
+    }
+    close(nListen);
+    std::string sMoved = sRequest;
+    sMoved.replace(sMoved.find("UDP"), 3, "TCP");
+    EXPECT_TRUE(sStream == (bTcp ? sMoved : "")) << sStream.size() << " bytes came over TCP";
+    EXPECT_EQ(bTcp ? 0u : 3u, peer.m_Received.size());
+    for (const std::string& sDatagram : peer.m_Received) EXPECT_EQ(sRequest, sDatagram);
+  }
 }
 
 // The main loop is busy while a peer floods us: what is beyond the queue's bound is dropped by
