@@ -2,7 +2,8 @@
 // certificate from a CA the test makes) and baresip registered there the same way: calls both
 // ways in which each side hears the other (over TLS in SRTP, which baresip is told to insist on,
 // and tcpdump sees no plain voice on the wire), a long MESSAGE moved from UDP to TCP for its
-// size, and registrations refused, without credentials ever leaving, for a certificate that names
+// size, a registration renewed at once over a new connection when the server restarts, and
+// registrations refused, without credentials ever leaving, for a certificate that names
 // another host or comes from a CA nobody trusts.
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@
 
 namespace {
 
-enum class eScenario { CALLS, LONG_MESSAGE, REFUSED };
+enum class eScenario { CALLS, LONG_MESSAGE, RESTART, REFUSED };
 
 struct sStreamCase {
   const char* pName;
@@ -181,6 +182,15 @@ TEST_P(StreamTransport, Works) {
     EXPECT_NE(std::string::npos, sLine.find("from 127.0.0.1:" + std::to_string(m_nOurPort)))
         << "it comes from our SIP port: " << sLine;
     EXPECT_NE(std::string::npos, sLine.find("over tcp")) << "it comes over TCP: " << sLine;
+  } else if (c.scenario == eScenario::RESTART) {
+    ASSERT_NO_FATAL_FAILURE(StartRegistered());
+    ASSERT_TRUE(m_Proxy.Restart()) << m_Proxy.Failure();
+    // Our connection went with the old server: we register again over a new one at once, not
+    // at the refresh a minute later.
+    EXPECT_TRUE(WaitFor([&] {
+      return m_Proxy.Log().find(std::string("REGISTER of alice accepted over ") + c.pOurs) !=
+             std::string::npos;
+    })) << "no registration over a new connection";
   } else {
     m_sOurProxy = Uri(Registrar(c.pOurs), c.pOurs);
     m_nOurPort = kyttest::cLoopbackPort::FreeUdp();
@@ -200,6 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         sStreamCase{"TlsCallsBothWays", "tls", "tls", "good", eScenario::CALLS},
         sStreamCase{"TcpCallsBothWays", "tcp", "tcp", "good", eScenario::CALLS},
+        sStreamCase{"TlsRegistersAgainWhenTheServerRestarts", "tls", "tls", "good",
+                    eScenario::RESTART},
         sStreamCase{"LongUdpMessageGoesOverTcp", "udp", "tcp", "good", eScenario::LONG_MESSAGE},
         sStreamCase{"CertificateOfAnotherHost", "tls", "", "wronghost", eScenario::REFUSED},
         sStreamCase{"CertificateOfUnknownCa", "tls", "", "stranger", eScenario::REFUSED}),
