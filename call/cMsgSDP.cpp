@@ -1,12 +1,12 @@
 #include "call/cMsgSDP.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/cRandom.h"
+#include "util/cBase64.h"
 
 std::atomic<uint32_t> cMsgSDP::m_nUniqueIdCountSDP{0};
 
@@ -131,17 +131,10 @@ bool IsLifetimeWeHonour(std::string_view text) {
 }
 
 bool DecodeKey(std::string_view text, std::array<uint8_t, cMsgSDP::kKeySaltBytes>& key) {
-  if (text.size() != kKeyBase64) return false;
-  for (char c : text) {
-    const bool bAlphabet = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '+' || c == '/';
-    if (!bAlphabet) return false;
-  }
-  uint8_t decoded[kKeyBase64];
-  const int nBytes = EVP_DecodeBlock(decoded, reinterpret_cast<const unsigned char*>(text.data()),
-                                     static_cast<int>(text.size()));
-  if (nBytes != static_cast<int>(key.size())) return false;
-  std::copy(decoded, decoded + key.size(), key.begin());
+  std::vector<uint8_t> decoded;
+  if (text.size() != kKeyBase64 || !cBase64::Decode(text, decoded) || decoded.size() != key.size())
+    return false;
+  std::copy(decoded.begin(), decoded.end(), key.begin());
   return true;
 }
 
@@ -212,10 +205,8 @@ bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttri
   m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
   for (const sCrypto& crypto : m_Crypto) {
     if (crypto.nSuite <= SUITE_NONE || crypto.nSuite > SUITE_AES_CM_128_HMAC_SHA1_32) continue;
-    char keyText[kKeyBase64 + 1];
-    EVP_EncodeBlock(reinterpret_cast<unsigned char*>(keyText), crypto.key.data(),
-                    static_cast<int>(crypto.key.size()));
-    value.Format("crypto:%d %s inline:%s", crypto.nTag, kSuiteNames[crypto.nSuite], keyText);
+    value.Format("crypto:%d %s inline:%s", crypto.nTag, kSuiteNames[crypto.nSuite],
+                 cBase64::Encode(crypto.key).c_str());
     m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
   }
   m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(directionAttribute);

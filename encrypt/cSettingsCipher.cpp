@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "encrypt/cBase64.h"
+#include "util/cBase64.h"
 #include "encrypt/cBlowfish.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "encrypt/cBase64.h"
+#include "util/cBase64.h"
 #include "encrypt/cBlowfish.h"
 #include "encrypt/cSettingsCipher.h"
 
