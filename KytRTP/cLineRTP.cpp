@@ -289,8 +289,12 @@ void cLineRTP::TrackSource(uint32_t uSsrc, uint16_t nSeqNo) {
     if (nJump > 0) m_nRxSeqNo = nSeqNo;
     return;
   }
-  // A new source, or one that restarted: what is queued from before would play stale.
-  if (m_bRxStream) m_pJitterBuffer->ResetBuffer();
+  // A new source, or one that restarted: what is queued from before would play stale, and the
+  // iLBC decoder's history is the old source's.
+  if (m_bRxStream) {
+    m_pJitterBuffer->ResetBuffer();
+    m_piLBCCodec->ResetDecoder();
+  }
   m_bRxStream = true;
   m_uRxSsrc = uSsrc;
   m_nRxSeqNo = nSeqNo;
