@@ -334,6 +334,17 @@ void cStreamTransport::Close(uint32_t nConn) {
   });
 }
 
+void cStreamTransport::Fail(uint32_t nConn, const std::string& reason) {
+  if (!m_pImpl) return;
+  asio::post(m_pImpl->context, [this, nConn, reason] {
+    auto found = m_pImpl->conns.find(nConn);
+    if (found == m_pImpl->conns.end()) return;
+    // A copy: Drop takes it out of the map.
+    const std::shared_ptr<sConn> pConn = found->second;
+    Drop(pConn, reason);
+  });
+}
+
 void cStreamTransport::Drop(const std::shared_ptr<sConn>& pConn, const std::string& reason) {
   if (pConn->bGone) return;
   pConn->bGone = true;

@@ -61,6 +61,8 @@ class cStreamTransport : private cKytNoCopy {
   void Send(uint32_t nConn, std::string data);
   // Closes the connection without a StateFn call.
   void Close(uint32_t nConn);
+  // Closes the connection as if it had broken: StateFn hears that it is gone, and why.
+  void Fail(uint32_t nConn, const std::string& reason);
   // Closes everything and ends the thread.
   void Stop();
 

@@ -107,6 +107,11 @@ class cSocketSIP : private cKytNoCopy {
     // Hashes of the last requests moved here for their size: their transactions resend them as
     // over UDP, and a stream must not carry a request twice (RFC 3261 section 17.1.1.2).
     std::deque<size_t> moved;
+    // Keep-alive (RFC 5626 section 4.4.1): once the peer has answered a ping, a ping with
+    // nothing at all received since, when the next one is due, means the connection is dead
+    // however open it looks (a NAT that forgot it, an address that changed).
+    bool bPongs = false;
+    bool bPingUnanswered = false;
     cStreamFramerSIP framer;
   };
 

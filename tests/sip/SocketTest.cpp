@@ -184,6 +184,47 @@ TEST_F(SocketTest, LongRequestsGoOverTcpOnceOrOverUdpWhenThereIsNoTcp) {
   }
 }
 
+// Keep-alive over TCP: a server that never answers pings keeps its connection; one that has
+// answered, then stays silent through the next ping, has its connection given up as lost.
+TEST_F(SocketTest, SilenceAfterPongsLosesTheConnection) {
+  struct cLostCore : cTestCore {
+    std::string sLost;
+    void OnTransportLost(const cKytSTR& host) override { sLost = host.GetDATA(); }
+  } core;
+  cSocketSIP socket(&m_Loop);
+  ASSERT_TRUE(socket.OpenSocket("127.0.0.1", 0, &core, &m_Events));
+  const int nListen = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t nLength = sizeof addr;
+  ASSERT_EQ(0, bind(nListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
+  ASSERT_EQ(0, listen(nListen, 4));
+  ASSERT_EQ(0, getsockname(nListen, reinterpret_cast<sockaddr*>(&addr), &nLength));
+  int nConn = -1;
+  const auto Ping = [&] {
+    socket.SendData("\r\n\r\n", "127.0.0.1", ntohs(addr.sin_port), true, eTransportSIP::TCP);
+    m_Loop.RunFor(std::chrono::milliseconds(200));
+    if (nConn < 0) nConn = accept(nListen, nullptr, nullptr);
+  };
+  for (int i = 0; i < 3; ++i) Ping();
+  EXPECT_EQ("", core.sLost) << "a server that never answers pings is not judged by them";
+  ASSERT_EQ(2, write(nConn, "\r\n", 2));
+  m_Loop.RunFor(std::chrono::milliseconds(200));
+  Ping();
+  EXPECT_EQ("", core.sLost);
+  Ping();
+  EXPECT_EQ("127.0.0.1", core.sLost);
+  char buffer[64];
+  ssize_t nRead = 0;
+  while ((nRead = recv(nConn, buffer, sizeof buffer, 0)) > 0) {
+  }
+  EXPECT_EQ(0, nRead) << "the connection was closed";
+  close(nConn);
+  close(nListen);
+  socket.CloseSocket();
+}
+
 // The main loop is busy while a peer floods us: what is beyond the queue's bound is dropped by
 // the reader and counted, the rest arrives.
 TEST_F(SocketTest, AFloodBeyondTheQueueIsDroppedAndCounted) {
