@@ -155,9 +155,9 @@ void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
 }
 
 bool cLineRTP::SetSrtpKeys(int nSendSuite, const uint8_t* pSendKey, int nReceiveSuite,
-                           const uint8_t* pReceiveKey) {
+                           const uint8_t* pReceiveKey, const std::vector<uint8_t>& receiveMki) {
   const bool bSend = m_pSrtp->SetSendKey(nSendSuite, pSendKey);
-  return m_pSrtp->SetReceiveKey(nReceiveSuite, pReceiveKey) && bSend;
+  return m_pSrtp->SetReceiveKey(nReceiveSuite, pReceiveKey, receiveMki) && bSend;
 }
 
 void cLineRTP::Hold() {
