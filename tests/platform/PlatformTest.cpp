@@ -1,8 +1,4 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <set>
@@ -15,6 +11,7 @@
 #include "platform/cRandom.h"
 #include "platform/cStreamTransport.h"
 #include "platform/cUdpSocket.h"
+#include "tests/support/cTcpListener.h"
 
 using namespace std::chrono_literals;
 
@@ -103,14 +100,7 @@ TEST(UdpSocket, PortInUseIsRefused) {
 // A server that takes the TCP connection and never answers the TLS handshake: the connection is
 // given up after kConnectTimeout with a reason, not left waiting for ever.
 TEST(StreamTransport, StalledHandshakeIsGivenUp) {
-  const int nListen = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t nLength = sizeof addr;
-  ASSERT_EQ(0, bind(nListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
-  ASSERT_EQ(0, listen(nListen, 4));
-  ASSERT_EQ(0, getsockname(nListen, reinterpret_cast<sockaddr*>(&addr), &nLength));
+  const kyttest::cTcpListener server;
   cAsioMainLoop loop;
   std::string sReason = "still waiting";
   cStreamTransport streams(
@@ -118,12 +108,11 @@ TEST(StreamTransport, StalledHandshakeIsGivenUp) {
       [&](uint32_t, bool bUp, const std::string& reason) { sReason = bUp ? "up" : reason; },
       [](uint32_t, const std::string&, uint16_t) {});
   const cStreamTransport::sTls tls{"127.0.0.1", ""};
-  ASSERT_NE(0u, streams.Connect("127.0.0.1", ntohs(addr.sin_port), &tls));
+  ASSERT_NE(0u, streams.Connect("127.0.0.1", server.Port(), &tls));
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(loop.RunUntil([&] { return sReason != "still waiting"; },
                             cStreamTransport::kConnectTimeout + 5s));
   EXPECT_EQ("timed out", sReason);
   EXPECT_GE(std::chrono::steady_clock::now() - start, cStreamTransport::kConnectTimeout - 1s);
   streams.Stop();
-  close(nListen);
 }

@@ -1,13 +1,9 @@
 // The SIP socket over loopback, its system-log lines and outgoing diagnostics, the listen-port
 // search and the choice of the local address.
 
-#include <arpa/inet.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <syslog.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdarg>
@@ -24,6 +20,7 @@
 #include "sip/cMyIP.h"
 #include "sip/cSocketSIP.h"
 #include "tests/support/Wait.h"
+#include "tests/support/cTcpListener.h"
 
 using sipmsgtest::cTestCore;
 using sipmsgtest::cTestEvents;
@@ -86,8 +83,8 @@ const std::string kUnknownName = std::string(70, 'x') + ".invalid";
 // A loopback UDP peer whose datagrams are kept in arrival order.
 class cPeer {
  public:
-  explicit cPeer(cAsioMainLoop* pLoop) {
-    EXPECT_TRUE(m_Socket.Bind("127.0.0.1", 0));
+  explicit cPeer(cAsioMainLoop* pLoop, uint16_t nPort = 0) {
+    EXPECT_TRUE(m_Socket.Bind("127.0.0.1", nPort));
     EXPECT_TRUE(m_Socket.StartReader(pLoop, [this](const std::string& data, const std::string&,
                                                    uint16_t) { m_Received.push_back(data); }));
   }
@@ -152,32 +149,16 @@ TEST_F(SocketTest, LongRequestsGoOverTcpOnceOrOverUdpWhenThereIsNoTcp) {
   const std::string sRequest =
       "MESSAGE sip:b@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1;branch=z9hG4bK7\r\nX-Pad: " +
       std::string(1400, 'p') + "\r\nContent-Length: 0\r\n\r\n";
+  std::string sMoved = sRequest;
+  sMoved.replace(sMoved.find("UDP"), 3, "TCP");
   for (bool bTcp : {true, false}) {
-    cPeer peer(&m_Loop);
-    const int nListen = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(peer.Port());
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(0, bind(nListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
-    if (bTcp) {
-      ASSERT_EQ(0, listen(nListen, 4));
-    }
+    kyttest::cTcpListener server(bTcp);
+    cPeer peer(&m_Loop, server.Port());
     for (int i = 0; i < 3; ++i) {
-      m_Socket.SendData(sRequest.c_str(), "127.0.0.1", peer.Port());
+      m_Socket.SendData(sRequest.c_str(), "127.0.0.1", server.Port());
       m_Loop.RunFor(std::chrono::milliseconds(300));
     }
-    std::string sStream;
-    if (bTcp) {
-      const int nConn = accept(nListen, nullptr, nullptr);
-      char buffer[4096];
-      for (ssize_t n; (n = recv(nConn, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
-        sStream.append(buffer, static_cast<size_t>(n));
-      close(nConn);
-    }
-    close(nListen);
-    std::string sMoved = sRequest;
-    sMoved.replace(sMoved.find("UDP"), 3, "TCP");
+    const std::string sStream = bTcp && server.Accept() ? server.ReadWaiting() : "";
     EXPECT_TRUE(sStream == (bTcp ? sMoved : "")) << sStream.size() << " bytes came over TCP";
     EXPECT_EQ(bTcp ? 0u : 3u, peer.m_Received.size());
     for (const std::string& sDatagram : peer.m_Received) EXPECT_EQ(sRequest, sDatagram);
@@ -193,35 +174,23 @@ TEST_F(SocketTest, SilenceAfterPongsLosesTheConnection) {
   } core;
   cSocketSIP socket(&m_Loop);
   ASSERT_TRUE(socket.OpenSocket("127.0.0.1", 0, &core, &m_Events));
-  const int nListen = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t nLength = sizeof addr;
-  ASSERT_EQ(0, bind(nListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
-  ASSERT_EQ(0, listen(nListen, 4));
-  ASSERT_EQ(0, getsockname(nListen, reinterpret_cast<sockaddr*>(&addr), &nLength));
-  int nConn = -1;
+  kyttest::cTcpListener server;
   const auto Ping = [&] {
-    socket.SendData("\r\n\r\n", "127.0.0.1", ntohs(addr.sin_port), true, eTransportSIP::TCP);
+    socket.SendData("\r\n\r\n", "127.0.0.1", server.Port(), true, eTransportSIP::TCP);
     m_Loop.RunFor(std::chrono::milliseconds(200));
-    if (nConn < 0) nConn = accept(nListen, nullptr, nullptr);
   };
-  for (int i = 0; i < 3; ++i) Ping();
+  Ping();
+  ASSERT_TRUE(server.Accept());
+  Ping();
+  Ping();
   EXPECT_EQ("", core.sLost) << "a server that never answers pings is not judged by them";
-  ASSERT_EQ(2, write(nConn, "\r\n", 2));
+  ASSERT_TRUE(server.Write("\r\n"));
   m_Loop.RunFor(std::chrono::milliseconds(200));
   Ping();
   EXPECT_EQ("", core.sLost);
   Ping();
   EXPECT_EQ("127.0.0.1", core.sLost);
-  char buffer[64];
-  ssize_t nRead = 0;
-  while ((nRead = recv(nConn, buffer, sizeof buffer, 0)) > 0) {
-  }
-  EXPECT_EQ(0, nRead) << "the connection was closed";
-  close(nConn);
-  close(nListen);
+  EXPECT_TRUE(server.PeerClosed());
   socket.CloseSocket();
 }
 
