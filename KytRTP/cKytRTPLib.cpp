@@ -164,9 +164,10 @@ bool cKytRTPLib::LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound) {
 }
 
 bool cKytRTPLib::LineSetSrtpKeys(int nLine, int nSendSuite, const uint8_t* pSendKey,
-                                 int nReceiveSuite, const uint8_t* pReceiveKey) {
+                                 int nReceiveSuite, const uint8_t* pReceiveKey,
+                                 const std::vector<uint8_t>& receiveMki) {
   return Run([&](cKytRTPObject& o) {
-    return o.LineSetSrtpKeys(nLine, nSendSuite, pSendKey, nReceiveSuite, pReceiveKey);
+    return o.LineSetSrtpKeys(nLine, nSendSuite, pSendKey, nReceiveSuite, pReceiveKey, receiveMki);
   });
 }
 

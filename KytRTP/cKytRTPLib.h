@@ -45,7 +45,7 @@ class cKytRTPLib : private cKytNoCopy {
   // The line's SRTP keys from now on (suites of cSrtpContext, kSuiteNone: that direction plain;
   // keys of cSrtpContext::kKeySaltBytes bytes).
   bool LineSetSrtpKeys(int nLine, int nSendSuite, const uint8_t* pSendKey, int nReceiveSuite,
-                       const uint8_t* pReceiveKey);
+                       const uint8_t* pReceiveKey, const std::vector<uint8_t>& receiveMki);
   int GetObjectError();
   bool GenRTPBasedDTMF(int nLine, int nPayloadType, int nEvent);
   bool MuteInboundVoiceStream(int nLine, bool bMute);

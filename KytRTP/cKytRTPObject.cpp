@@ -186,9 +186,10 @@ bool cKytRTPObject::LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound
 }
 
 bool cKytRTPObject::LineSetSrtpKeys(int nLine, int nSendSuite, const uint8_t* pSendKey,
-                                    int nReceiveSuite, const uint8_t* pReceiveKey) {
-  return CheckLine(nLine) &&
-         m_pLineRTP[nLine]->SetSrtpKeys(nSendSuite, pSendKey, nReceiveSuite, pReceiveKey);
+                                    int nReceiveSuite, const uint8_t* pReceiveKey,
+                                    const std::vector<uint8_t>& receiveMki) {
+  return CheckLine(nLine) && m_pLineRTP[nLine]->SetSrtpKeys(nSendSuite, pSendKey, nReceiveSuite,
+                                                            pReceiveKey, receiveMki);
 }
 
 bool cKytRTPObject::GenRTPBasedDTMF(int nLine, int nPayloadType, int nEvent) {

@@ -44,7 +44,7 @@ class cKytRTPObject : public cSoundSink, private cKytNoCopy {
                     int nTxPayload, bool bOutbound, bool bInbound, int nTxILBCModeMs = 30);
   bool LineStopRTP(int nLine, bool bStopOutbound, bool bStopInbound);
   bool LineSetSrtpKeys(int nLine, int nSendSuite, const uint8_t* pSendKey, int nReceiveSuite,
-                       const uint8_t* pReceiveKey);
+                       const uint8_t* pReceiveKey, const std::vector<uint8_t>& receiveMki);
   bool GenRTPBasedDTMF(int nLine, int nPayloadType, int nEvent);
   bool MuteInboundVoiceStream(int nLine, bool bMute);
   bool MuteOutboundVoiceStream(int nLine, bool bMute);

@@ -155,9 +155,9 @@ void cLineRTP::StopRTP(bool bStopOutbound, bool bStopInbound) {
 }
 
 bool cLineRTP::SetSrtpKeys(int nSendSuite, const uint8_t* pSendKey, int nReceiveSuite,
-                           const uint8_t* pReceiveKey) {
+                           const uint8_t* pReceiveKey, const std::vector<uint8_t>& receiveMki) {
   const bool bSend = m_pSrtp->SetSendKey(nSendSuite, pSendKey);
-  return m_pSrtp->SetReceiveKey(nReceiveSuite, pReceiveKey) && bSend;
+  return m_pSrtp->SetReceiveKey(nReceiveSuite, pReceiveKey, receiveMki) && bSend;
 }
 
 void cLineRTP::Hold() {
@@ -289,8 +289,12 @@ void cLineRTP::TrackSource(uint32_t uSsrc, uint16_t nSeqNo) {
     if (nJump > 0) m_nRxSeqNo = nSeqNo;
     return;
   }
-  // A new source, or one that restarted: what is queued from before would play stale.
-  if (m_bRxStream) m_pJitterBuffer->ResetBuffer();
+  // A new source, or one that restarted: what is queued from before would play stale, and the
+  // iLBC decoder's history is the old source's.
+  if (m_bRxStream) {
+    m_pJitterBuffer->ResetBuffer();
+    m_piLBCCodec->ResetDecoder();
+  }
   m_bRxStream = true;
   m_uRxSsrc = uSsrc;
   m_nRxSeqNo = nSeqNo;

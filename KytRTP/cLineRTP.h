@@ -52,10 +52,11 @@ class cLineRTP : private cKytNoCopy, private cFrameDecoder {
   void StartRTP(const char* pRemoteIP, int nRemotePort, int nTxCodecNo, int nTxPayload,
                 bool bOutbound, bool bInbound, int nTxILBCModeMs = 30);
   void StopRTP(bool bStopOutbound, bool bStopInbound);
-  // The SRTP keys of each direction (cSrtpContext's suites; kSuiteNone: plain), kept until the
-  // next call of this or Close. False when a key was refused; that direction is silent then.
+  // The SRTP keys of each direction (cSrtpContext's suites; kSuiteNone: plain), and the master
+  // key identifier the peer's packets carry (empty: none), kept until the next call of this or
+  // Close. False when a key was refused; that direction is silent then.
   bool SetSrtpKeys(int nSendSuite, const uint8_t* pSendKey, int nReceiveSuite,
-                   const uint8_t* pReceiveKey);
+                   const uint8_t* pReceiveKey, const std::vector<uint8_t>& receiveMki);
   void Hold();
   void UnHold() { m_bHold = false; }
 

@@ -23,8 +23,9 @@ cSrtpContext::cSrtpContext() = default;
 
 cSrtpContext::~cSrtpContext() { Clear(); }
 
-srtp_ctx_t_* cSrtpContext::Create(int nSuite, const uint8_t* pKeySalt, bool bOutbound) {
-  if (!pKeySalt || !LibraryReady()) return nullptr;
+srtp_ctx_t_* cSrtpContext::Create(int nSuite, const uint8_t* pKeySalt, std::vector<uint8_t>& mki,
+                                  bool bOutbound) {
+  if (!pKeySalt || mki.size() > kMaxMki || !LibraryReady()) return nullptr;
   srtp_policy_t policy;
   std::memset(&policy, 0, sizeof(policy));
   if (nSuite == kSuiteAes128Sha1_80) {
@@ -38,7 +39,14 @@ srtp_ctx_t_* cSrtpContext::Create(int nSuite, const uint8_t* pKeySalt, bool bOut
   srtp_crypto_policy_set_aes_cm_128_hmac_sha1_80(&policy.rtcp);
   uint8_t key[kKeySaltBytes];
   std::memcpy(key, pKeySalt, sizeof(key));
-  policy.key = key;
+  srtp_master_key_t master{key, mki.data(), static_cast<unsigned>(mki.size())};
+  srtp_master_key_t* masters[] = {&master};
+  if (mki.empty()) {
+    policy.key = key;
+  } else {
+    policy.keys = masters;
+    policy.num_master_keys = 1;
+  }
   policy.ssrc.type = bOutbound ? ssrc_any_outbound : ssrc_any_inbound;
   policy.window_size = 128;
   srtp_t pSession = nullptr;
@@ -49,13 +57,14 @@ srtp_ctx_t_* cSrtpContext::Create(int nSuite, const uint8_t* pKeySalt, bool bOut
 }
 
 bool cSrtpContext::SetKey(sDirection& direction, int nSuite, const uint8_t* pKeySalt,
-                          bool bOutbound) {
+                          std::vector<uint8_t> mki, bool bOutbound) {
   if (nSuite != kSuiteNone && pKeySalt && direction.pSession && nSuite == direction.nSuite &&
-      std::memcmp(direction.key.data(), pKeySalt, kKeySaltBytes) == 0) {
+      std::memcmp(direction.key.data(), pKeySalt, kKeySaltBytes) == 0 && mki == direction.mki) {
     return true;
   }
   if (direction.pSession) srtp_dealloc(direction.pSession);
-  direction.pSession = nSuite == kSuiteNone ? nullptr : Create(nSuite, pKeySalt, bOutbound);
+  direction.pSession = nSuite == kSuiteNone ? nullptr : Create(nSuite, pKeySalt, mki, bOutbound);
+  direction.mki = direction.pSession ? std::move(mki) : std::vector<uint8_t>();
   direction.bRefused = nSuite != kSuiteNone && !direction.pSession;
   direction.nSuite = direction.pSession ? nSuite : kSuiteNone;
   direction.key.fill(0);
@@ -64,11 +73,12 @@ bool cSrtpContext::SetKey(sDirection& direction, int nSuite, const uint8_t* pKey
 }
 
 bool cSrtpContext::SetSendKey(int nSuite, const uint8_t* pKeySalt) {
-  return SetKey(m_Send, nSuite, pKeySalt, true);
+  return SetKey(m_Send, nSuite, pKeySalt, {}, true);
 }
 
-bool cSrtpContext::SetReceiveKey(int nSuite, const uint8_t* pKeySalt) {
-  return SetKey(m_Receive, nSuite, pKeySalt, false);
+bool cSrtpContext::SetReceiveKey(int nSuite, const uint8_t* pKeySalt,
+                                 const std::vector<uint8_t>& mki) {
+  return SetKey(m_Receive, nSuite, pKeySalt, mki, false);
 }
 
 void cSrtpContext::Clear() {
@@ -97,14 +107,18 @@ bool cSrtpContext::ProtectRTCP(std::vector<uint8_t>& packet) {
 
 bool cSrtpContext::UnprotectRTP(uint8_t* pData, int& nLength) {
   if (!m_Receive.pSession) return !m_Receive.bRefused;
-  if (srtp_unprotect(m_Receive.pSession, pData, &nLength) == srtp_err_status_ok) return true;
+  const unsigned bMki = m_Receive.mki.empty() ? 0 : 1;
+  if (srtp_unprotect_mki(m_Receive.pSession, pData, &nLength, bMki) == srtp_err_status_ok)
+    return true;
   ++m_nDropped;
   return false;
 }
 
 bool cSrtpContext::UnprotectRTCP(uint8_t* pData, int& nLength) {
   if (!m_Receive.pSession) return !m_Receive.bRefused;
-  if (srtp_unprotect_rtcp(m_Receive.pSession, pData, &nLength) == srtp_err_status_ok) return true;
+  const unsigned bMki = m_Receive.mki.empty() ? 0 : 1;
+  if (srtp_unprotect_rtcp_mki(m_Receive.pSession, pData, &nLength, bMki) == srtp_err_status_ok)
+    return true;
   ++m_nDropped;
   return false;
 }

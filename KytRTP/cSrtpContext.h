@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -21,6 +22,7 @@ class cSrtpContext : private cKytNoCopy {
   static constexpr int kKeySaltBytes = 30;
   // Room a protected packet needs beyond its plain length (authentication tag, SRTCP index).
   static constexpr int kMaxTrailer = 148;
+  static constexpr size_t kMaxMki = 128;
 
   cSrtpContext();
   ~cSrtpContext();
@@ -29,7 +31,9 @@ class cSrtpContext : private cKytNoCopy {
   // suite and key again keep the running session (its rollover counter and replay list).
   // False for an unknown suite or a key libsrtp refuses; that direction then carries nothing.
   bool SetSendKey(int nSuite, const uint8_t* pKeySalt);
-  bool SetReceiveKey(int nSuite, const uint8_t* pKeySalt);
+  // mki: the master key identifier every received packet carries after its payload (RFC 3711
+  // section 3.1), at most kMaxMki bytes; empty when the sender uses none.
+  bool SetReceiveKey(int nSuite, const uint8_t* pKeySalt, const std::vector<uint8_t>& mki = {});
   // Both directions plain again.
   void Clear();
 
@@ -55,9 +59,12 @@ class cSrtpContext : private cKytNoCopy {
     bool bRefused = false;
     int nSuite = kSuiteNone;
     std::array<uint8_t, kKeySaltBytes> key{};
+    std::vector<uint8_t> mki;
   };
-  static bool SetKey(sDirection& direction, int nSuite, const uint8_t* pKeySalt, bool bOutbound);
-  static srtp_ctx_t_* Create(int nSuite, const uint8_t* pKeySalt, bool bOutbound);
+  static bool SetKey(sDirection& direction, int nSuite, const uint8_t* pKeySalt,
+                     std::vector<uint8_t> mki, bool bOutbound);
+  static srtp_ctx_t_* Create(int nSuite, const uint8_t* pKeySalt, std::vector<uint8_t>& mki,
+                             bool bOutbound);
 
   sDirection m_Send;
   sDirection m_Receive;

@@ -62,6 +62,12 @@ bool cBridgeOptions::Parse(const std::vector<std::string>& args, std::string* er
       if (!value(&speaker)) return false;
     } else if (arg == "--ca-file") {
       if (!value(&caFile)) return false;
+    } else if (arg == "--srtp") {
+      if (!value(&srtp)) return false;
+      if (srtp != "optional" && srtp != "mandatory") {
+        *error = "--srtp is optional or mandatory, not " + srtp;
+        return false;
+      }
     } else if (arg == "--plugin") {
       if (!value(&pluginPath)) return false;
     } else {
@@ -100,7 +106,7 @@ std::string cBridgeOptions::ConfigPath() {
 std::string cBridgeOptions::HelpText() {
   return R"(Usage: kytbridge [--port N] [--allow-origin ORIGIN]... [--allow-no-origin]
                  [--audio pulse|virtual] [--mic FILE.wav] [--speaker FILE.wav] [--ca-file FILE.pem]
-                 [--plugin PATH]
+                 [--srtp optional|mandatory] [--plugin PATH]
        kytbridge --help | --version
 
 The web bridge: lets web pages in today's browsers use the softphone plug-in
@@ -124,6 +130,10 @@ Options:
   --speaker FILE.wav     the virtual speaker's file for such sessions
   --ca-file FILE.pem     CA certificates every session trusts for SIP over TLS besides the
                          system's
+  --srtp optional|mandatory
+                         over secure signalling, whether a call offered plain RTP is answered
+                         with plain RTP (optional, the default) or refused with 488, for
+                         sessions whose page does not choose
   --plugin PATH          the plug-in to load (default: the one beside this program, in
                          ../plugin/ or ../lib/mozilla/plugins/ from it, or where the build
                          put it)

@@ -16,7 +16,7 @@ class cBridgeOptions {
   // Requests without an Origin header (curl, scripts) may use the phone.
   bool bAllowNoOrigin = false;
   // Defaults for the attributes of a session whose page does not give them.
-  std::string audio, mic, speaker;
+  std::string audio, mic, speaker, srtp;
   // CA certificates every session trusts for SIP over TLS besides the system's; a page cannot
   // change them.
   std::string caFile;

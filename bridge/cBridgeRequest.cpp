@@ -58,6 +58,8 @@ bool cBridgeRequest::ParseCreate(const std::string& body, const cNPPage::tAttrib
     }
     if (name == "audio" && !value.empty() && value != "pulse" && value != "virtual")
       return Fail(pError, "audio is pulse or virtual");
+    if (name == "srtp" && !value.empty() && value != "optional" && value != "mandatory")
+      return Fail(pError, "srtp is optional or mandatory");
     if (!value.empty()) pAttributes->emplace_back(name, value);
   }
   return true;

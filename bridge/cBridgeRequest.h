@@ -12,8 +12,9 @@
 class cBridgeRequest {
  public:
   static constexpr size_t kMaxArgs = 32;
-  // The body of a new session (empty: {}): "attributes" may give audio (pulse or virtual), mic
-  // and speaker as texts, each replacing its default; an empty value leaves the attribute out.
+  // The body of a new session (empty: {}): "attributes" may give audio (pulse or virtual), mic,
+  // speaker and srtp (optional or mandatory) as texts, each replacing its default; an empty
+  // value leaves the attribute out.
   static bool ParseCreate(const std::string& body, const cNPPage::tAttributes& defaults,
                           cNPPage::tAttributes* pAttributes, std::string* pError);
   // {"fn": name, "args": [...]} with at most kMaxArgs arguments, none an object or an array.

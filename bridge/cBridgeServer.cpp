@@ -216,10 +216,12 @@ cBridgeServer::cAnswer cBridgeServer::RunOnMain(std::function<cAnswer()> fn) {
 void cBridgeServer::OnCreate(const httplib::Request& req, httplib::Response& res) {
   cNPPage::tAttributes attributes;
   std::string error;
-  if (!cBridgeRequest::ParseCreate(
-          req.body,
-          {{"audio", m_Options.audio}, {"mic", m_Options.mic}, {"speaker", m_Options.speaker}},
-          &attributes, &error))
+  if (!cBridgeRequest::ParseCreate(req.body,
+                                   {{"audio", m_Options.audio},
+                                    {"mic", m_Options.mic},
+                                    {"speaker", m_Options.speaker},
+                                    {"srtp", m_Options.srtp}},
+                                   &attributes, &error))
     return Answer(res, 400, Error(error));
   if (!m_Options.caFile.empty()) attributes.emplace_back("ca-file", m_Options.caFile);
   for (const auto& [name, value] : attributes) {

@@ -199,12 +199,13 @@
 
   // A phone of its own for this page (one plug-in instance). options: bridge (the bridge's
   // address, default http://127.0.0.1:47600), and the attributes the <embed> had: audio
-  // ("pulse" or "virtual"), mic and speaker (WAVE files of the virtual device).
+  // ("pulse" or "virtual"), mic and speaker (WAVE files of the virtual device), srtp
+  // ("optional" or "mandatory": whether a plain RTP offer over TLS is taken or refused).
   function create(options) {
     options = options || {};
     var bridge = (options.bridge || "http://127.0.0.1:47600").replace(/\/+$/, "");
     var attributes = {};
-    ["audio", "mic", "speaker"].forEach(function (name) {
+    ["audio", "mic", "speaker", "srtp"].forEach(function (name) {
       if (options[name] !== undefined) attributes[name] = String(options[name]);
     });
     var session = syncRequest("POST", bridge + "/v1/sessions", null, {attributes: attributes});

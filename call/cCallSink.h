@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "call/cMsgSDP.h"
 #include "sip/cKytCoreSink.h"
 #include "util/cKytListSTR.h"
 #include "util/cKytSTR.h"
@@ -19,10 +20,9 @@ class cCallSink : public cKytCoreSink {
                         bool bInbound) = 0;
   virtual bool StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) = 0;
   virtual bool GetRTPLineRx(int32_t nLine, cKytSTR& ip, int32_t& nPort) = 0;
-  // The SRTP keys of a call's line from now on, per direction: suite (cMsgSDP::eSuite,
-  // SUITE_NONE: plain) and cMsgSDP::kKeySaltBytes of master key and salt.
-  virtual bool SetMediaKeys(int32_t nLine, int32_t nSendSuite, const uint8_t* pSendKey,
-                            int32_t nReceiveSuite, const uint8_t* pReceiveKey) = 0;
+  // The SRTP keys of a call's line from now on, per direction, as agreed (SUITE_NONE: plain).
+  virtual bool SetMediaKeys(int32_t nLine, const cMsgSDP::sCrypto& send,
+                            const cMsgSDP::sCrypto& receive) = 0;
   // Whether a plain RTP/AVP offer over secure signalling is refused (488) rather than answered.
   virtual bool IsSrtpMandatory() const = 0;
   // The codec choice against the enabled codec list, in the remote's order (codec and payload

@@ -12,7 +12,7 @@ void Wipe(cMsgSDP::sCrypto& crypto) {
 }
 
 bool SameLine(const cMsgSDP::sCrypto& a, const cMsgSDP::sCrypto& b) {
-  return a.nTag == b.nTag && a.nSuite == b.nSuite && a.key == b.key;
+  return a.nTag == b.nTag && a.nSuite == b.nSuite && a.key == b.key && a.mki == b.mki;
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #include "call/cMsgSDP.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/cRandom.h"
+#include "util/cBase64.h"
 
 std::atomic<uint32_t> cMsgSDP::m_nUniqueIdCountSDP{0};
 
@@ -88,9 +88,11 @@ bool SaysMode20(const cKytSTR& attribute, int32_t nPayload) {
 constexpr const char* kSuiteNames[] = {"", "AES_CM_128_HMAC_SHA1_80", "AES_CM_128_HMAC_SHA1_32"};
 // Base64 of the 30 key and salt bytes: 40 characters, never padded.
 constexpr size_t kKeyBase64 = 40;
-// A key lifetime shorter than this many packets would need re-keying within a call.
-constexpr uint64_t kShortestLifetime = uint64_t{1} << 31;
+// A key's lifetime is its sender's to keep, by re-keying in time; any up to the suites' own
+// limit will do.
 constexpr uint64_t kLongestLifetime = uint64_t{1} << 48;
+// The longest master key identifier SRTP carries.
+constexpr uint64_t kLongestMki = 128;
 
 // The blank-separated words of a text.
 std::vector<std::string_view> Words(std::string_view text) {
@@ -118,8 +120,8 @@ bool DigitsOf(std::string_view text, size_t nMaxDigits, uint64_t& nValue) {
   return true;
 }
 
-// "2^n" or a decimal count of packets, within what we can honour without re-keying.
-bool IsLifetimeWeHonour(std::string_view text) {
+// "2^n" or a decimal count of packets, up to kLongestLifetime.
+bool IsLifetime(std::string_view text) {
   uint64_t nValue = 0;
   if (text.substr(0, 2) == "2^") {
     if (!DigitsOf(text.substr(2), 2, nValue) || nValue > 48) return false;
@@ -127,21 +129,29 @@ bool IsLifetimeWeHonour(std::string_view text) {
   } else if (!DigitsOf(text, 15, nValue)) {
     return false;
   }
-  return nValue >= kShortestLifetime && nValue <= kLongestLifetime;
+  return nValue >= 1 && nValue <= kLongestLifetime;
+}
+
+// "value:length" (RFC 4568 section 6.1): the identifier as length bytes, most significant first.
+bool ParseMki(std::string_view text, std::vector<uint8_t>& mki) {
+  const size_t nColon = text.find(':');
+  uint64_t nValue = 0;
+  uint64_t nLength = 0;
+  if (nColon == std::string_view::npos || !DigitsOf(text.substr(0, nColon), 19, nValue) ||
+      !DigitsOf(text.substr(nColon + 1), 3, nLength) || nLength < 1 || nLength > kLongestMki ||
+      (nLength < 8 && nValue >> (8 * nLength) != 0)) {
+    return false;
+  }
+  mki.assign(nLength, 0);
+  for (size_t i = 0; i < 8 && i < nLength; ++i) mki[nLength - 1 - i] = (nValue >> (8 * i)) & 0xFF;
+  return true;
 }
 
 bool DecodeKey(std::string_view text, std::array<uint8_t, cMsgSDP::kKeySaltBytes>& key) {
-  if (text.size() != kKeyBase64) return false;
-  for (char c : text) {
-    const bool bAlphabet = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '+' || c == '/';
-    if (!bAlphabet) return false;
-  }
-  uint8_t decoded[kKeyBase64];
-  const int nBytes = EVP_DecodeBlock(decoded, reinterpret_cast<const unsigned char*>(text.data()),
-                                     static_cast<int>(text.size()));
-  if (nBytes != static_cast<int>(key.size())) return false;
-  std::copy(decoded, decoded + key.size(), key.begin());
+  std::vector<uint8_t> decoded;
+  if (text.size() != kKeyBase64 || !cBase64::Decode(text, decoded) || decoded.size() != key.size())
+    return false;
+  std::copy(decoded.begin(), decoded.end(), key.begin());
   return true;
 }
 
@@ -212,10 +222,8 @@ bool cMsgSDP::CreateSDP(const cKytSTR& originUser, const cKytSTR& directionAttri
   m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
   for (const sCrypto& crypto : m_Crypto) {
     if (crypto.nSuite <= SUITE_NONE || crypto.nSuite > SUITE_AES_CM_128_HMAC_SHA1_32) continue;
-    char keyText[kKeyBase64 + 1];
-    EVP_EncodeBlock(reinterpret_cast<unsigned char*>(keyText), crypto.key.data(),
-                    static_cast<int>(crypto.key.size()));
-    value.Format("crypto:%d %s inline:%s", crypto.nTag, kSuiteNames[crypto.nSuite], keyText);
+    value.Format("crypto:%d %s inline:%s", crypto.nTag, kSuiteNames[crypto.nSuite],
+                 cBase64::Encode(crypto.key).c_str());
     m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(value);
   }
   m_pFieldSDP[cListFieldSDP::FIELD_A].AddTail(directionAttribute);
@@ -386,17 +394,26 @@ bool cMsgSDP::ParseCrypto(const cKytSTR& attribute, sCrypto& crypto) {
   }
   constexpr std::string_view kInline = "inline:";
   std::string_view keyParams = words[2];
-  // Several keys (';') or a master key identifier (a third '|' field) are not honoured.
+  // Several keys (';') are not honoured.
   if (nSuite == SUITE_NONE || keyParams.substr(0, kInline.size()) != kInline ||
       keyParams.find(';') != std::string_view::npos) {
     return false;
   }
   keyParams = keyParams.substr(kInline.size());
+  // After the key, '|' and a lifetime, then '|' and a master key identifier, each optional.
   const size_t nBar = keyParams.find('|');
-  if (nBar != std::string_view::npos) {
-    const std::string_view lifetime = keyParams.substr(nBar + 1);
-    if (lifetime.find('|') != std::string_view::npos || !IsLifetimeWeHonour(lifetime)) return false;
+  std::string_view extra =
+      nBar == std::string_view::npos ? std::string_view() : keyParams.substr(nBar + 1);
+  const size_t nSecondBar = extra.find('|');
+  if (nBar != std::string_view::npos &&
+      extra.substr(0, nSecondBar).find(':') == std::string_view::npos) {
+    if (!IsLifetime(extra.substr(0, nSecondBar))) return false;
+    extra =
+        nSecondBar == std::string_view::npos ? std::string_view() : extra.substr(nSecondBar + 1);
+    if (nSecondBar != std::string_view::npos && extra.empty()) return false;
   }
+  crypto.mki.clear();
+  if (!extra.empty() && !ParseMki(extra, crypto.mki)) return false;
   if (!DecodeKey(keyParams.substr(0, nBar), crypto.key)) return false;
   crypto.nTag = static_cast<int32_t>(nTag);
   crypto.nSuite = nSuite;

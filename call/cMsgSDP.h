@@ -31,6 +31,9 @@ class cMsgSDP : private cKytNoCopy {
     int32_t nTag = 0;
     int32_t nSuite = SUITE_NONE;
     std::array<uint8_t, kKeySaltBytes> key{};
+    // The master key identifier its sender's packets carry (RFC 4568 section 6.1), as those
+    // bytes; empty when there is none.
+    std::vector<uint8_t> mki;
   };
 
   cMsgSDP();

@@ -41,8 +41,7 @@ bool cSIPCall::IsSignallingSecure() const {
 bool cSIPCall::IsSrtpMandatory() const { return m_pCallSink->IsSrtpMandatory(); }
 
 void cSIPCall::SetMediaKeys(const cMediaKeys& keys) {
-  m_pCallSink->SetMediaKeys(m_nLineNo, keys.Send().nSuite, keys.Send().key.data(),
-                            keys.Receive().nSuite, keys.Receive().key.data());
+  m_pCallSink->SetMediaKeys(m_nLineNo, keys.Send(), keys.Receive());
 }
 
 const cKytSTR& cSIPCall::LoginPwd() const { return m_pKytMainObj->GetProxyLoginPwd(); }

@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
-#include "encrypt/cBase64.h"
 #include "encrypt/cBlowfish.h"
+#include "util/cBase64.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "encrypt/cBase64.h"
+#include "util/cBase64.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   const std::string_view text(reinterpret_cast<const char*>(pData), nSize);

@@ -10,6 +10,7 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/post.hpp>
 #include <asio/ssl.hpp>
+#include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
 #include <deque>
 #include <optional>
@@ -49,6 +50,7 @@ struct cStreamTransport::sConn {
   std::optional<tcp::socket> plain;
   std::unique_ptr<asio::ssl::context> pTlsContext;
   std::unique_ptr<asio::ssl::stream<tcp::socket>> pTls;
+  std::optional<asio::steady_timer> connectTimer;
   bool bUp = false;
   bool bWriting = false;
   bool bGone = false;
@@ -156,6 +158,10 @@ uint32_t cStreamTransport::Connect(const std::string& ip, uint16_t nPort, const 
       }
     }
     m_pImpl->conns[nId] = pConn;
+    pConn->connectTimer.emplace(m_pImpl->context, kConnectTimeout);
+    pConn->connectTimer->async_wait([this, pConn](const asio::error_code& error) {
+      if (!error && !pConn->bUp) Drop(pConn, "timed out");
+    });
     DoConnect(pConn, ip, nPort, m_pImpl->bListening);
   });
   return nId;
@@ -203,6 +209,7 @@ void cStreamTransport::DoConnect(const std::shared_ptr<sConn>& pConn, const std:
       return;
     }
     pConn->bUp = true;
+    pConn->connectTimer->cancel();
     PostState(pConn->nId, true, "");
     Read(pConn);
     Write(pConn);
@@ -221,6 +228,7 @@ void cStreamTransport::Handshake(const std::shared_ptr<sConn>& pConn) {
           return;
         }
         pConn->bUp = true;
+        pConn->connectTimer->cancel();
         PostState(pConn->nId, true, "");
         Read(pConn);
         Write(pConn);
@@ -320,14 +328,27 @@ void cStreamTransport::Close(uint32_t nConn) {
     const std::shared_ptr<sConn> pConn = found->second;
     m_pImpl->conns.erase(found);
     pConn->bGone = true;
+    if (pConn->connectTimer) pConn->connectTimer->cancel();
     asio::error_code ignored;
     pConn->Socket().close(ignored);
+  });
+}
+
+void cStreamTransport::Fail(uint32_t nConn, const std::string& reason) {
+  if (!m_pImpl) return;
+  asio::post(m_pImpl->context, [this, nConn, reason] {
+    auto found = m_pImpl->conns.find(nConn);
+    if (found == m_pImpl->conns.end()) return;
+    // A copy: Drop takes it out of the map.
+    const std::shared_ptr<sConn> pConn = found->second;
+    Drop(pConn, reason);
   });
 }
 
 void cStreamTransport::Drop(const std::shared_ptr<sConn>& pConn, const std::string& reason) {
   if (pConn->bGone) return;
   pConn->bGone = true;
+  if (pConn->connectTimer) pConn->connectTimer->cancel();
   asio::error_code ignored;
   pConn->Socket().close(ignored);
   m_pImpl->conns.erase(pConn->nId);

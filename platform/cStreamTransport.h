@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -41,6 +42,9 @@ class cStreamTransport : private cKytNoCopy {
   static constexpr size_t kMaxIncoming = 32;
   // Bytes queued for sending on one connection.
   static constexpr size_t kMaxQueuedBytes = 1 << 20;
+  // A connection not up by then (no answer to the connect, a TLS handshake that stalls) is given
+  // up, so that the next message opens a fresh one instead of waiting behind it for ever.
+  static constexpr std::chrono::seconds kConnectTimeout{10};
 
   // pLoop must outlive the transport; the callbacks run on it, never after Stop.
   cStreamTransport(cMainLoop* pLoop, DataFn fnData, StateFn fnState, AcceptFn fnAccept);
@@ -57,6 +61,8 @@ class cStreamTransport : private cKytNoCopy {
   void Send(uint32_t nConn, std::string data);
   // Closes the connection without a StateFn call.
   void Close(uint32_t nConn);
+  // Closes the connection as if it had broken: StateFn hears that it is gone, and why.
+  void Fail(uint32_t nConn, const std::string& reason);
   // Closes everything and ends the thread.
   void Stop();
 

@@ -1,6 +1,9 @@
 #include "sip/cSocketSIP.h"
 
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/cSysLog.h"
 #include "sip/cKytCoreSink.h"
@@ -10,6 +13,8 @@
 #include "util/cKytListSTR.h"
 
 namespace {
+
+constexpr std::string_view kPing = "\r\n\r\n";
 
 bool IsResponse(const std::string& text) { return text.compare(0, 8, "SIP/2.0 ") == 0; }
 
@@ -169,6 +174,19 @@ void cSocketSIP::SendStream(const std::string& text, const std::string& sHost,
     found = m_Streams.emplace(nConn, std::move(stream)).first;
   }
   sStream& stream = found->second;
+  if (text == kPing && stream.bUp) {
+    if (stream.bPongs && stream.bPingUnanswered) {
+      m_pStreams->Fail(found->first, "no answer to keep-alive");
+      return;
+    }
+    stream.bPingUnanswered = true;
+  }
+  if (!udpOriginal.empty()) {
+    const size_t nHash = std::hash<std::string>{}(text);
+    if (std::find(stream.moved.begin(), stream.moved.end(), nHash) != stream.moved.end()) return;
+    if (stream.moved.size() >= kMaxMovedRemembered) stream.moved.pop_front();
+    stream.moved.push_back(nHash);
+  }
   if (stream.bUp) {
     m_pStreams->Send(found->first, text);
     return;
@@ -221,6 +239,8 @@ void cSocketSIP::OnStreamState(uint32_t nConn, bool bUp, const std::string& reas
 void cSocketSIP::OnStreamData(uint32_t nConn, const std::string& data) {
   auto found = m_Streams.find(nConn);
   if (found == m_Streams.end()) return;
+  // Whatever comes shows the connection alive.
+  found->second.bPingUnanswered = false;
   found->second.framer.Append(data);
   for (;;) {
     // Looked up again each time: handling a message may send, or close everything.
@@ -234,6 +254,9 @@ void cSocketSIP::OnStreamData(uint32_t nConn, const std::string& data) {
         return;
       case cStreamFramerSIP::eNext::PING:
         m_pStreams->Send(nConn, "\r\n");
+        break;
+      case cStreamFramerSIP::eNext::PONG:
+        found->second.bPongs = true;
         break;
       case cStreamFramerSIP::eNext::BROKEN:
         m_pStreams->Close(nConn);

@@ -69,6 +69,8 @@ class cSocketSIP : private cKytNoCopy {
   static constexpr size_t kMaxWaitingForName = 64;
   // A UDP request longer than this goes over TCP (RFC 3261 section 18.1.1, path MTU unknown).
   static constexpr size_t kMaxUdpRequest = 1300;
+  // Moved requests a connection remembers, to drop their resends.
+  static constexpr size_t kMaxMovedRemembered = 32;
   // Messages waiting for one connection to come up.
   static constexpr size_t kMaxWaitingForConnection = 64;
 
@@ -102,6 +104,14 @@ class cSocketSIP : private cKytNoCopy {
     // The UDP originals of requests moved to TCP for their size: when the peer takes no TCP
     // they go over UDP after all.
     std::deque<std::string> udpFallback;
+    // Hashes of the last requests moved here for their size: their transactions resend them as
+    // over UDP, and a stream must not carry a request twice (RFC 3261 section 17.1.1.2).
+    std::deque<size_t> moved;
+    // Keep-alive (RFC 5626 section 4.4.1): once the peer has answered a ping, a ping with
+    // nothing at all received since, when the next one is due, means the connection is dead
+    // however open it looks (a NAT that forgot it, an address that changed).
+    bool bPongs = false;
+    bool bPingUnanswered = false;
     cStreamFramerSIP framer;
   };
 

@@ -63,14 +63,14 @@ void cStreamFramerSIP::Append(const std::string& data) {
 
 cStreamFramerSIP::eNext cStreamFramerSIP::Next(std::string& message) {
   if (m_bBroken) return eNext::BROKEN;
-  for (;;) {
-    if (m_Buffer.compare(0, 4, "\r\n\r\n") == 0) {
-      m_Buffer.erase(0, 4);
-      return eNext::PING;
-    }
-    // A lone CRLF is a pong, unless it may still grow into a ping.
-    if (m_Buffer.size() < 3 || m_Buffer.compare(0, 2, "\r\n") != 0 || m_Buffer[2] == '\r') break;
+  if (m_Buffer.compare(0, 4, "\r\n\r\n") == 0) {
+    m_Buffer.erase(0, 4);
+    return eNext::PING;
+  }
+  // A lone CRLF is a pong, unless the CR after it may still make it a ping.
+  if (m_Buffer.compare(0, 2, "\r\n") == 0 && (m_Buffer.size() < 3 || m_Buffer[2] != '\r')) {
     m_Buffer.erase(0, 2);
+    return eNext::PONG;
   }
   if (m_Buffer.empty()) return eNext::NONE;
   if (m_Buffer[0] == '\r') {

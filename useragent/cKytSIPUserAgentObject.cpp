@@ -903,12 +903,12 @@ int SrtpSuiteOf(int32_t nSuite) {
 
 }  // namespace
 
-bool cKytSIPUserAgentObject::SetMediaKeys(int32_t nLine, int32_t nSendSuite,
-                                          const uint8_t* pSendKey, int32_t nReceiveSuite,
-                                          const uint8_t* pReceiveKey) {
+bool cKytSIPUserAgentObject::SetMediaKeys(int32_t nLine, const cMsgSDP::sCrypto& send,
+                                          const cMsgSDP::sCrypto& receive) {
   static_assert(cMsgSDP::kKeySaltBytes == cSrtpContext::kKeySaltBytes);
-  return m_pKytRTPLib->LineSetSrtpKeys(nLine, SrtpSuiteOf(nSendSuite), pSendKey,
-                                       SrtpSuiteOf(nReceiveSuite), pReceiveKey);
+  return m_pKytRTPLib->LineSetSrtpKeys(nLine, SrtpSuiteOf(send.nSuite), send.key.data(),
+                                       SrtpSuiteOf(receive.nSuite), receive.key.data(),
+                                       receive.mki);
 }
 
 bool cKytSIPUserAgentObject::StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) {

@@ -166,8 +166,8 @@ class cKytSIPUserAgentObject : public cCallSink, public cKytRTPEventSink, privat
                 int32_t nPayloadType, int32_t nILBCModeMs, bool bOutbound, bool bInbound) override;
   bool StopRTP(int32_t nLine, bool bStopOutbound, bool bStopInbound) override;
   bool GetRTPLineRx(int32_t nLine, cKytSTR& ip, int32_t& nPort) override;
-  bool SetMediaKeys(int32_t nLine, int32_t nSendSuite, const uint8_t* pSendKey,
-                    int32_t nReceiveSuite, const uint8_t* pReceiveKey) override;
+  bool SetMediaKeys(int32_t nLine, const cMsgSDP::sCrypto& send,
+                    const cMsgSDP::sCrypto& receive) override;
   bool IsSrtpMandatory() const override { return m_bSrtpMandatory; }
   // The page's SRTP setting: mandatory refuses plain RTP offers over secure signalling.
   void SetSrtpMandatory(bool bMandatory) { m_bSrtpMandatory = bMandatory; }

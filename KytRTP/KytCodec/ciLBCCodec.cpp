@@ -51,6 +51,8 @@ void ciLBCCodec::SetDecodeMode(int nModeMs) {
   m_Dec_Inst = std::make_unique<cIlbcDecoder>(nModeMs, true);
 }
 
+void ciLBCCodec::ResetDecoder() { m_Dec_Inst = std::make_unique<cIlbcDecoder>(m_nDecMode, true); }
+
 int ciLBCCodec::GetStreamMode(int nSizeCoded) {
   if (nSizeCoded <= 0) return -1;
   if (nSizeCoded % kFrameBytes30 == 0) return 30;

@@ -18,6 +18,9 @@ class ciLBCCodec : private cKytNoCopy {
   // A change of mode starts a fresh coder for that side; the same mode again does nothing.
   void SetEncodeMode(int nModeMs);
   void SetDecodeMode(int nModeMs);
+  // A fresh decoder in the same mode, for a new source: the old one's history would colour the
+  // new source's first frames and its concealment.
+  void ResetDecoder();
   int GetEncodeMode() const { return m_nEncMode; }
   int GetDecodeMode() const { return m_nDecMode; }
   // 30 if the length is whole 30 ms frames, else 20 if whole 20 ms frames, else -1.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <srtp2/srtp.h>
 
 #include <cstring>
 #include <memory>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "KytRTP/cPacketRTP.h"
+#include "KytRTP/cSrtpContext.h"
 
 namespace {
 
@@ -147,4 +149,41 @@ TEST(PacketRTP, RandomBytesNeverReadPastTheDatagram) {
     nAccepted += Parse(p, parsed);
   }
   EXPECT_GT(nAccepted, 1000);
+}
+
+// A sender whose packets carry a master key identifier (here from libsrtp itself, as another
+// phone would send them): read with that identifier, refused without it or with another.
+TEST(SrtpContext, ReadsPacketsThatCarryAMasterKeyIdentifier) {
+  uint8_t key[cSrtpContext::kKeySaltBytes];
+  for (size_t i = 0; i < sizeof key; ++i) key[i] = static_cast<uint8_t>(i * 7 + 1);
+  std::vector<uint8_t> mki = {0, 0, 0, 1};
+  // Ours first: they start the library.
+  const std::vector<uint8_t> kOurs[] = {mki, {}, {0, 0, 0, 2}};
+  cSrtpContext contexts[3];
+  for (size_t i = 0; i < 3; ++i)
+    ASSERT_TRUE(contexts[i].SetReceiveKey(cSrtpContext::kSuiteAes128Sha1_80, key, kOurs[i]));
+  srtp_master_key_t master{key, mki.data(), static_cast<unsigned>(mki.size())};
+  srtp_master_key_t* masters[] = {&master};
+  srtp_policy_t policy{};
+  srtp_crypto_policy_set_aes_cm_128_hmac_sha1_80(&policy.rtp);
+  srtp_crypto_policy_set_aes_cm_128_hmac_sha1_80(&policy.rtcp);
+  policy.keys = masters;
+  policy.num_master_keys = 1;
+  policy.ssrc.type = ssrc_any_outbound;
+  srtp_t sender = nullptr;
+  ASSERT_EQ(srtp_err_status_ok, srtp_create(&sender, &policy));
+  const std::vector<uint8_t> plain = Packet({0x80, 0, 0, 7, 0, 0, 0, 160, 1, 2, 3, 4}, 160);
+  std::vector<uint8_t> sent = plain;
+  sent.resize(plain.size() + cSrtpContext::kMaxTrailer);
+  int nSent = static_cast<int>(plain.size());
+  ASSERT_EQ(srtp_err_status_ok, srtp_protect_mki(sender, sent.data(), &nSent, 1, 0));
+  srtp_dealloc(sender);
+  for (size_t i = 0; i < 3; ++i) {
+    std::vector<uint8_t> got(sent.begin(), sent.begin() + nSent);
+    int nGot = nSent;
+    EXPECT_EQ(i == 0, contexts[i].UnprotectRTP(got.data(), nGot)) << i;
+    if (i == 0) {
+      EXPECT_EQ(plain, std::vector<uint8_t>(got.begin(), got.begin() + nGot));
+    }
+  }
 }

@@ -62,6 +62,10 @@ TEST_F(BridgeServer, RefusesForeignHostsOriginsTokensAndBodiesBeforeThePlugInSee
     auto created = http.Post("/v1/sessions", {{"Origin", m_Own}}, "{}", "application/json");
     ASSERT_TRUE(created);
     ASSERT_EQ(201, created->status) << created->body;
+    auto badSrtp = http.Post("/v1/sessions", {{"Origin", m_Own}},
+                             R"({"attributes": {"srtp": "always"}})", "application/json");
+    ASSERT_TRUE(badSrtp);
+    EXPECT_EQ(400, badSrtp->status) << badSrtp->body;
     const std::string id = created->body.substr(created->body.find("\"id\":\"") + 6, 1);
     const std::string token = created->body.substr(created->body.find("\"token\":\"") + 9, 32);
     const std::string host = "127.0.0.1:" + std::to_string(m_pServer->GetPort());

@@ -398,3 +398,30 @@ TEST(CodecList, FieldLetters) {
   EXPECT_EQ(cListFieldSDP::FieldToIndex(""), -1);
   EXPECT_EQ(cListFieldSDP::FieldToIndex("b"), -1);
 }
+
+// The key parameters after the key (RFC 4568 section 6.1): a lifetime, then a master key
+// identifier "value:length", each optional; the identifier is kept as its bytes.
+TEST(SdpCrypto, LifetimesAndKeyIdentifiersAreReadOrRefused) {
+  const std::string sLine =
+      "crypto:1 AES_CM_128_HMAC_SHA1_80 inline:WVNfX19zZW1jdGwgKCkgewkyMjA7fQp9CnVubGVz";
+  const std::pair<const char*, const char*> kCases[] = {
+      {"", ""},           {"|2^31", ""},       {"|2^20|1:4", "00000001"}, {"|1048576", ""},
+      {"|258:2", "0102"}, {"|2^49", nullptr},  {"|256:1", nullptr},       {"|1:129", nullptr},
+      {"|", nullptr},     {"|2^20|", nullptr}, {"|1:4|2^20", nullptr},    {"|2^20|x:1", nullptr},
+  };
+  for (const auto& [pParams, pMki] : kCases) {
+    cMsgSDP sdp;
+    sdp.initWithPacketSDP(
+        ("v=0\r\nm=audio 4000 RTP/SAVP 0\r\na=" + sLine + pParams + "\r\n").c_str());
+    const std::vector<cMsgSDP::sCrypto> lines = sdp.GetCrypto();
+    EXPECT_EQ(pMki != nullptr, lines.size() == 1) << pParams;
+    std::string sMki;
+    for (uint8_t b : lines.empty() ? std::vector<uint8_t>() : lines.front().mki) {
+      sMki += "0123456789abcdef"[b >> 4];
+      sMki += "0123456789abcdef"[b & 15];
+    }
+    if (pMki != nullptr) {
+      EXPECT_EQ(pMki, sMki) << pParams;
+    }
+  }
+}

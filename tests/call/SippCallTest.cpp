@@ -322,9 +322,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "a=crypto:1 AES_256_CM_HMAC_SHA1_80 "
                       "inline:WVNfX19zZW1jdGwgKCkgewkyMjA7fQp9CnVubGVzcyBiV2Vuc2UgbWFyZ2luIHZlcg",
                       eTransportSIP::UDP, false},
-        SrtpOfferCase{"KeyWithMki", "RTP/SAVP",
+        SrtpOfferCase{"KeyWithOversizedMki", "RTP/SAVP",
                       "a=crypto:1 AES_CM_128_HMAC_SHA1_80 "
-                      "inline:WVNfX19zZW1jdGwgKCkgewkyMjA7fQp9CnVubGVz|2^20|1:4",
+                      "inline:WVNfX19zZW1jdGwgKCkgewkyMjA7fQp9CnVubGVz|2^20|1:129",
                       eTransportSIP::UDP, false},
         SrtpOfferCase{"PlainOverTlsWhenMandatory", "RTP/AVP", "a=sendrecv", eTransportSIP::TLS,
                       true}),

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "encrypt/cBase64.h"
 #include "encrypt/cBlowfish.h"
 #include "encrypt/cSettingsCipher.h"
+#include "util/cBase64.h"
 
 namespace {
 

@@ -1,8 +1,10 @@
 // SIP over TCP and TLS against Kamailio (TCP on its SIP port, TLS on the next one, with a
 // certificate from a CA the test makes) and baresip registered there the same way: calls both
-// ways in which each side hears the other (over TLS in SRTP, which baresip is told to insist on), a
-// long MESSAGE moved from UDP to TCP for its size, and registrations refused, without credentials
-// ever leaving, for a certificate that names another host or comes from a CA nobody trusts.
+// ways in which each side hears the other (over TLS in SRTP, which baresip is told to insist on,
+// and tcpdump sees no plain voice on the wire), a long MESSAGE moved from UDP to TCP for its
+// size, a registration renewed at once over a new connection when the server restarts, and
+// registrations refused, without credentials ever leaving, for a certificate that names
+// another host or comes from a CA nobody trusts.
 
 #include <gtest/gtest.h>
 
@@ -13,14 +15,16 @@
 #include <ostream>
 #include <string>
 
+#include "KytRTP/cKytRTP.h"
 #include "cBaresipTestBase.h"
 #include "cKamailioProxy.h"
+#include "cPlainVoiceCapture.h"
 #include "tests/support/cLoopbackPort.h"
 #include "useragent/cKytSIPUserAgentObject.h"
 
 namespace {
 
-enum class eScenario { CALLS, LONG_MESSAGE, REFUSED };
+enum class eScenario { CALLS, LONG_MESSAGE, RESTART, REFUSED };
 
 struct sStreamCase {
   const char* pName;
@@ -100,8 +104,8 @@ class StreamTransport : public cBaresipTestBase, public ::testing::WithParamInte
     m_sPeerTransport = c.pPeers;
     m_sPeerCaFile = m_Dir.File("pki/testca.crt");
     m_sPeerCertificate = m_Dir.File("pki/good.pem");
-    // Over TLS our offers carry SRTP keys only: baresip must take them to answer.
-    if (std::string(c.pOurs) == "tls") m_sPeerMediaEnc = "srtp";
+    // Over TLS our offers carry SRTP keys only, and baresip insists on SRTP.
+    if (std::string(c.pOurs) == "tls") m_sPeerMediaEnc = "srtp-mand";
     m_sOurProxy = Uri(Registrar(c.pOurs), c.pOurs);
     StartBoth("pcmu", {0}, "auto", Registrar(c.pPeers));
     ASSERT_NE(std::string::npos,
@@ -112,6 +116,9 @@ class StreamTransport : public cBaresipTestBase, public ::testing::WithParamInte
   // One call set up by each side in turn; each side talks, the other hears.
   void CallBothWays() {
     const std::string sTransport = GetParam().pOurs;
+    cPlainVoiceCapture capture;
+    ASSERT_TRUE(
+        capture.Start(m_Agent.GetKytMainObj()->GetKytRTPLib()->GetLineRxPort(0), m_Dir.Path()));
     ASSERT_TRUE(m_Agent.Connect(0, m_pPeer->Uri().c_str(), 0, 0)) << m_Agent.GetKytObjectError();
     ASSERT_TRUE(WaitFor([&] { return BothConnected(); }));
     m_Loop.RunFor(kTalkTime);
@@ -136,9 +143,17 @@ class StreamTransport : public cBaresipTestBase, public ::testing::WithParamInte
     EXPECT_EQ(sTransport == "tls", sInvite.find(" RTP/SAVP 0 ") != std::string::npos &&
                                        sInvite.find("\r\na=crypto:") != std::string::npos)
         << "media is SRTP exactly when signalling is TLS: " << sInvite;
+    capture.Stop();
     ASSERT_TRUE(StopPeer());
     ExpectHeardTone(OurSpeaker(), kPeerTone, "our speaker");
     ExpectHeardTone(PeerHeard(), kOurTone, "baresip");
+    EXPECT_GE(capture.Packets(), 400u) << "both calls' RTP was captured";
+    const size_t nPlain = capture.PlainPackets({{kPeerTone, kPeerTonePeriod}, {kOurTone, 8}});
+    if (sTransport == "tls") {
+      EXPECT_EQ(0u, nPlain) << "of " << capture.Packets() << " packets carry plain G.711";
+    } else {
+      EXPECT_GT(nPlain, capture.Packets() / 2) << "plain RTP carries the tones in G.711";
+    }
   }
 
   static std::string Upper(std::string s) {
@@ -167,6 +182,15 @@ TEST_P(StreamTransport, Works) {
     EXPECT_NE(std::string::npos, sLine.find("from 127.0.0.1:" + std::to_string(m_nOurPort)))
         << "it comes from our SIP port: " << sLine;
     EXPECT_NE(std::string::npos, sLine.find("over tcp")) << "it comes over TCP: " << sLine;
+  } else if (c.scenario == eScenario::RESTART) {
+    ASSERT_NO_FATAL_FAILURE(StartRegistered());
+    ASSERT_TRUE(m_Proxy.Restart()) << m_Proxy.Failure();
+    // Our connection went with the old server: we register again over a new one at once, not
+    // at the refresh a minute later.
+    EXPECT_TRUE(WaitFor([&] {
+      return m_Proxy.Log().find(std::string("REGISTER of alice accepted over ") + c.pOurs) !=
+             std::string::npos;
+    })) << "no registration over a new connection";
   } else {
     m_sOurProxy = Uri(Registrar(c.pOurs), c.pOurs);
     m_nOurPort = kyttest::cLoopbackPort::FreeUdp();
@@ -186,6 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         sStreamCase{"TlsCallsBothWays", "tls", "tls", "good", eScenario::CALLS},
         sStreamCase{"TcpCallsBothWays", "tcp", "tcp", "good", eScenario::CALLS},
+        sStreamCase{"TlsRegistersAgainWhenTheServerRestarts", "tls", "tls", "good",
+                    eScenario::RESTART},
         sStreamCase{"LongUdpMessageGoesOverTcp", "udp", "tcp", "good", eScenario::LONG_MESSAGE},
         sStreamCase{"CertificateOfAnotherHost", "tls", "", "wronghost", eScenario::REFUSED},
         sStreamCase{"CertificateOfUnknownCa", "tls", "", "stranger", eScenario::REFUSED}),

@@ -21,6 +21,16 @@ bool cKamailioProxy::Start() {
     m_sFailure = "no free loopback port";
     return false;
   }
+  return Launch();
+}
+
+bool cKamailioProxy::Restart() {
+  m_Process.Kill();
+  return Launch();
+}
+
+bool cKamailioProxy::Launch() {
+  const std::string sProgram = kyttest::cChildProcess::FindProgram("kamailio");
   std::vector<std::string> argv = m_Network.launcher;
   for (const std::string& sWord :
        {sProgram, std::string("-f"), std::string(KYT_INTEROP_TEST_DATA) + "/kamailio_proxy.cfg",

@@ -21,6 +21,9 @@ class cKamailioProxy {
   uint16_t TlsPort() const { return static_cast<uint16_t>(m_nPort + 1); }
   // Starts it and waits for its port; false (with the reason in Failure()) otherwise.
   bool Start();
+  // Stops it and starts it again on the same ports, as its clients see a server restart; its
+  // log starts afresh.
+  bool Restart();
   uint16_t Port() const { return m_nPort; }
   // "127.0.0.1:port": the domain both agents register in.
   std::string HostPort() const { return m_Network.sAddress + ":" + std::to_string(m_nPort); }
@@ -28,6 +31,8 @@ class cKamailioProxy {
   const std::string& Failure() const { return m_sFailure; }
 
  private:
+  bool Launch();
+
   std::string m_sDir;
   uint16_t m_nPort = 0;
   kyttest::cChildProcess m_Process;

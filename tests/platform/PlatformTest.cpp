@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/cAsioMainLoop.h"
 #include "platform/cNetInterfaces.h"
 #include "platform/cRandom.h"
+#include "platform/cStreamTransport.h"
 #include "platform/cUdpSocket.h"
+#include "tests/support/cTcpListener.h"
 
 using namespace std::chrono_literals;
 
@@ -92,4 +95,24 @@ TEST(UdpSocket, PortInUseIsRefused) {
   ASSERT_TRUE(a.Bind("127.0.0.1", 0));
   EXPECT_FALSE(b.Bind("127.0.0.1", a.GetLocalPort()));
   EXPECT_FALSE(b.Bind("not-an-ip", 0));
+}
+
+// A server that takes the TCP connection and never answers the TLS handshake: the connection is
+// given up after kConnectTimeout with a reason, not left waiting for ever.
+TEST(StreamTransport, StalledHandshakeIsGivenUp) {
+  const kyttest::cTcpListener server;
+  cAsioMainLoop loop;
+  std::string sReason = "still waiting";
+  cStreamTransport streams(
+      &loop, [](uint32_t, const std::string&) {},
+      [&](uint32_t, bool bUp, const std::string& reason) { sReason = bUp ? "up" : reason; },
+      [](uint32_t, const std::string&, uint16_t) {});
+  const cStreamTransport::sTls tls{"127.0.0.1", ""};
+  ASSERT_NE(0u, streams.Connect("127.0.0.1", server.Port(), &tls));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(loop.RunUntil([&] { return sReason != "still waiting"; },
+                            cStreamTransport::kConnectTimeout + 5s));
+  EXPECT_EQ("timed out", sReason);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, cStreamTransport::kConnectTimeout - 1s);
+  streams.Stop();
 }

@@ -20,6 +20,7 @@
 #include "sip/cMyIP.h"
 #include "sip/cSocketSIP.h"
 #include "tests/support/Wait.h"
+#include "tests/support/cTcpListener.h"
 
 using sipmsgtest::cTestCore;
 using sipmsgtest::cTestEvents;
@@ -82,8 +83,8 @@ const std::string kUnknownName = std::string(70, 'x') + ".invalid";
 // A loopback UDP peer whose datagrams are kept in arrival order.
 class cPeer {
  public:
-  explicit cPeer(cAsioMainLoop* pLoop) {
-    EXPECT_TRUE(m_Socket.Bind("127.0.0.1", 0));
+  explicit cPeer(cAsioMainLoop* pLoop, uint16_t nPort = 0) {
+    EXPECT_TRUE(m_Socket.Bind("127.0.0.1", nPort));
     EXPECT_TRUE(m_Socket.StartReader(pLoop, [this](const std::string& data, const std::string&,
                                                    uint16_t) { m_Received.push_back(data); }));
   }
@@ -140,6 +141,57 @@ TEST_F(SocketTest, SendsToAddressesAndNamesAndLogsNothingWithoutDiagnostics) {
   EXPECT_EQ(peer.m_Received, (std::vector<std::string>{"by address", "by name"}));
   EXPECT_TRUE(m_Events.m_Outgoing.empty());
   EXPECT_TRUE(log.Lines().empty());
+}
+
+// A request too long for UDP goes over TCP with its Via changed, once however often its
+// transaction resends it; a peer that takes no TCP gets every send over UDP, unchanged.
+TEST_F(SocketTest, LongRequestsGoOverTcpOnceOrOverUdpWhenThereIsNoTcp) {
+  const std::string sRequest =
+      "MESSAGE sip:b@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1;branch=z9hG4bK7\r\nX-Pad: " +
+      std::string(1400, 'p') + "\r\nContent-Length: 0\r\n\r\n";
+  std::string sMoved = sRequest;
+  sMoved.replace(sMoved.find("UDP"), 3, "TCP");
+  for (bool bTcp : {true, false}) {
+    kyttest::cTcpListener server(bTcp);
+    cPeer peer(&m_Loop, server.Port());
+    for (int i = 0; i < 3; ++i) {
+      m_Socket.SendData(sRequest.c_str(), "127.0.0.1", server.Port());
+      m_Loop.RunFor(std::chrono::milliseconds(300));
+    }
+    const std::string sStream = bTcp && server.Accept() ? server.ReadWaiting() : "";
+    EXPECT_TRUE(sStream == (bTcp ? sMoved : "")) << sStream.size() << " bytes came over TCP";
+    EXPECT_EQ(bTcp ? 0u : 3u, peer.m_Received.size());
+    for (const std::string& sDatagram : peer.m_Received) EXPECT_EQ(sRequest, sDatagram);
+  }
+}
+
+// Keep-alive over TCP: a server that never answers pings keeps its connection; one that has
+// answered, then stays silent through the next ping, has its connection given up as lost.
+TEST_F(SocketTest, SilenceAfterPongsLosesTheConnection) {
+  struct cLostCore : cTestCore {
+    std::string sLost;
+    void OnTransportLost(const cKytSTR& host) override { sLost = host.GetDATA(); }
+  } core;
+  cSocketSIP socket(&m_Loop);
+  ASSERT_TRUE(socket.OpenSocket("127.0.0.1", 0, &core, &m_Events));
+  kyttest::cTcpListener server;
+  const auto Ping = [&] {
+    socket.SendData("\r\n\r\n", "127.0.0.1", server.Port(), true, eTransportSIP::TCP);
+    m_Loop.RunFor(std::chrono::milliseconds(200));
+  };
+  Ping();
+  ASSERT_TRUE(server.Accept());
+  Ping();
+  Ping();
+  EXPECT_EQ("", core.sLost) << "a server that never answers pings is not judged by them";
+  ASSERT_TRUE(server.Write("\r\n"));
+  m_Loop.RunFor(std::chrono::milliseconds(200));
+  Ping();
+  EXPECT_EQ("", core.sLost);
+  Ping();
+  EXPECT_EQ("127.0.0.1", core.sLost);
+  EXPECT_TRUE(server.PeerClosed());
+  socket.CloseSocket();
 }
 
 // The main loop is busy while a peer floods us: what is beyond the queue's bound is dropped by

@@ -1,5 +1,5 @@
 // What the stream framer makes of the bytes of one connection, delivered in the chunks given:
-// M for a message (with its length), P for a ping, B once the stream is broken.
+// M for a message (with its length), P for a ping, O for a pong, B once the stream is broken.
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ const std::string kInvite = "INVITE sip:b@h SIP/2.0\r\nContent-Length: 3\r\n\r\n
 const sFramerCase kCases[] = {
     {{kInvite}, "M48"},
     {{kInvite.substr(0, 20), kInvite.substr(20, 25), kInvite.substr(45)}, "M48"},
-    {{"\r\n\r\n", "\r\n", kInvite + "SIP/2.0 200 OK\r\nl:0\r\n\r\n"}, "PM48M23"},
+    {{"\r\n\r\n", "\r\n", kInvite + "SIP/2.0 200 OK\r\nl:0\r\n\r\n"}, "POM48M23"},
     {{"\r\n\r", "\n"}, "P"},
     {{"OPTIONS sip:b SIP/2.0\r\nVia: x\r\n\r\n"}, "B"},                 // no Content-Length
     {{"OPTIONS sip:b SIP/2.0\r\nContent-Length: 9x\r\n\r\n"}, "B"},     // not a number
@@ -43,7 +43,10 @@ TEST(StreamFramer, CutsMessagesAndRefusesWhatBreaksTheStream) {
           seen += "B";
           break;
         }
-        seen += next == cStreamFramerSIP::eNext::PING ? "P" : "M" + std::to_string(message.size());
+        if (next == cStreamFramerSIP::eNext::PING || next == cStreamFramerSIP::eNext::PONG)
+          seen += next == cStreamFramerSIP::eNext::PING ? "P" : "O";
+        else
+          seen += "M" + std::to_string(message.size());
       }
       if (!seen.empty() && seen.back() == 'B') break;
     }

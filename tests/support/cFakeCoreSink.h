@@ -35,7 +35,7 @@ class cFakeCoreSink : public cCallSink {
   }
   bool StopRTP(int32_t, bool, bool) override { return false; }
   bool GetRTPLineRx(int32_t, cKytSTR&, int32_t&) override { return false; }
-  bool SetMediaKeys(int32_t, int32_t, const uint8_t*, int32_t, const uint8_t*) override {
+  bool SetMediaKeys(int32_t, const cMsgSDP::sCrypto&, const cMsgSDP::sCrypto&) override {
     return false;
   }
   bool IsSrtpMandatory() const override { return m_bSrtpMandatory; }

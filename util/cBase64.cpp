@@ -1,4 +1,4 @@
-#include "encrypt/cBase64.h"
+#include "util/cBase64.h"
 
 #include <algorithm>
 #include <utility>

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "encrypt/cBase64.h"
+#include "util/cBase64.h"
 
 namespace {
 
