@@ -1,6 +1,7 @@
 #include "audio/cVAD.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 
@@ -11,8 +12,39 @@ constexpr int kHangoverSamples = 4000;
 constexpr int kNoiseTimerSamples = 12000;
 constexpr int kSilentLevelDb = 58;
 
+// How far ApproxLevelDb may be from LevelDb, with a wide margin (the series' error is below
+// 2e-7 dB).
+constexpr double kApproxDb = 1e-5;
+
 double LevelDb(uint64_t nEnergy) {
   return 10.0 * std::log10(static_cast<double>(std::max<uint64_t>(nEnergy, 1))) - 93.32;
+}
+
+// LevelDb to within kApproxDb, without the maths library, whose first call in a tick costs more
+// than this arithmetic: ln(m 2^e) = e ln 2 + 2 atanh((m - 1) / (m + 1)) with m in
+// [sqrt(1/2), sqrt(2)), the series cut after its fourth term.
+double ApproxLevelDb(uint64_t nEnergy) {
+  const auto nBits = std::bit_cast<uint64_t>(static_cast<double>(std::max<uint64_t>(nEnergy, 1)));
+  int nExponent = static_cast<int>(nBits >> 52) - 1023;
+  double dMantissa = std::bit_cast<double>((nBits & 0xFFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
+  if (dMantissa > 1.4142135623730951) {
+    dMantissa *= 0.5;
+    ++nExponent;
+  }
+  const double t = (dMantissa - 1.0) / (dMantissa + 1.0);
+  const double t2 = t * t;
+  const double dLn = nExponent * 0.6931471805599453 +
+                     2.0 * t * (1.0 + t2 * (1.0 / 3.0 + t2 * (1.0 / 5.0 + t2 * (1.0 / 7.0))));
+  return 4.342944819032518 * dLn - 93.32;
+}
+
+// Whether the level of nEnergy is above dThreshold, from dLevel (exact when bExact, else off by
+// at most kApproxDb): the exact level decides only where the estimate cannot.
+bool IsAbove(uint64_t nEnergy, double dLevel, bool bExact, double dThreshold) {
+  if (bExact) return dLevel > dThreshold;
+  if (dLevel > dThreshold + kApproxDb) return true;
+  if (dLevel < dThreshold - kApproxDb) return false;
+  return LevelDb(nEnergy) > dThreshold;
 }
 
 }  // namespace
@@ -60,7 +92,13 @@ bool cVAD::vadSubProcess(const int16_t* pSamples, int nCount) {
   }
   vadd.nShortTermEnergy = nEnergy;
 
-  const double dLow = LevelDb(nLow);
+  // The exact level where the estimate cannot settle the meter's whole decibels or the floor
+  // (which takes the level itself).
+  const double dApprox = ApproxLevelDb(nLow);
+  const bool bExact =
+      static_cast<int>(dApprox - kApproxDb) != static_cast<int>(dApprox + kApproxDb) ||
+      vadd.fNoiseFloor >= dApprox - kApproxDb;
+  const double dLow = bExact ? LevelDb(nLow) : dApprox;
   m_nVoiceLevel = static_cast<int>(dLow);
 
   if (vadd.fNoiseFloor >= dLow) {
@@ -74,9 +112,10 @@ bool cVAD::vadSubProcess(const int16_t* pSamples, int nCount) {
   }
 
   // The level only grows with the energy: when the block's lowest level already clears the
-  // threshold, its highest does too, and its logarithm is not needed.
+  // threshold, its highest does too.
   const double dThreshold = vadd.fNoiseFloor + vadd.fMargin;
-  if (dLow > dThreshold || (nHigh != nLow && LevelDb(nHigh) > dThreshold)) {
+  if (IsAbove(nLow, dLow, bExact, dThreshold) ||
+      (nHigh != nLow && IsAbove(nHigh, ApproxLevelDb(nHigh), false, dThreshold))) {
     vadd.nHangover = kHangoverSamples;
     if (vadd.nSpeechState == 0) ++vadd.nTransitions;
     vadd.nSpeechState = 1;
