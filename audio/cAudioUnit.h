@@ -12,8 +12,13 @@ class cAudioUnit {
   static constexpr int kSamples = kSampleRate / 1000 * kDurationMs;
   static constexpr int kBytes = kSamples * static_cast<int>(sizeof(int16_t));
 
-  // nValue clamped to the 16-bit range.
-  static int16_t GetSaturatedValue(int32_t nValue);
+  // nValue clamped to the 16-bit range. Inline: the loops over a unit's samples that call it
+  // vectorise.
+  static constexpr int16_t GetSaturatedValue(int32_t nValue) {
+    if (nValue > INT16_MAX) return INT16_MAX;
+    if (nValue < INT16_MIN) return INT16_MIN;
+    return static_cast<int16_t>(nValue);
+  }
   // out = clamp(a + b) for one unit; out may alias a or b.
   static void MixTwoUnitSizeStream(const int16_t* pA, const int16_t* pB, int16_t* pOut);
 };

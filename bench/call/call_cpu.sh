@@ -2,14 +2,14 @@
 # CPU per call-second of the console phone against baresip's in the same loopback call: kytphone
 # (--audio virtual, a tone as microphone, the speaker into a file) calls baresip (a tone from a
 # file, what it hears into a file, as the interop tests run it); after the call is up, both
-# processes' CPU is sampled from /proc over a talk period. PCMU, then GSM, several rounds each;
-# prints each round and the medians.
-#   bash bench/call/call_cpu.sh [BUILD_DIR]      (default build-rel; ROUNDS=5 TALK=10 override;
+# processes' CPU is sampled from /proc over a talk period. Each round calls once with PCMU and once
+# with GSM; prints each call, the medians and the quartiles of the ratio.
+#   bash bench/call/call_cpu.sh [BUILD_DIR]      (default build-rel; ROUNDS=9 TALK=10 override;
 #                                                  PLUGIN=path runs kytphone with another plug-in)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build-rel}
-rounds=${ROUNDS:-5}
+rounds=${ROUNDS:-9}
 talk=${TALK:-10}
 kytphone=$build/host/kytphone
 [ -x "$kytphone" ] || { echo "build $kytphone first (ninja -C $build kytphone kyt_plugin)" >&2; exit 1; }
@@ -54,6 +54,10 @@ cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { 
 cpu_ticks() { awk '{ print $14 + $15 }' /proc/"$1"/stat; }
 
 median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
+# The first and third quartiles, by the nearest rank.
+quartiles() {
+  sort -g | awk '{ a[NR] = $1 } END { q1 = int((NR + 3) / 4); q3 = int((3 * NR + 3) / 4); print a[q1] "-" a[q3] }'
+}
 
 run_call() {
   local codec=$1 dir=$work/$1-$2
@@ -130,18 +134,23 @@ KYT
     'BEGIN { printf "%.3f %.3f %.3f %d %d\n", o / 1e6 / t, p / 1e6 / t, (p > 0 ? o / p : 0), ot, pt }'
 }
 
-for codec in PCMU GSM; do
-  results=()
-  for round in $(seq "$rounds"); do
+# The codecs take turns within each round, so a change in the machine's load during the run weighs
+# on both alike.
+codecs=(PCMU GSM)
+for round in $(seq "$rounds"); do
+  for codec in "${codecs[@]}"; do
     run_call "$codec" "$round" >"$work/result"
-    line=$(cat "$work/result")
-    results+=("$line")
-    read -r o p r ot pt <<<"$line"
+    read -r o p r ot pt <"$work/result"
+    echo "$o $p $r" >>"$work/$codec.results"
     printf "%s round %d: ours %s ms/s, baresip %s ms/s, ratio %s (stat ticks %s vs %s)\n" \
       "$codec" "$round" "$o" "$p" "$r" "$ot" "$pt"
   done
-  o=$(printf "%s\n" "${results[@]}" | awk '{ print $1 }' | median)
-  p=$(printf "%s\n" "${results[@]}" | awk '{ print $2 }' | median)
-  r=$(printf "%s\n" "${results[@]}" | awk '{ print $3 }' | median)
-  printf "%s median: ours %s ms CPU per call-second, baresip %s, ratio %s\n" "$codec" "$o" "$p" "$r"
+done
+for codec in "${codecs[@]}"; do
+  o=$(awk '{ print $1 }' "$work/$codec.results" | median)
+  p=$(awk '{ print $2 }' "$work/$codec.results" | median)
+  r=$(awk '{ print $3 }' "$work/$codec.results" | median)
+  spread=$(awk '{ print $3 }' "$work/$codec.results" | quartiles)
+  printf "%s median: ours %s ms CPU per call-second, baresip %s, ratio %s (quartiles %s)\n" \
+    "$codec" "$o" "$p" "$r" "$spread"
 done
